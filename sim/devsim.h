@@ -1,0 +1,163 @@
+// devsim.h - control API of the device-services simulator (libdevsim.so).
+//
+// The simulator implements every device service the library imports (see
+// src/frame/device_services.h) with the same C names and signatures, over an
+// in-process device: a settings store that knows each settings ID's size and
+// default value, job values with their own widths, parent and child links,
+// the scheduler/report notifications, memory partition 0 and a monitor that
+// formats every line itself. For tests it records every service call in
+// order and injects faults. All functions are thread-safe.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace devsim {
+
+using Bytes = std::vector<uint8_t>;
+
+// Every service the simulator implements, in one list.
+enum class Service : uint8_t {
+    meSTCGetStatus,
+    meSTCSetStatus,
+    meSVCGetCurrent,
+    meSVCSetCurrent,
+    mectInitDefault,
+    mectSetDstProduct,
+    mectSetDstArea,
+    mectIdSync,
+    mectSVCGetParentLink,
+    mectSVCGetChildLink,
+    mectGetChildLinkNum,
+    mectGetChildLink,
+    mectSVCGetCurrent,
+    mscMLPRNChgSchedule,
+    mscMLRPTChgSMTPProtocol,
+    mscMLRPTChgEventReportTime,
+    mscMLRPTChgScheduleReportTime,
+    mscMLRPTChgMaintenanceReportTime,
+    emwOSWOrgAllocMemPart,
+    emwOSWOrgFreeMemPart,
+    emwGENMonSendMessage,
+};
+inline constexpr std::size_t kServiceCount = 21;
+
+const char *serviceName(Service s);
+std::optional<Service> serviceByName(const std::string &name);
+
+// Codes the simulated services answer with when the caller asked for
+// something the device does not have.
+inline constexpr uint32_t kUnknownSetting = 0x0000e001; // settings ID not in the catalogue
+inline constexpr uint32_t kUnknownJob = 0x0000e002;     // no such job
+inline constexpr uint32_t kUnknownValue = 0x0000e003;   // value ID not known
+inline constexpr uint32_t kUnknownLink = 0x0000e004;    // no such link
+inline constexpr uint32_t kNoMemory = 0x0000e005;       // partition exhausted / not 0
+
+// One recorded service call. Integer arguments as passed; pointer arguments
+// as their address (uintptr_t). For emwGENMonSendMessage args holds module,
+// class and the third argument, and text the formatted line.
+struct Call {
+    Service service;
+    std::vector<uint64_t> args;
+    uint32_t result = 0;
+    std::string text;
+};
+
+// A line the monitor received.
+struct MonitorLine {
+    uint32_t module = 0;
+    uint32_t msg_class = 0;
+    uint32_t zero = 0;
+    std::string text; // formatted, ends in '\n' when the format does
+};
+
+// ---- lifecycle -----------------------------------------------------------
+// Restores the device to its defaults: catalogue default values, no jobs,
+// no links, empty logs and counters, no faults, no scripted answers.
+void reset();
+
+// ---- settings store --------------------------------------------------------
+struct SettingInfo {
+    uint32_t id;
+    uint32_t size;
+    Bytes default_value; // exactly size bytes
+};
+// The device's settings catalogue (every settings ID the device knows).
+const std::vector<SettingInfo> &catalogue();
+std::optional<uint32_t> settingSize(uint32_t id);
+// Current stored value (size bytes); nullopt for an unknown ID.
+std::optional<Bytes> setting(uint32_t id);
+// Sets a stored value directly (no call is logged). The value is zero-padded
+// or rejected (returns false) if longer than the ID's size or the ID unknown.
+bool putSetting(uint32_t id, const Bytes &value);
+
+// ---- job values and links -----------------------------------------------------
+// The width the device gives a value ID; nullopt for value IDs it does not know.
+std::optional<uint32_t> valueWidth(uint32_t value_id);
+// Creates the job if missing. Values are zero-padded to the value's width;
+// false if the value ID is unknown or the bytes are too long.
+bool putJobValue(uint32_t job_id, uint32_t value_id, const Bytes &value);
+std::optional<Bytes> jobValue(uint32_t job_id, uint32_t value_id);
+void createJob(uint32_t job_id);
+bool jobExists(uint32_t job_id);
+void setParentLink(uint32_t job_id, uint32_t parent_job_id);
+// Appends a child link of the given kind; index = position among that kind.
+void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
+// Values read through mectSVCGetCurrent(link_id, value_id) are the values of
+// job link_id (same store as putJobValue).
+
+// ---- fault injection ------------------------------------------------------------
+// Makes the nth call (1-based, counted from now) of a service return code.
+// With write_first, the service first does its normal work (writes the
+// destination / stores the value / hands out the block) and then answers code.
+void failCall(Service s, unsigned nth, uint32_t code, bool write_first = false);
+// Answers of mectIdSync, consumed in order; when they run out it answers 0.
+void scriptIdSync(const std::vector<uint32_t> &answers);
+void clearFaults();
+
+// ---- observation -------------------------------------------------------------------
+std::vector<Call> calls();                 // every call since reset(), in order
+std::vector<Call> calls(Service s);        // only those of one service
+std::size_t callCount(Service s);
+void clearCalls();                         // forget the log (not the state)
+std::vector<MonitorLine> monitor();        // lines received since reset()
+std::vector<uint32_t> sleeps();            // usleep arguments seen (see below)
+
+// Memory partition 0 book-keeping.
+struct MemStats {
+    std::size_t allocs = 0;      // successful hand-outs (including write_first faults)
+    std::size_t frees = 0;
+    std::size_t live = 0;        // blocks handed out and not yet freed
+    std::size_t peak_bytes = 0;
+};
+MemStats memStats();
+// Broken device rules seen since reset() (free of an unknown block, double
+// free, wrong partition, unknown settings ID, ...). Each also goes to stderr.
+std::vector<std::string> violations();
+
+// ---- persistence ---------------------------------------------------------------------
+// Whole device state as plain data, for saving and loading by a front end.
+struct State {
+    std::map<uint32_t, Bytes> settings;                          // id -> value
+    std::map<std::pair<uint32_t, uint32_t>, Bytes> job_values;   // (job, value id) -> value
+    std::vector<uint32_t> jobs;
+    std::map<uint32_t, uint32_t> parents;                        // job -> parent job
+    std::vector<std::tuple<uint32_t, int32_t, uint32_t>> children; // (job, kind, link id) in order
+    // What the device received, oldest first: monitor lines and
+    // notifications, one human-readable line each.
+    std::vector<std::string> events;
+};
+State exportState();
+void importState(const State &s);
+
+// Replaces the usleep the library imports when the test binary interposes
+// it: when enabled, usleep() records its argument and returns at once.
+void fakeSleep(bool enabled);
+
+} // namespace devsim
