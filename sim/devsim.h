@@ -58,6 +58,16 @@ inline constexpr uint32_t kUnknownJob = 0x0000e002;     // no such job
 inline constexpr uint32_t kUnknownValue = 0x0000e003;   // value ID not known
 inline constexpr uint32_t kUnknownLink = 0x0000e004;    // no such link
 inline constexpr uint32_t kNoMemory = 0x0000e005;       // partition exhausted / not 0
+inline constexpr uint32_t kBadArgument = 0x0000e006;    // a constant or pointer argument the device rejects
+
+// Constants the device checks on every call (anything else is a violation).
+inline constexpr uint32_t kStatusArea = 0x04050300; // area of every settings-store call
+inline constexpr uint32_t kWriter = 0x7302;         // writer of stored settings and job values
+inline constexpr uint32_t kLinkSelector = 12;       // first argument of every job-link call
+inline constexpr uint32_t kIdKind = 8;              // first argument of the ID set-up calls
+inline constexpr uint32_t kIdSyncKind = 2;          // argument of mectIdSync
+// Fill of a freshly allocated block: nothing the device hands out is cleared.
+inline constexpr uint8_t kGarbage = 0xa5;
 
 // One recorded service call. Integer arguments as passed; pointer arguments
 // as their address (uintptr_t). For emwGENMonSendMessage args holds module,
@@ -79,7 +89,8 @@ struct MonitorLine {
 
 // ---- lifecycle -----------------------------------------------------------
 // Restores the device to its defaults: catalogue default values, no jobs,
-// no links, empty logs and counters, no faults, no scripted answers.
+// no links, empty logs and counters, no faults, no scripted answers, real
+// sleeps. Blocks still handed out are released.
 void reset();
 
 // ---- settings store --------------------------------------------------------
@@ -106,8 +117,12 @@ bool putJobValue(uint32_t job_id, uint32_t value_id, const Bytes &value);
 std::optional<Bytes> jobValue(uint32_t job_id, uint32_t value_id);
 void createJob(uint32_t job_id);
 bool jobExists(uint32_t job_id);
+// Drops the job, its values and every link from or to it.
+void removeJob(uint32_t job_id);
+// Creates both jobs if missing.
 void setParentLink(uint32_t job_id, uint32_t parent_job_id);
 // Appends a child link of the given kind; index = position among that kind.
+// Creates both jobs if missing (the child's values read as zeros).
 void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
 // Values read through mectSVCGetCurrent(link_id, value_id) are the values of
 // job link_id (same store as putJobValue).
@@ -119,7 +134,17 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
 void failCall(Service s, unsigned nth, uint32_t code, bool write_first = false);
 // Answers of mectIdSync, consumed in order; when they run out it answers 0.
 void scriptIdSync(const std::vector<uint32_t> &answers);
+// Disarms every pending fault and drops the rest of the mectIdSync script.
 void clearFaults();
+
+// ---- ID service ------------------------------------------------------------------
+// What the set-up calls told the ID service (unset until the call succeeded).
+struct IdSetup {
+    bool init_default = false;
+    std::optional<uint32_t> dst_product;
+    std::optional<uint32_t> dst_area;
+};
+IdSetup idSetup();
 
 // ---- observation -------------------------------------------------------------------
 std::vector<Call> calls();                 // every call since reset(), in order
@@ -143,6 +168,9 @@ std::vector<std::string> violations();
 
 // ---- persistence ---------------------------------------------------------------------
 // Whole device state as plain data, for saving and loading by a front end.
+// importState replaces settings (IDs missing from the snapshot get their
+// defaults), jobs, values, links and events; the call log, monitor lines,
+// faults, memory book-keeping and violations are left as they are.
 struct State {
     std::map<uint32_t, Bytes> settings;                          // id -> value
     std::map<std::pair<uint32_t, uint32_t>, Bytes> job_values;   // (job, value id) -> value
@@ -156,8 +184,10 @@ struct State {
 State exportState();
 void importState(const State &s);
 
-// Replaces the usleep the library imports when the test binary interposes
-// it: when enabled, usleep() records its argument and returns at once.
+// libdevsim.so defines usleep() itself, so a program that links it ahead of
+// libc gets the simulator's usleep for the library too. It always records
+// its argument (sleeps()); when enabled it returns at once, otherwise it
+// really sleeps. Off by default and after reset().
 void fakeSleep(bool enabled);
 
 } // namespace devsim

@@ -1,0 +1,137 @@
+// IP job values, the fax image path and fax report image of a job, and the
+// send results of a job's children.
+#include <cstring>
+
+#include "frame/device_services.h"
+#include "frame/export.h"
+#include "job/job_table.h"
+
+namespace corvel {
+namespace {
+
+using J = ENTMLSTIPJOB;
+constexpr ENTMLSTJOBDESC kIpJobRows[] = {
+    {0x00317800, offsetof(J, address)},     {0x00318002, offsetof(J, subject)},
+    {0x00318003, offsetof(J, body)},        {0x0036000b, offsetof(J, kind)},
+    {0x00460000, offsetof(J, attach_mode)}, {0x00460001, offsetof(J, attach_format)},
+    {0x00360044, offsetof(J, status)},      {0x00317000, offsetof(J, file_name)},
+};
+constexpr ENTMLSTJOBDESC kParentJobRows[] = {
+    {0x00182000, offsetof(J, user_info1)},
+    {0x00282000, offsetof(J, user_info2)},
+};
+static_assert(ascending(kIpJobRows, offsetof(J, parent_job_id)));
+static_assert(ascending(kParentJobRows, sizeof(J)));
+
+constexpr ENTMLSTJOBDESC kJobBoxRows[] = {{kValueJobBox, 0}};
+constexpr ENTMLSTJOBDESC kFaxRepAddImgRows[] = {{0x0036000e, 0}};
+
+// The fax image path is value kValueJobBox of the job's first link of this kind.
+constexpr uint32_t kFaxImageLinkKind = 0x1000;
+constexpr uint32_t kFaxImageLinkIndex = 0;
+
+constexpr ENTMLSTLINKDESC kSendResultKinds[] = {
+    {ENTMLST_LINK_KIND_FAX, 0x00716800, 0x00860004},
+    {ENTMLST_LINK_KIND_MAIL, 0x00617800, 0x00660000},
+    {ENTMLST_LINK_KIND_0100, 0x00916000, 0x00960000},
+    {ENTMLST_LINK_KIND_0200, 0x00a16000, 0x00a60000},
+};
+// A fax child with an empty name is listed under this value instead.
+constexpr uint32_t kFaxNameFallback = 0x00817001;
+constexpr std::size_t kNameSize = sizeof(ENTMLSTSENDRESULT::name);
+
+const ENTMLSTLINKDESC *findKind(int32_t kind) {
+    for (const auto &row : kSendResultKinds)
+        if (row.kind == kind) return &row;
+    return nullptr;
+}
+
+// Reads child index's status and name; the entry is written only when all
+// reads succeeded.
+uint32_t listChild(uint32_t job_id, const ENTMLSTLINKDESC &row, int32_t index,
+                   ENTMLSTSENDRESULT *entry) {
+    uint8_t name[kNameSize];
+    uint8_t status = 0;
+    std::memset(name, 0, sizeof name);
+    uint32_t link_id = 0;
+    uint32_t ret = mectGetChildLink(ENTMLST_LINK_SELECTOR, job_id, row.kind, index, &link_id);
+    if (ret == 0) ret = mectSVCGetCurrent(link_id, row.status_id, &status);
+    if (ret == 0) ret = mectSVCGetCurrent(link_id, row.name_id, name);
+    if (ret == 0 && row.kind == ENTMLST_LINK_KIND_FAX && name[0] == 0)
+        ret = mectSVCGetCurrent(link_id, kFaxNameFallback, name);
+    if (ret != 0) return ret;
+    std::memcpy(entry->name, name, sizeof name);
+    entry->status = status;
+    return 0;
+}
+
+} // namespace
+} // namespace corvel
+
+using namespace corvel;
+
+CORVEL_EXPORT uint32_t entMLSTGetIpJob(uint32_t ip_job_id, ENTMLSTIPJOB *rec) {
+    if (rec == nullptr) return paramError(Msg::Param);
+    if (Result r = jobTable(JobOp::Get, ip_job_id, kIpJobRows, rec, Msg::JobGet); r != ENTMLST_OK)
+        return r;
+    uint32_t ret = mectSVCGetParentLink(ENTMLST_LINK_SELECTOR, ip_job_id, &rec->parent_job_id);
+    if (ret != 0) {
+        diag(Msg::ParentLink, ip_job_id, ret);
+        return ENTMLST_ERR_PARENT_LINK;
+    }
+    return jobTable(JobOp::Get, rec->parent_job_id, kParentJobRows, rec, Msg::JobGetUser);
+}
+
+CORVEL_EXPORT uint32_t entMLSTGetIpJobRst(uint32_t job_id, uint32_t value_id, void *dst) {
+    if (dst == nullptr) return paramError(Msg::Param);
+    const ENTMLSTJOBDESC row{value_id, 0};
+    return jobTable(JobOp::Get, job_id, &row, 1, dst, Msg::JobGetRst);
+}
+
+CORVEL_EXPORT uint32_t entMLSTGetIpJobBox(uint32_t job_id, void *dst) {
+    if (dst == nullptr) return paramError(Msg::Param);
+    return jobTable(JobOp::Get, job_id, kJobBoxRows, dst, Msg::JobGet);
+}
+
+CORVEL_EXPORT uint32_t entMLSTGetFaxRepAddImg(uint32_t job_id, void *dst) {
+    if (dst == nullptr) return paramError(Msg::Param);
+    return jobTable(JobOp::Get, job_id, kFaxRepAddImgRows, dst, Msg::JobGet);
+}
+
+CORVEL_EXPORT uint32_t entMLSTGetFaxImgDataPath(uint32_t job_id, void *dst) {
+    uint32_t link_id = 0;
+    if (dst == nullptr) return paramError(Msg::Param);
+    uint32_t ret = mectSVCGetChildLink(ENTMLST_LINK_SELECTOR, job_id, kFaxImageLinkKind,
+                                       kFaxImageLinkIndex, &link_id);
+    if (ret != 0) {
+        diag(Msg::ChildLink, job_id, link_id, ret);
+        return ENTMLST_ERR_CHILD_LINK;
+    }
+    ret = meSVCGetCurrent(link_id, kValueJobBox, dst);
+    if (ret != 0) {
+        diag(Msg::JobGetLink, job_id, link_id, ret);
+        return ENTMLST_ERR_JOB_GET;
+    }
+    return ENTMLST_OK;
+}
+
+// Reports nothing to the monitor; hands the services' own codes back.
+CORVEL_EXPORT uint32_t entMLSTGetSendJobResult(uint32_t job_id, int32_t link_kind,
+                                               int32_t capacity, ENTMLSTSENDRESULT *entries,
+                                               int32_t *count) {
+    if (count != nullptr) *count = 0;
+    if (count == nullptr || entries == nullptr) return ENTMLST_ERR_PARAM;
+    const ENTMLSTLINKDESC *row = findKind(link_kind);
+    if (row == nullptr) return ENTMLST_SENDRESULT_BAD_KIND;
+
+    int32_t number = 0;
+    uint32_t ret = mectGetChildLinkNum(ENTMLST_LINK_SELECTOR, job_id, link_kind, &number);
+    if (ret != 0) return ret;
+    if (capacity < number) return ENTMLST_OK;
+    *count = number;
+    for (int32_t i = 0; i < number; ++i) {
+        ret = listChild(job_id, *row, i, &entries[i]);
+        if (ret != 0) return ret;
+    }
+    return ENTMLST_OK;
+}

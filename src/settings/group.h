@@ -1,0 +1,150 @@
+// Setting groups: descriptor rows, a group's properties, and the two
+// procedures every group runs over its table (get-all and set-changed).
+//
+// A family source holds only constant tables, constant Group descriptions
+// and thin exported functions; all loops live in group_access.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "frame/diag.h"
+#include "frame/messages.h"
+#include "frame/notify.h"
+
+namespace corvel {
+
+// One field of a group that exists once.
+struct ENTMLSTDESC {
+    uint32_t id;     // settings ID
+    uint32_t offset; // of the field in the record
+    uint32_t size;   // of the field and of the stored value
+    uint32_t mask;   // change-mask bit that selects the row
+    uint8_t notify;  // 1: writing the row makes the group notification due
+};
+
+// One field of a group that exists once per recipient (1..3); the recipient
+// number only selects the settings ID.
+struct ENTMLSTRECIPDESC {
+    uint32_t id[3];
+    uint32_t offset;
+    uint32_t size;
+    uint32_t mask;
+    uint8_t notify;
+};
+
+// One field of a read-only group: the store alone knows the value's width.
+struct ENTMLSTREADDESC {
+    uint32_t id;
+    uint32_t offset;
+};
+
+enum class RowKind : uint8_t { Single, PerRecipient, ReadOnly };
+
+// What distinguishes one group from another: its table and a few properties.
+struct Group {
+    const void *rows;         // array of the row type named by kind
+    uint16_t count;
+    uint16_t record_size;     // also the size of a Set call's work buffer
+    RowKind kind;
+    Notify notify;            // Notify::None: the group announces nothing
+    Msg recipient_msg;        // per-recipient groups only
+    Msg param_msg;            // Msg::None: a null record is refused silently
+    Msg store_set_msg;        // the group's wording of a failed store write
+    Msg nomem_msg;
+    Msg notify_msg;           // "%s():[Error] ..." text of a failed notification
+    Msg set_name;             // fills its "%s"
+
+    template <std::size_t N>
+    constexpr Group(const ENTMLSTDESC (&r)[N], std::size_t record, Msg param, Msg store_set,
+                    Msg nomem, Notify n = Notify::None, Msg notify_fail = Msg::None,
+                    Msg name = Msg::None)
+        : rows(r), count(N), record_size(static_cast<uint16_t>(record)), kind(RowKind::Single),
+          notify(n), recipient_msg(Msg::None), param_msg(param), store_set_msg(store_set),
+          nomem_msg(nomem), notify_msg(notify_fail), set_name(name) {}
+
+    template <std::size_t N>
+    constexpr Group(const ENTMLSTRECIPDESC (&r)[N], std::size_t record, Msg recipient, Msg param,
+                    Msg store_set, Msg nomem, Notify n = Notify::None,
+                    Msg notify_fail = Msg::None, Msg name = Msg::None)
+        : rows(r), count(N), record_size(static_cast<uint16_t>(record)),
+          kind(RowKind::PerRecipient), notify(n), recipient_msg(recipient), param_msg(param),
+          store_set_msg(store_set), nomem_msg(nomem), notify_msg(notify_fail), set_name(name) {}
+
+    template <std::size_t N>
+    constexpr Group(const ENTMLSTREADDESC (&r)[N], std::size_t record, Msg param)
+        : rows(r), count(N), record_size(static_cast<uint16_t>(record)), kind(RowKind::ReadOnly),
+          notify(Notify::None), recipient_msg(Msg::None), param_msg(param),
+          store_set_msg(Msg::None), nomem_msg(Msg::None), notify_msg(Msg::None),
+          set_name(Msg::None) {}
+};
+
+// Get-all: recipient test (per-recipient groups), record test, then every row
+// read into the record in table order. recipient is ignored by other groups.
+[[nodiscard]] Result getAll(const Group &g, uint32_t recipient, void *record);
+
+// Set-changed: recipient and record tests, one work buffer of the record's
+// size, then every selected row read, compared and written only when its
+// bytes differ; one notification after the last row if a notify row was
+// written.
+[[nodiscard]] Result setChanged(const Group &g, uint32_t change_mask, uint32_t recipient,
+                                const void *record);
+
+// ---- compile-time checks of a table ------------------------------------------
+
+namespace check {
+
+constexpr bool singleBit(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
+
+// Mask bits single and distinct (row n carries 1 << n when there is more
+// than one row), notify flags 0 or 1, rows inside the record and apart.
+template <typename Row, std::size_t N>
+constexpr bool rows(const Row (&r)[N], std::size_t record_size) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (!singleBit(r[i].mask) || r[i].notify > 1 || r[i].size == 0) return false;
+        if (N > 1 && r[i].mask != (uint32_t{1} << i)) return false;
+        if (r[i].offset + r[i].size > record_size) return false;
+        for (std::size_t j = 0; j < i; ++j) {
+            if (r[i].mask == r[j].mask) return false;
+            bool apart = r[i].offset >= r[j].offset + r[j].size ||
+                         r[j].offset >= r[i].offset + r[i].size;
+            if (!apart) return false;
+        }
+    }
+    return true;
+}
+
+// The three settings IDs of a per-recipient row are 0x28 apart.
+template <std::size_t N>
+constexpr bool recipientIds(const ENTMLSTRECIPDESC (&r)[N]) {
+    for (const auto &row : r)
+        if (row.id[1] != row.id[0] + 0x28 || row.id[2] != row.id[0] + 0x50) return false;
+    return true;
+}
+
+// Read-only rows lie inside the record in ascending order.
+template <std::size_t N>
+constexpr bool readRows(const ENTMLSTREADDESC (&r)[N], std::size_t record_size) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (r[i].offset >= record_size) return false;
+        if (i > 0 && r[i].offset <= r[i - 1].offset) return false;
+    }
+    return true;
+}
+
+} // namespace check
+
+// Row builders from the record type itself, so the header's layout is the
+// one source of offsets and sizes.
+#define CORVEL_ROW(id, Rec, member, bit, notify) \
+    {(id), offsetof(Rec, member), sizeof(Rec::member), (bit), (notify)}
+#define CORVEL_ROW_AT(id, Rec, member, index, bit, notify)                     \
+    {(id), offsetof(Rec, member) + (index) * sizeof(Rec::member[0]),           \
+     sizeof(Rec::member[0]), (bit), (notify)}
+#define CORVEL_RROW(id1, id2, id3, Rec, member, bit, notify) \
+    {{(id1), (id2), (id3)}, offsetof(Rec, member), sizeof(Rec::member), (bit), (notify)}
+#define CORVEL_RROW_AT(id1, id2, id3, Rec, member, index, bit, notify)         \
+    {{(id1), (id2), (id3)}, offsetof(Rec, member) + (index) * sizeof(Rec::member[0]), \
+     sizeof(Rec::member[0]), (bit), (notify)}
+
+} // namespace corvel

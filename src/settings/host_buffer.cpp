@@ -1,0 +1,22 @@
+// Host buffer values, read only. A null record is refused without a message.
+#include "frame/export.h"
+#include "settings/group.h"
+
+namespace corvel {
+namespace {
+
+using H = ENTMLSTHOSTBUFFER;
+constexpr ENTMLSTREADDESC kHostBufferRows[] = {
+    {0x85002308, offsetof(H, mode)},
+    {0x85002330, offsetof(H, size)},
+};
+static_assert(check::readRows(kHostBufferRows, sizeof(H)));
+
+constexpr Group kHostBuffer{kHostBufferRows, sizeof(H), Msg::None};
+
+} // namespace
+} // namespace corvel
+
+CORVEL_EXPORT uint32_t entMLSTGetHostBuffer(ENTMLSTHOSTBUFFER *rec) {
+    return corvel::getAll(corvel::kHostBuffer, 0, rec);
+}

@@ -1,0 +1,51 @@
+// Maintenance report settings and the maintenance last-send value.
+#include "frame/export.h"
+#include "settings/group.h"
+
+namespace corvel {
+namespace {
+
+using M = ENTMLSTMAINTE;
+constexpr ENTMLSTDESC kMainteRows[] = {
+    CORVEL_ROW(0x8500513c, M, subject, 0x001, 0),
+    CORVEL_ROW(0x85605704, M, address, 0x002, 0),
+    CORVEL_ROW(0x850057cc, M, name, 0x004, 0),
+    CORVEL_ROW(0x85005a74, M, week, 0x008, 1),
+    CORVEL_ROW(0x85005aec, M, day, 0x010, 1),
+    CORVEL_ROW(0x85005ac4, M, hour, 0x020, 1),
+    CORVEL_ROW(0x8500630c, M, period, 0x040, 1),
+    CORVEL_ROW(0x85005b14, M, minute, 0x080, 1),
+    CORVEL_ROW(0x85005a9c, M, enable, 0x100, 1),
+};
+static_assert(check::rows(kMainteRows, sizeof(M)));
+
+using L = ENTMLSTLASTSEND;
+constexpr ENTMLSTDESC kMainteLastSendRows[] = {
+    CORVEL_ROW(0x8500658c, L, time, ENTMLST_MASK_MAINTE_LASTSEND, 0),
+};
+static_assert(check::rows(kMainteLastSendRows, sizeof(L)));
+
+constexpr Group kMainte{kMainteRows,          sizeof(M),         Msg::Param,
+                        Msg::StatusSetShort,  Msg::NomemMainte, Notify::MainteTime,
+                        Msg::NotifyMainteTime, Msg::FnSetMainte};
+constexpr Group kMainteLastSend{kMainteLastSendRows, sizeof(L), Msg::ParamLastSend,
+                                Msg::StatusSetLong, Msg::NomemLastSend};
+
+} // namespace
+} // namespace corvel
+
+using namespace corvel;
+
+CORVEL_EXPORT uint32_t entMLSTGetMainte(ENTMLSTMAINTE *rec) { return getAll(kMainte, 0, rec); }
+
+CORVEL_EXPORT uint32_t entMLSTSetMainte(uint32_t change_mask, const ENTMLSTMAINTE *rec) {
+    return setChanged(kMainte, change_mask, 0, rec);
+}
+
+CORVEL_EXPORT uint32_t entMLSTGetMainteLastSend(ENTMLSTLASTSEND *rec) {
+    return getAll(kMainteLastSend, 0, rec);
+}
+
+CORVEL_EXPORT uint32_t entMLSTSetMainteLastSend(uint32_t change_mask, const ENTMLSTLASTSEND *rec) {
+    return setChanged(kMainteLastSend, change_mask, 0, rec);
+}
