@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test stage: host suite, sanitizers, memcheck,
+# threads, fuzzing, and the PowerPC target under qemu. Each stage is a script
+# in scripts/stages/; the run stops at the first stage that fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+stages=(host asan valgrind tsan fuzz ppc)
+passed=0
+for s in "${stages[@]}"; do
+  script="scripts/stages/$s.sh"
+  [ -f "$script" ] || continue
+  echo "==== stage $s ===="
+  if bash "$script"; then
+    passed=$((passed + 1))
+  else
+    echo "stage $s FAILED"
+    echo "stages: $passed passed, 1 failed"
+    exit 1
+  fi
+done
+echo "stages: $passed passed, 0 failed"
