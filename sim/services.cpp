@@ -19,14 +19,14 @@ uint64_t addr(const void *p) { return static_cast<uint64_t>(reinterpret_cast<uin
 // Runs body under the device lock with the fault armed for this call, and
 // logs the call with its result.
 template <typename Body>
-uint32_t serve(Service s, std::vector<uint64_t> args, Body body) noexcept {
+uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexcept {
     try {
         Device &d = device();
         std::lock_guard lock(d.mu);
         Armed fault = d.arm(s);
         std::string text;
         uint32_t result = body(d, fault, text);
-        d.log.push_back(Call{s, std::move(args), result, std::move(text)});
+        d.log.push_back(Call{s, std::vector<uint64_t>(args), result, std::move(text)});
         return result;
     } catch (...) {
         return kNoMemory;
@@ -98,23 +98,30 @@ uint32_t getChildLink(Service s, uint32_t selector, uint32_t job, uint32_t kind,
                  });
 }
 
+enum class Expect { anything, zeros, byte, recipient };
+
 // A notification: recorded as an event line unless a fault skips it.
-// problem, when not empty, is the broken rule the arguments show.
-uint32_t notify(Service s, std::vector<uint64_t> args, const std::string &shown, const std::string &problem) {
-    return serve(s, std::move(args), [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-        if (!problem.empty())
-            return d.violate(kBadArgument, where(s) + problem);
+uint32_t notify(Service s, std::initializer_list<uint64_t> args, Expect expect) {
+    return serve(s, args, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
+        std::string shown;
+        bool ok = true;
+        for (uint64_t a : args) {
+            shown += (shown.empty() ? "" : ",") + std::to_string(a);
+            ok = ok && (expect == Expect::anything || (expect == Expect::zeros && a == 0) ||
+                        (expect == Expect::byte && a <= 0xff) ||
+                        (expect == Expect::recipient && a >= 1 && a <= 3));
+        }
+        if (!ok) {
+            const char *want = expect == Expect::zeros  ? "0"
+                               : expect == Expect::byte ? "a byte (0..255)"
+                                                        : "a recipient 1, 2 or 3";
+            return d.violate(kBadArgument, where(s) + "argument(s) " + shown + ", the device expects " + want);
+        }
         if (fault.skip())
             return fault.code;
         d.events.push_back("notify " + std::string(serviceName(s)) + "(" + shown + ")");
         return fault.answer();
     });
-}
-
-std::string recipientProblem(uint32_t recipient) {
-    if (recipient >= 1 && recipient <= 3)
-        return {};
-    return "recipient " + std::to_string(recipient) + " is not 1, 2 or 3";
 }
 
 } // namespace
@@ -297,32 +304,24 @@ uint32_t mectSVCGetCurrent(uint32_t link_id, uint32_t value_id, void *dst) {
 // ---- scheduler and report notifications ----------------------------------------------------
 
 uint32_t mscMLPRNChgSchedule(uint32_t a, uint32_t b) {
-    std::string problem;
-    if (a != 0 || b != 0)
-        problem = "arguments (" + hex(a) + "," + hex(b) + "), the device expects (0,0)";
-    return notify(Service::mscMLPRNChgSchedule, {a, b}, std::to_string(a) + "," + std::to_string(b), problem);
+    return notify(Service::mscMLPRNChgSchedule, {a, b}, Expect::zeros);
 }
 
 uint32_t mscMLRPTChgSMTPProtocol(uint32_t protocol) {
     // The selector is one byte; anything larger was sign-extended on the way.
-    std::string problem;
-    if (protocol > 0xff)
-        problem = "protocol " + hex(protocol) + " is not a byte";
-    return notify(Service::mscMLRPTChgSMTPProtocol, {protocol}, std::to_string(protocol), problem);
+    return notify(Service::mscMLRPTChgSMTPProtocol, {protocol}, Expect::byte);
 }
 
 uint32_t mscMLRPTChgEventReportTime(uint32_t recipient) {
-    return notify(Service::mscMLRPTChgEventReportTime, {recipient}, std::to_string(recipient),
-                  recipientProblem(recipient));
+    return notify(Service::mscMLRPTChgEventReportTime, {recipient}, Expect::recipient);
 }
 
 uint32_t mscMLRPTChgScheduleReportTime(uint32_t recipient) {
-    return notify(Service::mscMLRPTChgScheduleReportTime, {recipient}, std::to_string(recipient),
-                  recipientProblem(recipient));
+    return notify(Service::mscMLRPTChgScheduleReportTime, {recipient}, Expect::recipient);
 }
 
 uint32_t mscMLRPTChgMaintenanceReportTime(void) {
-    return notify(Service::mscMLRPTChgMaintenanceReportTime, {}, "", {});
+    return notify(Service::mscMLRPTChgMaintenanceReportTime, {}, Expect::anything);
 }
 
 // ---- memory partition 0 ------------------------------------------------------------------------
@@ -376,33 +375,25 @@ uint32_t emwOSWOrgFreeMemPart(uint32_t partition, void *block) {
 
 uint32_t emwGENMonSendMessage(uint32_t module, uint32_t msg_class, uint32_t zero, const char *format, ...) {
     constexpr Service s = Service::emwGENMonSendMessage;
-    std::string error;
-    std::string line;
-    if (format != nullptr) {
-        va_list ap;
-        va_start(ap, format);
-        try {
-            line = formatMonitorLine(format, ap, error);
-        } catch (...) {
-            error = "out of memory while formatting";
-        }
-        va_end(ap);
-    } else {
-        error = "null format";
-    }
-    return serve(s, {module, msg_class, zero}, [&](Device &d, const Armed &fault, std::string &text) -> uint32_t {
-        uint32_t result = 0;
+    va_list ap;
+    va_start(ap, format);
+    uint32_t result = serve(s, {module, msg_class, zero}, [&](Device &d, const Armed &fault, std::string &text) {
+        uint32_t answer = 0;
+        std::string error = format == nullptr ? "null format" : "";
+        if (format != nullptr)
+            text = formatMonitorLine(format, ap, error);
         if (!error.empty())
-            result = d.violate(kBadArgument, where(s) + error + " in \"" + (format ? format : "") + "\"");
-        d.monitor.push_back(MonitorLine{module, msg_class, zero, line});
-        std::string shown = line;
+            answer = d.violate(kBadArgument, where(s) + error + " in \"" + (format ? format : "") + "\"");
+        d.monitor.push_back(MonitorLine{module, msg_class, zero, text});
+        std::string shown = text;
         if (!shown.empty() && shown.back() == '\n')
             shown.pop_back();
         d.events.push_back("monitor(" + hex(module) + "," + hex(msg_class) + "," + hex(zero) + ") " + shown);
-        text = line;
         // A fault only changes the answer: the line has been received.
-        return fault.on ? fault.code : result;
+        return fault.on ? fault.code : answer;
     });
+    va_end(ap);
+    return result;
 }
 
 } // extern "C"
