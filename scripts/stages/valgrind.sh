@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The host suite (default preset, built by the host stage) under valgrind
+# memcheck: any memory error or any definite/indirect leak fails the stage.
+#
+# Each GoogleTest program runs once with all its listed cases; other tests run
+# their own command. Programs that are not ELF files of the build tree (cmake
+# scripts, shell drivers) are left out, and so are tests whose names match
+# VALGRIND_SKIP (a regex; by default the tests that start other programs,
+# whose children valgrind would not follow anyway).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+build=build/default
+skip_re="${VALGRIND_SKIP:-^$}"
+cmake --preset default >/dev/null
+cmake --build --preset default
+
+logs="$build/valgrind"
+rm -rf "$logs" && mkdir -p "$logs"
+
+# One line per run: working directory, then the command, tab-separated.
+ctest --preset default --show-only=json-v1 | python3 -c '
+import json, os, re, sys
+build, skip = os.path.realpath(sys.argv[1]), re.compile(sys.argv[2])
+runs, filters = [], {}
+for t in json.load(sys.stdin)["tests"]:
+    cmd = t.get("command") or []
+    if not cmd or skip.search(t["name"]):
+        continue
+    exe = os.path.realpath(cmd[0])
+    try:
+        elf = open(exe, "rb").read(4) == b"\x7fELF"
+    except OSError:
+        elf = False
+    if not elf or not exe.startswith(build + os.sep):
+        print("valgrind: not run under memcheck: " + t["name"], file=sys.stderr)
+        continue
+    wd = next((p["value"] for p in t.get("properties", []) if p["name"] == "WORKING_DIRECTORY"), ".")
+    f = [a for a in cmd[1:] if a.startswith("--gtest_filter=")]
+    if f and all(a.startswith("--gtest_") for a in cmd[1:]):
+        filters.setdefault((wd, exe), []).append(f[0].split("=", 1)[1])
+    else:
+        runs.append([wd] + cmd)
+for (wd, exe), names in filters.items():
+    runs.append([wd, exe, "--gtest_filter=" + ":".join(names)])
+for r in runs:
+    print("\t".join(r))
+' "$build" "$skip_re" >"$logs/runs.txt"
+
+run_one() {
+  local logs=$1 line=$2 wd cmd log
+  IFS=$'\t' read -r -a cmd <<<"$line"
+  wd=${cmd[0]}; cmd=("${cmd[@]:1}")
+  log="$logs/$(basename "${cmd[0]}").$$.$RANDOM.log"
+  if (cd "$wd" && valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
+        --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect \
+        --track-fds=no --log-file="$log" "${cmd[@]}" >"$log.out" 2>&1); then
+    echo "valgrind: clean: $(basename "${cmd[0]}")"
+  else
+    echo "valgrind: FAILED: ${cmd[*]}"
+    cat "$log.out" "$log"
+    return 1
+  fi
+}
+export -f run_one
+
+n=$(wc -l <"$logs/runs.txt")
+echo "valgrind: $n program run(s)"
+tr '\n' '\0' <"$logs/runs.txt" | xargs -0 -r -n1 -P2 bash -c 'run_one "$0" "$1"' "$(realpath "$logs")"
