@@ -1,0 +1,292 @@
+// abi_test.cpp - what the dynamic loader sees of the built library: its
+// exports, imports, soname and writable data, read from the ELF file itself so
+// the same checks run on the build machine and on the device (under qemu).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "abi_layout.h"
+#include "corvellib.h"
+
+namespace {
+
+std::string readText(const char *path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Names declared as "uint32_t name(" at the start of a line of a header.
+std::set<std::string> declaredFunctions(const char *header) {
+    static const std::regex decl(R"(^uint32_t\s+(\w+)\s*\()", std::regex::multiline);
+    const std::string text = readText(header);
+    std::set<std::string> names;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), decl); it != std::sregex_iterator(); ++it)
+        names.insert((*it)[1]);
+    return names;
+}
+
+// ---- a minimal ELF reader: both classes, both byte orders ------------------
+
+constexpr uint32_t kShtDynamic = 6;
+constexpr uint32_t kShtNobits = 8;
+constexpr uint32_t kShtDynsym = 11;
+constexpr uint32_t kShtGnuVerdef = 0x6ffffffd;
+constexpr uint64_t kShfWrite = 1;
+constexpr uint64_t kDtNeeded = 1;
+constexpr uint64_t kDtSoname = 14;
+constexpr uint16_t kShnUndef = 0;
+constexpr uint16_t kShnAbs = 0xfff1;
+constexpr uint8_t kStbGlobal = 1;
+constexpr uint8_t kStbWeak = 2;
+constexpr uint8_t kStvDefault = 0;
+
+struct Section {
+    std::string name;
+    uint32_t type = 0;
+    uint64_t flags = 0, offset = 0, size = 0, entsize = 0;
+    uint32_t link = 0;
+};
+
+struct Symbol {
+    std::string name;
+    uint8_t bind = 0, visibility = 0;
+    uint16_t shndx = 0;
+};
+
+class Elf {
+public:
+    explicit Elf(const char *path) {
+        std::ifstream in(path, std::ios::binary);
+        bytes_.assign(std::istreambuf_iterator<char>(in), {});
+        if (bytes_.size() < 52 || std::memcmp(bytes_.data(), "\x7f" "ELF", 4) != 0)
+            return;
+        is64_ = bytes_[4] == 2;
+        big_ = bytes_[5] == 2;
+        machine_ = static_cast<uint16_t>(u(18, 2));
+        const uint64_t shoff = is64_ ? u(0x28, 8) : u(0x20, 4);
+        const uint64_t shentsize = u(is64_ ? 0x3a : 0x2e, 2);
+        const uint64_t shnum = u(is64_ ? 0x3c : 0x30, 2);
+        const uint64_t shstrndx = u(is64_ ? 0x3e : 0x32, 2);
+        std::vector<uint32_t> names;
+        for (uint64_t i = 0; i < shnum; ++i) {
+            const uint64_t h = shoff + i * shentsize;
+            Section s;
+            names.push_back(static_cast<uint32_t>(u(h, 4)));
+            s.type = static_cast<uint32_t>(u(h + 4, 4));
+            if (is64_) {
+                s.flags = u(h + 8, 8);
+                s.offset = u(h + 0x18, 8);
+                s.size = u(h + 0x20, 8);
+                s.link = static_cast<uint32_t>(u(h + 0x28, 4));
+                s.entsize = u(h + 0x38, 8);
+            } else {
+                s.flags = u(h + 8, 4);
+                s.offset = u(h + 0x10, 4);
+                s.size = u(h + 0x14, 4);
+                s.link = static_cast<uint32_t>(u(h + 0x18, 4));
+                s.entsize = u(h + 0x24, 4);
+            }
+            sections_.push_back(s);
+        }
+        if (shstrndx < sections_.size())
+            for (std::size_t i = 0; i < sections_.size(); ++i)
+                sections_[i].name = str(sections_[shstrndx], names[i]);
+        valid_ = !sections_.empty();
+    }
+
+    bool valid() const { return valid_; }
+    bool is64() const { return is64_; }
+    bool bigEndian() const { return big_; }
+    uint16_t machine() const { return machine_; }
+    const std::vector<Section> &sections() const { return sections_; }
+
+    std::vector<Symbol> dynamicSymbols() const {
+        std::vector<Symbol> out;
+        for (const auto &s : sections_) {
+            if (s.type != kShtDynsym || s.entsize == 0)
+                continue;
+            for (uint64_t e = s.offset + s.entsize; e + s.entsize <= s.offset + s.size; e += s.entsize) {
+                Symbol sym;
+                const uint64_t info = is64_ ? e + 4 : e + 12;
+                sym.name = str(sections_[s.link], static_cast<uint32_t>(u(e, 4)));
+                sym.bind = bytes_[info] >> 4;
+                sym.visibility = bytes_[info + 1] & 3;
+                sym.shndx = static_cast<uint16_t>(u(info + 2, 2));
+                out.push_back(sym);
+            }
+        }
+        return out;
+    }
+
+    // Strings of the dynamic section's entries with the given tag.
+    std::vector<std::string> dynamicStrings(uint64_t tag) const {
+        std::vector<std::string> out;
+        const uint64_t w = is64_ ? 8 : 4;
+        for (const auto &s : sections_) {
+            if (s.type != kShtDynamic)
+                continue;
+            for (uint64_t e = s.offset; e + 2 * w <= s.offset + s.size; e += 2 * w) {
+                const uint64_t t = u(e, w);
+                if (t == 0)
+                    break;
+                if (t == tag)
+                    out.push_back(str(sections_[s.link], static_cast<uint32_t>(u(e + w, w))));
+            }
+        }
+        return out;
+    }
+
+    // Names of the symbol versions the file defines (its own name included).
+    std::set<std::string> versionDefinitions() const {
+        std::set<std::string> out;
+        for (const auto &s : sections_) {
+            if (s.type != kShtGnuVerdef)
+                continue;
+            for (uint64_t d = s.offset, next = 1; next != 0 && d + 20 <= s.offset + s.size; d += next) {
+                const uint64_t aux = d + u(d + 12, 4);
+                out.insert(str(sections_[s.link], static_cast<uint32_t>(u(aux, 4))));
+                next = u(d + 16, 4);
+            }
+        }
+        return out;
+    }
+
+private:
+    uint64_t u(uint64_t at, unsigned width) const {
+        if (at + width > bytes_.size())
+            return 0;
+        uint64_t v = 0;
+        for (unsigned i = 0; i < width; ++i)
+            v |= uint64_t(bytes_[at + i]) << (8 * (big_ ? width - 1 - i : i));
+        return v;
+    }
+    std::string str(const Section &table, uint32_t at) const {
+        const uint64_t p = table.offset + at;
+        if (p >= bytes_.size())
+            return {};
+        const auto *begin = reinterpret_cast<const char *>(bytes_.data() + p);
+        return std::string(begin, strnlen(begin, bytes_.size() - p));
+    }
+
+    std::vector<uint8_t> bytes_;
+    std::vector<Section> sections_;
+    bool valid_ = false, is64_ = false, big_ = false;
+    uint16_t machine_ = 0;
+};
+
+class Abi : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { lib = new Elf(CORVEL_LIBRARY_FILE); }
+    static void TearDownTestSuite() { delete lib; }
+    void SetUp() override { ASSERT_TRUE(lib->valid()) << CORVEL_LIBRARY_FILE; }
+    static inline Elf *lib = nullptr;
+};
+
+TEST_F(Abi, BuiltForThisMachine) {
+    EXPECT_EQ(lib->is64(), sizeof(void *) == 8);
+    EXPECT_EQ(lib->bigEndian(), __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__);
+    // Cross-checked against a program built by the same compiler: this test.
+    Elf self("/proc/self/exe");
+    ASSERT_TRUE(self.valid());
+    EXPECT_EQ(lib->machine(), self.machine());
+}
+
+TEST_F(Abi, SonameCarriesTheMajorVersion) {
+    EXPECT_EQ(lib->dynamicStrings(kDtSoname), std::vector<std::string>{"libcorvellib.so.1"});
+}
+
+TEST_F(Abi, NeedsOnlyLibc) {
+    const auto needed = lib->dynamicStrings(kDtNeeded);
+    ASSERT_FALSE(needed.empty());
+    for (const auto &n : needed)
+        EXPECT_EQ(n.rfind("libc.so.", 0), 0u) << n;
+}
+
+TEST_F(Abi, ExportsExactlyTheDeclaredFunctions) {
+    const auto declared = declaredFunctions(CORVEL_PUBLIC_HEADER);
+    ASSERT_EQ(declared.size(), 32u) << "the public header declares 32 functions";
+    const auto versions = lib->versionDefinitions();
+    std::set<std::string> exported;
+    for (const auto &s : lib->dynamicSymbols()) {
+        const bool global = s.bind == kStbGlobal || s.bind == kStbWeak;
+        const bool version_marker = s.shndx == kShnAbs && versions.count(s.name);
+        if (s.shndx != kShnUndef && global && s.visibility == kStvDefault && !version_marker)
+            exported.insert(s.name);
+    }
+    EXPECT_EQ(exported, declared);
+}
+
+TEST_F(Abi, ImportsOnlyDeviceServicesAndLibc) {
+    auto allowed = declaredFunctions(CORVEL_DEVICE_SERVICES_HEADER);
+    ASSERT_FALSE(allowed.empty());
+    for (const char *n : {"memcmp", "memcpy", "memset", "strlen", "usleep", "__cxa_finalize",
+                          "__gmon_start__", "__stack_chk_guard", "__stack_chk_fail"})
+        allowed.insert(n);
+    std::vector<std::string> stray;
+    for (const auto &s : lib->dynamicSymbols()) {
+        if (s.shndx != kShnUndef || s.name.empty())
+            continue;
+        if (!allowed.count(s.name) && s.name.rfind("_ITM_", 0) != 0)
+            stray.push_back(s.name);
+    }
+    EXPECT_EQ(stray, std::vector<std::string>{});
+}
+
+// The library's only data are constant tables: any writable section is the
+// loader's (GOT, PLT, dynamic section), never variables of its own.
+TEST_F(Abi, HasNoWritableDataOfItsOwn) {
+    for (const auto &s : lib->sections()) {
+        const bool own_data = s.name.rfind(".data", 0) == 0 || s.name.rfind(".bss", 0) == 0 ||
+                              s.name.rfind(".sdata", 0) == 0 || s.name.rfind(".sbss", 0) == 0 ||
+                              s.name == ".tbss" || s.name == ".tdata";
+        const bool relro = s.name.rfind(".data.rel.ro", 0) == 0;
+        if (own_data && !relro && (s.flags & kShfWrite)) {
+            EXPECT_EQ(s.size, 0u) << s.name << (s.type == kShtNobits ? " (bss)" : "");
+        }
+    }
+}
+
+} // namespace
+
+// ---- record layouts: C and C++ agree with the header -------------------------
+
+namespace {
+
+#define CORVEL_FIELD(type, member, off) {#type, #member, offsetof(type, member), off},
+#define CORVEL_RECORD(type, size) {#type, nullptr, sizeof(type), size},
+const corvel_layout kCxxLayout[] = {
+#include "abi_layout.inc"
+};
+#undef CORVEL_FIELD
+#undef CORVEL_RECORD
+
+TEST(Layout, CAndCxxLayRecordsOutAsDeclared) {
+    ASSERT_EQ(corvel_c_layout_count, std::size(kCxxLayout));
+    std::size_t records = 0;
+    for (std::size_t i = 0; i < corvel_c_layout_count; ++i) {
+        const corvel_layout &c = corvel_c_layout[i], &cxx = kCxxLayout[i];
+        const std::string what = std::string(cxx.type) + (cxx.member ? "." + std::string(cxx.member) : " size");
+        EXPECT_EQ(c.measured, c.declared) << what << " in C";
+        EXPECT_EQ(cxx.measured, cxx.declared) << what << " in C++";
+        records += cxx.member == nullptr;
+    }
+    EXPECT_GE(records, 1u);
+}
+
+TEST(Layout, CProgramsCallTheLibrary) {
+    EXPECT_EQ(corvel_c_get_host_buffer(nullptr), ENTMLST_ERR_PARAM);
+}
+
+} // namespace
