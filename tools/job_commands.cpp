@@ -1,0 +1,198 @@
+// job_commands.cpp - simulated jobs and links, and the job functions.
+#include "commands.h"
+
+#include "corvellib.h"
+#include "result_codes.h"
+#include "usage_error.h"
+
+#include <cstring>
+
+namespace entmlst {
+namespace {
+
+#define M(member, kind) ENTMLST_MEMBER(Rec, member, kind)
+
+#define Rec ENTMLSTIPJOB
+constexpr Member kIpJob[] = {
+    M(address, text), M(subject, text),      M(body, text),          M(kind, number),
+    M(attach_mode, number), M(attach_format, number), M(status, number), M(file_name, text),
+    M(parent_job_id, native), M(user_info1, number), M(user_info2, number),
+};
+#undef Rec
+#define Rec ENTMLSTPRNJOBEND
+constexpr Member kPrnJobEnd[] = {M(result, number), M(reason, number), M(detail, number)};
+#undef Rec
+#define Rec ENTMLSTCURSEND
+constexpr Member kCurSend[] = {M(address, text), M(sender, text), M(subject, text), M(body, text)};
+#undef Rec
+#define Rec ENTMLSTMAILATTACH
+constexpr Member kMailAttach[] = {M(attach_mode, number), M(attach_format, number), M(resolution, number)};
+#undef Rec
+#define Rec ENTMLSTSENDRESULT
+constexpr Member kSendResult[] = {M(name, text), M(status, number)};
+#undef Rec
+#undef M
+
+constexpr Member kPath[] = {{"path", 0, ENTMLST_JOB_PATH_SIZE, 1, Kind::text}};
+
+// Job reads that fill one record.
+struct JobRead {
+    const char *name;
+    std::span<const Member> members;
+    std::size_t size;
+    uint32_t (*read)(uint32_t job, void *dst);
+};
+
+constexpr JobRead kReads[] = {
+    {"ip", kIpJob, sizeof(ENTMLSTIPJOB),
+     [](uint32_t j, void *d) { return entMLSTGetIpJob(j, static_cast<ENTMLSTIPJOB *>(d)); }},
+    {"fax-path", kPath, ENTMLST_JOB_PATH_SIZE, entMLSTGetFaxImgDataPath},
+    {"print-end", kPrnJobEnd, sizeof(ENTMLSTPRNJOBEND),
+     [](uint32_t j, void *d) { return entMLSTGetPrnJobEnd(j, static_cast<ENTMLSTPRNJOBEND *>(d)); }},
+    {"current-send", kCurSend, sizeof(ENTMLSTCURSEND),
+     [](uint32_t j, void *d) { return entMLSTGetCurSend(j, static_cast<ENTMLSTCURSEND *>(d)); }},
+};
+
+// Link kinds by the names the header gives them.
+struct KindName {
+    const char *name;
+    int32_t kind;
+};
+constexpr KindName kKinds[] = {{"fax", ENTMLST_LINK_KIND_FAX}, {"mail", ENTMLST_LINK_KIND_MAIL}};
+
+int32_t linkKind(const std::string &text) {
+    for (const KindName &k : kKinds)
+        if (text == k.name)
+            return k.kind;
+    return static_cast<int32_t>(parseNumber("link kind", text));
+}
+
+uint32_t jobId(const std::string &text) { return parseNumber("job", text); }
+
+void requireJob(DeviceSession &dev, uint32_t job) {
+    if (!dev.jobExists(job))
+        throw UsageError("no job " + std::to_string(job) + " on the device (create it with: job create " +
+                         std::to_string(job) + ")");
+}
+
+} // namespace
+
+int runJobCreate(const Options &o, const std::string &job_text, const std::string &parent_text,
+                 const std::vector<std::string> &values) {
+    uint32_t job = jobId(job_text);
+    std::optional<uint32_t> parent;
+    if (!parent_text.empty())
+        parent = parseNumber("--parent", parent_text);
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> puts;
+    for (const std::string &a : values) {
+        auto [id_text, value] = splitAssignment(a);
+        uint32_t id = parseNumber("value ID", id_text);
+        auto width = jobValueWidth(id);
+        if (!width)
+            throw UsageError("value ID " + id_text + " is not one the device knows");
+        Field f{id_text, 0, *width, *width <= 4 ? Kind::number : Kind::text, 0};
+        puts.emplace_back(id, parseValue(f, value));
+    }
+
+    DeviceSession dev(o.device);
+    dev.createJob(job);
+    for (const auto &[id, bytes] : puts)
+        dev.putJobValue(job, id, bytes);
+    if (parent) {
+        dev.createJob(*parent);
+        dev.setParent(job, *parent);
+    }
+    dev.commit();
+    Json body{{"job", job}, {"values", puts.size()}};
+    if (parent)
+        body["parent"] = *parent;
+    return report(o, body, News{}, codeText(ENTMLST_OK), ENTMLST_OK);
+}
+
+int runJobLink(const Options &o, const std::string &job_text, const std::string &kind_text,
+               const std::string &child_text) {
+    uint32_t job = jobId(job_text), child = jobId(child_text);
+    int32_t kind = linkKind(kind_text);
+    DeviceSession dev(o.device);
+    requireJob(dev, job);
+    requireJob(dev, child);
+    dev.addChild(job, kind, child);
+    dev.commit();
+    return report(o, Json{{"job", job}, {"kind", kind}, {"child", child}}, News{}, codeText(ENTMLST_OK), ENTMLST_OK);
+}
+
+int runJobRead(const Options &o, const std::string &what, const std::string &job_text) {
+    const JobRead *r = nullptr;
+    for (const JobRead &candidate : kReads)
+        if (what == candidate.name)
+            r = &candidate;
+    if (!r)
+        throw UsageError("unknown job read \"" + what + "\"");
+    uint32_t job = jobId(job_text);
+
+    DeviceSession dev(o.device);
+    requireJob(dev, job);
+    std::vector<uint8_t> rec(r->size, 0);
+    dev.begin(o.faults);
+    uint32_t code = r->read(job, rec.data());
+    News news = dev.finish();
+    dev.commit();
+
+    Json body{{"job", job}};
+    if (code == ENTMLST_OK)
+        body["fields"] = jsonRecord(expand(r->members), rec.data());
+    return report(o, body, news, codeText(code), code);
+}
+
+int runJobSendResult(const Options &o, const std::string &job_text, const std::string &kind_text,
+                     uint32_t capacity) {
+    uint32_t job = jobId(job_text);
+    int32_t kind = linkKind(kind_text);
+    if (capacity > 1024)
+        throw UsageError("--capacity " + std::to_string(capacity) + ": at most 1024");
+
+    DeviceSession dev(o.device);
+    requireJob(dev, job);
+    std::vector<ENTMLSTSENDRESULT> entries(capacity ? capacity : 1);
+    std::memset(entries.data(), 0, entries.size() * sizeof entries[0]);
+    int32_t count = 0;
+    dev.begin(o.faults);
+    uint32_t code = entMLSTGetSendJobResult(job, kind, static_cast<int32_t>(capacity), entries.data(), &count);
+    News news = dev.finish();
+    dev.commit();
+
+    auto fields = expand(kSendResult);
+    Json list = Json::array();
+    for (int32_t i = 0; i < count && i < static_cast<int32_t>(capacity); ++i)
+        list.push_back(jsonRecord(fields, reinterpret_cast<const uint8_t *>(&entries[i])));
+    Json body{{"job", job}, {"kind", kind}, {"count", count}, {"entries", list}};
+    return report(o, body, news, sendResultCodeText(code), code);
+}
+
+int runJobAttach(const Options &o, const std::string &job_text, const std::vector<std::string> &assignments) {
+    uint32_t job = jobId(job_text);
+    auto fields = expand(kMailAttach);
+    ENTMLSTMAILATTACH rec{};
+    std::vector<bool> given(fields.size(), false);
+    for (const std::string &a : assignments) {
+        auto [name, value] = splitAssignment(a);
+        const Field &f = requireField("attach", fields, name);
+        auto bytes = parseValue(f, value);
+        std::memcpy(reinterpret_cast<uint8_t *>(&rec) + f.offset, bytes.data(), f.size);
+        given[f.row] = true;
+    }
+    for (const Field &f : fields)
+        if (!given[f.row])
+            throw UsageError("attach writes all three values: give " + f.name + "=VALUE too");
+
+    DeviceSession dev(o.device);
+    requireJob(dev, job);
+    dev.begin(o.faults);
+    uint32_t code = entMLSTSetMailAttach(job, &rec);
+    News news = dev.finish();
+    dev.commit();
+    return report(o, Json{{"job", job}, {"written", jsonRecord(fields, reinterpret_cast<const uint8_t *>(&rec))}},
+                  news, codeText(code), code);
+}
+
+} // namespace entmlst

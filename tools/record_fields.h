@@ -1,0 +1,68 @@
+// record_fields.h - how the tool names, shows and parses the fields of the
+// library's records. A record is described once as a list of its members;
+// array members expand into numbered fields (domain1..domain10).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace entmlst {
+
+using Json = nlohmann::ordered_json;
+
+enum class Kind : uint8_t {
+    text,   // NUL-terminated string
+    number, // big-endian unsigned number, 1, 2 or 4 bytes
+    native, // number in the host's order (written by a service, not stored)
+    hex,    // raw bytes
+};
+
+// One member of a record struct; count > 1 for arrays of fields.
+struct Member {
+    const char *name;
+    std::size_t offset;
+    std::size_t size; // of the whole member
+    std::size_t count;
+    Kind kind;
+};
+
+#define ENTMLST_MEMBER(type, member, kind) \
+    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind}
+#define ENTMLST_ARRAY(type, member, n, kind) \
+    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind}
+
+// One field as the user sees it; row is its position in the record's list,
+// which is also the bit it has in a change mask.
+struct Field {
+    std::string name;
+    std::size_t offset;
+    std::size_t size;
+    Kind kind;
+    unsigned row;
+};
+
+std::vector<Field> expand(std::span<const Member> members);
+const Field *findField(const std::vector<Field> &fields, const std::string &name);
+// The same, or a UsageError naming what the record does have.
+const Field &requireField(const std::string &record, const std::vector<Field> &fields, const std::string &name);
+
+// A field's value: a string for printable NUL-terminated text, a number
+// for numeric fields, "hex:..." for anything else.
+Json jsonValue(const Field &f, const uint8_t *record);
+// All fields of a record, in order.
+Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record);
+
+// Parses a user's value for a field into exactly f.size bytes; throws
+// UsageError on malformed numbers, overflows and over-long text.
+std::vector<uint8_t> parseValue(const Field &f, const std::string &value);
+// Parses an unsigned number (decimal or 0x hex); throws UsageError.
+uint32_t parseNumber(const std::string &what, const std::string &text);
+// Splits FIELD=VALUE; throws UsageError without '='.
+std::pair<std::string, std::string> splitAssignment(const std::string &arg);
+
+} // namespace entmlst

@@ -1,0 +1,127 @@
+// setting_commands.cpp - groups, get and set: the setting groups through the
+// library's Get and Set functions.
+#include "commands.h"
+
+#include "result_codes.h"
+#include "setting_groups.h"
+#include "usage_error.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace entmlst {
+namespace {
+
+using Record = std::vector<uint8_t>;
+
+uint32_t checkRecipient(const Group &g, std::optional<uint32_t> recipient) {
+    if (!g.per_recipient) {
+        if (recipient)
+            throw UsageError(std::string("group ") + g.name + " has no recipients; drop --recipient");
+        return 0;
+    }
+    uint32_t n = recipient.value_or(1);
+    if (n < 1 || n > 3)
+        throw UsageError("--recipient " + std::to_string(n) + ": recipients are 1, 2 and 3");
+    return n;
+}
+
+Json header(const Group &g, uint32_t recipient) {
+    Json j = Json::object();
+    j["group"] = g.name;
+    if (g.per_recipient)
+        j["recipient"] = recipient;
+    return j;
+}
+
+} // namespace
+
+int runGroups(const Options &o) {
+    Json all = Json::object();
+    for (const Group &g : groups()) {
+        Json names = Json::array();
+        for (const Field &f : expand(g.members))
+            names.push_back(f.name);
+        all[g.name] = {{"summary", g.summary}, {"per_recipient", g.per_recipient}, {"writable", g.set != nullptr},
+                       {"fields", names}};
+    }
+    if (o.json) {
+        std::printf("%s\n", all.dump(2).c_str());
+        return 0;
+    }
+    for (const auto &[name, g] : all.items()) {
+        std::string fields;
+        for (const auto &f : g["fields"])
+            fields += " " + f.get<std::string>();
+        std::printf("%-21s %s\n%21s%s\n", name.c_str(), g["summary"].get<std::string>().c_str(), "", fields.c_str());
+    }
+    return 0;
+}
+
+int runGet(const Options &o, const std::string &group, std::optional<uint32_t> recipient) {
+    const Group &g = findGroup(group);
+    uint32_t n = checkRecipient(g, recipient);
+    auto fields = expand(g.members);
+
+    DeviceSession dev(o.device);
+    Record rec(g.size, 0);
+    dev.begin(o.faults);
+    uint32_t code = g.get(n, rec.data());
+    News news = dev.finish();
+    dev.commit();
+
+    Json body = header(g, n);
+    if (code == 0)
+        body["fields"] = jsonRecord(fields, rec.data());
+    return report(o, body, news, codeText(code), code);
+}
+
+int runSet(const Options &o, const std::string &group, std::optional<uint32_t> recipient,
+           const std::vector<std::string> &assignments) {
+    const Group &g = findGroup(group);
+    if (!g.set)
+        throw UsageError(std::string("group ") + g.name + " is read only");
+    uint32_t n = checkRecipient(g, recipient);
+    auto fields = expand(g.members);
+    if (assignments.empty())
+        throw UsageError("set " + group + ": give at least one FIELD=VALUE");
+    std::vector<std::pair<const Field *, Record>> edits;
+    for (const std::string &a : assignments) {
+        auto [name, value] = splitAssignment(a);
+        const Field &f = requireField(std::string("group ") + g.name, fields, name);
+        edits.emplace_back(&f, parseValue(f, value));
+    }
+
+    DeviceSession dev(o.device);
+    Record before(g.size, 0);
+    uint32_t code = g.get(n, before.data());
+    News news;
+    if (code == 0) {
+        Record rec = before;
+        uint32_t mask = 0;
+        for (const auto &[f, bytes] : edits) {
+            std::memcpy(rec.data() + f->offset, bytes.data(), f->size);
+            mask |= maskBit(g, *f);
+        }
+        dev.begin(o.faults);
+        code = g.set(mask, n, rec.data());
+        news = dev.finish();
+    }
+    // What reached the store, read back: a Set that stopped part-way has
+    // still written its earlier fields.
+    Record after(g.size, 0);
+    uint32_t reread = g.get(n, after.data());
+    dev.commit();
+
+    Json body = header(g, n);
+    Json written = Json::array(), unchanged = Json::array();
+    for (const auto &[f, bytes] : edits) {
+        bool changed = reread == 0 && std::memcmp(before.data() + f->offset, after.data() + f->offset, f->size) != 0;
+        (changed ? written : unchanged).push_back(f->name);
+    }
+    body["written"] = written;
+    body["unchanged"] = unchanged;
+    return report(o, body, news, codeText(code), code);
+}
+
+} // namespace entmlst

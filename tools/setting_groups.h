@@ -1,0 +1,35 @@
+// setting_groups.h - the setting groups as the tool offers them: each group's
+// fields and the library functions that read and write it.
+#pragma once
+
+#include "record_fields.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace entmlst {
+
+// Uniform shapes of the library's Get and Set functions; recipient is
+// ignored by single-instance groups.
+using GetFn = uint32_t (*)(uint32_t recipient, void *record);
+using SetFn = uint32_t (*)(uint32_t mask, uint32_t recipient, const void *record);
+
+struct Group {
+    const char *name;
+    const char *summary;
+    std::size_t size; // of the record
+    bool per_recipient;
+    std::span<const Member> members;
+    GetFn get;
+    SetFn set;          // null: read only
+    uint32_t fixed_mask; // non-zero: the group's one mask bit (last-send values)
+};
+
+std::span<const Group> groups();
+const Group &findGroup(const std::string &name); // throws UsageError
+
+// The change mask that selects a field of a group.
+uint32_t maskBit(const Group &g, const Field &f);
+
+} // namespace entmlst
