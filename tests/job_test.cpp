@@ -1,0 +1,345 @@
+// Job information through the exported functions: values of a job, of its
+// parent and of its linked children, the mail attachment write, and the
+// send-result listing with its own failure style.
+#include <algorithm>
+#include <functional>
+#include <random>
+
+#include "support/device.h"
+#include "support/faults.h"
+
+namespace {
+
+using namespace corvel::test;
+using S = devsim::Service;
+
+constexpr uint32_t kJob = 0x1a, kParent = 0xabcd1234, kImageLink = 0x4001;
+
+class Jobs : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        devsim::setParentLink(kJob, kParent);
+        devsim::addChildLink(kJob, 0x1000, kImageLink);
+    }
+    alignas(8) uint8_t buf_[1024];
+};
+
+struct Reader {
+    const char *name;
+    std::size_t size; // of the caller's record or destination
+    std::function<uint32_t(uint32_t job, void *rec)> run;
+};
+
+const Reader kReaders[] = {
+    {"GetIpJob", sizeof(ENTMLSTIPJOB), [](uint32_t j, void *r) { return entMLSTGetIpJob(j, static_cast<ENTMLSTIPJOB *>(r)); }},
+    {"GetIpJobRst", 256, [](uint32_t j, void *r) { return entMLSTGetIpJobRst(j, 0x00318003, r); }},
+    {"GetIpJobBox", ENTMLST_JOB_PATH_SIZE, entMLSTGetIpJobBox},
+    {"GetFaxRepAddImg", ENTMLST_FAX_REP_ADD_IMG_SIZE, entMLSTGetFaxRepAddImg},
+    {"GetFaxImgDataPath", ENTMLST_JOB_PATH_SIZE, entMLSTGetFaxImgDataPath},
+    {"GetPrnJobEnd", sizeof(ENTMLSTPRNJOBEND), [](uint32_t j, void *r) { return entMLSTGetPrnJobEnd(j, static_cast<ENTMLSTPRNJOBEND *>(r)); }},
+    {"GetCurSend", sizeof(ENTMLSTCURSEND), [](uint32_t j, void *r) { return entMLSTGetCurSend(j, static_cast<ENTMLSTCURSEND *>(r)); }},
+};
+
+// Every value the function reads gets random contents; a second call must
+// deliver each at the address it passed, and leave every other byte alone.
+TEST_F(Jobs, EachValueReadLandsAtItsFieldAndNothingElseIsWritten) {
+    std::mt19937 rng(3);
+    for (const Reader &r : kReaders) {
+        SCOPED_TRACE(r.name);
+        devsim::clearCalls();
+        ASSERT_EQ(r.run(kJob, buf_), ENTMLST_OK);
+        for (const auto &c : devsim::calls(S::meSVCGetCurrent)) {
+            devsim::Bytes v(*devsim::valueWidth(uint32_t(c.args[1])));
+            for (auto &b : v) b = static_cast<uint8_t>(rng() | 1);
+            ASSERT_TRUE(devsim::putJobValue(uint32_t(c.args[0]), uint32_t(c.args[1]), v));
+        }
+        devsim::clearCalls();
+        std::memset(buf_, 0xee, sizeof buf_);
+        ASSERT_EQ(r.run(kJob, buf_), ENTMLST_OK);
+
+        std::vector<bool> covered(sizeof buf_);
+        const auto base = reinterpret_cast<uintptr_t>(buf_);
+        for (const auto &c : serviceCalls()) {
+            std::size_t off = 0, width = 4; // job-link answers are 32-bit IDs
+            if (c.service == S::meSVCGetCurrent) {
+                off = c.args[2] - base;
+                auto v = *devsim::jobValue(uint32_t(c.args[0]), uint32_t(c.args[1]));
+                width = v.size();
+                EXPECT_EQ(devsim::Bytes(buf_ + off, buf_ + off + width), v) << hex(c.args[1]);
+            } else if (c.args.back() - base < sizeof buf_) {
+                off = c.args.back() - base;
+            } else {
+                continue; // a local of the library
+            }
+            ASSERT_LE(off + width, r.size) << "written outside the record";
+            for (std::size_t i = off; i < off + width; ++i) covered[i] = true;
+        }
+        for (std::size_t i = 0; i < sizeof buf_; ++i) {
+            if (!covered[i]) {
+                ASSERT_EQ(buf_[i], 0xee) << "byte " << i;
+            }
+        }
+        EXPECT_TRUE(lines().empty());
+    }
+}
+
+TEST_F(Jobs, TheParentIsReadWithTheIdTheLinkServiceWrote) {
+    ENTMLSTIPJOB rec = filled<ENTMLSTIPJOB>(0xee);
+    ASSERT_EQ(entMLSTGetIpJob(kJob, &rec), ENTMLST_OK);
+    EXPECT_EQ(rec.parent_job_id, kParent); // a native number, as the service wrote it
+    auto log = serviceCalls();
+    ASSERT_EQ(log.size(), 11u);
+    EXPECT_EQ(log[8].service, S::mectSVCGetParentLink);
+    EXPECT_EQ(log[8].args, (std::vector<uint64_t>{ENTMLST_LINK_SELECTOR, kJob,
+                                                  reinterpret_cast<uintptr_t>(&rec.parent_job_id)}));
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        if (i != 8) {
+            EXPECT_EQ(log[i].args[0], i < 8 ? kJob : kParent) << "call " << i;
+        }
+    }
+}
+
+TEST_F(Jobs, AFailedReadLeavesTheLaterFieldsAsTheCallerHadThem) {
+    devsim::failCall(S::meSVCGetCurrent, 4, 0xbad);
+    ENTMLSTIPJOB ip = filled<ENTMLSTIPJOB>(0xee);
+    EXPECT_EQ(entMLSTGetIpJob(kJob, &ip), ENTMLST_ERR_JOB_GET);
+    const auto raw = bytesOf(ip);
+    EXPECT_NE(raw[0x000], 0xee);
+    EXPECT_TRUE(std::all_of(raw.begin() + 0x280, raw.end(), [](uint8_t b) { return b == 0xee; }));
+
+    devsim::failCall(S::mectSVCGetParentLink, 1, 0xbad);
+    ip = filled<ENTMLSTIPJOB>(0xee);
+    EXPECT_EQ(entMLSTGetIpJob(kJob, &ip), ENTMLST_ERR_PARENT_LINK);
+    EXPECT_EQ(bytesOf(ip.user_info1), devsim::Bytes(4, 0xee));
+    EXPECT_EQ(bytesOf(ip.user_info2), devsim::Bytes(4, 0xee));
+}
+
+// The failure texts differ in how they print IDs.
+TEST_F(Jobs, FailuresAreReportedWithTheirOwnIdFormat) {
+    ENTMLSTIPJOB ip;
+    ENTMLSTPRNJOBEND prn;
+    ENTMLSTCURSEND cur;
+    const ENTMLSTMAILATTACH attach{1, 2, 3};
+    struct Case {
+        const char *what;
+        S service;
+        unsigned nth;
+        bool write_first;
+        std::function<uint32_t()> run;
+        uint32_t result;
+        std::string line;
+    };
+    const std::string get = "<Error>:meSVCGetCurrent() is Failed!!!. ";
+    const Case cases[] = {
+        {"IP job value", S::meSVCGetCurrent, 1, false, [&] { return entMLSTGetIpJob(kJob, &ip); },
+         ENTMLST_ERR_JOB_GET, get + "ipjobid=0x1a,id=0x317800,ret=0xbad\n"},
+        {"parent value", S::meSVCGetCurrent, 9, false, [&] { return entMLSTGetIpJob(kJob, &ip); },
+         ENTMLST_ERR_JOB_GET, get + "userjobid=abcd1234,id=182000,ret=0xbad\n"},
+        {"parent link", S::mectSVCGetParentLink, 1, false, [&] { return entMLSTGetIpJob(kJob, &ip); },
+         ENTMLST_ERR_PARENT_LINK, "<Error>:mectSVCGetParentLink() is Failed!!!. id=1a,ret=0xbad\n"},
+        {"chosen value", S::meSVCGetCurrent, 1, false, [&] { return entMLSTGetIpJobRst(kJob, 0x00318002, buf_); },
+         ENTMLST_ERR_JOB_GET, get + "ipjobid=0x1a,id=318002,ret=0xbad\n"},
+        {"job box", S::meSVCGetCurrent, 1, false, [&] { return entMLSTGetIpJobBox(kJob, buf_); },
+         ENTMLST_ERR_JOB_GET, get + "ipjobid=0x1a,id=0xd17000,ret=0xbad\n"},
+        {"fax report image", S::meSVCGetCurrent, 1, false, [&] { return entMLSTGetFaxRepAddImg(kJob, buf_); },
+         ENTMLST_ERR_JOB_GET, get + "ipjobid=0x1a,id=0x36000e,ret=0xbad\n"},
+        {"image link, nothing written", S::mectSVCGetChildLink, 1, false,
+         [&] { return entMLSTGetFaxImgDataPath(kJob, buf_); }, ENTMLST_ERR_CHILD_LINK,
+         "<Error>:mectSVCGetChildLink() is Failed!!!. ipjobid=0x1a,linkid=0x0,ret=0xbad\n"},
+        {"image link, written", S::mectSVCGetChildLink, 1, true,
+         [&] { return entMLSTGetFaxImgDataPath(kJob, buf_); }, ENTMLST_ERR_CHILD_LINK,
+         "<Error>:mectSVCGetChildLink() is Failed!!!. ipjobid=0x1a,linkid=0x4001,ret=0xbad\n"},
+        {"image path", S::meSVCGetCurrent, 1, false, [&] { return entMLSTGetFaxImgDataPath(kJob, buf_); },
+         ENTMLST_ERR_JOB_GET, get + "ipjobid=0x1a,linkid=0x4001,ret=0xbad\n"},
+        {"print job end", S::meSVCGetCurrent, 3, false, [&] { return entMLSTGetPrnJobEnd(kJob, &prn); },
+         ENTMLST_ERR_JOB_GET, get + "ipjobid=0x1a,id=0x46001c,ret=0xbad\n"},
+        {"current send", S::meSVCGetCurrent, 4, false, [&] { return entMLSTGetCurSend(kJob, &cur); },
+         ENTMLST_ERR_JOB_GET, get + "ipjobid=0x1a,id=0x318001,ret=0xbad\n"},
+        {"mail attachment", S::meSVCSetCurrent, 2, false, [&] { return entMLSTSetMailAttach(kJob, &attach); },
+         ENTMLST_ERR_JOB_SET, "<Error>:meSVCSetCurrent() is Failed!!!. ipjobid=0x1a,id=0x460001,ret=0xbad\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        devsim::reset();
+        devsim::setParentLink(kJob, kParent);
+        devsim::addChildLink(kJob, 0x1000, kImageLink);
+        devsim::failCall(c.service, c.nth, 0xbad, c.write_first);
+        EXPECT_EQ(c.run(), c.result);
+        EXPECT_EQ(lines(), std::vector<std::string>{c.line});
+    }
+}
+
+TEST_F(Jobs, MailAttachmentWritesEveryValueOnEveryCall) {
+    const ENTMLSTMAILATTACH rec{0x01, 0x02, 0x03};
+    const auto sent = bytesOf(rec);
+    for (int call = 1; call <= 2; ++call) {
+        ASSERT_EQ(entMLSTSetMailAttach(kJob, &rec), ENTMLST_OK);
+        auto writes = devsim::calls(S::meSVCSetCurrent);
+        ASSERT_EQ(writes.size(), 3u * call);
+        for (const auto &w : writes) {
+            EXPECT_EQ(w.args[0], ENTMLST_MODULE_ID);
+            EXPECT_EQ(w.args[1], kJob);
+            const std::size_t off = w.args[3] - reinterpret_cast<uintptr_t>(&rec);
+            EXPECT_EQ(devsim::jobValue(kJob, uint32_t(w.args[2]))->at(0), sent.at(off));
+        }
+    }
+    EXPECT_EQ(bytesOf(rec), sent);
+}
+
+TEST_F(Jobs, ANullRecordIsRefusedBeforeAnyServiceCall) {
+    const std::function<uint32_t()> calls[] = {
+        [] { return entMLSTGetIpJob(kJob, nullptr); },
+        [] { return entMLSTGetIpJobRst(kJob, 0x00318002, nullptr); },
+        [] { return entMLSTGetIpJobBox(kJob, nullptr); },
+        [] { return entMLSTGetFaxRepAddImg(kJob, nullptr); },
+        [] { return entMLSTGetFaxImgDataPath(kJob, nullptr); },
+        [] { return entMLSTGetPrnJobEnd(kJob, nullptr); },
+        [] { return entMLSTGetCurSend(kJob, nullptr); },
+        [] { return entMLSTSetMailAttach(kJob, nullptr); },
+    };
+    for (std::size_t i = 0; i < std::size(calls); ++i) {
+        SCOPED_TRACE(i);
+        devsim::reset();
+        EXPECT_EQ(calls[i](), ENTMLST_ERR_PARAM);
+        EXPECT_EQ(lines(), std::vector<std::string>{"<Error>:param is Failed!\n"});
+        EXPECT_TRUE(serviceCalls().empty());
+    }
+}
+
+TEST_F(Jobs, JobIdZeroGoesToTheServices) {
+    devsim::createJob(0);
+    uint8_t box[ENTMLST_JOB_PATH_SIZE];
+    EXPECT_EQ(entMLSTGetIpJobBox(0, box), ENTMLST_OK);
+    EXPECT_EQ(devsim::calls(S::meSVCGetCurrent).at(0).args[0], 0u);
+}
+
+// ---- send results -------------------------------------------------------------
+
+struct Child {
+    std::string name;
+    uint8_t status;
+    std::string fallback = ""; // the fax fallback name
+};
+
+class SendResults : public DeviceTest {
+protected:
+    ENTMLSTSENDRESULT entries_[4];
+    int32_t count_ = 77;
+
+    void SetUp() override {
+        DeviceTest::SetUp();
+        std::memset(entries_, 0xee, sizeof entries_);
+        devsim::createJob(kJob);
+    }
+    // Children of kind fax (names 0x00716800, status 0x00860004) or mail.
+    static void addChildren(int32_t kind, const std::vector<Child> &children) {
+        const bool fax = kind == ENTMLST_LINK_KIND_FAX;
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            const uint32_t link = 0x500 + uint32_t(i);
+            devsim::addChildLink(kJob, kind, link);
+            const Child &c = children[i];
+            ASSERT_TRUE(devsim::putJobValue(link, fax ? 0x00716800 : 0x00617800, {c.name.begin(), c.name.end()}));
+            ASSERT_TRUE(devsim::putJobValue(link, fax ? 0x00860004 : 0x00660000, {c.status}));
+            ASSERT_TRUE(devsim::putJobValue(link, 0x00817001, {c.fallback.begin(), c.fallback.end()}));
+        }
+    }
+    uint32_t list(int32_t kind, int32_t capacity) {
+        return entMLSTGetSendJobResult(kJob, kind, capacity, entries_, &count_);
+    }
+    static devsim::Bytes name128(const std::string &s) {
+        devsim::Bytes b(s.begin(), s.end());
+        b.resize(128, 0);
+        return b;
+    }
+    void TearDown() override {
+        EXPECT_TRUE(lines().empty()) << "the send-result listing reports nothing";
+        DeviceTest::TearDown();
+    }
+};
+
+TEST_F(SendResults, AnUnknownKindAnswersOneWithoutAServiceCall) {
+    addChildren(0x40, {{"a", 1}});
+    EXPECT_EQ(list(0x40, 4), ENTMLST_SENDRESULT_BAD_KIND);
+    EXPECT_EQ(count_, 0);
+    EXPECT_TRUE(serviceCalls().empty());
+}
+
+TEST_F(SendResults, MissingOutputsAreRefusedWithTheCountCleared) {
+    EXPECT_EQ(entMLSTGetSendJobResult(kJob, ENTMLST_LINK_KIND_FAX, 4, entries_, nullptr), ENTMLST_ERR_PARAM);
+    EXPECT_EQ(entMLSTGetSendJobResult(kJob, ENTMLST_LINK_KIND_FAX, 4, nullptr, &count_), ENTMLST_ERR_PARAM);
+    EXPECT_EQ(count_, 0);
+    EXPECT_TRUE(serviceCalls().empty());
+}
+
+TEST_F(SendResults, TooManyChildrenListNothing) {
+    addChildren(ENTMLST_LINK_KIND_MAIL, {{"a", 1}, {"b", 2}, {"c", 3}});
+    EXPECT_EQ(list(ENTMLST_LINK_KIND_MAIL, 2), ENTMLST_OK);
+    EXPECT_EQ(count_, 0);
+    EXPECT_EQ(servicesOf(serviceCalls()), std::vector<S>{S::mectGetChildLinkNum});
+    EXPECT_EQ(bytesOf(entries_), devsim::Bytes(sizeof entries_, 0xee));
+}
+
+TEST_F(SendResults, NoChildrenListNothing) {
+    EXPECT_EQ(list(ENTMLST_LINK_KIND_0100, 4), ENTMLST_OK);
+    EXPECT_EQ(count_, 0);
+}
+
+TEST_F(SendResults, EntriesAre129BytesApartWithZeroFilledNames) {
+    addChildren(ENTMLST_LINK_KIND_MAIL, {{"first", 1}, {"second", 2}, {std::string(128, 'x'), 3}});
+    EXPECT_EQ(list(ENTMLST_LINK_KIND_MAIL, 3), ENTMLST_OK);
+    EXPECT_EQ(count_, 3);
+    const auto raw = bytesOf(entries_);
+    const std::string names[] = {"first", "second", std::string(128, 'x')};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(devsim::Bytes(raw.begin() + 129 * i, raw.begin() + 129 * i + 128), name128(names[i]));
+        EXPECT_EQ(raw[129 * i + 128], i + 1);
+    }
+    EXPECT_EQ(raw[129 * 3], 0xee); // the fourth entry stays as it was
+    EXPECT_EQ(serviceCalls().size(), 1u + 3 * 3);
+}
+
+TEST_F(SendResults, OnlyFaxChildrenWithAnEmptyNameGetTheFallbackName) {
+    addChildren(ENTMLST_LINK_KIND_FAX, {{"", 1, "alt"}, {"", 2, ""}, {"own", 3, "unused"}});
+    EXPECT_EQ(list(ENTMLST_LINK_KIND_FAX, 4), ENTMLST_OK);
+    EXPECT_EQ(bytesOf(entries_[0].name), name128("alt"));
+    EXPECT_EQ(bytesOf(entries_[1].name), name128(""));
+    EXPECT_EQ(bytesOf(entries_[2].name), name128("own"));
+    EXPECT_EQ(devsim::callCount(S::mectSVCGetCurrent), 3u * 2 + 2);
+
+    devsim::reset();
+    devsim::createJob(kJob);
+    addChildren(ENTMLST_LINK_KIND_MAIL, {{"", 1, "alt"}});
+    EXPECT_EQ(list(ENTMLST_LINK_KIND_MAIL, 4), ENTMLST_OK);
+    EXPECT_EQ(bytesOf(entries_[0].name), name128(""));
+    EXPECT_EQ(devsim::callCount(S::mectSVCGetCurrent), 2u);
+}
+
+// An entry is written only once all of its child's reads succeeded; the
+// service's own code comes back unchanged.
+TEST_F(SendResults, AFailingReadReturnsTheServiceCodeAndLeavesItsEntryAlone) {
+    struct Case { S service; unsigned nth; std::size_t untouched_from; };
+    const Case cases[] = {
+        {S::mectGetChildLinkNum, 1, 0}, {S::mectGetChildLink, 2, 1},
+        {S::mectSVCGetCurrent, 3, 1},   // status of the second child
+        {S::mectSVCGetCurrent, 2, 0},   // name of the first, after its status was read
+    };
+    for (const Case &c : cases) {
+        for (bool write_first : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << devsim::serviceName(c.service) << " #" << c.nth << write_first);
+            devsim::reset();
+            devsim::createJob(kJob);
+            addChildren(ENTMLST_LINK_KIND_MAIL, {{"a", 1}, {"b", 2}, {"c", 3}});
+            std::memset(entries_, 0xee, sizeof entries_);
+            devsim::failCall(c.service, c.nth, 0x12345678, write_first);
+            EXPECT_EQ(list(ENTMLST_LINK_KIND_MAIL, 4), 0x12345678u);
+            EXPECT_EQ(count_, c.service == S::mectGetChildLinkNum ? 0 : 3);
+            for (std::size_t i = 0; i < 4; ++i) {
+                const bool written = i < c.untouched_from;
+                EXPECT_EQ(bytesOf(entries_[i]) != devsim::Bytes(129, 0xee), written) << "entry " << i;
+            }
+        }
+    }
+}
+
+} // namespace
