@@ -1,0 +1,253 @@
+// The entmlst command as a user drives it: every case runs the real program
+// in its own process against a device file of its own.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+    nlohmann::json json() const { return nlohmann::json::parse(out); }
+};
+
+std::string slurp(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class ToolTest : public ::testing::Test {
+protected:
+    fs::path dir, device;
+
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("entmlst-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        device = dir / "device.db";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Starts the tool (under the target's emulator when cross-compiled)
+    // with its output going to files; returns the pid.
+    pid_t start(const Args &args, int n) {
+        Args argv;
+        std::stringstream emulator(ENTMLST_EMULATOR);
+        for (std::string word; emulator >> word;)
+            argv.push_back(word);
+        argv.insert(argv.end(), {ENTMLST_TOOL, "--device", device.string()});
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char *> cargs;
+        for (auto &a : argv) cargs.push_back(a.data());
+        cargs.push_back(nullptr);
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 1, outFile(n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 2, errFile(n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = -1;
+        EXPECT_EQ(posix_spawn(&pid, cargs[0], &fa, nullptr, cargs.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&fa);
+        return pid;
+    }
+    Outcome finish(pid_t pid, int n) {
+        Outcome r;
+        int ws = 0;
+        waitpid(pid, &ws, 0);
+        r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
+        r.out = slurp(outFile(n));
+        r.err = slurp(errFile(n));
+        return r;
+    }
+    Outcome tool(const Args &args) { return finish(start(args, 0), 0); }
+    nlohmann::json get(const Args &args) {
+        Args a = {"--json", "get"};
+        a.insert(a.end(), args.begin(), args.end());
+        Outcome r = tool(a);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.json()["fields"];
+    }
+
+private:
+    std::string outFile(int n) const { return (dir / ("out" + std::to_string(n))).string(); }
+    std::string errFile(int n) const { return (dir / ("err" + std::to_string(n))).string(); }
+};
+
+TEST_F(ToolTest, ASetSurvivesIntoTheNextProcess) {
+    struct Case {
+        Args set;
+        Args get;
+        const char *field;
+        nlohmann::json want;
+    } cases[] = {
+        {{"set", "smtp", "port=587"}, {"smtp"}, "port", 587},
+        {{"set", "smtp", "server=mail.corp.example"}, {"smtp"}, "server", "mail.corp.example"},
+        {{"set", "pop3", "domain10=last.example"}, {"pop3"}, "domain10", "last.example"},
+        {{"set", "pop3user", "--user", "2", "port=0x3e3"}, {"pop3user", "--user", "2"}, "port", 995},
+        {{"set", "smtp-event", "--recipient", "3", "event7=1"}, {"smtp-event", "--recipient", "3"}, "event7", 1},
+        {{"set", "smtp-schedule", "--recipient", "2", "week=5"}, {"smtp-schedule", "--recipient", "2"}, "week", 5},
+        {{"set", "maintenance", "address=ops@corp.example"}, {"maintenance"}, "address", "ops@corp.example"},
+        {{"set", "event-last-send", "--recipient", "1", "time=4000000000"}, {"event-last-send"}, "time",
+         4000000000u},
+        {{"set", "maintenance-last-send", "time=7"}, {"maintenance-last-send"}, "time", 7},
+        {{"set", "smtp", "signature=hex:0102"}, {"smtp"}, "signature", "hex:0102" + std::string(508, '0')},
+    };
+    for (const Case &c : cases) {
+        Outcome r = tool(c.set);
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_NE(r.out.find(std::string("written: ") + c.field), std::string::npos) << r.out;
+        EXPECT_EQ(get(c.get)[c.field], c.want) << c.set[1] << " " << c.field;
+    }
+}
+
+TEST_F(ToolTest, JsonOutputParsesForEveryReadingCommand) {
+    ASSERT_EQ(tool({"job", "create", "9", "--parent", "8", "0x00317800=to@corp.example"}).status, 0);
+    for (const Args &args : std::vector<Args>{
+             {"get", "pop3"}, {"get", "pop3user"}, {"get", "smtp"}, {"get", "smtp-event"},
+             {"get", "smtp-schedule"}, {"get", "event-last-send"}, {"get", "schedule-last-send"},
+             {"get", "maintenance"}, {"get", "maintenance-last-send"}, {"get", "counters"},
+             {"get", "subject"}, {"get", "host-buffer"}, {"init"}, {"sync"}, {"set", "smtp", "auth=1"},
+             {"job", "ip", "9"}, {"job", "print-end", "9"}, {"job", "current-send", "9"},
+             {"job", "send-result", "9", "mail"}}) {
+        Args a = {"--json"};
+        a.insert(a.end(), args.begin(), args.end());
+        Outcome r = tool(a);
+        EXPECT_EQ(r.status, 0) << args[0] << " " << args.back() << ": " << r.err;
+        nlohmann::json j;
+        ASSERT_NO_THROW(j = r.json()) << r.out;
+        EXPECT_EQ(j["result"]["name"], "ENTMLST_OK") << r.out;
+    }
+    Outcome log = tool({"--json", "log"});
+    ASSERT_EQ(log.status, 0);
+    EXPECT_TRUE(log.json().is_array());
+    EXPECT_EQ(get({"host-buffer"})["size"], 0x00100000);
+}
+
+TEST_F(ToolTest, BadInputIsOneLineAndLeavesTheFileByteForByte) {
+    ASSERT_EQ(tool({"init"}).status, 0);
+    const std::string before = slurp(device);
+    for (const Args &args : std::vector<Args>{
+             {"set", "smtp", "nosuchfield=1"}, {"get", "nosuchgroup"}, {"set", "smtp", "port=65536"},
+             {"set", "smtp", "port=12x"}, {"set", "smtp", "port=-1"}, {"set", "smtp", "server=" + std::string(64, 'a')},
+             {"get", "smtp-event", "--recipient", "0"}, {"set", "pop3user", "--user", "4", "apop=1"},
+             {"set", "counters", "count1=1"}, {"set", "smtp", "port"}, {"job", "ip", "77"},
+             {"job", "link", "1", "fax", "2"}, {"job", "create", "1", "0x12345678=1"},
+             {"--fail", "nosuchservice=1", "set", "smtp", "port=1"}, {"--fail", "meSTCSetStatus#0=1", "get", "smtp"}}) {
+        Outcome r = tool(args);
+        EXPECT_EQ(r.status, 2) << args[1];
+        EXPECT_EQ(r.err.rfind("entmlst: ", 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(slurp(device), before) << args[0] << " " << args[1] << " " << args.back();
+    }
+}
+
+TEST_F(ToolTest, AFileThatIsNotADeviceIsRefusedAndNeverWritten) {
+    struct Case {
+        const char *name;
+        std::string bytes;
+    } cases[] = {
+        {"text", "not a database\n"},
+        {"torn", std::string("SQLite format 3\0", 16) + std::string(200, '\x7f')},
+        {"empty dir", ""},
+    };
+    for (const Case &c : cases) {
+        fs::path file = dir / c.name;
+        if (c.bytes.empty())
+            fs::create_directory(file);
+        else
+            std::ofstream(file, std::ios::binary) << c.bytes;
+        device = file;
+        Outcome r = tool({"get", "smtp"});
+        EXPECT_EQ(r.status, 3) << c.name << r.err;
+        EXPECT_EQ(r.err.rfind("entmlst: " + file.string(), 0), 0u) << r.err;
+        if (!c.bytes.empty()) {
+            EXPECT_EQ(slurp(file), c.bytes) << c.name;
+        }
+    }
+    device = dir / "missing" / "device.db";
+    EXPECT_EQ(tool({"get", "smtp"}).status, 3);
+    EXPECT_FALSE(fs::exists(device.parent_path()));
+}
+
+TEST_F(ToolTest, AnArmedFaultShowsTheDiagnosticAndTheCode) {
+    struct Case {
+        Args args;
+        std::vector<std::string> out; // substrings of the output
+    } cases[] = {
+        {{"--fail", "meSTCSetStatus#2=0x1234", "set", "smtp", "port=588", "server=b.example"},
+         {"written: port", "unchanged: server", "ret=0x1234", "result: ENTMLST_ERR_STATUS_SET (0x70020006)"}},
+        {{"--fail", "meSTCGetStatus=7", "get", "subject"}, {"ret=0x7", "result: ENTMLST_ERR_STATUS_GET (0x70020005)"}},
+        {{"--fail", "mectSetDstProduct=5", "--fail", "mscMLPRNChgSchedule=6", "init"},
+         {"mectSetDstProduct", "mscMLPRNChgSchedule", "result: ENTMLST_ERR_SCHEDULE (0x70020008)"}},
+        {{"--fail", "mectIdSync=0x99", "sync"}, {"code=0x99", "result: ENTMLST_ERR_ID_SYNC (0x7002000f)"}},
+        {{"--fail", "emwOSWOrgAllocMemPart=1", "set", "smtp", "auth=1"}, {"result: ENTMLST_ERR_NOMEM (0x70020002)"}},
+    };
+    for (const Case &c : cases) {
+        Outcome r = tool(c.args);
+        EXPECT_EQ(r.status, 1) << r.out;
+        for (const std::string &s : c.out)
+            EXPECT_NE(r.out.find(s), std::string::npos) << "missing \"" << s << "\" in\n" << r.out;
+    }
+    // The row written before the failure stays written, and the monitor
+    // lines are in the device's log.
+    EXPECT_EQ(get({"smtp"})["port"], 588);
+    EXPECT_NE(tool({"log"}).out.find("ret=0x1234"), std::string::npos);
+}
+
+TEST_F(ToolTest, JobsAndLinksReadBackThroughTheJobFunctions) {
+    for (const Args &args : std::vector<Args>{
+             {"job", "create", "100", "0x00182000=7"},
+             {"job", "create", "5", "--parent", "100", "0x00317800=to@corp.example", "0x0036000b=3"},
+             {"job", "create", "6", "0x00716800=fax one", "0x00860004=2"},
+             {"job", "link", "5", "fax", "6"},
+             {"job", "attach", "5", "attach_mode=1", "attach_format=2", "resolution=3"}})
+        ASSERT_EQ(tool(args).status, 0) << args[1];
+    auto ip = tool({"--json", "job", "ip", "5"}).json()["fields"];
+    EXPECT_EQ(ip["address"], "to@corp.example");
+    EXPECT_EQ(ip["kind"], 3);
+    EXPECT_EQ(ip["attach_format"], 2);
+    EXPECT_EQ(ip["parent_job_id"], 100);
+    EXPECT_EQ(ip["user_info1"], 7);
+    auto sent = tool({"--json", "job", "send-result", "5", "fax"}).json();
+    EXPECT_EQ(sent["count"], 1);
+    EXPECT_EQ(sent["entries"][0]["name"], "fax one");
+    EXPECT_EQ(sent["entries"][0]["status"], 2);
+    Outcome bad = tool({"job", "send-result", "5", "0x55"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.out.find("ENTMLST_SENDRESULT_BAD_KIND (0x00000001)"), std::string::npos) << bad.out;
+}
+
+TEST_F(ToolTest, TwoProcessesSettingOneGroupAtOnceLoseNeitherWrite) {
+    ASSERT_EQ(tool({"init"}).status, 0);
+    for (int round = 1; round <= 8; ++round) {
+        std::string port = std::to_string(1000 + round), server = "s" + std::to_string(round) + ".example";
+        pid_t a = start({"set", "smtp", "port=" + port}, 1);
+        pid_t b = start({"set", "smtp", "server=" + server}, 2);
+        EXPECT_EQ(finish(a, 1).status, 0);
+        EXPECT_EQ(finish(b, 2).status, 0);
+        auto smtp = get({"smtp"});
+        EXPECT_EQ(smtp["port"], 1000 + round) << "round " << round;
+        EXPECT_EQ(smtp["server"], server) << "round " << round;
+    }
+}
+
+} // namespace
