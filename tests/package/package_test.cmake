@@ -1,7 +1,8 @@
-# Installs the build tree into a fresh prefix, then builds and runs a C client
-# against it twice: through find_package(corvellib) and through pkg-config.
-#   cmake -DBUILD_DIR=... -DWORK_DIR=... -DSERVICES_LIBRARY=... -DGENERATOR=...
-#         -DC_COMPILER=... -P package_test.cmake
+# Installs the build tree into a fresh prefix, then builds and runs the example
+# client against it twice: through find_package(corvellib) and through
+# pkg-config. The simulator provides the device's services.
+#   cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DSERVICES_LIBRARY=...
+#         -DGENERATOR=... -DC_COMPILER=... -P package_test.cmake
 cmake_minimum_required(VERSION 3.25)
 
 function(run)
@@ -38,12 +39,37 @@ endforeach()
 
 get_filename_component(services_dir ${SERVICES_LIBRARY} DIRECTORY)
 
+# The version file accepts 1.x requests and refuses other majors.
+get_filename_component(cmake_dir ${at_corvellibConfig.cmake} DIRECTORY)
+foreach(request 1.0:TRUE 2.0:FALSE 0.9:FALSE)
+  string(REPLACE ":" ";" request ${request})
+  list(GET request 0 PACKAGE_FIND_VERSION)
+  list(GET request 1 expected)
+  string(REGEX MATCH "^[0-9]+" PACKAGE_FIND_VERSION_MAJOR ${PACKAGE_FIND_VERSION})
+  set(PACKAGE_VERSION_COMPATIBLE "")
+  include(${cmake_dir}/corvellibConfigVersion.cmake)
+  if(NOT PACKAGE_VERSION_COMPATIBLE STREQUAL expected)
+    message(FATAL_ERROR "request ${PACKAGE_FIND_VERSION}: compatible=${PACKAGE_VERSION_COMPATIBLE}")
+  endif()
+endforeach()
+
 # find_package(corvellib) and the imported target.
-run(${CMAKE_COMMAND} -S ${CMAKE_CURRENT_LIST_DIR} -B ${WORK_DIR}/cmake-client -G ${GENERATOR}
+run(${CMAKE_COMMAND} -S ${EXAMPLES_DIR} -B ${WORK_DIR}/cmake-client -G ${GENERATOR}
     -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_PREFIX_PATH=${prefix} -DSERVICES_LIBRARY=${SERVICES_LIBRARY})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-client)
-run(${WORK_DIR}/cmake-client/client)
-message(STATUS "find_package client: ${run_output}")
+file(GLOB client ${WORK_DIR}/cmake-client/*)
+list(FILTER client INCLUDE REGEX "/[^/.]+$")
+set(ran 0)
+foreach(exe IN LISTS client)
+  if(NOT IS_DIRECTORY ${exe})
+    run(${exe})
+    message(STATUS "find_package build, ${exe}:\n${run_output}")
+    math(EXPR ran "${ran} + 1")
+  endif()
+endforeach()
+if(ran EQUAL 0)
+  message(FATAL_ERROR "no example program built in ${WORK_DIR}/cmake-client")
+endif()
 
 # pkg-config --cflags --libs corvellib.
 get_filename_component(pc_dir ${at_corvellib.pc} DIRECTORY)
@@ -53,9 +79,14 @@ run(${PKG_CONFIG} --cflags --libs corvellib)
 string(STRIP "${run_output}" flags)
 separate_arguments(flags UNIX_COMMAND "${flags}")
 message(STATUS "pkg-config flags: ${flags}")
-run(${C_COMPILER} ${CMAKE_CURRENT_LIST_DIR}/client.c ${flags} ${SERVICES_LIBRARY}
-    -Wl,-rpath,${services_dir} -o ${WORK_DIR}/pc-client)
 get_filename_component(lib_dir ${at_libcorvellib.so.1} DIRECTORY)
 set(ENV{LD_LIBRARY_PATH} ${lib_dir})
-run(${WORK_DIR}/pc-client)
-message(STATUS "pkg-config client: ${run_output}")
+# Each example is one C file with its own main.
+file(GLOB sources ${EXAMPLES_DIR}/*.c)
+foreach(src IN LISTS sources)
+  get_filename_component(name ${src} NAME_WE)
+  run(${C_COMPILER} -std=c11 -Wall -Wextra -Werror ${src} ${flags} ${SERVICES_LIBRARY}
+      -Wl,-rpath,${services_dir} -o ${WORK_DIR}/pc-${name})
+  run(${WORK_DIR}/pc-${name})
+  message(STATUS "pkg-config build, ${name}:\n${run_output}")
+endforeach()
