@@ -182,21 +182,4 @@ TEST_F(GroupAccess, PerRecipientRowsUseTheirColumnAndNotifyWithTheRecipient) {
     }
 }
 
-TEST_F(GroupAccess, AFailedNotificationIsReportedWithTheSetNameAndTheCallSucceeds) {
-    devsim::failCall(S::mscMLRPTChgMaintenanceReportTime, 1, 0x42);
-    TestRec rec = filled<TestRec>(0x09);
-    EXPECT_EQ(setChanged(kSingle, 0x2, 0, &rec), ENTMLST_OK);
-    EXPECT_EQ(lines(), std::vector<std::string>{
-                           "entMLSTSetMainte():[Error] mscMLRPTChgMaintenanceReportTime() code=0x42\n"});
-}
-
-TEST_F(GroupAccess, AWorkBufferHandedOutWithAFailureIsStillReleased) {
-    devsim::failCall(S::emwOSWOrgAllocMemPart, 1, 0x5, /*write_first=*/true);
-    TestRec rec{};
-    EXPECT_EQ(setChanged(kSingle, 0xf, 0, &rec), ENTMLST_ERR_NOMEM);
-    EXPECT_EQ(lines(), std::vector<std::string>{text(Msg::NomemPop3)});
-    EXPECT_EQ(servicesOf(serviceCalls()),
-              (std::vector<S>{S::emwOSWOrgAllocMemPart, S::emwOSWOrgFreeMemPart}));
-}
-
 } // namespace
