@@ -6,7 +6,6 @@
 #include "record_fields.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +26,8 @@ int runSync(const Options &o);
 int runLog(const Options &o);
 
 int runGroups(const Options &o);
-int runGet(const Options &o, const std::string &group, std::optional<uint32_t> recipient);
-int runSet(const Options &o, const std::string &group, std::optional<uint32_t> recipient,
+int runGet(const Options &o, const std::string &group, const std::string &recipient);
+int runSet(const Options &o, const std::string &group, const std::string &recipient,
            const std::vector<std::string> &assignments);
 
 int runJobCreate(const Options &o, const std::string &job, const std::string &parent,

@@ -150,24 +150,24 @@ DeviceSession::DeviceSession(const std::string &path) : path_(path), loaded_(std
         throw DeviceFileError(path + ": directory " + dir.string() + " does not exist");
     if (fs::exists(p, ec) && !fs::is_regular_file(p, ec))
         throw DeviceFileError(path + ": not a regular file");
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(path.c_str(), &conn_.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
         fail("cannot open");
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_timeout(conn_.db, kBusyTimeoutMs);
     int app = 0, version = 0, objects = 0;
     try {
         exec("BEGIN IMMEDIATE");
-        open_ = true;
-        Stmt a(db_, path_, "PRAGMA application_id");
+        conn_.in_transaction = true;
+        Stmt a(conn_.db, path_, "PRAGMA application_id");
         if (a.row())
             app = static_cast<int>(a.integer(0));
-        Stmt v(db_, path_, "PRAGMA user_version");
+        Stmt v(conn_.db, path_, "PRAGMA user_version");
         if (v.row())
             version = static_cast<int>(v.integer(0));
-        Stmt n(db_, path_, "SELECT count(*) FROM sqlite_master");
+        Stmt n(conn_.db, path_, "SELECT count(*) FROM sqlite_master");
         if (n.row())
             objects = static_cast<int>(n.integer(0));
     } catch (const DeviceFileError &) {
-        if (sqlite3_errcode(db_) == SQLITE_NOTADB)
+        if (sqlite3_errcode(conn_.db) == SQLITE_NOTADB)
             throw DeviceFileError(path + ": not an entmlst device file (not an SQLite database)");
         throw;
     }
@@ -181,20 +181,22 @@ DeviceSession::DeviceSession(const std::string &path) : path_(path), loaded_(std
     load();
 }
 
-DeviceSession::~DeviceSession() {
-    if (open_)
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(db_);
+DeviceSession::~DeviceSession() = default;
+
+DeviceSession::Connection::~Connection() {
+    if (in_transaction)
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
 }
 
 void DeviceSession::fail(const std::string &what) {
-    throw DeviceFileError(path_ + ": " + what + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory"));
+    throw DeviceFileError(path_ + ": " + what + ": " + (conn_.db ? sqlite3_errmsg(conn_.db) : "out of memory"));
 }
 
 void DeviceSession::exec(const char *sql) {
     char *msg = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
-        std::string text = msg ? msg : sqlite3_errmsg(db_);
+    if (sqlite3_exec(conn_.db, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
+        std::string text = msg ? msg : sqlite3_errmsg(conn_.db);
         sqlite3_free(msg);
         throw DeviceFileError(path_ + ": " + text);
     }
@@ -205,7 +207,7 @@ void DeviceSession::initialise() {
     exec(kSchema);
     exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
     exec(("PRAGMA user_version = " + std::to_string(kFormatVersion)).c_str());
-    Stmt put(db_, path_, "INSERT INTO settings(id, value) VALUES(?, ?)");
+    Stmt put(conn_.db, path_, "INSERT INTO settings(id, value) VALUES(?, ?)");
     for (const auto &s : devsim::catalogue())
         put.bind(1, s.id).bind(2, s.default_value).run();
 }
@@ -213,7 +215,7 @@ void DeviceSession::initialise() {
 void DeviceSession::load() {
     devsim::State &s = loaded_->state;
     {
-        Stmt q(db_, path_, "SELECT id, value FROM settings");
+        Stmt q(conn_.db, path_, "SELECT id, value FROM settings");
         while (q.row()) {
             uint32_t id = u32(q.integer(0));
             Bytes v = q.blob(1);
@@ -224,7 +226,7 @@ void DeviceSession::load() {
         }
     }
     {
-        Stmt q(db_, path_, "SELECT job, value_id, value FROM job_values");
+        Stmt q(conn_.db, path_, "SELECT job, value_id, value FROM job_values");
         while (q.row()) {
             uint32_t vid = u32(q.integer(1));
             Bytes v = q.blob(2);
@@ -235,13 +237,13 @@ void DeviceSession::load() {
         }
     }
     {
-        Stmt q(db_, path_, "SELECT id FROM jobs ORDER BY id");
+        Stmt q(conn_.db, path_, "SELECT id FROM jobs ORDER BY id");
         while (q.row())
             s.jobs.push_back(u32(q.integer(0)));
-        Stmt p(db_, path_, "SELECT job, parent FROM parents");
+        Stmt p(conn_.db, path_, "SELECT job, parent FROM parents");
         while (p.row())
             s.parents[u32(p.integer(0))] = u32(p.integer(1));
-        Stmt c(db_, path_, "SELECT job, kind, link FROM children ORDER BY seq");
+        Stmt c(conn_.db, path_, "SELECT job, kind, link FROM children ORDER BY seq");
         while (c.row())
             s.children.emplace_back(u32(c.integer(0)), static_cast<int32_t>(c.integer(1)), u32(c.integer(2)));
     }
@@ -255,44 +257,44 @@ void DeviceSession::commit() {
     const devsim::State &was = loaded_->state;
     devsim::State now = devsim::exportState();
 
-    Stmt setting(db_, path_, "INSERT OR REPLACE INTO settings(id, value) VALUES(?, ?)");
+    Stmt setting(conn_.db, path_, "INSERT OR REPLACE INTO settings(id, value) VALUES(?, ?)");
     for (const auto &[id, value] : now.settings)
         if (auto it = was.settings.find(id); it == was.settings.end() || it->second != value)
             setting.bind(1, id).bind(2, value).run();
 
-    Stmt value(db_, path_, "INSERT OR REPLACE INTO job_values(job, value_id, value) VALUES(?, ?, ?)");
+    Stmt value(conn_.db, path_, "INSERT OR REPLACE INTO job_values(job, value_id, value) VALUES(?, ?, ?)");
     for (const auto &[key, v] : now.job_values)
         if (auto it = was.job_values.find(key); it == was.job_values.end() || it->second != v)
             value.bind(1, key.first).bind(2, key.second).bind(3, v).run();
-    Stmt drop_value(db_, path_, "DELETE FROM job_values WHERE job = ? AND value_id = ?");
+    Stmt drop_value(conn_.db, path_, "DELETE FROM job_values WHERE job = ? AND value_id = ?");
     for (const auto &[key, v] : was.job_values)
         if (!now.job_values.count(key))
             drop_value.bind(1, key.first).bind(2, key.second).run();
 
     if (now.jobs != was.jobs) {
         exec("DELETE FROM jobs");
-        Stmt job(db_, path_, "INSERT INTO jobs(id) VALUES(?)");
+        Stmt job(conn_.db, path_, "INSERT INTO jobs(id) VALUES(?)");
         for (uint32_t id : now.jobs)
             job.bind(1, id).run();
     }
     if (now.parents != was.parents) {
         exec("DELETE FROM parents");
-        Stmt parent(db_, path_, "INSERT INTO parents(job, parent) VALUES(?, ?)");
+        Stmt parent(conn_.db, path_, "INSERT INTO parents(job, parent) VALUES(?, ?)");
         for (const auto &[job, p] : now.parents)
             parent.bind(1, job).bind(2, p).run();
     }
     if (now.children != was.children) {
         exec("DELETE FROM children");
-        Stmt child(db_, path_, "INSERT INTO children(job, kind, link) VALUES(?, ?, ?)");
+        Stmt child(conn_.db, path_, "INSERT INTO children(job, kind, link) VALUES(?, ?, ?)");
         for (const auto &[job, kind, link] : now.children)
             child.bind(1, job).bind(2, kind).bind(3, link).run();
     }
-    Stmt event(db_, path_, "INSERT INTO events(line) VALUES(?)");
+    Stmt event(conn_.db, path_, "INSERT INTO events(line) VALUES(?)");
     for (const std::string &line : now.events)
         event.bind(1, line).run();
 
     exec("COMMIT");
-    open_ = false;
+    conn_.in_transaction = false;
 }
 
 void DeviceSession::begin(const std::vector<FaultSpec> &faults) {
@@ -331,7 +333,7 @@ void DeviceSession::addChild(uint32_t job, int32_t kind, uint32_t child) { devsi
 
 std::vector<std::string> DeviceSession::log() {
     std::vector<std::string> out;
-    Stmt q(db_, path_, "SELECT line FROM events ORDER BY seq");
+    Stmt q(conn_.db, path_, "SELECT line FROM events ORDER BY seq");
     while (q.row())
         out.push_back(q.text(0));
     auto fresh = devsim::exportState().events; // this command's own, not yet written

@@ -71,13 +71,22 @@ public:
     std::vector<std::string> log();
 
 private:
+    // Closes the file (rolling back an open transaction) however the
+    // session ends, also when its constructor throws.
+    struct Connection {
+        sqlite3 *db = nullptr;
+        bool in_transaction = false;
+        Connection() = default;
+        Connection(const Connection &) = delete;
+        Connection &operator=(const Connection &) = delete;
+        ~Connection();
+    };
     struct Loaded;
-    sqlite3 *db_ = nullptr;
+    Connection conn_;
     std::string path_;
     std::unique_ptr<Loaded> loaded_;
     std::size_t monitor_mark_ = 0;
     std::size_t events_mark_ = 0;
-    bool open_ = false;
 
     void exec(const char *sql);
     void initialise();

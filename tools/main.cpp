@@ -1,6 +1,7 @@
 // entmlst - reads and writes the device's mail settings and job values
 // through libcorvellib, against a simulated device kept in a file.
 #include "commands.h"
+#include "record_fields.h"
 #include "usage_error.h"
 
 #include <CLI/CLI.hpp>
@@ -25,10 +26,10 @@ int main(int argc, char **argv) {
 
     std::function<int(const Options &)> run;
 
-    uint32_t area = 0;
+    std::string area = "0";
     auto *init = app.add_subcommand("init", "start-up: set up the ID service, send every notification once");
     init->add_option("--area", area, "destination area");
-    init->callback([&] { run = [&](const Options &o) { return runInit(o, area); }; });
+    init->callback([&] { run = [&](const Options &o) { return runInit(o, parseNumber("--area", area)); }; });
 
     app.add_subcommand("sync", "wait until the ID service is synchronised")
         ->callback([&] { run = runSync; });
@@ -38,7 +39,7 @@ int main(int argc, char **argv) {
         ->callback([&] { run = runGroups; });
 
     std::string group;
-    std::optional<uint32_t> recipient;
+    std::string recipient;
     std::vector<std::string> assignments;
     auto *get = app.add_subcommand("get", "read a setting group");
     get->add_option("group", group, "setting group (see: entmlst groups)")->required();
@@ -54,7 +55,7 @@ int main(int argc, char **argv) {
     auto *job = app.add_subcommand("job", "simulated jobs and the job functions");
     job->require_subcommand(1);
     std::string job_id, parent, kind, child;
-    uint32_t capacity = 16;
+    std::string capacity = "16";
 
     auto *create = job->add_subcommand("create", "create or update a simulated job");
     create->add_option("job", job_id, "job ID")->required();
@@ -78,7 +79,7 @@ int main(int argc, char **argv) {
     result->add_option("job", job_id, "job ID")->required();
     result->add_option("kind", kind, "link kind: number, fax or mail")->required();
     result->add_option("--capacity", capacity, "entries to offer (default 16)");
-    result->callback([&] { run = [&](const Options &o) { return runJobSendResult(o, job_id, kind, capacity); }; });
+    result->callback([&] { run = [&](const Options &o) { return runJobSendResult(o, job_id, kind, parseNumber("--capacity", capacity)); }; });
 
     auto *attach = job->add_subcommand("attach", "write a job's mail attachment values");
     attach->add_option("job", job_id, "job ID")->required();
@@ -88,8 +89,10 @@ int main(int argc, char **argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
-        int rc = app.exit(e);
-        return rc == 0 ? 0 : kExitUsage;
+        if (e.get_exit_code() == 0) // --help
+            return app.exit(e);
+        std::fprintf(stderr, "entmlst: %s (see --help)\n", e.what());
+        return kExitUsage;
     }
 
     try {

@@ -14,15 +14,18 @@ namespace {
 
 using Record = std::vector<uint8_t>;
 
-uint32_t checkRecipient(const Group &g, std::optional<uint32_t> recipient) {
+// recipient is empty when not given.
+uint32_t checkRecipient(const Group &g, const std::string &recipient) {
     if (!g.per_recipient) {
-        if (recipient)
+        if (!recipient.empty())
             throw UsageError(std::string("group ") + g.name + " has no recipients; drop --recipient");
         return 0;
     }
-    uint32_t n = recipient.value_or(1);
+    if (recipient.empty())
+        return 1;
+    uint32_t n = parseNumber("--recipient", recipient);
     if (n < 1 || n > 3)
-        throw UsageError("--recipient " + std::to_string(n) + ": recipients are 1, 2 and 3");
+        throw UsageError("--recipient " + recipient + ": recipients are 1, 2 and 3");
     return n;
 }
 
@@ -58,7 +61,7 @@ int runGroups(const Options &o) {
     return 0;
 }
 
-int runGet(const Options &o, const std::string &group, std::optional<uint32_t> recipient) {
+int runGet(const Options &o, const std::string &group, const std::string &recipient) {
     const Group &g = findGroup(group);
     uint32_t n = checkRecipient(g, recipient);
     auto fields = expand(g.members);
@@ -76,7 +79,7 @@ int runGet(const Options &o, const std::string &group, std::optional<uint32_t> r
     return report(o, body, news, codeText(code), code);
 }
 
-int runSet(const Options &o, const std::string &group, std::optional<uint32_t> recipient,
+int runSet(const Options &o, const std::string &group, const std::string &recipient,
            const std::vector<std::string> &assignments) {
     const Group &g = findGroup(group);
     if (!g.set)

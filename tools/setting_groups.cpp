@@ -109,7 +109,7 @@ constexpr Group kGroups[] = {
      get1<ENTMLSTHOSTBUFFER, entMLSTGetHostBuffer>, nullptr, 0},
 };
 
-// A mask has 32 bits: every field of a writable group needs its own.
+// A mask has 32 bits, one for each field of a group.
 constexpr bool masksFit() {
     for (const Group &g : kGroups) {
         std::size_t rows = 0;
@@ -118,7 +118,7 @@ constexpr bool masksFit() {
                 return false;
             rows += m.count;
         }
-        if (g.set && rows > 32)
+        if (rows > 32)
             return false;
     }
     return true;
