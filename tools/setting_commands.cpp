@@ -92,6 +92,7 @@ int runSet(const Options &o, const std::string &group, const std::string &recipi
     for (const std::string &a : assignments) {
         auto [name, value] = splitAssignment(a);
         const Field &f = requireField(std::string("group ") + g.name, fields, name);
+        std::erase_if(edits, [&](const auto &e) { return e.first == &f; }); // the last one given wins
         edits.emplace_back(&f, parseValue(f, value));
     }
 
