@@ -14,7 +14,7 @@ namespace entmlst {
 struct Options {
     std::string device; // resolved path
     bool json = false;
-    std::vector<FaultSpec> faults;
+    std::vector<ArmedFault> faults;
 };
 
 // Prints a command's outcome (body, what the device received, result) as

@@ -124,18 +124,18 @@ std::string devicePath(const std::string &option) {
     return (dir / "device.db").string();
 }
 
-FaultSpec parseFault(const std::string &spec) {
-    auto [lhs, code] = splitAssignment(spec);
-    FaultSpec f;
+ArmedFault parseFault(const std::string &text) {
+    auto [lhs, code] = splitAssignment(text);
+    ArmedFault f;
     f.service = lhs;
     if (auto hash = lhs.find('#'); hash != std::string::npos) {
         f.service = lhs.substr(0, hash);
         f.nth = parseNumber("--fail call number", lhs.substr(hash + 1));
         if (f.nth == 0)
-            throw UsageError("--fail " + spec + ": calls are counted from 1");
+            throw UsageError("--fail " + text + ": calls are counted from 1");
     }
     if (!devsim::serviceByName(f.service))
-        throw UsageError("--fail " + spec + ": unknown service \"" + f.service + "\"");
+        throw UsageError("--fail " + text + ": unknown service \"" + f.service + "\"");
     f.code = parseNumber("--fail code", code);
     return f;
 }
@@ -297,10 +297,10 @@ void DeviceSession::commit() {
     conn_.in_transaction = false;
 }
 
-void DeviceSession::begin(const std::vector<FaultSpec> &faults) {
+void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
     monitor_mark_ = devsim::monitor().size();
     events_mark_ = devsim::exportState().events.size();
-    for (const FaultSpec &f : faults)
+    for (const ArmedFault &f : faults)
         devsim::failCall(*devsim::serviceByName(f.service), f.nth, f.code);
 }
 

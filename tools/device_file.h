@@ -27,12 +27,12 @@ inline constexpr int kExitDeviceFile = 3;
 std::string devicePath(const std::string &option);
 
 // --fail SERVICE[#N]=CODE: the Nth call of SERVICE answers CODE.
-struct FaultSpec {
+struct ArmedFault {
     std::string service;
     unsigned nth = 1;
     uint32_t code = 0;
 };
-FaultSpec parseFault(const std::string &spec); // throws UsageError
+ArmedFault parseFault(const std::string &text); // throws UsageError
 
 // Width of a job value the device knows; nullopt for unknown value IDs.
 std::optional<uint32_t> jobValueWidth(uint32_t value_id);
@@ -57,7 +57,7 @@ public:
 
     // Arms the faults for the library calls that follow and starts
     // collecting news; finish() disarms what is left and returns the news.
-    void begin(const std::vector<FaultSpec> &faults);
+    void begin(const std::vector<ArmedFault> &faults);
     News finish();
 
     // Simulated jobs and links.

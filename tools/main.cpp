@@ -18,10 +18,10 @@ int main(int argc, char **argv) {
 
     std::string device;
     bool json = false;
-    std::vector<std::string> fail_specs;
+    std::vector<std::string> fail_args;
     app.add_option("--device", device, "device file (default: $ENTMLST_DEVICE, else ~/.local/share/entmlst/device.db)");
     app.add_flag("--json", json, "print JSON");
-    app.add_option("--fail", fail_specs, "SERVICE[#N]=CODE: the Nth call (default 1) of SERVICE answers CODE")
+    app.add_option("--fail", fail_args, "SERVICE[#N]=CODE: the Nth call (default 1) of SERVICE answers CODE")
         ->allow_extra_args(false);
 
     std::function<int(const Options &)> run;
@@ -98,8 +98,8 @@ int main(int argc, char **argv) {
     try {
         Options o;
         o.json = json;
-        for (const auto &spec : fail_specs)
-            o.faults.push_back(parseFault(spec));
+        for (const auto &text : fail_args)
+            o.faults.push_back(parseFault(text));
         o.device = devicePath(device);
         return run(o);
     } catch (const UsageError &e) {
