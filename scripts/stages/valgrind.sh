@@ -3,10 +3,12 @@
 # memcheck: any memory error or any definite/indirect leak fails the stage.
 #
 # Each GoogleTest program runs once with all its listed cases; other tests run
-# their own command. Programs that are not ELF files of the build tree (cmake
-# scripts, shell drivers) are left out, and so are tests whose names match
-# VALGRIND_SKIP (a regex; by default the tests that start other programs,
-# whose children valgrind would not follow anyway).
+# their own command. Programs that are not ELF files of the build tree are
+# left out (package_install, a cmake script that builds the examples against
+# an installed copy), and so are tests whose names match VALGRIND_SKIP (a
+# regex, empty by default). tool_test runs under memcheck, but the entmlst
+# processes it starts are not followed (no --trace-children): they are
+# separate programs, and the library calls they make are covered in-process.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
