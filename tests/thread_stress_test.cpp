@@ -72,7 +72,10 @@ protected:
     }
 
     // One thread's run. Counts every result that is not ENTMLST_OK.
-    static void run(int t, std::atomic<int> &failures) {
+    static void run(int t, std::atomic<int> &ready, std::atomic<int> &failures) {
+        // Start together, so that the runs overlap from the first call.
+        ready.fetch_add(1);
+        while (ready.load() < kThreads) std::this_thread::yield();
         Rng rng{0x9e3779b9u * static_cast<uint32_t>(t + 1)};
         auto check = [&](uint32_t rc) {
             if (rc != ENTMLST_OK) failures.fetch_add(1);
@@ -135,9 +138,9 @@ protected:
 };
 
 TEST_F(ThreadStressTest, EveryStoredValueIsOneACallerWrote) {
-    std::atomic<int> failures{0};
+    std::atomic<int> ready{0}, failures{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) threads.emplace_back(run, t, std::ref(failures));
+    for (int t = 0; t < kThreads; ++t) threads.emplace_back(run, t, std::ref(ready), std::ref(failures));
     for (auto &th : threads) th.join();
     EXPECT_EQ(failures.load(), 0);
     EXPECT_TRUE(devsim::monitor().empty()) << devsim::monitor().front().text;
