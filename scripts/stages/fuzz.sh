@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target call_fuzzer
+cmake --build --preset fuzz
 
 work=build/fuzz/corpus-work
 artifacts=build/fuzz/artifacts
