@@ -12,13 +12,11 @@ constexpr ENTMLSTJOBDESC kCurSendRows[] = {
     {0x00318000, offsetof(C, subject)},
     {0x00318001, offsetof(C, body)},
 };
-static_assert(ascending(kCurSendRows, sizeof(C)));
+static_assert(check::ascendingOffsets(kCurSendRows, sizeof(C)));
 
 } // namespace
 } // namespace corvel
 
 CORVEL_EXPORT uint32_t entMLSTGetCurSend(uint32_t job_id, ENTMLSTCURSEND *rec) {
-    using namespace corvel;
-    if (rec == nullptr) return paramError(Msg::Param);
-    return jobTable(JobOp::Get, job_id, kCurSendRows, rec, Msg::JobGet);
+    return corvel::jobRecord(corvel::JobOp::Get, job_id, corvel::kCurSendRows, rec);
 }

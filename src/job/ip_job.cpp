@@ -20,8 +20,8 @@ constexpr ENTMLSTJOBDESC kParentJobRows[] = {
     {0x00182000, offsetof(J, user_info1)},
     {0x00282000, offsetof(J, user_info2)},
 };
-static_assert(ascending(kIpJobRows, offsetof(J, parent_job_id)));
-static_assert(ascending(kParentJobRows, sizeof(J)));
+static_assert(check::ascendingOffsets(kIpJobRows, offsetof(J, parent_job_id)));
+static_assert(check::ascendingOffsets(kParentJobRows, sizeof(J)));
 
 constexpr ENTMLSTJOBDESC kJobBoxRows[] = {{kValueJobBox, 0}};
 constexpr ENTMLSTJOBDESC kFaxRepAddImgRows[] = {{0x0036000e, 0}};
@@ -71,9 +71,7 @@ uint32_t listChild(uint32_t job_id, const ENTMLSTLINKDESC &row, int32_t index,
 using namespace corvel;
 
 CORVEL_EXPORT uint32_t entMLSTGetIpJob(uint32_t ip_job_id, ENTMLSTIPJOB *rec) {
-    if (rec == nullptr) return paramError(Msg::Param);
-    if (Result r = jobTable(JobOp::Get, ip_job_id, kIpJobRows, rec, Msg::JobGet); r != ENTMLST_OK)
-        return r;
+    if (Result r = jobRecord(JobOp::Get, ip_job_id, kIpJobRows, rec); r != ENTMLST_OK) return r;
     uint32_t ret = mectSVCGetParentLink(ENTMLST_LINK_SELECTOR, ip_job_id, &rec->parent_job_id);
     if (ret != 0) {
         diag(Msg::ParentLink, ip_job_id, ret);
@@ -89,13 +87,11 @@ CORVEL_EXPORT uint32_t entMLSTGetIpJobRst(uint32_t job_id, uint32_t value_id, vo
 }
 
 CORVEL_EXPORT uint32_t entMLSTGetIpJobBox(uint32_t job_id, void *dst) {
-    if (dst == nullptr) return paramError(Msg::Param);
-    return jobTable(JobOp::Get, job_id, kJobBoxRows, dst, Msg::JobGet);
+    return jobRecord(JobOp::Get, job_id, kJobBoxRows, dst);
 }
 
 CORVEL_EXPORT uint32_t entMLSTGetFaxRepAddImg(uint32_t job_id, void *dst) {
-    if (dst == nullptr) return paramError(Msg::Param);
-    return jobTable(JobOp::Get, job_id, kFaxRepAddImgRows, dst, Msg::JobGet);
+    return jobRecord(JobOp::Get, job_id, kFaxRepAddImgRows, dst);
 }
 
 CORVEL_EXPORT uint32_t entMLSTGetFaxImgDataPath(uint32_t job_id, void *dst) {

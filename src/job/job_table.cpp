@@ -21,4 +21,11 @@ Result jobTable(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC *rows, std::size
     return ENTMLST_OK;
 }
 
+Result jobRecord(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC *rows, std::size_t count,
+                 const void *record) {
+    if (record == nullptr) return paramError(Msg::Param);
+    return jobTable(op, job_id, rows, count, const_cast<void *>(record),
+                    op == JobOp::Get ? Msg::JobGet : Msg::JobSet);
+}
+
 } // namespace corvel

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "frame/diag.h"
+#include "frame/table_check.h"
 
 namespace corvel {
 
@@ -38,14 +39,16 @@ template <std::size_t N>
     return jobTable(op, job_id, rows, N, record, fail_msg);
 }
 
-// Offsets ascend: each field reaches at most to the next one.
+// The whole of a table-driven job function: a null record is refused, then
+// the table is walked with the common failure text ("ipjobid=0x%x,id=0x%x").
+// A Set only reads from the record.
+[[nodiscard]] Result jobRecord(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC *rows,
+                               std::size_t count, const void *record);
+
 template <std::size_t N>
-constexpr bool ascending(const ENTMLSTJOBDESC (&rows)[N], std::size_t record_size) {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (rows[i].offset >= record_size) return false;
-        if (i > 0 && rows[i].offset <= rows[i - 1].offset) return false;
-    }
-    return true;
+[[nodiscard]] inline Result jobRecord(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC (&rows)[N],
+                                      const void *record) {
+    return jobRecord(op, job_id, rows, N, record);
 }
 
 // Value 0x00d17000 is the IP job box and, read from a linked job, the fax

@@ -11,15 +11,11 @@ constexpr ENTMLSTJOBDESC kMailAttachRows[] = {
     {0x00460001, offsetof(M, attach_format)},
     {0x00360005, offsetof(M, resolution)},
 };
-static_assert(ascending(kMailAttachRows, sizeof(M)));
+static_assert(check::ascendingOffsets(kMailAttachRows, sizeof(M)));
 
 } // namespace
 } // namespace corvel
 
 CORVEL_EXPORT uint32_t entMLSTSetMailAttach(uint32_t job_id, const ENTMLSTMAILATTACH *rec) {
-    using namespace corvel;
-    if (rec == nullptr) return paramError(Msg::Param);
-    // The service only reads from the record.
-    return jobTable(JobOp::Set, job_id, kMailAttachRows, const_cast<ENTMLSTMAILATTACH *>(rec),
-                    Msg::JobSet);
+    return corvel::jobRecord(corvel::JobOp::Set, job_id, corvel::kMailAttachRows, rec);
 }

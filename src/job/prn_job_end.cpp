@@ -11,13 +11,11 @@ constexpr ENTMLSTJOBDESC kPrnJobEndRows[] = {
     {0x00460024, offsetof(P, reason)},
     {0x0046001c, offsetof(P, detail)},
 };
-static_assert(ascending(kPrnJobEndRows, sizeof(P)));
+static_assert(check::ascendingOffsets(kPrnJobEndRows, sizeof(P)));
 
 } // namespace
 } // namespace corvel
 
 CORVEL_EXPORT uint32_t entMLSTGetPrnJobEnd(uint32_t job_id, ENTMLSTPRNJOBEND *rec) {
-    using namespace corvel;
-    if (rec == nullptr) return paramError(Msg::Param);
-    return jobTable(JobOp::Get, job_id, kPrnJobEndRows, rec, Msg::JobGet);
+    return corvel::jobRecord(corvel::JobOp::Get, job_id, corvel::kPrnJobEndRows, rec);
 }

@@ -11,7 +11,7 @@ constexpr ENTMLSTREADDESC kCounterRows[] = {
     {0x94009380, 0x20}, {0x94009330, 0x24}, {0x94009358, 0x28}, {0x940093a8, 0x2c},
     {0x940093d0, 0x30}, {0x940093f8, 0x34}, {0x94009448, 0x38}, {0x94009420, 0x3c},
 };
-static_assert(check::readRows(kCounterRows, sizeof(ENTMLSTCOUNTER)));
+static_assert(check::ascendingOffsets(kCounterRows, sizeof(ENTMLSTCOUNTER)));
 
 constexpr Group kCounter{kCounterRows, sizeof(ENTMLSTCOUNTER), Msg::Param};
 

@@ -11,6 +11,7 @@
 #include "frame/diag.h"
 #include "frame/messages.h"
 #include "frame/notify.h"
+#include "frame/table_check.h"
 
 namespace corvel {
 
@@ -119,16 +120,6 @@ template <std::size_t N>
 constexpr bool recipientIds(const ENTMLSTRECIPDESC (&r)[N]) {
     for (const auto &row : r)
         if (row.id[1] != row.id[0] + 0x28 || row.id[2] != row.id[0] + 0x50) return false;
-    return true;
-}
-
-// Read-only rows lie inside the record in ascending order.
-template <std::size_t N>
-constexpr bool readRows(const ENTMLSTREADDESC (&r)[N], std::size_t record_size) {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (r[i].offset >= record_size) return false;
-        if (i > 0 && r[i].offset <= r[i - 1].offset) return false;
-    }
     return true;
 }
 

@@ -10,7 +10,7 @@ constexpr ENTMLSTREADDESC kHostBufferRows[] = {
     {0x85002308, offsetof(H, mode)},
     {0x85002330, offsetof(H, size)},
 };
-static_assert(check::readRows(kHostBufferRows, sizeof(H)));
+static_assert(check::ascendingOffsets(kHostBufferRows, sizeof(H)));
 
 constexpr Group kHostBuffer{kHostBufferRows, sizeof(H), Msg::None};
 

@@ -11,7 +11,7 @@ constexpr ENTMLSTREADDESC kSubjectRows[] = {
     {0x840071cc, offsetof(S, location)}, {0x840073ac, offsetof(S, contact)},
     {0x85000288, offsetof(S, model)},    {0x85004a90, offsetof(S, serial)},
 };
-static_assert(check::readRows(kSubjectRows, sizeof(S)));
+static_assert(check::ascendingOffsets(kSubjectRows, sizeof(S)));
 
 constexpr Group kSubject{kSubjectRows, sizeof(S), Msg::Param};
 
