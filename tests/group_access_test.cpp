@@ -59,7 +59,7 @@ TEST_F(GroupAccess, GetAllReadsEveryRowInOrderAndNoOtherByte) {
     ASSERT_EQ(reads.size(), std::size(kRows));
     for (std::size_t i = 0; i < std::size(kRows); ++i) {
         EXPECT_EQ(reads[i].args[1], kRows[i].id);
-        EXPECT_EQ(field(rec, kRows[i].offset, kRows[i].size), stored(kRows[i].id));
+        EXPECT_EQ(field(rec, kRows[i].field.offset, kRows[i].field.size), stored(kRows[i].id));
     }
     EXPECT_EQ(rec.gap, 0xee);
     EXPECT_EQ(rec.tail[0], 0xee);
@@ -75,8 +75,8 @@ TEST_F(GroupAccess, GetAllStopsAtTheFailingRowLeavingLaterFieldsAlone) {
         TestRec rec = filled<TestRec>(0xee);
         EXPECT_EQ(getAll(kSingle, 0, &rec), ENTMLST_ERR_STATUS_GET);
         for (unsigned i = 0; i < std::size(kRows); ++i) {
-            auto want = i < k ? stored(kRows[i].id) : devsim::Bytes(kRows[i].size, 0xee);
-            EXPECT_EQ(field(rec, kRows[i].offset, kRows[i].size), want) << "row " << i;
+            auto want = i < k ? stored(kRows[i].id) : devsim::Bytes(kRows[i].field.size, 0xee);
+            EXPECT_EQ(field(rec, kRows[i].field.offset, kRows[i].field.size), want) << "row " << i;
         }
         EXPECT_EQ(lines(), std::vector<std::string>{"<Error>:meSTCGetStatus() is Failed!!!. id=0x" +
                                                     hex(kRows[k].id) + ",ret=0xe7\n"});
@@ -124,9 +124,9 @@ TEST_F(GroupAccess, SetChangedWritesExactlyTheSelectedRowsThatDiffer) {
         TestRec rec = filled<TestRec>(0xee);
         auto *bytes = reinterpret_cast<uint8_t *>(&rec);
         for (const auto &row : kRows) {
-            ASSERT_TRUE(devsim::putSetting(row.id, randomBytes(row.size)));
-            auto v = rng() % 2 ? stored(row.id) : randomBytes(row.size);
-            std::copy(v.begin(), v.end(), bytes + row.offset);
+            ASSERT_TRUE(devsim::putSetting(row.id, randomBytes(row.field.size)));
+            auto v = rng() % 2 ? stored(row.id) : randomBytes(row.field.size);
+            std::copy(v.begin(), v.end(), bytes + row.field.offset);
         }
         const uint32_t mask = rng() & (rng() % 2 ? 0xfu : 0xffffffffu);
         devsim::State before = devsim::exportState();
@@ -137,10 +137,10 @@ TEST_F(GroupAccess, SetChangedWritesExactlyTheSelectedRowsThatDiffer) {
         bool notify = false;
         for (const auto &row : kRows) {
             const auto old = before.settings.at(row.id);
-            const bool write = (mask & row.mask) && field(rec, row.offset, row.size) != old;
-            EXPECT_EQ(stored(row.id), write ? field(rec, row.offset, row.size) : old);
+            const bool write = (mask & row.field.mask) && field(rec, row.field.offset, row.field.size) != old;
+            EXPECT_EQ(stored(row.id), write ? field(rec, row.field.offset, row.field.size) : old);
             if (write) want_writes.push_back(row.id);
-            notify |= write && row.notify;
+            notify |= write && row.field.notify;
         }
         std::vector<uint64_t> writes;
         for (const auto &c : devsim::calls(S::meSTCSetStatus)) writes.push_back(c.args[2]);
@@ -166,9 +166,9 @@ TEST_F(GroupAccess, PerRecipientRowsUseTheirColumnAndNotifyWithTheRecipient) {
         TestRec rec = filled<TestRec>(0x07);
         ASSERT_EQ(setChanged(kRecip, 0xffffffff, n, &rec), ENTMLST_OK);
         for (const auto &row : kRecipRows) {
-            EXPECT_EQ(stored(row.id[n - 1]), field(rec, row.offset, row.size));
+            EXPECT_EQ(stored(row.id[n - 1]), field(rec, row.field.offset, row.field.size));
             for (uint32_t other = n % 3 + 1; other != n; other = other % 3 + 1) {
-                EXPECT_NE(stored(row.id[other - 1]), field(rec, row.offset, row.size));
+                EXPECT_NE(stored(row.id[other - 1]), field(rec, row.field.offset, row.field.size));
             }
         }
         auto notes = devsim::calls(S::mscMLRPTChgEventReportTime);
@@ -178,7 +178,7 @@ TEST_F(GroupAccess, PerRecipientRowsUseTheirColumnAndNotifyWithTheRecipient) {
         TestRec back = filled<TestRec>(0xee);
         ASSERT_EQ(getAll(kRecip, n, &back), ENTMLST_OK);
         for (const auto &row : kRecipRows)
-            EXPECT_EQ(field(back, row.offset, row.size), field(rec, row.offset, row.size));
+            EXPECT_EQ(field(back, row.field.offset, row.field.size), field(rec, row.field.offset, row.field.size));
     }
 }
 

@@ -82,8 +82,12 @@ CORVEL_EXPORT uint32_t entMLSTGetIpJob(uint32_t ip_job_id, ENTMLSTIPJOB *rec) {
 
 CORVEL_EXPORT uint32_t entMLSTGetIpJobRst(uint32_t job_id, uint32_t value_id, void *dst) {
     if (dst == nullptr) return paramError(Msg::Param);
-    const ENTMLSTJOBDESC row{value_id, 0};
-    return jobTable(JobOp::Get, job_id, &row, 1, dst, Msg::JobGetRst);
+    uint32_t ret = meSVCGetCurrent(job_id, value_id, dst);
+    if (ret != 0) {
+        diag(Msg::JobGetRst, job_id, value_id, ret);
+        return ENTMLST_ERR_JOB_GET;
+    }
+    return ENTMLST_OK;
 }
 
 CORVEL_EXPORT uint32_t entMLSTGetIpJobBox(uint32_t job_id, void *dst) {

@@ -15,23 +15,26 @@
 
 namespace corvel {
 
-// One field of a group that exists once.
-struct ENTMLSTDESC {
-    uint32_t id;     // settings ID
+// What a row says about its field, the same in both writable row types:
+// record offset, value size, change-mask bit and notify flag.
+struct FieldDesc {
     uint32_t offset; // of the field in the record
     uint32_t size;   // of the field and of the stored value
     uint32_t mask;   // change-mask bit that selects the row
     uint8_t notify;  // 1: writing the row makes the group notification due
 };
 
+// One field of a group that exists once: settings ID, then the field.
+struct ENTMLSTDESC {
+    uint32_t id;
+    FieldDesc field;
+};
+
 // One field of a group that exists once per recipient (1..3); the recipient
 // number only selects the settings ID.
 struct ENTMLSTRECIPDESC {
     uint32_t id[3];
-    uint32_t offset;
-    uint32_t size;
-    uint32_t mask;
-    uint8_t notify;
+    FieldDesc field;
 };
 
 // One field of a read-only group: the store alone knows the value's width.
@@ -39,6 +42,11 @@ struct ENTMLSTREADDESC {
     uint32_t id;
     uint32_t offset;
 };
+
+// The row types differ only in how many IDs come before the field, which is
+// what lets one cursor walk them all.
+static_assert(offsetof(ENTMLSTDESC, field) == offsetof(ENTMLSTREADDESC, offset));
+static_assert(offsetof(FieldDesc, offset) == 0);
 
 enum class RowKind : uint8_t { Single, PerRecipient, ReadOnly };
 
@@ -102,13 +110,14 @@ constexpr bool singleBit(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 template <typename Row, std::size_t N>
 constexpr bool rows(const Row (&r)[N], std::size_t record_size) {
     for (std::size_t i = 0; i < N; ++i) {
-        if (!singleBit(r[i].mask) || r[i].notify > 1 || r[i].size == 0) return false;
-        if (N > 1 && r[i].mask != (uint32_t{1} << i)) return false;
-        if (r[i].offset + r[i].size > record_size) return false;
+        const FieldDesc &f = r[i].field;
+        if (!singleBit(f.mask) || f.notify > 1 || f.size == 0) return false;
+        if (N > 1 && f.mask != (uint32_t{1} << i)) return false;
+        if (f.offset + f.size > record_size) return false;
         for (std::size_t j = 0; j < i; ++j) {
-            if (r[i].mask == r[j].mask) return false;
-            bool apart = r[i].offset >= r[j].offset + r[j].size ||
-                         r[j].offset >= r[i].offset + r[i].size;
+            const FieldDesc &g = r[j].field;
+            if (f.mask == g.mask) return false;
+            bool apart = f.offset >= g.offset + g.size || g.offset >= f.offset + f.size;
             if (!apart) return false;
         }
     }
@@ -128,14 +137,15 @@ constexpr bool recipientIds(const ENTMLSTRECIPDESC (&r)[N]) {
 // Row builders from the record type itself, so the header's layout is the
 // one source of offsets and sizes.
 #define CORVEL_ROW(id, Rec, member, bit, notify) \
-    {(id), offsetof(Rec, member), sizeof(Rec::member), (bit), (notify)}
+    {(id), {offsetof(Rec, member), sizeof(Rec::member), (bit), (notify)}}
 #define CORVEL_ROW_AT(id, Rec, member, index, bit, notify)                     \
-    {(id), offsetof(Rec, member) + (index) * sizeof(Rec::member[0]),           \
-     sizeof(Rec::member[0]), (bit), (notify)}
+    {(id), {offsetof(Rec, member) + (index) * sizeof(Rec::member[0]),          \
+            sizeof(Rec::member[0]), (bit), (notify)}}
 #define CORVEL_RROW(id1, id2, id3, Rec, member, bit, notify) \
-    {{(id1), (id2), (id3)}, offsetof(Rec, member), sizeof(Rec::member), (bit), (notify)}
+    {{(id1), (id2), (id3)}, {offsetof(Rec, member), sizeof(Rec::member), (bit), (notify)}}
 #define CORVEL_RROW_AT(id1, id2, id3, Rec, member, index, bit, notify)         \
-    {{(id1), (id2), (id3)}, offsetof(Rec, member) + (index) * sizeof(Rec::member[0]), \
-     sizeof(Rec::member[0]), (bit), (notify)}
+    {{(id1), (id2), (id3)},                                                    \
+     {offsetof(Rec, member) + (index) * sizeof(Rec::member[0]), sizeof(Rec::member[0]), \
+      (bit), (notify)}}
 
 } // namespace corvel

@@ -6,29 +6,35 @@
 namespace corvel {
 namespace {
 
-// One row seen through the group's row type, with the recipient's ID chosen.
-struct Row {
-    uint32_t id;
-    uint32_t offset;
-    uint32_t size;
-    uint32_t mask;
-    uint8_t notify;
+// Walks a table of any row type. The layout (row size, where the
+// recipient's ID and the field sit) is chosen once per call, so the row loop
+// itself has no branch on the row type.
+struct Cursor {
+    const uint8_t *row;
+    uint32_t stride;
+    uint32_t id_at;
+    uint32_t field_at;
+
+    uint32_t id() const { return *reinterpret_cast<const uint32_t *>(row + id_at); }
+    // Writable rows only: read-only rows end after the offset.
+    const FieldDesc &field() const { return *reinterpret_cast<const FieldDesc *>(row + field_at); }
+    uint32_t offset() const { return *reinterpret_cast<const uint32_t *>(row + field_at); }
+    void next() { row += stride; }
 };
 
-Row rowAt(const Group &g, unsigned i, uint32_t recipient) {
+Cursor cursor(const Group &g, uint32_t recipient) {
+    const auto *rows = static_cast<const uint8_t *>(g.rows);
     switch (g.kind) {
-    case RowKind::PerRecipient: {
-        const auto &r = static_cast<const ENTMLSTRECIPDESC *>(g.rows)[i];
-        return {r.id[recipient - 1], r.offset, r.size, r.mask, r.notify};
-    }
-    case RowKind::ReadOnly: {
-        const auto &r = static_cast<const ENTMLSTREADDESC *>(g.rows)[i];
-        return {r.id, r.offset, 0, 0, 0};
-    }
+    case RowKind::PerRecipient:
+        return {rows, sizeof(ENTMLSTRECIPDESC),
+                static_cast<uint32_t>(offsetof(ENTMLSTRECIPDESC, id) + 4 * (recipient - 1)),
+                offsetof(ENTMLSTRECIPDESC, field)};
+    case RowKind::ReadOnly:
+        return {rows, sizeof(ENTMLSTREADDESC), offsetof(ENTMLSTREADDESC, id),
+                offsetof(ENTMLSTREADDESC, offset)};
     case RowKind::Single: break;
     }
-    const auto &r = static_cast<const ENTMLSTDESC *>(g.rows)[i];
-    return {r.id, r.offset, r.size, r.mask, r.notify};
+    return {rows, sizeof(ENTMLSTDESC), offsetof(ENTMLSTDESC, id), offsetof(ENTMLSTDESC, field)};
 }
 
 bool validRecipient(uint32_t recipient) { return recipient - 1u <= 2u; }
@@ -57,18 +63,19 @@ Result readStored(uint32_t id, uint8_t *dst) {
 // The row loop of set-changed. Sets notify_due when a notify row was written.
 Result writeChangedRows(const Group &g, uint32_t mask, uint32_t recipient, const uint8_t *rec,
                         uint8_t *work, bool &notify_due) {
-    for (unsigned i = 0; i < g.count; ++i) {
-        const Row row = rowAt(g, i, recipient);
-        if ((mask & row.mask) == 0) continue;
-        if (Result r = readStored(row.id, work + row.offset); r != ENTMLST_OK) return r;
-        if (std::memcmp(work + row.offset, rec + row.offset, row.size) == 0) continue;
-        uint32_t ret = meSTCSetStatus(ENTMLST_MODULE_ID, ENTMLST_STATUS_AREA, row.id,
-                                      rec + row.offset);
+    Cursor c = cursor(g, recipient);
+    for (unsigned i = 0; i < g.count; ++i, c.next()) {
+        const FieldDesc &f = c.field();
+        if ((mask & f.mask) == 0) continue;
+        const uint32_t id = c.id();
+        if (Result r = readStored(id, work + f.offset); r != ENTMLST_OK) return r;
+        if (std::memcmp(work + f.offset, rec + f.offset, f.size) == 0) continue;
+        uint32_t ret = meSTCSetStatus(ENTMLST_MODULE_ID, ENTMLST_STATUS_AREA, id, rec + f.offset);
         if (ret != 0) {
-            diag(g.store_set_msg, row.id, ret);
+            diag(g.store_set_msg, id, ret);
             return ENTMLST_ERR_STATUS_SET;
         }
-        notify_due |= row.notify != 0;
+        notify_due |= f.notify != 0;
     }
     return ENTMLST_OK;
 }
@@ -78,10 +85,9 @@ Result writeChangedRows(const Group &g, uint32_t mask, uint32_t recipient, const
 Result getAll(const Group &g, uint32_t recipient, void *record) {
     if (Result r = checkArgs(g, recipient, record); r != ENTMLST_OK) return r;
     auto *rec = static_cast<uint8_t *>(record);
-    for (unsigned i = 0; i < g.count; ++i) {
-        const Row row = rowAt(g, i, recipient);
-        if (Result r = readStored(row.id, rec + row.offset); r != ENTMLST_OK) return r;
-    }
+    Cursor c = cursor(g, recipient);
+    for (unsigned i = 0; i < g.count; ++i, c.next())
+        if (Result r = readStored(c.id(), rec + c.offset()); r != ENTMLST_OK) return r;
     return ENTMLST_OK;
 }
 
