@@ -2,7 +2,7 @@
 // holds the device for one transaction and makes its library calls.
 #pragma once
 
-#include "device_file.h"
+#include "device_session.h"
 #include "record_fields.h"
 
 #include <cstdint>
@@ -12,7 +12,7 @@
 namespace entmlst {
 
 struct Options {
-    std::string device; // resolved path
+    std::string device; // resolved path; empty on the device build
     bool json = false;
     std::vector<ArmedFault> faults;
 };

@@ -31,6 +31,7 @@ int runSync(const Options &o) {
 }
 
 int runLog(const Options &o) {
+    simulatorOnly("log");
     DeviceSession dev(o.device);
     auto lines = dev.log();
     if (o.json)

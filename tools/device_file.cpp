@@ -4,7 +4,7 @@
 // the state to writing it back, so commands of several processes run one
 // after the other and none loses another's writes; a process killed halfway
 // leaves the file as the last COMMIT left it.
-#include "device_file.h"
+#include "device_session.h"
 
 #include "devsim.h"
 #include "record_fields.h"
@@ -100,9 +100,34 @@ uint32_t u32(int64_t v) { return static_cast<uint32_t>(v); }
 
 } // namespace
 
-struct DeviceSession::Loaded {
-    devsim::State state;
+// The open file and what was loaded from it. Closes the file (rolling back
+// an open transaction) however the session ends, also when its constructor
+// throws.
+struct DeviceSession::File {
+    sqlite3 *db = nullptr;
+    bool in_transaction = false;
+    std::string path;
+    devsim::State loaded;
+    std::size_t monitor_mark = 0;
+    std::size_t events_mark = 0;
+
+    explicit File(const std::string &p) : path(p) {}
+    File(const File &) = delete;
+    File &operator=(const File &) = delete;
+    ~File() {
+        if (in_transaction)
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+
+    void open();
+    void exec(const char *sql);
+    void initialise();
+    void load();
+    [[noreturn]] void fail(const std::string &what);
 };
+
+void simulatorOnly(const std::string &) {}
 
 std::string devicePath(const std::string &option) {
     if (!option.empty())
@@ -142,7 +167,11 @@ ArmedFault parseFault(const std::string &text) {
 
 std::optional<uint32_t> jobValueWidth(uint32_t value_id) { return devsim::valueWidth(value_id); }
 
-DeviceSession::DeviceSession(const std::string &path) : path_(path), loaded_(std::make_unique<Loaded>()) {
+DeviceSession::DeviceSession(const std::string &path) : file_(std::make_unique<File>(path)) { file_->open(); }
+
+DeviceSession::~DeviceSession() = default;
+
+void DeviceSession::File::open() {
     fs::path p(path);
     fs::path dir = p.parent_path().empty() ? fs::path(".") : p.parent_path();
     std::error_code ec;
@@ -150,24 +179,24 @@ DeviceSession::DeviceSession(const std::string &path) : path_(path), loaded_(std
         throw DeviceFileError(path + ": directory " + dir.string() + " does not exist");
     if (fs::exists(p, ec) && !fs::is_regular_file(p, ec))
         throw DeviceFileError(path + ": not a regular file");
-    if (sqlite3_open_v2(path.c_str(), &conn_.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
         fail("cannot open");
-    sqlite3_busy_timeout(conn_.db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     int app = 0, version = 0, objects = 0;
     try {
         exec("BEGIN IMMEDIATE");
-        conn_.in_transaction = true;
-        Stmt a(conn_.db, path_, "PRAGMA application_id");
+        in_transaction = true;
+        Stmt a(db, path, "PRAGMA application_id");
         if (a.row())
             app = static_cast<int>(a.integer(0));
-        Stmt v(conn_.db, path_, "PRAGMA user_version");
+        Stmt v(db, path, "PRAGMA user_version");
         if (v.row())
             version = static_cast<int>(v.integer(0));
-        Stmt n(conn_.db, path_, "SELECT count(*) FROM sqlite_master");
+        Stmt n(db, path, "SELECT count(*) FROM sqlite_master");
         if (n.row())
             objects = static_cast<int>(n.integer(0));
     } catch (const DeviceFileError &) {
-        if (sqlite3_errcode(conn_.db) == SQLITE_NOTADB)
+        if (sqlite3_errcode(db) == SQLITE_NOTADB)
             throw DeviceFileError(path + ": not an entmlst device file (not an SQLite database)");
         throw;
     }
@@ -181,69 +210,61 @@ DeviceSession::DeviceSession(const std::string &path) : path_(path), loaded_(std
     load();
 }
 
-DeviceSession::~DeviceSession() = default;
-
-DeviceSession::Connection::~Connection() {
-    if (in_transaction)
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+void DeviceSession::File::fail(const std::string &what) {
+    throw DeviceFileError(path + ": " + what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
 }
 
-void DeviceSession::fail(const std::string &what) {
-    throw DeviceFileError(path_ + ": " + what + ": " + (conn_.db ? sqlite3_errmsg(conn_.db) : "out of memory"));
-}
-
-void DeviceSession::exec(const char *sql) {
+void DeviceSession::File::exec(const char *sql) {
     char *msg = nullptr;
-    if (sqlite3_exec(conn_.db, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
-        std::string text = msg ? msg : sqlite3_errmsg(conn_.db);
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
+        std::string text = msg ? msg : sqlite3_errmsg(db);
         sqlite3_free(msg);
-        throw DeviceFileError(path_ + ": " + text);
+        throw DeviceFileError(path + ": " + text);
     }
 }
 
 // A new file gets the device's factory settings.
-void DeviceSession::initialise() {
+void DeviceSession::File::initialise() {
     exec(kSchema);
     exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
     exec(("PRAGMA user_version = " + std::to_string(kFormatVersion)).c_str());
-    Stmt put(conn_.db, path_, "INSERT INTO settings(id, value) VALUES(?, ?)");
+    Stmt put(db, path, "INSERT INTO settings(id, value) VALUES(?, ?)");
     for (const auto &s : devsim::catalogue())
         put.bind(1, s.id).bind(2, s.default_value).run();
 }
 
-void DeviceSession::load() {
-    devsim::State &s = loaded_->state;
+void DeviceSession::File::load() {
+    devsim::State &s = loaded;
     {
-        Stmt q(conn_.db, path_, "SELECT id, value FROM settings");
+        Stmt q(db, path, "SELECT id, value FROM settings");
         while (q.row()) {
             uint32_t id = u32(q.integer(0));
             Bytes v = q.blob(1);
             auto size = devsim::settingSize(id);
             if (!size || *size != v.size())
-                throw DeviceFileError(path_ + ": damaged: settings ID " + std::to_string(id) + " is not the device's");
+                throw DeviceFileError(path + ": damaged: settings ID " + std::to_string(id) + " is not the device's");
             s.settings[id] = std::move(v);
         }
     }
     {
-        Stmt q(conn_.db, path_, "SELECT job, value_id, value FROM job_values");
+        Stmt q(db, path, "SELECT job, value_id, value FROM job_values");
         while (q.row()) {
             uint32_t vid = u32(q.integer(1));
             Bytes v = q.blob(2);
             auto width = devsim::valueWidth(vid);
             if (!width || v.size() > *width)
-                throw DeviceFileError(path_ + ": damaged: job value " + std::to_string(vid) + " is not the device's");
+                throw DeviceFileError(path + ": damaged: job value " + std::to_string(vid) + " is not the device's");
             s.job_values[{u32(q.integer(0)), vid}] = std::move(v);
         }
     }
     {
-        Stmt q(conn_.db, path_, "SELECT id FROM jobs ORDER BY id");
+        Stmt q(db, path, "SELECT id FROM jobs ORDER BY id");
         while (q.row())
             s.jobs.push_back(u32(q.integer(0)));
-        Stmt p(conn_.db, path_, "SELECT job, parent FROM parents");
+        Stmt p(db, path, "SELECT job, parent FROM parents");
         while (p.row())
             s.parents[u32(p.integer(0))] = u32(p.integer(1));
-        Stmt c(conn_.db, path_, "SELECT job, kind, link FROM children ORDER BY seq");
+        Stmt c(db, path, "SELECT job, kind, link FROM children ORDER BY seq");
         while (c.row())
             s.children.emplace_back(u32(c.integer(0)), static_cast<int32_t>(c.integer(1)), u32(c.integer(2)));
     }
@@ -254,52 +275,53 @@ void DeviceSession::load() {
 }
 
 void DeviceSession::commit() {
-    const devsim::State &was = loaded_->state;
+    File &f = *file_;
+    const devsim::State &was = f.loaded;
     devsim::State now = devsim::exportState();
 
-    Stmt setting(conn_.db, path_, "INSERT OR REPLACE INTO settings(id, value) VALUES(?, ?)");
+    Stmt setting(f.db, f.path, "INSERT OR REPLACE INTO settings(id, value) VALUES(?, ?)");
     for (const auto &[id, value] : now.settings)
         if (auto it = was.settings.find(id); it == was.settings.end() || it->second != value)
             setting.bind(1, id).bind(2, value).run();
 
-    Stmt value(conn_.db, path_, "INSERT OR REPLACE INTO job_values(job, value_id, value) VALUES(?, ?, ?)");
+    Stmt value(f.db, f.path, "INSERT OR REPLACE INTO job_values(job, value_id, value) VALUES(?, ?, ?)");
     for (const auto &[key, v] : now.job_values)
         if (auto it = was.job_values.find(key); it == was.job_values.end() || it->second != v)
             value.bind(1, key.first).bind(2, key.second).bind(3, v).run();
-    Stmt drop_value(conn_.db, path_, "DELETE FROM job_values WHERE job = ? AND value_id = ?");
+    Stmt drop_value(f.db, f.path, "DELETE FROM job_values WHERE job = ? AND value_id = ?");
     for (const auto &[key, v] : was.job_values)
         if (!now.job_values.count(key))
             drop_value.bind(1, key.first).bind(2, key.second).run();
 
     if (now.jobs != was.jobs) {
-        exec("DELETE FROM jobs");
-        Stmt job(conn_.db, path_, "INSERT INTO jobs(id) VALUES(?)");
+        f.exec("DELETE FROM jobs");
+        Stmt job(f.db, f.path, "INSERT INTO jobs(id) VALUES(?)");
         for (uint32_t id : now.jobs)
             job.bind(1, id).run();
     }
     if (now.parents != was.parents) {
-        exec("DELETE FROM parents");
-        Stmt parent(conn_.db, path_, "INSERT INTO parents(job, parent) VALUES(?, ?)");
+        f.exec("DELETE FROM parents");
+        Stmt parent(f.db, f.path, "INSERT INTO parents(job, parent) VALUES(?, ?)");
         for (const auto &[job, p] : now.parents)
             parent.bind(1, job).bind(2, p).run();
     }
     if (now.children != was.children) {
-        exec("DELETE FROM children");
-        Stmt child(conn_.db, path_, "INSERT INTO children(job, kind, link) VALUES(?, ?, ?)");
+        f.exec("DELETE FROM children");
+        Stmt child(f.db, f.path, "INSERT INTO children(job, kind, link) VALUES(?, ?, ?)");
         for (const auto &[job, kind, link] : now.children)
             child.bind(1, job).bind(2, kind).bind(3, link).run();
     }
-    Stmt event(conn_.db, path_, "INSERT INTO events(line) VALUES(?)");
+    Stmt event(f.db, f.path, "INSERT INTO events(line) VALUES(?)");
     for (const std::string &line : now.events)
         event.bind(1, line).run();
 
-    exec("COMMIT");
-    conn_.in_transaction = false;
+    f.exec("COMMIT");
+    f.in_transaction = false;
 }
 
 void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
-    monitor_mark_ = devsim::monitor().size();
-    events_mark_ = devsim::exportState().events.size();
+    file_->monitor_mark = devsim::monitor().size();
+    file_->events_mark = devsim::exportState().events.size();
     for (const ArmedFault &f : faults)
         devsim::failCall(*devsim::serviceByName(f.service), f.nth, f.code);
 }
@@ -308,7 +330,7 @@ News DeviceSession::finish() {
     devsim::clearFaults();
     News news;
     auto lines = devsim::monitor();
-    for (std::size_t i = monitor_mark_; i < lines.size(); ++i) {
+    for (std::size_t i = file_->monitor_mark; i < lines.size(); ++i) {
         std::string t = lines[i].text;
         if (!t.empty() && t.back() == '\n')
             t.pop_back();
@@ -316,13 +338,13 @@ News DeviceSession::finish() {
     }
     const std::string notify = "notify ";
     auto events = devsim::exportState().events;
-    for (std::size_t i = events_mark_; i < events.size(); ++i)
+    for (std::size_t i = file_->events_mark; i < events.size(); ++i)
         if (events[i].rfind(notify, 0) == 0)
             news.notifications.push_back(events[i].substr(notify.size()));
     return news;
 }
 
-bool DeviceSession::jobExists(uint32_t job) { return devsim::jobExists(job); }
+bool DeviceSession::jobMissing(uint32_t job) { return !devsim::jobExists(job); }
 void DeviceSession::createJob(uint32_t job) { devsim::createJob(job); }
 void DeviceSession::putJobValue(uint32_t job, uint32_t value_id, const std::vector<uint8_t> &bytes) {
     if (!devsim::putJobValue(job, value_id, bytes))
@@ -333,7 +355,7 @@ void DeviceSession::addChild(uint32_t job, int32_t kind, uint32_t child) { devsi
 
 std::vector<std::string> DeviceSession::log() {
     std::vector<std::string> out;
-    Stmt q(conn_.db, path_, "SELECT line FROM events ORDER BY seq");
+    Stmt q(file_->db, file_->path, "SELECT line FROM events ORDER BY seq");
     while (q.row())
         out.push_back(q.text(0));
     auto fresh = devsim::exportState().events; // this command's own, not yet written

@@ -1,8 +1,8 @@
-// device_file.h - the simulated device the tool talks to on a PC: its state
-// lives in an SQLite file, is loaded into the device-services simulator for
-// one command and written back in the same transaction. Everything here is
-// simulator-side; the commands reach settings and jobs only through the
-// library.
+// device_session.h - what a command holds of the device around its library
+// calls. Two builds: the simulated device (device_file.cpp: the simulator's
+// state kept in an SQLite file, faults, jobs, the log) and the device build
+// (device_target.cpp: the device's own services, nothing to hold or see).
+// Either way the commands reach settings and jobs only through the library.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-struct sqlite3;
-
 namespace entmlst {
 
 // The device file is missing, unreadable, damaged or not ours.
@@ -22,8 +20,12 @@ struct DeviceFileError : std::runtime_error {
 };
 inline constexpr int kExitDeviceFile = 3;
 
+// Throws a UsageError "WHAT: not available on the device build" there;
+// nothing on the simulated device.
+void simulatorOnly(const std::string &what);
+
 // --device, else $ENTMLST_DEVICE, else the per-user default (whose
-// directories are created on first use).
+// directories are created on first use). Empty on the device build.
 std::string devicePath(const std::string &option);
 
 // --fail SERVICE[#N]=CODE: the Nth call of SERVICE answers CODE.
@@ -37,15 +39,18 @@ ArmedFault parseFault(const std::string &text); // throws UsageError
 // Width of a job value the device knows; nullopt for unknown value IDs.
 std::optional<uint32_t> jobValueWidth(uint32_t value_id);
 
-// What the device received during a command.
+// What the device received during a command; not seen (and not reported)
+// on the device build.
 struct News {
+    bool seen = true;
     std::vector<std::string> diagnostics;   // monitor lines
     std::vector<std::string> notifications; // e.g. "mscMLRPTChgSMTPProtocol(1)"
 };
 
-// One command's hold on the device file: opened and locked (BEGIN
-// IMMEDIATE) on construction, state loaded into the simulator; commit()
-// writes back what changed. Destroyed without commit(), nothing is written.
+// One command's hold on the device. Simulated: the file is opened and
+// locked (BEGIN IMMEDIATE) on construction and its state loaded into the
+// simulator; commit() writes back what changed, and destroyed without
+// commit() nothing is written.
 class DeviceSession {
 public:
     explicit DeviceSession(const std::string &path);
@@ -60,8 +65,11 @@ public:
     void begin(const std::vector<ArmedFault> &faults);
     News finish();
 
+    // True when the simulated device has no such job; the device build
+    // cannot tell and leaves it to the library's answer.
+    bool jobMissing(uint32_t job);
+
     // Simulated jobs and links.
-    bool jobExists(uint32_t job);
     void putJobValue(uint32_t job, uint32_t value_id, const std::vector<uint8_t> &bytes);
     void createJob(uint32_t job);
     void setParent(uint32_t job, uint32_t parent);
@@ -71,27 +79,8 @@ public:
     std::vector<std::string> log();
 
 private:
-    // Closes the file (rolling back an open transaction) however the
-    // session ends, also when its constructor throws.
-    struct Connection {
-        sqlite3 *db = nullptr;
-        bool in_transaction = false;
-        Connection() = default;
-        Connection(const Connection &) = delete;
-        Connection &operator=(const Connection &) = delete;
-        ~Connection();
-    };
-    struct Loaded;
-    Connection conn_;
-    std::string path_;
-    std::unique_ptr<Loaded> loaded_;
-    std::size_t monitor_mark_ = 0;
-    std::size_t events_mark_ = 0;
-
-    void exec(const char *sql);
-    void initialise();
-    void load();
-    [[noreturn]] void fail(const std::string &what);
+    struct File;
+    std::unique_ptr<File> file_; // null on the device build
 };
 
 } // namespace entmlst

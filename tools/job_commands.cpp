@@ -70,7 +70,7 @@ int32_t linkKind(const std::string &text) {
 uint32_t jobId(const std::string &text) { return parseNumber("job", text); }
 
 void requireJob(DeviceSession &dev, uint32_t job) {
-    if (!dev.jobExists(job))
+    if (dev.jobMissing(job))
         throw UsageError("no job " + std::to_string(job) + " on the device (create it with: job create " +
                          std::to_string(job) + ")");
 }
@@ -79,6 +79,7 @@ void requireJob(DeviceSession &dev, uint32_t job) {
 
 int runJobCreate(const Options &o, const std::string &job_text, const std::string &parent_text,
                  const std::vector<std::string> &values) {
+    simulatorOnly("job create");
     uint32_t job = jobId(job_text);
     std::optional<uint32_t> parent;
     if (!parent_text.empty())
@@ -111,6 +112,7 @@ int runJobCreate(const Options &o, const std::string &job_text, const std::strin
 
 int runJobLink(const Options &o, const std::string &job_text, const std::string &kind_text,
                const std::string &child_text) {
+    simulatorOnly("job link");
     uint32_t job = jobId(job_text), child = jobId(child_text);
     int32_t kind = linkKind(kind_text);
     DeviceSession dev(o.device);

@@ -1,5 +1,6 @@
 // entmlst - reads and writes the device's mail settings and job values
-// through libcorvellib, against a simulated device kept in a file.
+// through libcorvellib: on the device itself, or on a PC against a
+// simulated device kept in a file.
 #include "commands.h"
 #include "record_fields.h"
 #include "usage_error.h"
@@ -19,9 +20,11 @@ int main(int argc, char **argv) {
     std::string device;
     bool json = false;
     std::vector<std::string> fail_args;
-    app.add_option("--device", device, "device file (default: $ENTMLST_DEVICE, else ~/.local/share/entmlst/device.db)");
+    app.add_option("--device", device,
+                   "simulated device file (default: $ENTMLST_DEVICE, else ~/.local/share/entmlst/device.db)");
     app.add_flag("--json", json, "print JSON");
-    app.add_option("--fail", fail_args, "SERVICE[#N]=CODE: the Nth call (default 1) of SERVICE answers CODE")
+    app.add_option("--fail", fail_args,
+                   "SERVICE[#N]=CODE: the Nth call (default 1) of SERVICE answers CODE (simulated device)")
         ->allow_extra_args(false);
 
     std::function<int(const Options &)> run;
@@ -33,7 +36,7 @@ int main(int argc, char **argv) {
 
     app.add_subcommand("sync", "wait until the ID service is synchronised")
         ->callback([&] { run = runSync; });
-    app.add_subcommand("log", "monitor lines and notifications the device received, newest last")
+    app.add_subcommand("log", "monitor lines and notifications the simulated device received, newest last")
         ->callback([&] { run = runLog; });
     app.add_subcommand("groups", "list the setting groups and their fields")
         ->callback([&] { run = runGroups; });

@@ -29,8 +29,10 @@ void printBody(const Json &body, const std::string &indent) {
 
 int report(const Options &o, Json body, const News &news, const std::string &code_text, uint32_t code) {
     if (o.json) {
-        body["notifications"] = news.notifications;
-        body["diagnostics"] = news.diagnostics;
+        if (news.seen) {
+            body["notifications"] = news.notifications;
+            body["diagnostics"] = news.diagnostics;
+        }
         body["result"] = codeJson(code_text, code);
         std::printf("%s\n", body.dump(2).c_str());
     } else {

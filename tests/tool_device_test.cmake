@@ -1,0 +1,46 @@
+# The device build of entmlst: every command a fresh process over the
+# device's services (here the simulator, under the target's emulator), so
+# each starts from the device's defaults.
+#   cmake -DTOOL=<entmlst> [-DEMULATOR="qemu-ppc -L <sysroot>"] -P tool_device_test.cmake
+separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")
+
+# tool(STATUS OUT_REGEX ERR_REGEX args...): runs the tool, checks its exit
+# status and that stdout and stderr match; leaves stdout in tool_out.
+function(tool status out_regex err_regex)
+  execute_process(COMMAND ${emulator} ${TOOL} ${ARGN}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
+  if(NOT rc EQUAL status OR NOT out MATCHES "${out_regex}" OR NOT err MATCHES "${err_regex}")
+    list(JOIN ARGN " " args)
+    message(SEND_ERROR "entmlst ${args}: exit ${rc} (want ${status})\n--- stdout:\n${out}--- stderr:\n${err}")
+  endif()
+  set(tool_out "${out}" PARENT_SCOPE)
+endfunction()
+
+set(refused "^entmlst: [^\n]*: not available on the device build\n$")
+
+# Numbers come out of the device's records big-endian (the default port is
+# stored as 00 19).
+tool(0 "\n  port: +25\n" "^$" get smtp)
+# What set wrote is what a Get shows changed; the device's notifications are
+# not seen here, so none are claimed.
+tool(0 "written: port\nunchanged: \\(none\\)\nresult: ENTMLST_OK" "^$" set smtp port=587)
+if(tool_out MATCHES "notified:")
+  message(SEND_ERROR "set claims notifications:\n${tool_out}")
+endif()
+tool(0 "written: \\(none\\)\nunchanged: port\n" "^$" set smtp port=25)
+# The job functions go to the library, which answers for a job it lacks.
+tool(1 "result: ENTMLST_ERR_" "^$" job ip 5)
+
+tool(0 "" "^$" --json get counters)
+string(JSON result ERROR_VARIABLE bad GET "${tool_out}" result name)
+string(JSON count1 ERROR_VARIABLE bad1 GET "${tool_out}" fields count1)
+string(JSON notes ERROR_VARIABLE seen GET "${tool_out}" notifications)
+if(bad OR bad1 OR NOT result STREQUAL "ENTMLST_OK" OR NOT count1 MATCHES "^[0-9]+$" OR NOT seen)
+  message(SEND_ERROR "--json get counters:\n${tool_out}")
+endif()
+
+# The simulated device's commands and options refuse in one line.
+foreach(args IN ITEMS "log" "job;create;1" "job;link;1;fax;2" "--device;x.db;get;smtp"
+                      "--fail;meSTCGetStatus=1;get;smtp")
+  tool(2 "^$" "${refused}" ${args})
+endforeach()
