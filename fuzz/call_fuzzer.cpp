@@ -17,7 +17,6 @@
 #include <memory>
 #include <vector>
 
-#include <unistd.h>
 
 #include "corvellib.h"
 #include "devsim.h"
@@ -481,7 +480,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     devsim::reset();
     return 0;
 }
-
-// The library's wait between two ID-service polls: returns at once. The
-// number of "not yet" answers an input may script is bounded above.
-extern "C" int usleep(useconds_t) { return 0; }

@@ -7,13 +7,15 @@
 
 #include <cerrno>
 #include <ctime>
-#include <unistd.h>
 
 using namespace devsim;
 
 #pragma GCC visibility push(default)
 
-extern "C" int usleep(useconds_t usec) noexcept {
+// Declared here rather than through <unistd.h>: compilers disagree on
+// whether a definition may differ from libc's declaration in its noexcept.
+// useconds_t is an unsigned 32-bit value on every Linux target.
+extern "C" int usleep(unsigned int usec) {
     bool fake = false;
     try {
         Device &d = device();
