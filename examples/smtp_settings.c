@@ -35,12 +35,12 @@ int main(void) {
     }
     show("before", &smtp);
 
-    /* Edit two fields and select just those: port is row 1, server row 2. */
+    /* Edit two fields and select just those. */
     const char server[] = "smtp.corp.example";
     memset(smtp.server, 0, sizeof smtp.server);
     memcpy(smtp.server, server, sizeof server - 1);
     put_be16(&smtp.port, 587);
-    rc = entMLSTSetSmtp(1u << 1 | 1u << 2, &smtp);
+    rc = entMLSTSetSmtp(ENTMLST_MASK_SMTP_PORT | ENTMLST_MASK_SMTP_SERVER, &smtp);
     if (rc != ENTMLST_OK) {
         fprintf(stderr, "entMLSTSetSmtp failed: 0x%08x\n", (unsigned)rc);
         return 1;

@@ -63,7 +63,71 @@ extern "C" {
 /* entMLSTSyncMe waits this long between two attempts. */
 #define ENTMLST_ID_SYNC_POLL_US 500000u
 
-/* Change-mask bits of the three last-send groups (one distinct bit each). */
+/* ---- Change-mask bits ---------------------------------------------------------
+ * A Set function writes a field only when its bit is set in the change mask
+ * (and its bytes differ from the stored value). Bits no field carries have
+ * no effect. Array fields take the element index, from 0. */
+
+#define ENTMLST_MASK_POP3_RECEIVE        0x00000001u
+#define ENTMLST_MASK_POP3_INTERVAL       0x00000002u
+#define ENTMLST_MASK_POP3_AUTH           0x00000004u
+#define ENTMLST_MASK_POP3_DOMAIN(i)      (0x00000008u << (i)) /* i = 0..9 */
+
+#define ENTMLST_MASK_POP3USER_ENABLE     0x00000001u
+#define ENTMLST_MASK_POP3USER_SERVER     0x00000002u
+#define ENTMLST_MASK_POP3USER_USER       0x00000004u
+#define ENTMLST_MASK_POP3USER_PORT       0x00000008u
+#define ENTMLST_MASK_POP3USER_AUTH       0x00000010u
+#define ENTMLST_MASK_POP3USER_PASSWORD   0x00000020u
+#define ENTMLST_MASK_POP3USER_MAILBOX    0x00000040u
+#define ENTMLST_MASK_POP3USER_SSL        0x00000080u
+#define ENTMLST_MASK_POP3USER_TIMEOUT    0x00000100u
+#define ENTMLST_MASK_POP3USER_LEAVE_ON_SERVER 0x00000200u
+#define ENTMLST_MASK_POP3USER_APOP       0x00000400u
+
+#define ENTMLST_MASK_SMTP_PROTOCOL       0x00000001u
+#define ENTMLST_MASK_SMTP_PORT           0x00000002u
+#define ENTMLST_MASK_SMTP_SERVER         0x00000004u
+#define ENTMLST_MASK_SMTP_AUTH           0x00000008u
+#define ENTMLST_MASK_SMTP_SSL            0x00000010u
+#define ENTMLST_MASK_SMTP_POP_BEFORE_SMTP 0x00000020u
+#define ENTMLST_MASK_SMTP_USER           0x00000040u
+#define ENTMLST_MASK_SMTP_PASSWORD       0x00000080u
+#define ENTMLST_MASK_SMTP_SIZE_LIMIT_ON  0x00000100u
+#define ENTMLST_MASK_SMTP_SIZE_LIMIT     0x00000200u
+#define ENTMLST_MASK_SMTP_FROM           0x00000400u
+#define ENTMLST_MASK_SMTP_SIGNATURE      0x00000800u
+#define ENTMLST_MASK_SMTP_REPLY_TO       0x00001000u
+#define ENTMLST_MASK_SMTP_DOMAIN_FILTER  0x00002000u
+#define ENTMLST_MASK_SMTP_DOMAIN(i)      (0x00004000u << (i)) /* i = 0..9 */
+
+#define ENTMLST_MASK_SMTPEVENT_ADDRESS   0x00000001u
+#define ENTMLST_MASK_SMTPEVENT_NAME      0x00000002u
+#define ENTMLST_MASK_SMTPEVENT_EVENT(i)  (0x00000004u << (i)) /* i = 0..6 */
+#define ENTMLST_MASK_SMTPEVENT_INTERVAL  0x00000200u
+
+#define ENTMLST_MASK_SMTPSCH_ADDRESS     0x00000001u
+#define ENTMLST_MASK_SMTPSCH_NAME        0x00000002u
+#define ENTMLST_MASK_SMTPSCH_ENABLE      0x00000004u
+#define ENTMLST_MASK_SMTPSCH_WEEK        0x00000008u
+#define ENTMLST_MASK_SMTPSCH_DAY         0x00000010u
+#define ENTMLST_MASK_SMTPSCH_HOUR        0x00000020u
+#define ENTMLST_MASK_SMTPSCH_PERIOD      0x00000040u
+#define ENTMLST_MASK_SMTPSCH_MINUTE      0x00000080u
+#define ENTMLST_MASK_SMTPSCH_REPORT      0x00000100u
+
+#define ENTMLST_MASK_MAINTE_SUBJECT      0x00000001u
+#define ENTMLST_MASK_MAINTE_ADDRESS      0x00000002u
+#define ENTMLST_MASK_MAINTE_NAME         0x00000004u
+#define ENTMLST_MASK_MAINTE_WEEK         0x00000008u
+#define ENTMLST_MASK_MAINTE_DAY          0x00000010u
+#define ENTMLST_MASK_MAINTE_HOUR         0x00000020u
+#define ENTMLST_MASK_MAINTE_PERIOD       0x00000040u
+#define ENTMLST_MASK_MAINTE_MINUTE       0x00000080u
+#define ENTMLST_MASK_MAINTE_ENABLE       0x00000100u
+
+/* The three last-send groups share one record type but not a bit, so one
+ * mask of all three selects the value in each of their Set functions. */
 #define ENTMLST_MASK_EVR_LASTSEND    0x1u
 #define ENTMLST_MASK_SCR_LASTSEND    0x2u
 #define ENTMLST_MASK_MAINTE_LASTSEND 0x4u

@@ -7,15 +7,15 @@ namespace {
 
 using M = ENTMLSTMAINTE;
 constexpr ENTMLSTDESC kMainteRows[] = {
-    CORVEL_ROW(0x8500513c, M, subject, 0x001, 0),
-    CORVEL_ROW(0x85605704, M, address, 0x002, 0),
-    CORVEL_ROW(0x850057cc, M, name, 0x004, 0),
-    CORVEL_ROW(0x85005a74, M, week, 0x008, 1),
-    CORVEL_ROW(0x85005aec, M, day, 0x010, 1),
-    CORVEL_ROW(0x85005ac4, M, hour, 0x020, 1),
-    CORVEL_ROW(0x8500630c, M, period, 0x040, 1),
-    CORVEL_ROW(0x85005b14, M, minute, 0x080, 1),
-    CORVEL_ROW(0x85005a9c, M, enable, 0x100, 1),
+    CORVEL_ROW(0x8500513c, M, subject, ENTMLST_MASK_MAINTE_SUBJECT, 0),
+    CORVEL_ROW(0x85605704, M, address, ENTMLST_MASK_MAINTE_ADDRESS, 0),
+    CORVEL_ROW(0x850057cc, M, name, ENTMLST_MASK_MAINTE_NAME, 0),
+    CORVEL_ROW(0x85005a74, M, week, ENTMLST_MASK_MAINTE_WEEK, 1),
+    CORVEL_ROW(0x85005aec, M, day, ENTMLST_MASK_MAINTE_DAY, 1),
+    CORVEL_ROW(0x85005ac4, M, hour, ENTMLST_MASK_MAINTE_HOUR, 1),
+    CORVEL_ROW(0x8500630c, M, period, ENTMLST_MASK_MAINTE_PERIOD, 1),
+    CORVEL_ROW(0x85005b14, M, minute, ENTMLST_MASK_MAINTE_MINUTE, 1),
+    CORVEL_ROW(0x85005a9c, M, enable, ENTMLST_MASK_MAINTE_ENABLE, 1),
 };
 static_assert(check::rows(kMainteRows, sizeof(M)));
 
