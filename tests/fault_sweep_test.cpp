@@ -11,13 +11,13 @@
 #include <functional>
 #include <map>
 
+#include "support/cases.h"
 #include "support/device.h"
 #include "support/faults.h"
 
 namespace {
 
 using namespace corvel::test;
-using S = devsim::Service;
 
 // How a function answers one failing service.
 struct Answer {
@@ -31,44 +31,19 @@ struct Answer {
 using Model = std::map<S, Answer>;
 
 constexpr const char *kStoreGet = "<Error>:meSTCGetStatus() is Failed!!!. id=0x";
-constexpr const char *kSetShort = "<Error>:meSTCSetStatus() is Failed!.id=0x";
-constexpr const char *kSetLong = "<Error>:meSTCSetStatus() is Failed!!!. id=0x";
 constexpr const char *kJobGet = "<Error>:meSVCGetCurrent() is Failed!!!. ";
 constexpr const char *kJobGetIp = "<Error>:meSVCGetCurrent() is Failed!!!. ipjobid=0x";
 
 const Model kSettingGet = {{S::meSTCGetStatus, {ENTMLST_ERR_STATUS_GET, kStoreGet, 1}}};
 
-Model settingSet(const char *nomem, const char *store_set, S notify = S::emwGENMonSendMessage,
-                 const char *notify_line = nullptr) {
+Model settingSet(const GroupCase &g) {
     Model m = kSettingGet;
-    m[S::emwOSWOrgAllocMemPart] = {ENTMLST_ERR_NOMEM, nomem, -1, true, false};
-    m[S::meSTCSetStatus] = {ENTMLST_ERR_STATUS_SET, store_set, 2};
+    m[S::emwOSWOrgAllocMemPart] = {ENTMLST_ERR_NOMEM, g.nomem_line, -1, true, false};
+    m[S::meSTCSetStatus] = {ENTMLST_ERR_STATUS_SET, g.store_set_line, 2};
     m[S::emwOSWOrgFreeMemPart] = {ENTMLST_OK, nullptr, -1, false};
-    if (notify_line != nullptr) m[notify] = {ENTMLST_OK, notify_line, -1, false};
+    if (g.notify_line != nullptr) m[g.notify] = {ENTMLST_OK, g.notify_line, -1, false};
     return m;
 }
-
-const Model kSetPop3 = settingSet("<Error>[ENT_MLST]:ENTMLSTPOP3(work) enough memory.\n", kSetShort,
-                                  S::mscMLPRNChgSchedule,
-                                  "entMLSTSetPop3():[Error] mscMLPRNChgSchedule(0) code=0x");
-const Model kSetPop3User =
-    settingSet("<Error>[ENT_MLST]:ENTMLSTPOP3USER(work) enough memory.\n", kSetLong);
-const Model kSetSmtp = settingSet("<Error>[ENT_MLST]:ENTMLSTSMTP(work) enough memory.\n", kSetShort,
-                                  S::mscMLRPTChgSMTPProtocol,
-                                  "entMLSTSetSmtp():[Error] mscMLRPTChgSMTPProtocol() code=0x");
-const Model kSetEvent =
-    settingSet("<Error>[ENT_MLST]:ENTMLSTSMTPEVENT(work) enough memory.\n", kSetLong,
-               S::mscMLRPTChgEventReportTime,
-               "entMLSTSetSmtpEvent():[Error] mscMLRPTChgEventReportTime() code=0x");
-const Model kSetSch =
-    settingSet("<Error>[ENT_MLST]:ENTMLSTSMTPSCH(work) enough memory.\n", kSetLong,
-               S::mscMLRPTChgScheduleReportTime,
-               "entMLSTSetSmtpSch():[Error] mscMLRPTChgScheduleReportTime() code=0x");
-const Model kSetLastSend =
-    settingSet("<Error>[ENT_MLST]:ENTMLSTLASTSEND(work) enough memory.\n", kSetLong);
-// The maintenance record's word in its out-of-memory text is the library's own.
-const Model kSetMainte = settingSet("<Error>[ENT_MLST]:", kSetShort, S::mscMLRPTChgMaintenanceReportTime,
-                                    "entMLSTSetMainte():[Error] mscMLRPTChgMaintenanceReportTime() code=0x");
 
 const Model kJobRead = {{S::meSVCGetCurrent, {ENTMLST_ERR_JOB_GET, kJobGetIp, 1}}};
 const Model kIpJob = {
@@ -105,161 +80,71 @@ const Model kInit = {
 const Model kSyncMe = {
     {S::mectIdSync, {ENTMLST_ERR_ID_SYNC, "entMLSTSyncMe():[Error] mectIdSync code=0x"}}};
 
-// Caller records, shared by the cases (each setup fills what its run uses).
-struct Records {
-    ENTMLSTPOP3 pop3;
-    ENTMLSTPOP3USER user;
-    ENTMLSTSMTP smtp;
-    ENTMLSTSMTPEVENT event;
-    ENTMLSTSMTPSCH sch;
-    ENTMLSTLASTSEND last;
-    ENTMLSTMAINTE mainte;
-    ENTMLSTCOUNTER counter;
-    ENTMLSTSUBJECT subject;
-    ENTMLSTHOSTBUFFER host;
-    ENTMLSTIPJOB ipjob;
-    uint8_t path[ENTMLST_JOB_PATH_SIZE];
-    ENTMLSTSENDRESULT entries[4];
-    int32_t count;
-    ENTMLSTPRNJOBEND prn;
-    ENTMLSTCURSEND cur;
-    ENTMLSTMAILATTACH attach;
-} R;
+// The caller's record or destination, shared by the cases (each setup fills
+// what its run uses).
+alignas(8) uint8_t R[2048];
+ENTMLSTSENDRESULT entries[4];
+int32_t count;
 
 struct Case {
     std::string name;
-    const Model *model;
+    Model model;
     std::function<void()> setup;
     std::function<uint32_t()> run;
 };
-
-template <typename Rec>
-void flip(Rec &rec) {
-    auto *p = reinterpret_cast<uint8_t *>(&rec);
-    for (std::size_t i = 0; i < sizeof rec; ++i) p[i] ^= 0x5a;
-}
-
-// A Set case: the caller's record is the stored one, changed or not.
-template <typename Rec, typename Get, typename Set>
-Case setCase(const std::string &name, const Model &m, Rec &rec, Get get, Set set, uint32_t mask,
-             bool change) {
-    return {name + " mask=0x" + hex(mask) + (change ? " changed" : " unchanged"), &m,
-            [&rec, get, change] {
-                ASSERT_EQ(get(&rec), ENTMLST_OK);
-                if (change) flip(rec);
-            },
-            [&rec, set, mask] { return set(mask, &rec); }};
-}
-
-template <typename Rec, typename Get>
-Case getCase(const std::string &name, const Model &m, Rec &rec, Get get) {
-    return {name, &m, [&rec] { rec = filled<Rec>(0xee); }, [&rec, get] { return get(&rec); }};
-}
-
-constexpr uint32_t kJob = 0x1a, kParent = 0xabcd1234, kImageLink = 0x4001;
-
-// A job with a parent and children of every kind; fax child 0x501 has an
-// empty name, so its fallback name is read too.
-void jobWorld() {
-    devsim::setParentLink(kJob, kParent);
-    devsim::addChildLink(kJob, 0x1000, kImageLink);
-    devsim::addChildLink(kJob, ENTMLST_LINK_KIND_FAX, 0x501);
-    devsim::addChildLink(kJob, ENTMLST_LINK_KIND_FAX, 0x502);
-    ASSERT_TRUE(devsim::putJobValue(0x502, 0x00716800, {'f', 'a', 'x'}));
-    devsim::addChildLink(kJob, ENTMLST_LINK_KIND_MAIL, 0x601);
-    devsim::addChildLink(kJob, ENTMLST_LINK_KIND_0100, 0x701);
-    devsim::addChildLink(kJob, ENTMLST_LINK_KIND_0200, 0x801);
-}
 
 std::vector<Case> allCases() {
     std::vector<Case> c;
     const uint32_t all = 0xffffffff;
     // Start-up.
-    c.push_back({"entMLSTInit", &kInit, [] {}, [] { return entMLSTInit(0x77); }});
-    c.push_back({"entMLSTSyncMe", &kSyncMe, [] {}, [] { return entMLSTSyncMe(); }});
+    c.push_back({"entMLSTInit", kInit, [] {}, [] { return entMLSTInit(0x77); }});
+    c.push_back({"entMLSTSyncMe", kSyncMe, [] {}, [] { return entMLSTSyncMe(); }});
 
-    // Single-instance groups.
-    auto getPop3 = [](ENTMLSTPOP3 *r) { return entMLSTGetPop3(r); };
-    c.push_back(getCase("entMLSTGetPop3", kSettingGet, R.pop3, getPop3));
-    for (uint32_t mask : {0x0u, 0x3u, 0x1ffcu, all})
-        c.push_back(setCase("entMLSTSetPop3", kSetPop3, R.pop3, getPop3, entMLSTSetPop3, mask, true));
-    c.push_back(setCase("entMLSTSetPop3", kSetPop3, R.pop3, getPop3, entMLSTSetPop3, all, false));
-
-    auto getSmtp = [](ENTMLSTSMTP *r) { return entMLSTGetSmtp(r); };
-    c.push_back(getCase("entMLSTGetSmtp", kSettingGet, R.smtp, getSmtp));
-    for (uint32_t mask : {0x1u, 0xfffffeu, all})
-        c.push_back(setCase("entMLSTSetSmtp", kSetSmtp, R.smtp, getSmtp, entMLSTSetSmtp, mask, true));
-    c.push_back(setCase("entMLSTSetSmtp", kSetSmtp, R.smtp, getSmtp, entMLSTSetSmtp, all, false));
-
-    auto getMainte = [](ENTMLSTMAINTE *r) { return entMLSTGetMainte(r); };
-    c.push_back(getCase("entMLSTGetMainte", kSettingGet, R.mainte, getMainte));
-    for (uint32_t mask : {0x7u, 0x1f8u, all})
-        c.push_back(setCase("entMLSTSetMainte", kSetMainte, R.mainte, getMainte, entMLSTSetMainte, mask, true));
-    c.push_back(setCase("entMLSTSetMainte", kSetMainte, R.mainte, getMainte, entMLSTSetMainte, all, false));
-
-    auto getMls = [](ENTMLSTLASTSEND *r) { return entMLSTGetMainteLastSend(r); };
-    c.push_back(getCase("entMLSTGetMainteLastSend", kSettingGet, R.last, getMls));
-    for (uint32_t mask : {0x3u, ENTMLST_MASK_MAINTE_LASTSEND})
-        c.push_back(setCase("entMLSTSetMainteLastSend", kSetLastSend, R.last, getMls,
-                            entMLSTSetMainteLastSend, mask, true));
-
-    c.push_back(getCase("entMLSTCounter", kSettingGet, R.counter, entMLSTCounter));
-    c.push_back(getCase("entMLSTGetSubject", kSettingGet, R.subject, entMLSTGetSubject));
-    c.push_back(getCase("entMLSTGetHostBuffer", kSettingGet, R.host, entMLSTGetHostBuffer));
-
-    // Per-recipient groups, every recipient.
-    for (uint32_t n = 1; n <= 3; ++n) {
-        const std::string r = " recipient " + std::to_string(n);
-        auto getUser = [n](ENTMLSTPOP3USER *p) { return entMLSTGetPop3User(n, p); };
-        auto setUser = [n](uint32_t m, const ENTMLSTPOP3USER *p) { return entMLSTSetPop3User(m, n, p); };
-        c.push_back(getCase("entMLSTGetPop3User" + r, kSettingGet, R.user, getUser));
-        c.push_back(setCase("entMLSTSetPop3User" + r, kSetPop3User, R.user, getUser, setUser, all, n != 3));
-
-        auto getEvent = [n](ENTMLSTSMTPEVENT *p) { return entMLSTGetSmtpEvent(n, p); };
-        auto setEvent = [n](uint32_t m, const ENTMLSTSMTPEVENT *p) { return entMLSTSetSmtpEvent(m, n, p); };
-        c.push_back(getCase("entMLSTGetSmtpEvent" + r, kSettingGet, R.event, getEvent));
-        for (uint32_t mask : {0x1ffu, 0x200u, all})
-            c.push_back(setCase("entMLSTSetSmtpEvent" + r, kSetEvent, R.event, getEvent, setEvent, mask, true));
-
-        auto getSch = [n](ENTMLSTSMTPSCH *p) { return entMLSTGetSmtpSch(n, p); };
-        auto setSch = [n](uint32_t m, const ENTMLSTSMTPSCH *p) { return entMLSTSetSmtpSch(m, n, p); };
-        c.push_back(getCase("entMLSTGetSmtpSch" + r, kSettingGet, R.sch, getSch));
-        for (uint32_t mask : {0x7u, 0x1f8u, all})
-            c.push_back(setCase("entMLSTSetSmtpSch" + r, kSetSch, R.sch, getSch, setSch, mask, true));
-
-        auto getEvr = [n](ENTMLSTLASTSEND *p) { return entMLSTGetEvrLastSend(n, p); };
-        auto setEvr = [n](uint32_t m, const ENTMLSTLASTSEND *p) { return entMLSTSetEvrLastSend(m, n, p); };
-        auto getScr = [n](ENTMLSTLASTSEND *p) { return entMLSTGetScrLastSend(n, p); };
-        auto setScr = [n](uint32_t m, const ENTMLSTLASTSEND *p) { return entMLSTSetScrLastSend(m, n, p); };
-        c.push_back(getCase("entMLSTGetEvrLastSend" + r, kSettingGet, R.last, getEvr));
-        c.push_back(getCase("entMLSTGetScrLastSend" + r, kSettingGet, R.last, getScr));
-        for (uint32_t mask : {all, 0x6u})
-            c.push_back(setCase("entMLSTSetEvrLastSend" + r, kSetLastSend, R.last, getEvr, setEvr, mask, true));
-        for (uint32_t mask : {all, 0x5u})
-            c.push_back(setCase("entMLSTSetScrLastSend" + r, kSetLastSend, R.last, getScr, setScr, mask, true));
+    // Every setting group and recipient: the Get, and Sets of the stored
+    // record changed in every byte (every row, the announced rows only, the
+    // others only) or unchanged.
+    for (const GroupCase &g : kGroups) {
+        for (uint32_t n : recipientsOf(g)) {
+            const std::string name = std::string(g.name) + " recipient " + std::to_string(n);
+            c.push_back({"Get " + name, kSettingGet, [&g] { std::memset(R, 0xee, g.size); },
+                         [&g, n] { return g.get(n, R); }});
+            if (g.set == nullptr) continue;
+            struct Set { uint32_t mask; bool change; };
+            std::vector<Set> sets{{all, true}, {all, false}, {g.notify_mask, true}};
+            if (g.notify_mask != 0) sets.push_back({~g.notify_mask, true});
+            for (const Set s : sets) {
+                c.push_back({"Set " + name + " mask=0x" + hex(s.mask) + (s.change ? " changed" : " unchanged"),
+                             settingSet(g),
+                             [&g, n, s] {
+                                 ASSERT_EQ(g.get(n, R), ENTMLST_OK);
+                                 for (std::size_t i = 0; s.change && i < g.size; ++i) R[i] ^= 0x5a;
+                             },
+                             [&g, n, s] { return g.set(s.mask, n, R); }});
+            }
+        }
     }
 
     // Job information.
-    c.push_back({"entMLSTGetIpJob", &kIpJob, jobWorld, [] { return entMLSTGetIpJob(kJob, &R.ipjob); }});
-    c.push_back({"entMLSTGetIpJobRst", &kJobRead, jobWorld,
-                 [] { return entMLSTGetIpJobRst(kJob, 0x00318002, R.path); }});
-    c.push_back({"entMLSTGetIpJobBox", &kJobRead, jobWorld, [] { return entMLSTGetIpJobBox(kJob, R.path); }});
-    c.push_back({"entMLSTGetFaxRepAddImg", &kJobRead, jobWorld,
-                 [] { return entMLSTGetFaxRepAddImg(kJob, R.path); }});
-    c.push_back({"entMLSTGetFaxImgDataPath", &kFaxImgDataPath, jobWorld,
-                 [] { return entMLSTGetFaxImgDataPath(kJob, R.path); }});
+    c.push_back({"entMLSTGetIpJob", kIpJob, jobWorld, [] { return entMLSTGetIpJob(kJob, as<ENTMLSTIPJOB>(R)); }});
+    c.push_back({"entMLSTGetIpJobRst", kJobRead, jobWorld, [] { return entMLSTGetIpJobRst(kJob, 0x00318002, R); }});
+    c.push_back({"entMLSTGetIpJobBox", kJobRead, jobWorld, [] { return entMLSTGetIpJobBox(kJob, R); }});
+    c.push_back({"entMLSTGetFaxRepAddImg", kJobRead, jobWorld, [] { return entMLSTGetFaxRepAddImg(kJob, R); }});
+    c.push_back({"entMLSTGetFaxImgDataPath", kFaxImgDataPath, jobWorld,
+                 [] { return entMLSTGetFaxImgDataPath(kJob, R); }});
     for (int32_t kind : {ENTMLST_LINK_KIND_FAX, ENTMLST_LINK_KIND_MAIL, ENTMLST_LINK_KIND_0100,
                          ENTMLST_LINK_KIND_0200})
-        c.push_back({"entMLSTGetSendJobResult kind 0x" + hex(uint32_t(kind)), &kSendJobResult, jobWorld,
-                     [kind] { return entMLSTGetSendJobResult(kJob, kind, 4, R.entries, &R.count); }});
-    c.push_back({"entMLSTGetPrnJobEnd", &kJobRead, jobWorld, [] { return entMLSTGetPrnJobEnd(kJob, &R.prn); }});
-    c.push_back({"entMLSTGetCurSend", &kJobRead, jobWorld, [] { return entMLSTGetCurSend(kJob, &R.cur); }});
-    c.push_back({"entMLSTSetMailAttach", &kMailAttach,
+        c.push_back({"entMLSTGetSendJobResult kind 0x" + hex(uint32_t(kind)), kSendJobResult, jobWorld,
+                     [kind] { return entMLSTGetSendJobResult(kJob, kind, 4, entries, &count); }});
+    c.push_back({"entMLSTGetPrnJobEnd", kJobRead, jobWorld,
+                 [] { return entMLSTGetPrnJobEnd(kJob, as<ENTMLSTPRNJOBEND>(R)); }});
+    c.push_back({"entMLSTGetCurSend", kJobRead, jobWorld,
+                 [] { return entMLSTGetCurSend(kJob, as<ENTMLSTCURSEND>(R)); }});
+    c.push_back({"entMLSTSetMailAttach", kMailAttach,
                  [] {
                      jobWorld();
-                     R.attach = filled<ENTMLSTMAILATTACH>(0x03);
+                     std::memset(R, 0x03, sizeof(ENTMLSTMAILATTACH));
                  },
-                 [] { return entMLSTSetMailAttach(kJob, &R.attach); }});
+                 [] { return entMLSTSetMailAttach(kJob, as<ENTMLSTMAILATTACH>(R)); }});
     return c;
 }
 
@@ -278,7 +163,7 @@ protected:
                       const devsim::State &before, const devsim::State &clean_after, std::size_t k,
                       bool write_first) {
         const devsim::Call &failing = clean[k - 1];
-        const Answer &a = c.model->at(failing.service);
+        const Answer &a = c.model.at(failing.service);
         const uint32_t code = 0x0bad0000u + uint32_t(k);
         SCOPED_TRACE(c.name + ": call " + std::to_string(k) + " " + devsim::serviceName(failing.service) +
                      (write_first ? " (write first)" : ""));
@@ -346,7 +231,7 @@ TEST_F(FaultSweep, EveryFailurePointAnswersAsTheModelSays) {
         const auto clean = serviceCalls();
         const devsim::State clean_after = devsim::exportState();
         for (const auto &call : clean)
-            ASSERT_TRUE(c.model->count(call.service)) << "unexpected call of " << devsim::serviceName(call.service);
+            ASSERT_TRUE(c.model.count(call.service)) << "unexpected call of " << devsim::serviceName(call.service);
 
         for (std::size_t k = 1; k <= clean.size(); ++k) {
             for (bool write_first : {false, true}) {

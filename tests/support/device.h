@@ -40,12 +40,6 @@ protected:
         return out;
     }
 
-    static std::vector<devsim::Service> services() {
-        std::vector<devsim::Service> out;
-        for (const auto &c : devsim::calls()) out.push_back(c.service);
-        return out;
-    }
-
     static devsim::Bytes stored(uint32_t id) { return devsim::setting(id).value(); }
 };
 
