@@ -48,14 +48,25 @@ struct ENTMLSTREADDESC {
 static_assert(offsetof(ENTMLSTDESC, field) == offsetof(ENTMLSTREADDESC, offset));
 static_assert(offsetof(FieldDesc, offset) == 0);
 
-enum class RowKind : uint8_t { Single, PerRecipient, ReadOnly };
+// How a table's rows are read, fixed by its row type: the row size, where
+// the field (or the read-only offset) starts, and how far apart the
+// recipients' settings IDs are (0: a row has one ID).
+struct RowLayout {
+    uint8_t stride;
+    uint8_t field_at;
+    uint8_t id_step;
+};
+inline constexpr RowLayout kSingleRows{sizeof(ENTMLSTDESC), offsetof(ENTMLSTDESC, field), 0};
+inline constexpr RowLayout kRecipientRows{sizeof(ENTMLSTRECIPDESC), offsetof(ENTMLSTRECIPDESC, field),
+                                          sizeof(uint32_t)};
+inline constexpr RowLayout kReadRows{sizeof(ENTMLSTREADDESC), offsetof(ENTMLSTREADDESC, offset), 0};
 
 // What distinguishes one group from another: its table and a few properties.
 struct Group {
-    const void *rows;         // array of the row type named by kind
+    const void *rows;         // array of the row type the layout describes
     uint16_t count;
     uint16_t record_size;     // also the size of a Set call's work buffer
-    RowKind kind;
+    RowLayout layout;
     Notify notify;            // Notify::None: the group announces nothing
     Msg recipient_msg;        // per-recipient groups only
     Msg param_msg;            // Msg::None: a null record is refused silently
@@ -68,7 +79,7 @@ struct Group {
     constexpr Group(const ENTMLSTDESC (&r)[N], std::size_t record, Msg param, Msg store_set,
                     Msg nomem, Notify n = Notify::None, Msg notify_fail = Msg::None,
                     Msg name = Msg::None)
-        : rows(r), count(N), record_size(static_cast<uint16_t>(record)), kind(RowKind::Single),
+        : rows(r), count(N), record_size(static_cast<uint16_t>(record)), layout(kSingleRows),
           notify(n), recipient_msg(Msg::None), param_msg(param), store_set_msg(store_set),
           nomem_msg(nomem), notify_msg(notify_fail), set_name(name) {}
 
@@ -76,13 +87,13 @@ struct Group {
     constexpr Group(const ENTMLSTRECIPDESC (&r)[N], std::size_t record, Msg recipient, Msg param,
                     Msg store_set, Msg nomem, Notify n = Notify::None,
                     Msg notify_fail = Msg::None, Msg name = Msg::None)
-        : rows(r), count(N), record_size(static_cast<uint16_t>(record)),
-          kind(RowKind::PerRecipient), notify(n), recipient_msg(recipient), param_msg(param),
+        : rows(r), count(N), record_size(static_cast<uint16_t>(record)), layout(kRecipientRows),
+          notify(n), recipient_msg(recipient), param_msg(param),
           store_set_msg(store_set), nomem_msg(nomem), notify_msg(notify_fail), set_name(name) {}
 
     template <std::size_t N>
     constexpr Group(const ENTMLSTREADDESC (&r)[N], std::size_t record, Msg param)
-        : rows(r), count(N), record_size(static_cast<uint16_t>(record)), kind(RowKind::ReadOnly),
+        : rows(r), count(N), record_size(static_cast<uint16_t>(record)), layout(kReadRows),
           notify(Notify::None), recipient_msg(Msg::None), param_msg(param),
           store_set_msg(Msg::None), nomem_msg(Msg::None), notify_msg(Msg::None),
           set_name(Msg::None) {}

@@ -6,14 +6,17 @@
 namespace corvel {
 namespace {
 
-// Walks a table of any row type. The layout (row size, where the
-// recipient's ID and the field sit) is chosen once per call, so the row loop
-// itself has no branch on the row type.
+// Walks a table of any row type by its layout, so the row loop has no
+// branch on the row type.
 struct Cursor {
     const uint8_t *row;
     uint32_t stride;
     uint32_t id_at;
     uint32_t field_at;
+
+    Cursor(const Group &g, uint32_t recipient)
+        : row(static_cast<const uint8_t *>(g.rows)), stride(g.layout.stride),
+          id_at(g.layout.id_step * (recipient - 1)), field_at(g.layout.field_at) {}
 
     uint32_t id() const { return *reinterpret_cast<const uint32_t *>(row + id_at); }
     // Writable rows only: read-only rows end after the offset.
@@ -22,26 +25,11 @@ struct Cursor {
     void next() { row += stride; }
 };
 
-Cursor cursor(const Group &g, uint32_t recipient) {
-    const auto *rows = static_cast<const uint8_t *>(g.rows);
-    switch (g.kind) {
-    case RowKind::PerRecipient:
-        return {rows, sizeof(ENTMLSTRECIPDESC),
-                static_cast<uint32_t>(offsetof(ENTMLSTRECIPDESC, id) + 4 * (recipient - 1)),
-                offsetof(ENTMLSTRECIPDESC, field)};
-    case RowKind::ReadOnly:
-        return {rows, sizeof(ENTMLSTREADDESC), offsetof(ENTMLSTREADDESC, id),
-                offsetof(ENTMLSTREADDESC, offset)};
-    case RowKind::Single: break;
-    }
-    return {rows, sizeof(ENTMLSTDESC), offsetof(ENTMLSTDESC, id), offsetof(ENTMLSTDESC, field)};
-}
-
 bool validRecipient(uint32_t recipient) { return recipient - 1u <= 2u; }
 
 // Argument checks shared by both procedures: recipient first, then record.
 Result checkArgs(const Group &g, uint32_t recipient, const void *record) {
-    if (g.kind == RowKind::PerRecipient && !validRecipient(recipient))
+    if (g.layout.id_step != 0 && !validRecipient(recipient))
         return paramError(g.recipient_msg);
     if (record == nullptr) {
         if (g.param_msg == Msg::None) return ENTMLST_ERR_PARAM;
@@ -63,7 +51,7 @@ Result readStored(uint32_t id, uint8_t *dst) {
 // The row loop of set-changed. Sets notify_due when a notify row was written.
 Result writeChangedRows(const Group &g, uint32_t mask, uint32_t recipient, const uint8_t *rec,
                         uint8_t *work, bool &notify_due) {
-    Cursor c = cursor(g, recipient);
+    Cursor c(g, recipient);
     for (unsigned i = 0; i < g.count; ++i, c.next()) {
         const FieldDesc &f = c.field();
         if ((mask & f.mask) == 0) continue;
@@ -85,7 +73,7 @@ Result writeChangedRows(const Group &g, uint32_t mask, uint32_t recipient, const
 Result getAll(const Group &g, uint32_t recipient, void *record) {
     if (Result r = checkArgs(g, recipient, record); r != ENTMLST_OK) return r;
     auto *rec = static_cast<uint8_t *>(record);
-    Cursor c = cursor(g, recipient);
+    Cursor c(g, recipient);
     for (unsigned i = 0; i < g.count; ++i, c.next())
         if (Result r = readStored(c.id(), rec + c.offset()); r != ENTMLST_OK) return r;
     return ENTMLST_OK;
