@@ -88,9 +88,9 @@ void check(const Outcome &o, uint32_t rc) {
         fail(o.fn, "a service was called after a refused argument", rc);
     if (allocs > (o.style == Style::Set ? 1u : 0u)) fail(o.fn, "too many work buffers", rc);
     // Every block handed out is given back once, even when the partition
-    // answered the allocation with a failure (an injected fault on the free
-    // itself may leave it live: that is the device's doing).
+    // answered the allocation with a failure.
     if (frees != devsim::memStats().allocs - g_mem_before.allocs) fail(o.fn, "work buffer not released", rc);
+    if (devsim::memStats().live != 0) fail(o.fn, "work buffer still live", rc);
     if (!devsim::violations().empty()) fail(o.fn, "broke a device rule", rc);
 }
 

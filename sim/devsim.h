@@ -131,6 +131,7 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
 // Makes the nth call (1-based, counted from now) of a service return code.
 // With write_first, the service first does its normal work (writes the
 // destination / stores the value / hands out the block) and then answers code.
+// emwOSWOrgFreeMemPart always takes the block back, failing or not.
 void failCall(Service s, unsigned nth, uint32_t code, bool write_first = false);
 // Answers of mectIdSync, consumed in order; when they run out it answers 0.
 void scriptIdSync(const std::vector<uint32_t> &answers);

@@ -359,8 +359,8 @@ uint32_t emwOSWOrgFreeMemPart(uint32_t partition, void *block) {
         if (it == d.blocks.end())
             return d.violate(kBadArgument, where(s) + "block " + hex(addr(block)) +
                                                " was not handed out or is already free");
-        if (fault.skip())
-            return fault.code;
+        // A failing free still takes the block back: its caller cannot act
+        // on the answer, and a second free of the block must show up as one.
         // Scribble over it so a use after free reads rubbish.
         std::memset(block, 0xdd, it->second);
         std::free(block);
