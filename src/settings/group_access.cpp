@@ -14,6 +14,7 @@ struct Cursor {
     uint32_t id_at;
     uint32_t field_at;
 
+    // Rows with one ID have id_step 0, so the recipient then picks nothing.
     Cursor(const Group &g, uint32_t recipient)
         : row(static_cast<const uint8_t *>(g.rows)), stride(g.layout.stride),
           id_at(g.layout.id_step * (recipient - 1)), field_at(g.layout.field_at) {}
