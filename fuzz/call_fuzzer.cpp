@@ -7,7 +7,10 @@
 //   - at most one monitor line (entMLSTInit: one per step, at most 13;
 //     entMLSTGetSendJobResult: none), one exactly when an ordinary function
 //     fails, and none after a refused argument but the line itself;
-//   - the work buffer is released and the device saw no broken rule.
+//   - the work buffer is released and the device saw no broken rule;
+//   - entMLSTGetSendJobResult answers 1 for an unknown kind without calling
+//     a service, and otherwise returns the answer of the last service it
+//     called, every earlier one having answered 0.
 // Any breach aborts, so libFuzzer keeps the input.
 #include <algorithm>
 #include <cstdio>
@@ -16,7 +19,6 @@
 #include <initializer_list>
 #include <memory>
 #include <vector>
-
 
 #include "corvellib.h"
 #include "devsim.h"
@@ -35,8 +37,7 @@ constexpr std::size_t kMaxValueWidth = 256;
 [[noreturn]] void fail(const char *fn, const char *what, uint32_t rc) {
     std::fprintf(stderr, "call_fuzzer: %s: %s (result 0x%x)\n", fn, what, rc);
     for (const auto &c : devsim::calls())
-        std::fprintf(stderr, "  %s -> 0x%x %s", devsim::serviceName(c.service), c.result,
-                     c.text.c_str());
+        std::fprintf(stderr, "  %s -> 0x%x %s", devsim::serviceName(c.service), c.result, c.text.c_str());
     for (const auto &v : devsim::violations()) std::fprintf(stderr, "  violation: %s\n", v.c_str());
     std::abort();
 }
@@ -80,8 +81,7 @@ void check(const Outcome &o, uint32_t rc) {
         // other success is silent, and every failure sends one line.
         if (rc != ENTMLST_OK && lines != 1 && !(o.refused_silently && rc == ENTMLST_ERR_PARAM))
             fail(o.fn, "failure without its line", rc);
-        if (rc == ENTMLST_OK && lines != 0 && o.style != Style::Set)
-            fail(o.fn, "line sent on success", rc);
+        if (rc == ENTMLST_OK && lines != 0 && o.style != Style::Set) fail(o.fn, "line sent on success", rc);
         break;
     }
     if (rc == ENTMLST_ERR_PARAM && o.style != Style::Silent && others != 0)
@@ -94,12 +94,10 @@ void check(const Outcome &o, uint32_t rc) {
     if (!devsim::violations().empty()) fail(o.fn, "broke a device rule", rc);
 }
 
-constexpr std::initializer_list<uint32_t> kGet = {ENTMLST_OK, ENTMLST_ERR_PARAM,
-                                                  ENTMLST_ERR_STATUS_GET};
+constexpr std::initializer_list<uint32_t> kGet = {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_STATUS_GET};
 constexpr std::initializer_list<uint32_t> kSet = {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_NOMEM,
                                                   ENTMLST_ERR_STATUS_GET, ENTMLST_ERR_STATUS_SET};
-constexpr std::initializer_list<uint32_t> kJobGet = {ENTMLST_OK, ENTMLST_ERR_PARAM,
-                                                     ENTMLST_ERR_JOB_GET};
+constexpr std::initializer_list<uint32_t> kJobGet = {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_JOB_GET};
 
 // The input read front to back; once it runs out every read gives zeros.
 // Numbers are big-endian, so a seed can be written down by hand.
@@ -163,28 +161,34 @@ private:
 
     uint32_t mask() {
         switch (in_.range(0, 3)) {
-        case 0: return 0;
-        case 1: return 0xffffffffu;
-        default: return in_.u32();
+        case 0:
+            return 0;
+        case 1:
+            return 0xffffffffu;
+        default:
+            return in_.u32();
         }
     }
 
     uint32_t jobId() {
-        if (!jobs_.empty() && in_.range(0, 3) != 0)
-            return jobs_[in_.u8() % (jobs_.size())];
+        if (!jobs_.empty() && in_.range(0, 3) != 0) return jobs_[in_.u8() % (jobs_.size())];
         return in_.u32();
     }
 
     uint32_t valueId() {
-        if (!value_ids_.empty() && in_.flag())
-            return value_ids_[in_.u8() % (value_ids_.size())];
+        if (!value_ids_.empty() && in_.flag()) return value_ids_[in_.u8() % (value_ids_.size())];
         return in_.u32();
     }
 
     int32_t linkKind() {
-        static constexpr int32_t kKinds[] = {ENTMLST_LINK_KIND_FAX, ENTMLST_LINK_KIND_MAIL,
-                                             ENTMLST_LINK_KIND_0100, ENTMLST_LINK_KIND_0200,
-                                             0x1000, 0x40, 0, -1};
+        static constexpr int32_t kKinds[] = {ENTMLST_LINK_KIND_FAX,
+                                             ENTMLST_LINK_KIND_MAIL,
+                                             ENTMLST_LINK_KIND_0100,
+                                             ENTMLST_LINK_KIND_0200,
+                                             0x1000,
+                                             0x40,
+                                             0,
+                                             -1};
         uint8_t k = in_.range(0, 8);
         return k < 8 ? kKinds[k] : static_cast<int32_t>(in_.u32());
     }
@@ -227,14 +231,15 @@ private:
     void changeDevice(uint8_t what) {
         switch (what % 8) {
         case 0: { // a fault on the nth next call of any service
-            auto s = static_cast<Service>(
-                in_.u8() % (devsim::kServiceCount));
+            auto s = static_cast<Service>(in_.u8() % (devsim::kServiceCount));
             unsigned nth = static_cast<unsigned>(in_.range(1, 6));
             uint32_t code = in_.u32();
             if (code == ENTMLST_ID_SYNC_PENDING || code == 0) {
                 // "Not yet" only matters to mectIdSync; 0 would be no fault.
-                if (pending_answers_ >= kMaxPendingAnswers || code == 0) code = 1;
-                else ++pending_answers_;
+                if (pending_answers_ >= kMaxPendingAnswers || code == 0)
+                    code = 1;
+                else
+                    ++pending_answers_;
             }
             devsim::failCall(s, nth, code, in_.flag());
             break;
@@ -258,8 +263,7 @@ private:
             devsim::createJob(job);
             jobs_.push_back(job);
             if (in_.flag()) devsim::setParentLink(job, in_.u32());
-            for (int n = in_.range(0, 5); n > 0; --n)
-                devsim::addChildLink(job, linkKind(), in_.u32());
+            for (int n = in_.range(0, 5); n > 0; --n) devsim::addChildLink(job, linkKind(), in_.u32());
             break;
         }
         case 3: // a child link between known jobs
@@ -302,62 +306,84 @@ private:
         devsim::clearCalls();
         g_mem_before = devsim::memStats();
         switch (fn) {
-#define GROUP_GET(name, Rec_t)                                                   \
-    {                                                                            \
-        auto r = rec<Rec_t>();                                                   \
-        check({#name, Style::Plain, kGet}, name(r.get()));                       \
-        break;                                                                   \
+#define GROUP_GET(name, Rec_t)                                                                               \
+    {                                                                                                        \
+        auto r = rec<Rec_t>();                                                                               \
+        check({#name, Style::Plain, kGet}, name(r.get()));                                                   \
+        break;                                                                                               \
     }
-#define GROUP_SET(name, Rec_t)                                                   \
-    {                                                                            \
-        uint32_t m = mask();                                                     \
-        auto r = rec<Rec_t>();                                                   \
-        check({#name, Style::Set, kSet}, name(m, r.get()));                      \
-        break;                                                                   \
+#define GROUP_SET(name, Rec_t)                                                                               \
+    {                                                                                                        \
+        uint32_t m = mask();                                                                                 \
+        auto r = rec<Rec_t>();                                                                               \
+        check({#name, Style::Set, kSet}, name(m, r.get()));                                                  \
+        break;                                                                                               \
     }
-#define RECIP_GET(name, Rec_t)                                                   \
-    {                                                                            \
-        uint32_t n = recipient();                                                \
-        auto r = rec<Rec_t>();                                                   \
-        check({#name, Style::Plain, kGet}, name(n, r.get()));                    \
-        break;                                                                   \
+#define RECIP_GET(name, Rec_t)                                                                               \
+    {                                                                                                        \
+        uint32_t n = recipient();                                                                            \
+        auto r = rec<Rec_t>();                                                                               \
+        check({#name, Style::Plain, kGet}, name(n, r.get()));                                                \
+        break;                                                                                               \
     }
-#define RECIP_SET(name, Rec_t)                                                   \
-    {                                                                            \
-        uint32_t m = mask();                                                     \
-        uint32_t n = recipient();                                                \
-        auto r = rec<Rec_t>();                                                   \
-        check({#name, Style::Set, kSet}, name(m, n, r.get()));                   \
-        break;                                                                   \
+#define RECIP_SET(name, Rec_t)                                                                               \
+    {                                                                                                        \
+        uint32_t m = mask();                                                                                 \
+        uint32_t n = recipient();                                                                            \
+        auto r = rec<Rec_t>();                                                                               \
+        check({#name, Style::Set, kSet}, name(m, n, r.get()));                                               \
+        break;                                                                                               \
     }
-        case 0: check({"entMLSTInit", Style::Init,
-                       {ENTMLST_OK, ENTMLST_ERR_INIT_DEFAULT, ENTMLST_ERR_DST_PRODUCT,
-                        ENTMLST_ERR_DST_AREA, ENTMLST_ERR_NOTIFY, ENTMLST_ERR_SCHEDULE}},
-                      entMLSTInit(in_.u32()));
+        case 0:
+            check({"entMLSTInit",
+                   Style::Init,
+                   {ENTMLST_OK, ENTMLST_ERR_INIT_DEFAULT, ENTMLST_ERR_DST_PRODUCT, ENTMLST_ERR_DST_AREA,
+                    ENTMLST_ERR_NOTIFY, ENTMLST_ERR_SCHEDULE}},
+                  entMLSTInit(in_.u32()));
             break;
-        case 1: check({"entMLSTSyncMe", Style::Plain, {ENTMLST_OK, ENTMLST_ERR_ID_SYNC}},
-                      entMLSTSyncMe());
+        case 1:
+            check({"entMLSTSyncMe", Style::Plain, {ENTMLST_OK, ENTMLST_ERR_ID_SYNC}}, entMLSTSyncMe());
             break;
-        case 2: GROUP_GET(entMLSTGetPop3, ENTMLSTPOP3)
-        case 3: GROUP_SET(entMLSTSetPop3, ENTMLSTPOP3)
-        case 4: RECIP_GET(entMLSTGetPop3User, ENTMLSTPOP3USER)
-        case 5: RECIP_SET(entMLSTSetPop3User, ENTMLSTPOP3USER)
-        case 6: GROUP_GET(entMLSTGetSmtp, ENTMLSTSMTP)
-        case 7: GROUP_SET(entMLSTSetSmtp, ENTMLSTSMTP)
-        case 8: RECIP_GET(entMLSTGetSmtpEvent, ENTMLSTSMTPEVENT)
-        case 9: RECIP_SET(entMLSTSetSmtpEvent, ENTMLSTSMTPEVENT)
-        case 10: RECIP_GET(entMLSTGetSmtpSch, ENTMLSTSMTPSCH)
-        case 11: RECIP_SET(entMLSTSetSmtpSch, ENTMLSTSMTPSCH)
-        case 12: RECIP_GET(entMLSTGetEvrLastSend, ENTMLSTLASTSEND)
-        case 13: RECIP_SET(entMLSTSetEvrLastSend, ENTMLSTLASTSEND)
-        case 14: RECIP_GET(entMLSTGetScrLastSend, ENTMLSTLASTSEND)
-        case 15: RECIP_SET(entMLSTSetScrLastSend, ENTMLSTLASTSEND)
-        case 16: GROUP_GET(entMLSTGetMainteLastSend, ENTMLSTLASTSEND)
-        case 17: GROUP_SET(entMLSTSetMainteLastSend, ENTMLSTLASTSEND)
-        case 18: GROUP_GET(entMLSTGetMainte, ENTMLSTMAINTE)
-        case 19: GROUP_SET(entMLSTSetMainte, ENTMLSTMAINTE)
-        case 20: GROUP_GET(entMLSTCounter, ENTMLSTCOUNTER)
-        case 21: GROUP_GET(entMLSTGetSubject, ENTMLSTSUBJECT)
+        case 2:
+            GROUP_GET(entMLSTGetPop3, ENTMLSTPOP3)
+        case 3:
+            GROUP_SET(entMLSTSetPop3, ENTMLSTPOP3)
+        case 4:
+            RECIP_GET(entMLSTGetPop3User, ENTMLSTPOP3USER)
+        case 5:
+            RECIP_SET(entMLSTSetPop3User, ENTMLSTPOP3USER)
+        case 6:
+            GROUP_GET(entMLSTGetSmtp, ENTMLSTSMTP)
+        case 7:
+            GROUP_SET(entMLSTSetSmtp, ENTMLSTSMTP)
+        case 8:
+            RECIP_GET(entMLSTGetSmtpEvent, ENTMLSTSMTPEVENT)
+        case 9:
+            RECIP_SET(entMLSTSetSmtpEvent, ENTMLSTSMTPEVENT)
+        case 10:
+            RECIP_GET(entMLSTGetSmtpSch, ENTMLSTSMTPSCH)
+        case 11:
+            RECIP_SET(entMLSTSetSmtpSch, ENTMLSTSMTPSCH)
+        case 12:
+            RECIP_GET(entMLSTGetEvrLastSend, ENTMLSTLASTSEND)
+        case 13:
+            RECIP_SET(entMLSTSetEvrLastSend, ENTMLSTLASTSEND)
+        case 14:
+            RECIP_GET(entMLSTGetScrLastSend, ENTMLSTLASTSEND)
+        case 15:
+            RECIP_SET(entMLSTSetScrLastSend, ENTMLSTLASTSEND)
+        case 16:
+            GROUP_GET(entMLSTGetMainteLastSend, ENTMLSTLASTSEND)
+        case 17:
+            GROUP_SET(entMLSTSetMainteLastSend, ENTMLSTLASTSEND)
+        case 18:
+            GROUP_GET(entMLSTGetMainte, ENTMLSTMAINTE)
+        case 19:
+            GROUP_SET(entMLSTSetMainte, ENTMLSTMAINTE)
+        case 20:
+            GROUP_GET(entMLSTCounter, ENTMLSTCOUNTER)
+        case 21:
+            GROUP_GET(entMLSTGetSubject, ENTMLSTSUBJECT)
         case 22: {
             auto r = rec<ENTMLSTHOSTBUFFER>();
             check({"entMLSTGetHostBuffer", Style::Plain, kGet, true}, entMLSTGetHostBuffer(r.get()));
@@ -366,7 +392,8 @@ private:
         case 23: {
             uint32_t job = jobId();
             auto r = rec<ENTMLSTIPJOB>();
-            check({"entMLSTGetIpJob", Style::Plain,
+            check({"entMLSTGetIpJob",
+                   Style::Plain,
                    {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_JOB_GET, ENTMLST_ERR_PARENT_LINK}},
                   entMLSTGetIpJob(job, r.get()));
             break;
@@ -387,19 +414,21 @@ private:
         case 26: {
             uint32_t job = jobId();
             auto d = dst(ENTMLST_FAX_REP_ADD_IMG_SIZE);
-            check({"entMLSTGetFaxRepAddImg", Style::Plain, kJobGet},
-                  entMLSTGetFaxRepAddImg(job, d.get()));
+            check({"entMLSTGetFaxRepAddImg", Style::Plain, kJobGet}, entMLSTGetFaxRepAddImg(job, d.get()));
             break;
         }
         case 27: {
             uint32_t job = jobId();
             auto d = dst(ENTMLST_JOB_PATH_SIZE);
-            check({"entMLSTGetFaxImgDataPath", Style::Plain,
+            check({"entMLSTGetFaxImgDataPath",
+                   Style::Plain,
                    {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_CHILD_LINK, ENTMLST_ERR_JOB_GET}},
                   entMLSTGetFaxImgDataPath(job, d.get()));
             break;
         }
-        case 28: sendJobResult(); break;
+        case 28:
+            sendJobResult();
+            break;
         case 29: {
             uint32_t job = jobId();
             auto r = rec<ENTMLSTPRNJOBEND>();
@@ -415,9 +444,9 @@ private:
         default: {
             uint32_t job = jobId();
             auto r = rec<ENTMLSTMAILATTACH>();
-            check({"entMLSTSetMailAttach", Style::Plain,
-                   {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_JOB_SET}},
-                  entMLSTSetMailAttach(job, r.get()));
+            check(
+                {"entMLSTSetMailAttach", Style::Plain, {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_JOB_SET}},
+                entMLSTSetMailAttach(job, r.get()));
             break;
         }
 #undef GROUP_GET
@@ -436,9 +465,14 @@ private:
         // Capacity: the array's room, less, or negative; never more than the room.
         int32_t capacity = static_cast<int32_t>(room);
         switch (in_.range(0, 3)) {
-        case 0: capacity = in_.range(-2, capacity); break;
-        case 1: capacity = static_cast<int32_t>(in_.u32()) | INT32_MIN; break;
-        default: break;
+        case 0:
+            capacity = in_.range(-2, capacity);
+            break;
+        case 1:
+            capacity = static_cast<int32_t>(in_.u32()) | INT32_MIN;
+            break;
+        default:
+            break;
         }
         // One spare entry whose bytes must survive: nothing is written past
         // the number of children that fit.
@@ -449,24 +483,81 @@ private:
         g_mem_before = devsim::memStats();
         int32_t count = static_cast<int32_t>(in_.u32());
         uint32_t rc = entMLSTGetSendJobResult(
-            job, kind, capacity, null_entries ? nullptr : reinterpret_cast<ENTMLSTSENDRESULT *>(entries.get()),
+            job, kind, capacity,
+            null_entries ? nullptr : reinterpret_cast<ENTMLSTSENDRESULT *>(entries.get()),
             null_count ? nullptr : &count);
         check({fn, Style::Silent, {}}, rc);
-        if (null_entries || null_count) {
+        std::size_t kept =
+            keptFrom(fn, job, kind, capacity, null_entries || null_count, null_count ? 0 : count, rc);
+        // Entries from the first one not read in full onwards, and the spare
+        // entry, keep their bytes.
+        kept = std::min(kept, room + 1);
+        if (std::memcmp(entries.get() + kept * sizeof(ENTMLSTSENDRESULT),
+                        before.data() + kept * sizeof(ENTMLSTSENDRESULT),
+                        (room + 1 - kept) * sizeof(ENTMLSTSENDRESULT)) != 0)
+            fail(fn, "entry written past the children read", rc);
+    }
+
+    // Checks result and count of one entMLSTGetSendJobResult call against
+    // the services it called, and returns how many entries it may have
+    // written. Its answer 1 means two things: an unknown kind (no service
+    // called), or a service that answered 1 (returned unchanged, with the
+    // count possibly already stored); the call log tells them apart.
+    static std::size_t keptFrom(const char *fn, uint32_t job, int32_t kind, int32_t capacity, bool refused,
+                                int32_t count, uint32_t rc) {
+        const std::vector<devsim::Call> asked = devsim::calls();
+        if (refused) {
             if (rc != ENTMLST_ERR_PARAM) fail(fn, "missing pointer not refused", rc);
+            if (!asked.empty()) fail(fn, "a service was called after a refused argument", rc);
+            if (count != 0) fail(fn, "count set for a refused argument", rc);
+            return 0;
         }
-        if (!null_count && rc != ENTMLST_OK && count != 0 && rc != ENTMLST_SENDRESULT_BAD_KIND) {
-            // A failure while listing leaves the number of children.
-            if (count < 0 || count > capacity) fail(fn, "count out of range after a failure", rc);
+        if (!knownKind(kind)) {
+            if (rc != ENTMLST_SENDRESULT_BAD_KIND) fail(fn, "unknown kind not answered with 1", rc);
+            if (!asked.empty()) fail(fn, "a service was called for an unknown kind", rc);
+            if (count != 0) fail(fn, "count set for an unknown kind", rc);
+            return 0;
         }
-        if (rc == ENTMLST_SENDRESULT_BAD_KIND && count != 0) fail(fn, "count set for an unknown kind", rc);
-        if (rc == ENTMLST_OK && !null_count && count != 0 && (count < 0 || count > capacity))
-            fail(fn, "count beyond the capacity", rc);
-        std::size_t written = null_count || count < 0 ? 0 : static_cast<std::size_t>(count);
-        if (std::memcmp(entries.get() + written * sizeof(ENTMLSTSENDRESULT),
-                        before.data() + written * sizeof(ENTMLSTSENDRESULT),
-                        (room + 1 - std::min(written, room + 1)) * sizeof(ENTMLSTSENDRESULT)) != 0)
-            fail(fn, "entry written past the count", rc);
+        if (asked.empty() || asked.front().service != Service::mectGetChildLinkNum)
+            fail(fn, "children not counted first", rc);
+        // Every service answer but the last was 0; the last one is the result.
+        for (std::size_t i = 0; i + 1 < asked.size(); ++i)
+            if (asked[i].result != 0) fail(fn, "went on after a service failed", rc);
+        if (rc != asked.back().result) fail(fn, "result is not the last service's answer", rc);
+
+        std::size_t links = 0; // children whose link was asked for
+        for (const auto &c : asked) links += c.service == Service::mectGetChildLink;
+        if (asked.size() == 1) {
+            // Counting failed, there are too many children, or there are none.
+            if (count != 0) fail(fn, "count set without listing", rc);
+            if (rc == ENTMLST_OK) {
+                int32_t children = childrenOf(job, kind);
+                if (children != 0 && children <= capacity) fail(fn, "children fit but were not listed", rc);
+            }
+            return 0;
+        }
+        if (count < 0 || count > capacity) fail(fn, "count beyond the capacity", rc);
+        if (links > static_cast<std::size_t>(count)) fail(fn, "more children listed than counted", rc);
+        if (rc == ENTMLST_OK) {
+            if (links != static_cast<std::size_t>(count)) fail(fn, "not every child listed", rc);
+            return links;
+        }
+        // The child being read when a service failed is not written.
+        return links == 0 ? 0 : links - 1;
+    }
+
+    static bool knownKind(int32_t kind) {
+        for (int32_t k :
+             {ENTMLST_LINK_KIND_FAX, ENTMLST_LINK_KIND_MAIL, ENTMLST_LINK_KIND_0100, ENTMLST_LINK_KIND_0200})
+            if (k == kind) return true;
+        return false;
+    }
+
+    // Children of one kind under a job, as the device holds them now.
+    static int32_t childrenOf(uint32_t job, int32_t kind) {
+        int32_t n = 0;
+        for (const auto &[parent, k, link] : devsim::exportState().children) n += parent == job && k == kind;
+        return n;
     }
 };
 
