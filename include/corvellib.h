@@ -31,22 +31,63 @@ extern "C" {
 
 /* ---- Result codes -------------------------------------------------------- */
 
-#define ENTMLST_OK               0x00000000u /* success */
-#define ENTMLST_ERR_PARAM        0x70020001u /* bad argument */
-#define ENTMLST_ERR_NOMEM        0x70020002u /* no work buffer */
-#define ENTMLST_ERR_JOB_GET      0x70020003u /* reading a job value failed */
-#define ENTMLST_ERR_JOB_SET      0x70020004u /* writing a job value failed */
-#define ENTMLST_ERR_STATUS_GET   0x70020005u /* reading a setting failed */
-#define ENTMLST_ERR_STATUS_SET   0x70020006u /* writing a setting failed */
-#define ENTMLST_ERR_NOTIFY       0x70020007u /* start-up notification failed */
-#define ENTMLST_ERR_SCHEDULE     0x70020008u /* start-up schedule notification failed */
-#define ENTMLST_ERR_PARENT_LINK  0x70020009u /* parent job not found */
-#define ENTMLST_ERR_CHILD_LINK   0x7002000au /* linked job not found */
+/* Every code the library names, once, with its value. Expand it to name
+ * codes, for example:
+ *   #define NAME_OF(name, value) case value: return #name;
+ *   switch (code) { ENTMLST_RESULT_MAP(NAME_OF) default: return "?"; }
+ * The #defines below are the same codes; the checks after them keep the two
+ * in step and fail the build when two codes share a value or a name. */
+#define ENTMLST_RESULT_MAP(XX)                                                                               \
+    XX(ENTMLST_OK, 0x00000000u)                                                                              \
+    XX(ENTMLST_ERR_PARAM, 0x70020001u)                                                                       \
+    XX(ENTMLST_ERR_NOMEM, 0x70020002u)                                                                       \
+    XX(ENTMLST_ERR_JOB_GET, 0x70020003u)                                                                     \
+    XX(ENTMLST_ERR_JOB_SET, 0x70020004u)                                                                     \
+    XX(ENTMLST_ERR_STATUS_GET, 0x70020005u)                                                                  \
+    XX(ENTMLST_ERR_STATUS_SET, 0x70020006u)                                                                  \
+    XX(ENTMLST_ERR_NOTIFY, 0x70020007u)                                                                      \
+    XX(ENTMLST_ERR_SCHEDULE, 0x70020008u)                                                                    \
+    XX(ENTMLST_ERR_PARENT_LINK, 0x70020009u)                                                                 \
+    XX(ENTMLST_ERR_CHILD_LINK, 0x7002000au)                                                                  \
+    XX(ENTMLST_ERR_INIT_DEFAULT, 0x7002000cu)                                                                \
+    XX(ENTMLST_ERR_DST_PRODUCT, 0x7002000du)                                                                 \
+    XX(ENTMLST_ERR_DST_AREA, 0x7002000eu)                                                                    \
+    XX(ENTMLST_ERR_ID_SYNC, 0x7002000fu)
+
+#define ENTMLST_OK 0x00000000u              /* success */
+#define ENTMLST_ERR_PARAM 0x70020001u       /* bad argument */
+#define ENTMLST_ERR_NOMEM 0x70020002u       /* no work buffer */
+#define ENTMLST_ERR_JOB_GET 0x70020003u     /* reading a job value failed */
+#define ENTMLST_ERR_JOB_SET 0x70020004u     /* writing a job value failed */
+#define ENTMLST_ERR_STATUS_GET 0x70020005u  /* reading a setting failed */
+#define ENTMLST_ERR_STATUS_SET 0x70020006u  /* writing a setting failed */
+#define ENTMLST_ERR_NOTIFY 0x70020007u      /* start-up notification failed */
+#define ENTMLST_ERR_SCHEDULE 0x70020008u    /* start-up schedule notification failed */
+#define ENTMLST_ERR_PARENT_LINK 0x70020009u /* parent job not found */
+#define ENTMLST_ERR_CHILD_LINK 0x7002000au  /* linked job not found */
 /* 0x7002000b is not used. */
 #define ENTMLST_ERR_INIT_DEFAULT 0x7002000cu /* ID service set-up failed */
-#define ENTMLST_ERR_DST_PRODUCT  0x7002000du /* ID service set-up failed */
-#define ENTMLST_ERR_DST_AREA     0x7002000eu /* ID service set-up failed */
-#define ENTMLST_ERR_ID_SYNC      0x7002000fu /* ID synchronisation failed */
+#define ENTMLST_ERR_DST_PRODUCT 0x7002000du  /* ID service set-up failed */
+#define ENTMLST_ERR_DST_AREA 0x7002000eu     /* ID service set-up failed */
+#define ENTMLST_ERR_ID_SYNC 0x7002000fu      /* ID synchronisation failed */
+
+/* Each #define is its value in the map, an unsigned 32-bit constant. */
+#define ENTMLST_RESULT_SAME_(name, value)                                                                    \
+    ENTMLST_STATIC_ASSERT((name) == (value) && sizeof(name) == sizeof(value),                                \
+                          #name " differs from its ENTMLST_RESULT_MAP entry");
+ENTMLST_RESULT_MAP(ENTMLST_RESULT_SAME_)
+#undef ENTMLST_RESULT_SAME_
+/* Never called: a value (or a name) listed twice in the map is a duplicate
+ * case label, which no compiler accepts. */
+#define ENTMLST_RESULT_CASE_(name, value) case value:
+static inline void entmlst_result_map_distinct_(uint32_t code) {
+    switch (code) {
+        ENTMLST_RESULT_MAP(ENTMLST_RESULT_CASE_)
+    default:
+        break;
+    }
+}
+#undef ENTMLST_RESULT_CASE_
 
 /* entMLSTGetSendJobResult only: the link kind is not one it knows. */
 #define ENTMLST_SENDRESULT_BAD_KIND 1u
