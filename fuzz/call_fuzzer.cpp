@@ -22,10 +22,12 @@
 
 #include "corvellib.h"
 #include "devsim.h"
+#include "functions.h"
 
 namespace {
 
 using devsim::Service;
+namespace reg = corvel::registry;
 
 constexpr int kMaxSteps = 64;
 // entMLSTSyncMe polls as long as the ID service says "not yet"; the input
@@ -99,6 +101,38 @@ constexpr std::initializer_list<uint32_t> kSet = {ENTMLST_OK, ENTMLST_ERR_PARAM,
                                                   ENTMLST_ERR_STATUS_GET, ENTMLST_ERR_STATUS_SET};
 constexpr std::initializer_list<uint32_t> kJobGet = {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_JOB_GET};
 
+// How each start-up and job function reports. The functions come from the
+// registry; one missing here does not compile.
+template <auto F>
+struct Expect;
+#define EXPECT(F, how, ...)                                                                                  \
+    template <>                                                                                              \
+    struct Expect<F> {                                                                                       \
+        static constexpr Style style = Style::how;                                                           \
+        static constexpr std::initializer_list<uint32_t> codes = __VA_ARGS__;                                \
+    };
+EXPECT(entMLSTInit, Init,
+       {ENTMLST_OK, ENTMLST_ERR_INIT_DEFAULT, ENTMLST_ERR_DST_PRODUCT, ENTMLST_ERR_DST_AREA,
+        ENTMLST_ERR_NOTIFY, ENTMLST_ERR_SCHEDULE})
+EXPECT(entMLSTSyncMe, Plain, {ENTMLST_OK, ENTMLST_ERR_ID_SYNC})
+EXPECT(entMLSTGetIpJob, Plain, {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_JOB_GET, ENTMLST_ERR_PARENT_LINK})
+EXPECT(entMLSTGetIpJobRst, Plain, kJobGet)
+EXPECT(entMLSTGetIpJobBox, Plain, kJobGet)
+EXPECT(entMLSTGetFaxRepAddImg, Plain, kJobGet)
+EXPECT(entMLSTGetFaxImgDataPath, Plain,
+       {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_CHILD_LINK, ENTMLST_ERR_JOB_GET})
+EXPECT(entMLSTGetSendJobResult, Silent, {}) // service codes pass through: checked on their own
+EXPECT(entMLSTGetPrnJobEnd, Plain, kJobGet)
+EXPECT(entMLSTGetCurSend, Plain, kJobGet)
+EXPECT(entMLSTSetMailAttach, Plain, {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_JOB_SET})
+#undef EXPECT
+
+// The one setting group that refuses a null record without a line.
+template <auto Get>
+constexpr bool kRefusedSilently = false;
+template <>
+constexpr bool kRefusedSilently<entMLSTGetHostBuffer> = true;
+
 // The input read front to back; once it runs out every read gives zeros.
 // Numbers are big-endian, so a seed can be written down by hand.
 class Input {
@@ -139,7 +173,7 @@ public:
         for (int step = 0; step < kMaxSteps && in_.remaining() > 0; ++step) {
             uint8_t op = in_.u8();
             if (op < 160)
-                call(op % 32);
+                call(op);
             else
                 changeDevice(op - 160);
         }
@@ -302,163 +336,89 @@ private:
         }
     }
 
-    void call(unsigned fn) {
-        devsim::clearCalls();
-        g_mem_before = devsim::memStats();
-        switch (fn) {
-#define GROUP_GET(name, Rec_t)                                                                               \
-    {                                                                                                        \
-        auto r = rec<Rec_t>();                                                                               \
-        check({#name, Style::Plain, kGet}, name(r.get()));                                                   \
-        break;                                                                                               \
+    template <auto Get, typename Rec, reg::Instances inst>
+    void groupGet(const char *name) {
+        uint32_t n = inst == reg::Instances::per_recipient ? recipient() : 0;
+        auto r = rec<Rec>();
+        uint32_t rc;
+        if constexpr (inst == reg::Instances::per_recipient)
+            rc = Get(n, r.get());
+        else
+            rc = Get(r.get());
+        check({name, Style::Plain, kGet, kRefusedSilently<Get>}, rc);
     }
-#define GROUP_SET(name, Rec_t)                                                                               \
-    {                                                                                                        \
-        uint32_t m = mask();                                                                                 \
-        auto r = rec<Rec_t>();                                                                               \
-        check({#name, Style::Set, kSet}, name(m, r.get()));                                                  \
-        break;                                                                                               \
+
+    template <auto Set, typename Rec, reg::Instances inst>
+    void groupSet(const char *name) {
+        uint32_t m = mask();
+        uint32_t n = inst == reg::Instances::per_recipient ? recipient() : 0;
+        auto r = rec<Rec>();
+        uint32_t rc;
+        if constexpr (inst == reg::Instances::per_recipient)
+            rc = Set(m, n, r.get());
+        else
+            rc = Set(m, r.get());
+        check({name, Style::Set, kSet}, rc);
     }
-#define RECIP_GET(name, Rec_t)                                                                               \
-    {                                                                                                        \
-        uint32_t n = recipient();                                                                            \
-        auto r = rec<Rec_t>();                                                                               \
-        check({#name, Style::Plain, kGet}, name(n, r.get()));                                                \
-        break;                                                                                               \
-    }
-#define RECIP_SET(name, Rec_t)                                                                               \
-    {                                                                                                        \
-        uint32_t m = mask();                                                                                 \
-        uint32_t n = recipient();                                                                            \
-        auto r = rec<Rec_t>();                                                                               \
-        check({#name, Style::Set, kSet}, name(m, n, r.get()));                                               \
-        break;                                                                                               \
-    }
-        case 0:
-            check({"entMLSTInit",
-                   Style::Init,
-                   {ENTMLST_OK, ENTMLST_ERR_INIT_DEFAULT, ENTMLST_ERR_DST_PRODUCT, ENTMLST_ERR_DST_AREA,
-                    ENTMLST_ERR_NOTIFY, ENTMLST_ERR_SCHEDULE}},
-                  entMLSTInit(in_.u32()));
-            break;
-        case 1:
-            check({"entMLSTSyncMe", Style::Plain, {ENTMLST_OK, ENTMLST_ERR_ID_SYNC}}, entMLSTSyncMe());
-            break;
-        case 2:
-            GROUP_GET(entMLSTGetPop3, ENTMLSTPOP3)
-        case 3:
-            GROUP_SET(entMLSTSetPop3, ENTMLSTPOP3)
-        case 4:
-            RECIP_GET(entMLSTGetPop3User, ENTMLSTPOP3USER)
-        case 5:
-            RECIP_SET(entMLSTSetPop3User, ENTMLSTPOP3USER)
-        case 6:
-            GROUP_GET(entMLSTGetSmtp, ENTMLSTSMTP)
-        case 7:
-            GROUP_SET(entMLSTSetSmtp, ENTMLSTSMTP)
-        case 8:
-            RECIP_GET(entMLSTGetSmtpEvent, ENTMLSTSMTPEVENT)
-        case 9:
-            RECIP_SET(entMLSTSetSmtpEvent, ENTMLSTSMTPEVENT)
-        case 10:
-            RECIP_GET(entMLSTGetSmtpSch, ENTMLSTSMTPSCH)
-        case 11:
-            RECIP_SET(entMLSTSetSmtpSch, ENTMLSTSMTPSCH)
-        case 12:
-            RECIP_GET(entMLSTGetEvrLastSend, ENTMLSTLASTSEND)
-        case 13:
-            RECIP_SET(entMLSTSetEvrLastSend, ENTMLSTLASTSEND)
-        case 14:
-            RECIP_GET(entMLSTGetScrLastSend, ENTMLSTLASTSEND)
-        case 15:
-            RECIP_SET(entMLSTSetScrLastSend, ENTMLSTLASTSEND)
-        case 16:
-            GROUP_GET(entMLSTGetMainteLastSend, ENTMLSTLASTSEND)
-        case 17:
-            GROUP_SET(entMLSTSetMainteLastSend, ENTMLSTLASTSEND)
-        case 18:
-            GROUP_GET(entMLSTGetMainte, ENTMLSTMAINTE)
-        case 19:
-            GROUP_SET(entMLSTSetMainte, ENTMLSTMAINTE)
-        case 20:
-            GROUP_GET(entMLSTCounter, ENTMLSTCOUNTER)
-        case 21:
-            GROUP_GET(entMLSTGetSubject, ENTMLSTSUBJECT)
-        case 22: {
-            auto r = rec<ENTMLSTHOSTBUFFER>();
-            check({"entMLSTGetHostBuffer", Style::Plain, kGet, true}, entMLSTGetHostBuffer(r.get()));
-            break;
-        }
-        case 23: {
+
+    template <auto F, reg::Shape shape, reg::Access access, typename Rec>
+    void other(const char *name) {
+        using E = Expect<F>;
+        if constexpr (shape == reg::Shape::start) {
+            check({name, E::style, E::codes}, F(in_.u32()));
+        } else if constexpr (shape == reg::Shape::sync) {
+            check({name, E::style, E::codes}, F());
+        } else if constexpr (shape == reg::Shape::record) {
             uint32_t job = jobId();
-            auto r = rec<ENTMLSTIPJOB>();
-            check({"entMLSTGetIpJob",
-                   Style::Plain,
-                   {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_JOB_GET, ENTMLST_ERR_PARENT_LINK}},
-                  entMLSTGetIpJob(job, r.get()));
-            break;
-        }
-        case 24: {
+            auto r = rec<Rec>();
+            check({name, E::style, E::codes}, F(job, r.get()));
+        } else if constexpr (shape == reg::Shape::value) {
+            uint32_t job = jobId();
+            auto d = dst(sizeof(Rec));
+            check({name, E::style, E::codes}, F(job, d.get()));
+        } else if constexpr (shape == reg::Shape::any_value) {
             uint32_t job = jobId();
             uint32_t vid = valueId();
             auto d = dst(kMaxValueWidth);
-            check({"entMLSTGetIpJobRst", Style::Plain, kJobGet}, entMLSTGetIpJobRst(job, vid, d.get()));
-            break;
+            check({name, E::style, E::codes}, F(job, vid, d.get()));
+        } else {
+            static_assert(shape == reg::Shape::children);
+            sendJobResult<F>(name);
         }
-        case 25: {
-            uint32_t job = jobId();
-            auto d = dst(ENTMLST_JOB_PATH_SIZE);
-            check({"entMLSTGetIpJobBox", Style::Plain, kJobGet}, entMLSTGetIpJobBox(job, d.get()));
-            break;
-        }
-        case 26: {
-            uint32_t job = jobId();
-            auto d = dst(ENTMLST_FAX_REP_ADD_IMG_SIZE);
-            check({"entMLSTGetFaxRepAddImg", Style::Plain, kJobGet}, entMLSTGetFaxRepAddImg(job, d.get()));
-            break;
-        }
-        case 27: {
-            uint32_t job = jobId();
-            auto d = dst(ENTMLST_JOB_PATH_SIZE);
-            check({"entMLSTGetFaxImgDataPath",
-                   Style::Plain,
-                   {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_CHILD_LINK, ENTMLST_ERR_JOB_GET}},
-                  entMLSTGetFaxImgDataPath(job, d.get()));
-            break;
-        }
-        case 28:
-            sendJobResult();
-            break;
-        case 29: {
-            uint32_t job = jobId();
-            auto r = rec<ENTMLSTPRNJOBEND>();
-            check({"entMLSTGetPrnJobEnd", Style::Plain, kJobGet}, entMLSTGetPrnJobEnd(job, r.get()));
-            break;
-        }
-        case 30: {
-            uint32_t job = jobId();
-            auto r = rec<ENTMLSTCURSEND>();
-            check({"entMLSTGetCurSend", Style::Plain, kJobGet}, entMLSTGetCurSend(job, r.get()));
-            break;
-        }
-        default: {
-            uint32_t job = jobId();
-            auto r = rec<ENTMLSTMAILATTACH>();
-            check(
-                {"entMLSTSetMailAttach", Style::Plain, {ENTMLST_OK, ENTMLST_ERR_PARAM, ENTMLST_ERR_JOB_SET}},
-                entMLSTSetMailAttach(job, r.get()));
-            break;
-        }
-#undef GROUP_GET
-#undef GROUP_SET
-#undef RECIP_GET
-#undef RECIP_SET
-        }
+    }
+
+    // One entry per exported function, expanded from the registry: its name
+    // and the step that makes up its arguments, calls it and checks it.
+    struct Entry {
+        const char *name;
+        void (Program::*run)(const char *name);
+    };
+#define START(F, shape, access, Rec)                                                                         \
+    Entry{#F, &Program::other<F, reg::Shape::shape, reg::Access::access, Rec>},
+#define JOB(F, tool, shape, access, Rec) START(F, shape, access, Rec)
+#define GROUP(Name, tool, Rec, rows, inst, access, Get, Set)                                                 \
+    Entry{#Get, &Program::groupGet<Get, Rec, reg::Instances::inst>}, GROUP_SET_##access(Set, Rec, inst)
+#define GROUP_SET_read_write(Set, Rec, inst) Entry{#Set, &Program::groupSet<Set, Rec, reg::Instances::inst>},
+#define GROUP_SET_read_only(Set, Rec, inst)
+    static constexpr Entry kCalls[] = {ENTMLST_START_FUNCTIONS(START) ENTMLST_SETTING_GROUPS(GROUP)
+                                           ENTMLST_JOB_FUNCTIONS(JOB)};
+#undef START
+#undef JOB
+#undef GROUP
+#undef GROUP_SET_read_write
+#undef GROUP_SET_read_only
+    static_assert(std::size(kCalls) == reg::kFunctionCount);
+
+    void call(unsigned fn) {
+        devsim::clearCalls();
+        g_mem_before = devsim::memStats();
+        const Entry &e = kCalls[fn % std::size(kCalls)];
+        (this->*e.run)(e.name);
         learnValueIds();
     }
 
-    void sendJobResult() {
-        const char *fn = "entMLSTGetSendJobResult";
+    template <auto F>
+    void sendJobResult(const char *fn) {
         uint32_t job = jobId();
         int32_t kind = linkKind();
         std::size_t room = static_cast<std::size_t>(in_.range(0, kMaxEntries));
@@ -482,11 +442,10 @@ private:
         devsim::clearCalls();
         g_mem_before = devsim::memStats();
         int32_t count = static_cast<int32_t>(in_.u32());
-        uint32_t rc = entMLSTGetSendJobResult(
-            job, kind, capacity,
-            null_entries ? nullptr : reinterpret_cast<ENTMLSTSENDRESULT *>(entries.get()),
-            null_count ? nullptr : &count);
-        check({fn, Style::Silent, {}}, rc);
+        uint32_t rc = F(job, kind, capacity,
+                        null_entries ? nullptr : reinterpret_cast<ENTMLSTSENDRESULT *>(entries.get()),
+                        null_count ? nullptr : &count);
+        check({fn, Expect<F>::style, Expect<F>::codes}, rc);
         std::size_t kept =
             keptFrom(fn, job, kind, capacity, null_entries || null_count, null_count ? 0 : count, rc);
         // Entries from the first one not read in full onwards, and the spare
