@@ -9,20 +9,21 @@
 // of each function: which services, in which order, with which checks.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
-#include <chrono>
 #include <functional>
-#include <utility>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "corvellib.h"
 #include "device_services.h"
 #include "floors.h"
+#include "functions.h"
 #include "stub_services.h"
 
 // ---- heap: every malloc of the process is counted while counting is on -------
@@ -123,16 +124,9 @@ constexpr uint32_t kArea = 0x40;
 constexpr int32_t kChildren = 3;
 
 struct Records {
-    ENTMLSTPOP3 pop3;
-    ENTMLSTPOP3USER pop3user;
-    ENTMLSTSMTP smtp;
-    ENTMLSTSMTPEVENT event;
-    ENTMLSTSMTPSCH sch;
-    ENTMLSTLASTSEND evr, scr, mainte_last;
-    ENTMLSTMAINTE mainte;
-    ENTMLSTCOUNTER counter;
-    ENTMLSTSUBJECT subject;
-    ENTMLSTHOSTBUFFER host;
+#define CORVEL_GROUP_RECORD(Name, tool, Rec, ...) Rec Name;
+    ENTMLST_SETTING_GROUPS(CORVEL_GROUP_RECORD)
+#undef CORVEL_GROUP_RECORD
     ENTMLSTIPJOB ip;
     uint8_t path[ENTMLST_JOB_PATH_SIZE];
     uint8_t rep[ENTMLST_FAX_REP_ADD_IMG_SIZE];
@@ -152,27 +146,40 @@ void invert(void *p, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(~b[i]);
 }
 
+namespace reg = corvel::registry;
+
+// A group's Get and Set as the pairs call them: recipient kRecipient, every
+// row selected.
+template <auto Get, reg::Instances inst, typename Rec>
+__attribute__((always_inline)) inline uint32_t getOf(Rec *rec) {
+    if constexpr (inst == reg::Instances::per_recipient)
+        return Get(kRecipient, rec);
+    else
+        return Get(rec);
+}
+template <auto Set, reg::Instances inst, typename Rec>
+__attribute__((always_inline)) inline uint32_t setOf(const Rec *rec) {
+    if constexpr (inst == reg::Instances::per_recipient)
+        return Set(kAllRows, kRecipient, rec);
+    else
+        return Set(kAllRows, rec);
+}
+
 void record() {
-    T.pop3 = storeRows(trace([] { entMLSTGetPop3(&R.pop3); }), &R.pop3);
-    T.pop3user = storeRows(trace([] { entMLSTGetPop3User(kRecipient, &R.pop3user); }), &R.pop3user);
-    T.smtp = storeRows(trace([] { entMLSTGetSmtp(&R.smtp); }), &R.smtp);
-    T.event = storeRows(trace([] { entMLSTGetSmtpEvent(kRecipient, &R.event); }), &R.event);
-    T.sch = storeRows(trace([] { entMLSTGetSmtpSch(kRecipient, &R.sch); }), &R.sch);
-    T.evr = storeRows(trace([] { entMLSTGetEvrLastSend(kRecipient, &R.evr); }), &R.evr);
-    T.scr = storeRows(trace([] { entMLSTGetScrLastSend(kRecipient, &R.scr); }), &R.scr);
-    T.mainte_last = storeRows(trace([] { entMLSTGetMainteLastSend(&R.mainte_last); }), &R.mainte_last);
-    T.mainte = storeRows(trace([] { entMLSTGetMainte(&R.mainte); }), &R.mainte);
-    T.counter = storeRows(trace([] { entMLSTCounter(&R.counter); }), &R.counter);
-    T.subject = storeRows(trace([] { entMLSTGetSubject(&R.subject); }), &R.subject);
-    T.host = storeRows(trace([] { entMLSTGetHostBuffer(&R.host); }), &R.host);
+#define CORVEL_TRACE_GROUP(Name, tool, Rec, rows, inst, access, Get, Set)                                    \
+    T.Name = storeRows(trace([] { getOf<Get, reg::Instances::inst>(&R.Name); }), &R.Name);
+    ENTMLST_SETTING_GROUPS(CORVEL_TRACE_GROUP)
+#undef CORVEL_TRACE_GROUP
 
     auto ip = trace([] { entMLSTGetIpJob(kJob, &R.ip); });
     T.ip = jobRowsOf(ip, Svc::JobGet, kJob, &R.ip);
     T.parent = jobRowsOf(ip, Svc::JobGet, R.ip.parent_job_id, &R.ip);
     T.box = jobRowsOf(trace([] { entMLSTGetIpJobBox(kJob, R.path); }), Svc::JobGet, kJob, R.path);
     T.fax_rep = jobRowsOf(trace([] { entMLSTGetFaxRepAddImg(kJob, R.rep); }), Svc::JobGet, kJob, R.rep);
-    T.prn_end = jobRowsOf(trace([] { entMLSTGetPrnJobEnd(kJob, &R.prn_end); }), Svc::JobGet, kJob, &R.prn_end);
-    T.cur_send = jobRowsOf(trace([] { entMLSTGetCurSend(kJob, &R.cur_send); }), Svc::JobGet, kJob, &R.cur_send);
+    T.prn_end =
+        jobRowsOf(trace([] { entMLSTGetPrnJobEnd(kJob, &R.prn_end); }), Svc::JobGet, kJob, &R.prn_end);
+    T.cur_send =
+        jobRowsOf(trace([] { entMLSTGetCurSend(kJob, &R.cur_send); }), Svc::JobGet, kJob, &R.cur_send);
     T.attach = jobRowsOf(trace([] { entMLSTSetMailAttach(kJob, &R.attach); }), Svc::JobSet, kJob, &R.attach);
     T.rst_value = T.box.s[0].id;
 
@@ -186,7 +193,8 @@ void record() {
     T.fax_link_index = first(path, Svc::FixedChildLink).a[3];
     T.fax_path_value = first(path, Svc::JobGet).a[1];
 
-    auto sent = trace([] { entMLSTGetSendJobResult(kJob, ENTMLST_LINK_KIND_MAIL, kChildren, R.entries, &R.count); });
+    auto sent =
+        trace([] { entMLSTGetSendJobResult(kJob, ENTMLST_LINK_KIND_MAIL, kChildren, R.entries, &R.count); });
     T.status_value = first(sent, Svc::LinkGet, 0).a[1];
     T.name_value = first(sent, Svc::LinkGet, 1).a[1];
 
@@ -209,7 +217,7 @@ using PairedRun = Batch (*)(int calls, bool lib_first);
 
 struct Pair {
     std::string name;
-    uint32_t (*lib)();   // one call each, for the heap and stack pass
+    uint32_t (*lib)(); // one call each, for the heap and stack pass
     uint32_t (*floor)();
     PairedRun paired;
     uint32_t stack_goal;
@@ -218,29 +226,29 @@ std::vector<Pair> pairs;
 
 // Registers the timed loops (the call inlined into each loop) and keeps one
 // call of each for the measurements that follow.
-#define PAIR(name, goal, lib_call, floor_call)                                                    \
-    do {                                                                                          \
-        benchmark::RegisterBenchmark("lib/" name, [](benchmark::State &st) {                      \
-            for (auto _ : st) benchmark::DoNotOptimize(lib_call);                                 \
-        });                                                                                       \
-        benchmark::RegisterBenchmark("floor/" name, [](benchmark::State &st) {                    \
-            for (auto _ : st) benchmark::DoNotOptimize(floor_call);                               \
-        });                                                                                       \
-        PairedRun run = [](int calls, bool lib_first) {                                           \
-            Batch b{};                                                                            \
-            for (int side = 0; side < 2; ++side) {                                                \
-                bool lib = (side == 0) == lib_first;                                              \
-                auto t0 = Clock::now();                                                           \
-                if (lib)                                                                          \
-                    for (int i = 0; i < calls; ++i) benchmark::DoNotOptimize(lib_call);           \
-                else                                                                              \
-                    for (int i = 0; i < calls; ++i) benchmark::DoNotOptimize(floor_call);         \
-                (lib ? b.lib : b.floor) = Clock::now() - t0;                                      \
-            }                                                                                     \
-            return b;                                                                             \
-        };                                                                                        \
-        pairs.push_back({name, [] { return uint32_t(lib_call); }, [] { return uint32_t(floor_call); }, \
-                         run, goal});                                                             \
+#define PAIR(name, goal, lib_call, floor_call)                                                               \
+    do {                                                                                                     \
+        benchmark::RegisterBenchmark(("lib/" + std::string(name)).c_str(), [](benchmark::State &st) {        \
+            for (auto _ : st) benchmark::DoNotOptimize(lib_call);                                            \
+        });                                                                                                  \
+        benchmark::RegisterBenchmark(("floor/" + std::string(name)).c_str(), [](benchmark::State &st) {      \
+            for (auto _ : st) benchmark::DoNotOptimize(floor_call);                                          \
+        });                                                                                                  \
+        PairedRun run = [](int calls, bool lib_first) {                                                      \
+            Batch b{};                                                                                       \
+            for (int side = 0; side < 2; ++side) {                                                           \
+                bool lib = (side == 0) == lib_first;                                                         \
+                auto t0 = Clock::now();                                                                      \
+                if (lib)                                                                                     \
+                    for (int i = 0; i < calls; ++i) benchmark::DoNotOptimize(lib_call);                      \
+                else                                                                                         \
+                    for (int i = 0; i < calls; ++i) benchmark::DoNotOptimize(floor_call);                    \
+                (lib ? b.lib : b.floor) = Clock::now() - t0;                                                 \
+            }                                                                                                \
+            return b;                                                                                        \
+        };                                                                                                   \
+        pairs.push_back(                                                                                     \
+            {name, [] { return uint32_t(lib_call); }, [] { return uint32_t(floor_call); }, run, goal});      \
     } while (0)
 
 // Nanoseconds per call of library and floor, fastest of many alternating
@@ -256,71 +264,68 @@ std::pair<double, double> pairedTimes(const Pair &p) {
         lib = std::min(lib, b.lib);
         floor = std::min(floor, b.floor);
     }
-    auto ns = [calls](Clock::duration d) { return std::chrono::duration<double, std::nano>(d).count() / calls; };
+    auto ns = [calls](Clock::duration d) {
+        return std::chrono::duration<double, std::nano>(d).count() / calls;
+    };
     return {ns(lib), ns(floor)};
 }
 
+// The start-up and job functions: their goal, and the library's and the
+// floor's call. Every one the registry lists needs its entry here.
+constexpr uint32_t kGoal = 256, kGoalSendResult = 512;
+template <auto F>
+struct Calls;
+#define CALLS(F, goal, lib_call, floor_call)                                                                 \
+    template <>                                                                                              \
+    struct Calls<F> {                                                                                        \
+        static constexpr uint32_t stack_goal = goal;                                                         \
+        __attribute__((always_inline)) static uint32_t lib() { return lib_call; }                            \
+        __attribute__((always_inline)) static uint32_t floor() { return floor_call; }                        \
+    };
+CALLS(entMLSTInit, kGoal, entMLSTInit(kArea), floorInit(kArea))
+CALLS(entMLSTSyncMe, kGoal, entMLSTSyncMe(), floorSyncMe())
+CALLS(entMLSTGetIpJob, kGoal, entMLSTGetIpJob(kJob, &R.ip), floorGetIpJob(kJob, &R.ip))
+CALLS(entMLSTGetIpJobRst, kGoal, entMLSTGetIpJobRst(kJob, T.rst_value, R.rst),
+      floorGetJobValue(kJob, T.rst_value, R.rst))
+CALLS(entMLSTGetIpJobBox, kGoal, entMLSTGetIpJobBox(kJob, R.path), floorGetJobRows(kJob, T.box, R.path))
+CALLS(entMLSTGetFaxRepAddImg, kGoal, entMLSTGetFaxRepAddImg(kJob, R.rep),
+      floorGetJobRows(kJob, T.fax_rep, R.rep))
+CALLS(entMLSTGetFaxImgDataPath, kGoal, entMLSTGetFaxImgDataPath(kJob, R.path),
+      floorGetFaxImgDataPath(kJob, R.path))
+CALLS(entMLSTGetSendJobResult, kGoalSendResult,
+      entMLSTGetSendJobResult(kJob, ENTMLST_LINK_KIND_MAIL, kChildren, R.entries, &R.count),
+      floorGetSendJobResult(kJob, ENTMLST_LINK_KIND_MAIL, kChildren, R.entries, &R.count))
+CALLS(entMLSTGetPrnJobEnd, kGoal, entMLSTGetPrnJobEnd(kJob, &R.prn_end),
+      floorGetJobRows(kJob, T.prn_end, &R.prn_end))
+CALLS(entMLSTGetCurSend, kGoal, entMLSTGetCurSend(kJob, &R.cur_send),
+      floorGetJobRows(kJob, T.cur_send, &R.cur_send))
+CALLS(entMLSTSetMailAttach, kGoal, entMLSTSetMailAttach(kJob, &R.attach), floorSetMailAttach(kJob, &R.attach))
+#undef CALLS
+
+// A function's name as the report shows it: without the entMLST prefix.
+std::string shown(const char *function) { return function + std::strlen("entMLST"); }
+
+// One pair per exported function (a Set twice: input equal to the store,
+// and changed in every byte), in the registry's order. A group's Set floor
+// is floorSet<Name>.
 void registerAll() {
-    constexpr uint32_t kGoal = 256, kGoalSendResult = 512;
-    PAIR("Init", kGoal, entMLSTInit(kArea), floorInit(kArea));
-    PAIR("SyncMe", kGoal, entMLSTSyncMe(), floorSyncMe());
-
-    PAIR("GetPop3", kGoal, entMLSTGetPop3(&R.pop3), floorGet(T.pop3, &R.pop3));
-    PAIR("SetPop3/same", kGoal, entMLSTSetPop3(kAllRows, &same.pop3), floorSetPop3(&same.pop3));
-    PAIR("SetPop3/changed", kGoal, entMLSTSetPop3(kAllRows, &changed.pop3), floorSetPop3(&changed.pop3));
-    PAIR("GetPop3User", kGoal, entMLSTGetPop3User(kRecipient, &R.pop3user), floorGet(T.pop3user, &R.pop3user));
-    PAIR("SetPop3User/same", kGoal, entMLSTSetPop3User(kAllRows, kRecipient, &same.pop3user),
-         floorSetPop3User(&same.pop3user));
-    PAIR("SetPop3User/changed", kGoal, entMLSTSetPop3User(kAllRows, kRecipient, &changed.pop3user),
-         floorSetPop3User(&changed.pop3user));
-    PAIR("GetSmtp", kGoal, entMLSTGetSmtp(&R.smtp), floorGet(T.smtp, &R.smtp));
-    PAIR("SetSmtp/same", kGoal, entMLSTSetSmtp(kAllRows, &same.smtp), floorSetSmtp(&same.smtp));
-    PAIR("SetSmtp/changed", kGoal, entMLSTSetSmtp(kAllRows, &changed.smtp), floorSetSmtp(&changed.smtp));
-    PAIR("GetSmtpEvent", kGoal, entMLSTGetSmtpEvent(kRecipient, &R.event), floorGet(T.event, &R.event));
-    PAIR("SetSmtpEvent/same", kGoal, entMLSTSetSmtpEvent(kAllRows, kRecipient, &same.event),
-         floorSetSmtpEvent(&same.event));
-    PAIR("SetSmtpEvent/changed", kGoal, entMLSTSetSmtpEvent(kAllRows, kRecipient, &changed.event),
-         floorSetSmtpEvent(&changed.event));
-    PAIR("GetSmtpSch", kGoal, entMLSTGetSmtpSch(kRecipient, &R.sch), floorGet(T.sch, &R.sch));
-    PAIR("SetSmtpSch/same", kGoal, entMLSTSetSmtpSch(kAllRows, kRecipient, &same.sch),
-         floorSetSmtpSch(&same.sch));
-    PAIR("SetSmtpSch/changed", kGoal, entMLSTSetSmtpSch(kAllRows, kRecipient, &changed.sch),
-         floorSetSmtpSch(&changed.sch));
-    PAIR("GetEvrLastSend", kGoal, entMLSTGetEvrLastSend(kRecipient, &R.evr), floorGet(T.evr, &R.evr));
-    PAIR("SetEvrLastSend/same", kGoal, entMLSTSetEvrLastSend(kAllRows, kRecipient, &same.evr),
-         floorSetLastSend(T.evr, &same.evr));
-    PAIR("SetEvrLastSend/changed", kGoal, entMLSTSetEvrLastSend(kAllRows, kRecipient, &changed.evr),
-         floorSetLastSend(T.evr, &changed.evr));
-    PAIR("GetScrLastSend", kGoal, entMLSTGetScrLastSend(kRecipient, &R.scr), floorGet(T.scr, &R.scr));
-    PAIR("SetScrLastSend/same", kGoal, entMLSTSetScrLastSend(kAllRows, kRecipient, &same.scr),
-         floorSetLastSend(T.scr, &same.scr));
-    PAIR("SetScrLastSend/changed", kGoal, entMLSTSetScrLastSend(kAllRows, kRecipient, &changed.scr),
-         floorSetLastSend(T.scr, &changed.scr));
-    PAIR("GetMainteLastSend", kGoal, entMLSTGetMainteLastSend(&R.mainte_last),
-         floorGet(T.mainte_last, &R.mainte_last));
-    PAIR("SetMainteLastSend/same", kGoal, entMLSTSetMainteLastSend(kAllRows, &same.mainte_last),
-         floorSetLastSend(T.mainte_last, &same.mainte_last));
-    PAIR("SetMainteLastSend/changed", kGoal, entMLSTSetMainteLastSend(kAllRows, &changed.mainte_last),
-         floorSetLastSend(T.mainte_last, &changed.mainte_last));
-    PAIR("GetMainte", kGoal, entMLSTGetMainte(&R.mainte), floorGet(T.mainte, &R.mainte));
-    PAIR("SetMainte/same", kGoal, entMLSTSetMainte(kAllRows, &same.mainte), floorSetMainte(&same.mainte));
-    PAIR("SetMainte/changed", kGoal, entMLSTSetMainte(kAllRows, &changed.mainte), floorSetMainte(&changed.mainte));
-    PAIR("Counter", kGoal, entMLSTCounter(&R.counter), floorGet(T.counter, &R.counter));
-    PAIR("GetSubject", kGoal, entMLSTGetSubject(&R.subject), floorGet(T.subject, &R.subject));
-    PAIR("GetHostBuffer", kGoal, entMLSTGetHostBuffer(&R.host), floorGet(T.host, &R.host));
-
-    PAIR("GetIpJob", kGoal, entMLSTGetIpJob(kJob, &R.ip), floorGetIpJob(kJob, &R.ip));
-    PAIR("GetIpJobRst", kGoal, entMLSTGetIpJobRst(kJob, T.rst_value, R.rst),
-         floorGetJobValue(kJob, T.rst_value, R.rst));
-    PAIR("GetIpJobBox", kGoal, entMLSTGetIpJobBox(kJob, R.path), floorGetJobRows(kJob, T.box, R.path));
-    PAIR("GetFaxRepAddImg", kGoal, entMLSTGetFaxRepAddImg(kJob, R.rep), floorGetJobRows(kJob, T.fax_rep, R.rep));
-    PAIR("GetFaxImgDataPath", kGoal, entMLSTGetFaxImgDataPath(kJob, R.path), floorGetFaxImgDataPath(kJob, R.path));
-    PAIR("GetSendJobResult", kGoalSendResult,
-         entMLSTGetSendJobResult(kJob, ENTMLST_LINK_KIND_MAIL, kChildren, R.entries, &R.count),
-         floorGetSendJobResult(kJob, ENTMLST_LINK_KIND_MAIL, kChildren, R.entries, &R.count));
-    PAIR("GetPrnJobEnd", kGoal, entMLSTGetPrnJobEnd(kJob, &R.prn_end), floorGetJobRows(kJob, T.prn_end, &R.prn_end));
-    PAIR("GetCurSend", kGoal, entMLSTGetCurSend(kJob, &R.cur_send), floorGetJobRows(kJob, T.cur_send, &R.cur_send));
-    PAIR("SetMailAttach", kGoal, entMLSTSetMailAttach(kJob, &R.attach), floorSetMailAttach(kJob, &R.attach));
+#define CORVEL_OTHER_PAIR(F, ...) PAIR(shown(#F), Calls<F>::stack_goal, Calls<F>::lib(), Calls<F>::floor());
+#define CORVEL_GROUP_PAIRS(Name, tool, Rec, rows, inst, access, Get, Set)                                    \
+    PAIR(shown(#Get), kGoal, (getOf<Get, reg::Instances::inst>(&R.Name)), floorGet(T.Name, &R.Name));        \
+    CORVEL_SET_PAIRS_##access(Name, Set, inst)
+#define CORVEL_SET_PAIRS_read_write(Name, Set, inst)                                                         \
+    PAIR(shown(#Set) + "/same", kGoal, (setOf<Set, reg::Instances::inst>(&same.Name)),                       \
+         floorSet##Name(&same.Name));                                                                        \
+    PAIR(shown(#Set) + "/changed", kGoal, (setOf<Set, reg::Instances::inst>(&changed.Name)),                 \
+         floorSet##Name(&changed.Name));
+#define CORVEL_SET_PAIRS_read_only(Name, Set, inst)
+    ENTMLST_START_FUNCTIONS(CORVEL_OTHER_PAIR)
+    ENTMLST_SETTING_GROUPS(CORVEL_GROUP_PAIRS)
+    ENTMLST_JOB_FUNCTIONS(CORVEL_OTHER_PAIR)
+#undef CORVEL_OTHER_PAIR
+#undef CORVEL_GROUP_PAIRS
+#undef CORVEL_SET_PAIRS_read_write
+#undef CORVEL_SET_PAIRS_read_only
 }
 
 // ---- heap and stack of one call ---------------------------------------------------------------
@@ -406,8 +411,11 @@ int main(int argc, char **argv) {
     std::printf("alt: library and floor in alternating batches, fastest batch, ns per call\n");
     std::printf("ratio = library / floor (goal <= 1.15, judged on alt): %d over\n", over_time);
     std::printf("stack = deepest service frame below the caller's, less a direct service call's (%zu B): "
-                "%d over goal\n", static_cast<std::size_t>(base), over_stack);
-    std::printf("heap: malloc calls and work-buffer allocs/frees in one call (goal 0 malloc; 1 alloc per Set, "
-                "0 otherwise): %d off\n", heap_bad);
+                "%d over goal\n",
+                static_cast<std::size_t>(base), over_stack);
+    std::printf(
+        "heap: malloc calls and work-buffer allocs/frees in one call (goal 0 malloc; 1 alloc per Set, "
+        "0 otherwise): %d off\n",
+        heap_bad);
     return 0;
 }

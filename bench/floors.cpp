@@ -15,42 +15,44 @@ namespace {
 // The row sequences are unrolled: one jump into a run of 32 copies of the
 // row's calls, entered at the copy that leaves n rows to go.
 
-#define CORVEL_CASES(X)                                                                     \
-    X(32) X(31) X(30) X(29) X(28) X(27) X(26) X(25) X(24) X(23) X(22) X(21) X(20) X(19) X(18) \
-    X(17) X(16) X(15) X(14) X(13) X(12) X(11) X(10) X(9) X(8) X(7) X(6) X(5) X(4) X(3) X(2)  \
-    X(1)
+#define CORVEL_CASES(X)                                                                                      \
+    X(32)                                                                                                    \
+    X(31) X(30) X(29) X(28) X(27) X(26) X(25) X(24) X(23) X(22) X(21) X(20) X(19) X(18) X(17) X(16) X(15)    \
+        X(14) X(13) X(12) X(11) X(10) X(9) X(8) X(7) X(6) X(5) X(4) X(3) X(2) X(1)
 
 __attribute__((always_inline)) inline uint32_t getRows(const Steps &t, uint8_t *rec) {
     const Step *e = t.s + t.n;
     switch (t.n) {
-#define X(k)                                                                                \
-    case k:                                                                                 \
-        if (uint32_t r = meSTCGetStatus(ENTMLST_STATUS_AREA, e[-k].id, rec + e[-k].off)) return r; \
+#define X(k)                                                                                                 \
+    case k:                                                                                                  \
+        if (uint32_t r = meSTCGetStatus(ENTMLST_STATUS_AREA, e[-k].id, rec + e[-k].off)) return r;           \
         [[fallthrough]];
         CORVEL_CASES(X)
 #undef X
-    default: break;
+    default:
+        break;
     }
     return 0;
 }
 
-__attribute__((always_inline)) inline uint32_t setRows(const Steps &t, const uint8_t *rec,
-                                                       uint8_t *work, bool &wrote) {
+__attribute__((always_inline)) inline uint32_t setRows(const Steps &t, const uint8_t *rec, uint8_t *work,
+                                                       bool &wrote) {
     const Step *e = t.s + t.n;
     switch (t.n) {
-#define X(k)                                                                                    \
-    case k:                                                                                     \
-        if (uint32_t r = meSTCGetStatus(ENTMLST_STATUS_AREA, e[-k].id, work + e[-k].off)) return r; \
-        if (std::memcmp(work + e[-k].off, rec + e[-k].off, e[-k].size) != 0) {                   \
-            if (uint32_t r = meSTCSetStatus(ENTMLST_MODULE_ID, ENTMLST_STATUS_AREA, e[-k].id,    \
-                                            rec + e[-k].off))                                    \
-                return r;                                                                        \
-            wrote = true;                                                                        \
-        }                                                                                        \
+#define X(k)                                                                                                 \
+    case k:                                                                                                  \
+        if (uint32_t r = meSTCGetStatus(ENTMLST_STATUS_AREA, e[-k].id, work + e[-k].off)) return r;          \
+        if (std::memcmp(work + e[-k].off, rec + e[-k].off, e[-k].size) != 0) {                               \
+            if (uint32_t r =                                                                                 \
+                    meSTCSetStatus(ENTMLST_MODULE_ID, ENTMLST_STATUS_AREA, e[-k].id, rec + e[-k].off))       \
+                return r;                                                                                    \
+            wrote = true;                                                                                    \
+        }                                                                                                    \
         [[fallthrough]];
         CORVEL_CASES(X)
 #undef X
-    default: break;
+    default:
+        break;
     }
     return 0;
 }
@@ -58,28 +60,29 @@ __attribute__((always_inline)) inline uint32_t setRows(const Steps &t, const uin
 __attribute__((always_inline)) inline uint32_t jobGetRows(uint32_t job, const Steps &t, uint8_t *rec) {
     const Step *e = t.s + t.n;
     switch (t.n) {
-#define X(k)                                                                  \
-    case k:                                                                   \
-        if (uint32_t r = meSVCGetCurrent(job, e[-k].id, rec + e[-k].off)) return r; \
+#define X(k)                                                                                                 \
+    case k:                                                                                                  \
+        if (uint32_t r = meSVCGetCurrent(job, e[-k].id, rec + e[-k].off)) return r;                          \
         [[fallthrough]];
         CORVEL_CASES(X)
 #undef X
-    default: break;
+    default:
+        break;
     }
     return 0;
 }
 
-__attribute__((always_inline)) inline uint32_t jobSetRows(uint32_t job, const Steps &t,
-                                                          const uint8_t *rec) {
+__attribute__((always_inline)) inline uint32_t jobSetRows(uint32_t job, const Steps &t, const uint8_t *rec) {
     const Step *e = t.s + t.n;
     switch (t.n) {
-#define X(k)                                                                                  \
-    case k:                                                                                   \
-        if (uint32_t r = meSVCSetCurrent(ENTMLST_MODULE_ID, job, e[-k].id, rec + e[-k].off)) return r; \
+#define X(k)                                                                                                 \
+    case k:                                                                                                  \
+        if (uint32_t r = meSVCSetCurrent(ENTMLST_MODULE_ID, job, e[-k].id, rec + e[-k].off)) return r;       \
         [[fallthrough]];
         CORVEL_CASES(X)
 #undef X
-    default: break;
+    default:
+        break;
     }
     return 0;
 }
@@ -104,25 +107,25 @@ __attribute__((always_inline)) inline uint32_t setGroup(const Steps &t, const vo
 uint32_t floorGet(const Steps &t, void *rec) { return getRows(t, static_cast<uint8_t *>(rec)); }
 
 uint32_t floorSetPop3(const ENTMLSTPOP3 *rec) {
-    return setGroup(T.pop3, rec, sizeof *rec, [] { mscMLPRNChgSchedule(0, 0); });
+    return setGroup(T.Pop3, rec, sizeof *rec, [] { mscMLPRNChgSchedule(0, 0); });
 }
 uint32_t floorSetPop3User(const ENTMLSTPOP3USER *rec) {
-    return setGroup(T.pop3user, rec, sizeof *rec, [] {});
+    return setGroup(T.Pop3User, rec, sizeof *rec, [] {});
 }
 uint32_t floorSetSmtp(const ENTMLSTSMTP *rec) {
-    return setGroup(T.smtp, rec, sizeof *rec, [rec] { mscMLRPTChgSMTPProtocol(rec->protocol); });
+    return setGroup(T.Smtp, rec, sizeof *rec, [rec] { mscMLRPTChgSMTPProtocol(rec->protocol); });
 }
 uint32_t floorSetSmtpEvent(const ENTMLSTSMTPEVENT *rec) {
-    return setGroup(T.event, rec, sizeof *rec, [] { mscMLRPTChgEventReportTime(T.recipient); });
+    return setGroup(T.SmtpEvent, rec, sizeof *rec, [] { mscMLRPTChgEventReportTime(T.recipient); });
 }
 uint32_t floorSetSmtpSch(const ENTMLSTSMTPSCH *rec) {
-    return setGroup(T.sch, rec, sizeof *rec, [] { mscMLRPTChgScheduleReportTime(T.recipient); });
+    return setGroup(T.SmtpSch, rec, sizeof *rec, [] { mscMLRPTChgScheduleReportTime(T.recipient); });
 }
 uint32_t floorSetLastSend(const Steps &t, const ENTMLSTLASTSEND *rec) {
     return setGroup(t, rec, sizeof *rec, [] {});
 }
 uint32_t floorSetMainte(const ENTMLSTMAINTE *rec) {
-    return setGroup(T.mainte, rec, sizeof *rec, [] { mscMLRPTChgMaintenanceReportTime(); });
+    return setGroup(T.Mainte, rec, sizeof *rec, [] { mscMLRPTChgMaintenanceReportTime(); });
 }
 
 uint32_t floorInit(uint32_t area) {
@@ -163,13 +166,14 @@ uint32_t floorGetJobRows(uint32_t job, const Steps &t, void *rec) {
 
 uint32_t floorGetFaxImgDataPath(uint32_t job, void *dst) {
     uint32_t link = 0;
-    if (uint32_t r = mectSVCGetChildLink(ENTMLST_LINK_SELECTOR, job, T.fax_link_kind, T.fax_link_index, &link))
+    if (uint32_t r =
+            mectSVCGetChildLink(ENTMLST_LINK_SELECTOR, job, T.fax_link_kind, T.fax_link_index, &link))
         return r;
     return meSVCGetCurrent(link, T.fax_path_value, dst);
 }
 
-uint32_t floorGetSendJobResult(uint32_t job, int32_t kind, int32_t capacity,
-                                     ENTMLSTSENDRESULT *entries, int32_t *count) {
+uint32_t floorGetSendJobResult(uint32_t job, int32_t kind, int32_t capacity, ENTMLSTSENDRESULT *entries,
+                               int32_t *count) {
     *count = 0;
     int32_t number = 0;
     if (uint32_t r = mectGetChildLinkNum(ENTMLST_LINK_SELECTOR, job, kind, &number)) return r;

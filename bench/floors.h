@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "corvellib.h"
+#include "functions.h"
 
 namespace floors {
 
@@ -26,7 +27,11 @@ struct Steps {
 
 // What the floors need from the traces.
 struct Traced {
-    Steps pop3, pop3user, smtp, event, sch, evr, scr, mainte_last, mainte, counter, subject, host;
+    // The store reads of each setting group's Get, named as the registry
+    // names the group.
+#define CORVEL_GROUP_STEPS(Name, ...) Steps Name;
+    ENTMLST_SETTING_GROUPS(CORVEL_GROUP_STEPS)
+#undef CORVEL_GROUP_STEPS
     Steps ip, parent, box, fax_rep, prn_end, cur_send, attach;
     uint32_t id_kind, id_sync_kind, protocol_id, rst_value;
     uint32_t fax_link_kind, fax_link_index, fax_path_value;
@@ -44,14 +49,24 @@ FLOOR uint32_t floorSetSmtpEvent(const ENTMLSTSMTPEVENT *rec);
 FLOOR uint32_t floorSetSmtpSch(const ENTMLSTSMTPSCH *rec);
 FLOOR uint32_t floorSetLastSend(const Steps &t, const ENTMLSTLASTSEND *rec);
 FLOOR uint32_t floorSetMainte(const ENTMLSTMAINTE *rec);
+// The last-send groups differ only in their rows.
+inline uint32_t floorSetEvrLastSend(const ENTMLSTLASTSEND *rec) {
+    return floorSetLastSend(T.EvrLastSend, rec);
+}
+inline uint32_t floorSetScrLastSend(const ENTMLSTLASTSEND *rec) {
+    return floorSetLastSend(T.ScrLastSend, rec);
+}
+inline uint32_t floorSetMainteLastSend(const ENTMLSTLASTSEND *rec) {
+    return floorSetLastSend(T.MainteLastSend, rec);
+}
 FLOOR uint32_t floorInit(uint32_t area);
 FLOOR uint32_t floorSyncMe();
 FLOOR uint32_t floorGetIpJob(uint32_t job, ENTMLSTIPJOB *rec);
 FLOOR uint32_t floorGetJobValue(uint32_t job, uint32_t value_id, void *dst);
 FLOOR uint32_t floorGetJobRows(uint32_t job, const Steps &t, void *rec);
 FLOOR uint32_t floorGetFaxImgDataPath(uint32_t job, void *dst);
-FLOOR uint32_t floorGetSendJobResult(uint32_t job, int32_t kind, int32_t capacity,
-                                     ENTMLSTSENDRESULT *entries, int32_t *count);
+FLOOR uint32_t floorGetSendJobResult(uint32_t job, int32_t kind, int32_t capacity, ENTMLSTSENDRESULT *entries,
+                                     int32_t *count);
 FLOOR uint32_t floorSetMailAttach(uint32_t job, const ENTMLSTMAILATTACH *rec);
 #undef FLOOR
 
