@@ -47,7 +47,7 @@ enum class Access : uint8_t { read_write, read_only };
     X(Mainte, "maintenance", ENTMLSTMAINTE, single, once, read_write, entMLSTGetMainte, entMLSTSetMainte)    \
     X(MainteLastSend, "maintenance-last-send", ENTMLSTLASTSEND, single, once, read_write,                    \
       entMLSTGetMainteLastSend, entMLSTSetMainteLastSend)                                                    \
-    X(Counter, "counters", ENTMLSTCOUNTER, read, once, read_only, entMLSTCounter, nullptr)                    \
+    X(Counter, "counters", ENTMLSTCOUNTER, read, once, read_only, entMLSTCounter, nullptr)                   \
     X(Subject, "subject", ENTMLSTSUBJECT, read, once, read_only, entMLSTGetSubject, nullptr)                 \
     X(HostBuffer, "host-buffer", ENTMLSTHOSTBUFFER, read, once, read_only, entMLSTGetHostBuffer, nullptr)
 
@@ -98,7 +98,7 @@ inline constexpr std::size_t kFunctionCount = 0 ENTMLST_START_FUNCTIONS(ENTMLST_
 // Every function's name, in list order: start-up, then each group's Get and
 // Set, then the job functions.
 #define ENTMLST_REGISTRY_NAME_GROUP_(Name, tool, Rec, rows, inst, access, Get, Set)                          \
-    #Get, ENTMLST_REGISTRY_NAME_SET_##access(Set)
+#Get, ENTMLST_REGISTRY_NAME_SET_##access(Set)
 #define ENTMLST_REGISTRY_NAME_SET_read_write(Set) #Set,
 #define ENTMLST_REGISTRY_NAME_SET_read_only(Set)
 #define ENTMLST_REGISTRY_NAME_FN_(Function, ...) #Function,
@@ -110,6 +110,37 @@ inline constexpr const char *kFunctionNames[] = {ENTMLST_START_FUNCTIONS(ENTMLST
 #undef ENTMLST_REGISTRY_NAME_SET_read_only
 #undef ENTMLST_REGISTRY_NAME_FN_
 static_assert(std::size(kFunctionNames) == kFunctionCount);
+
+// ---- one signature for every group's Get and Set ---------------------------------
+
+// recipient is ignored by groups that exist once.
+using GetFn = uint32_t (*)(uint32_t recipient, void *record);
+using SetFn = uint32_t (*)(uint32_t mask, uint32_t recipient, const void *record);
+
+template <auto Get, typename Rec, Instances inst>
+uint32_t uniformGet(uint32_t recipient, void *record) {
+    if constexpr (inst == Instances::per_recipient)
+        return Get(recipient, static_cast<Rec *>(record));
+    else
+        return Get(static_cast<Rec *>(record));
+}
+
+template <auto Set, typename Rec, Instances inst>
+uint32_t uniformSetCall(uint32_t mask, uint32_t recipient, const void *record) {
+    if constexpr (inst == Instances::per_recipient)
+        return Set(mask, recipient, static_cast<const Rec *>(record));
+    else
+        return Set(mask, static_cast<const Rec *>(record));
+}
+
+// The Set behind SetFn, or nullptr for a read-only group.
+template <auto Set, typename Rec, Instances inst>
+constexpr SetFn uniformSet() {
+    if constexpr (std::is_null_pointer_v<decltype(Set)>)
+        return nullptr;
+    else
+        return uniformSetCall<Set, Rec, inst>;
+}
 
 // ---- each entry agrees with the header's prototype ------------------------------
 
@@ -144,13 +175,17 @@ template <auto F, Shape shape, Access access, typename Rec>
 constexpr bool other() {
     using Dst = std::conditional_t<access == Access::read_only, Rec, const Rec>;
     switch (shape) {
-    case Shape::start: return std::is_same_v<decltype(F), uint32_t (*)(uint32_t)>;
-    case Shape::sync: return std::is_same_v<decltype(F), uint32_t (*)()>;
+    case Shape::start:
+        return std::is_same_v<decltype(F), uint32_t (*)(uint32_t)>;
+    case Shape::sync:
+        return std::is_same_v<decltype(F), uint32_t (*)()>;
     case Shape::record:
         if constexpr (!std::is_void_v<Rec>) return std::is_same_v<decltype(F), uint32_t (*)(uint32_t, Dst *)>;
         return false;
-    case Shape::value: return std::is_same_v<decltype(F), uint32_t (*)(uint32_t, void *)> && !std::is_void_v<Rec>;
-    case Shape::any_value: return std::is_same_v<decltype(F), uint32_t (*)(uint32_t, uint32_t, void *)>;
+    case Shape::value:
+        return std::is_same_v<decltype(F), uint32_t (*)(uint32_t, void *)> && !std::is_void_v<Rec>;
+    case Shape::any_value:
+        return std::is_same_v<decltype(F), uint32_t (*)(uint32_t, uint32_t, void *)>;
     case Shape::children:
         if constexpr (!std::is_void_v<Rec>)
             return std::is_same_v<decltype(F), uint32_t (*)(uint32_t, int32_t, int32_t, Rec *, int32_t *)>;
@@ -170,7 +205,8 @@ ENTMLST_SETTING_GROUPS(ENTMLST_REGISTRY_CHECK_GROUP_)
 
 #define ENTMLST_REGISTRY_CHECK_START_(F, shape, access, Rec)                                                 \
     static_assert(other<F, Shape::shape, Access::access, Rec>(), #F ": not the header's prototype");
-#define ENTMLST_REGISTRY_CHECK_JOB_(F, tool, shape, access, Rec) ENTMLST_REGISTRY_CHECK_START_(F, shape, access, Rec)
+#define ENTMLST_REGISTRY_CHECK_JOB_(F, tool, shape, access, Rec)                                             \
+    ENTMLST_REGISTRY_CHECK_START_(F, shape, access, Rec)
 ENTMLST_START_FUNCTIONS(ENTMLST_REGISTRY_CHECK_START_)
 ENTMLST_JOB_FUNCTIONS(ENTMLST_REGISTRY_CHECK_JOB_)
 #undef ENTMLST_REGISTRY_CHECK_START_

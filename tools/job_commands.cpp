@@ -2,6 +2,7 @@
 #include "command_line.h"
 
 #include "corvellib.h"
+#include "functions.h"
 #include "result_codes.h"
 #include "usage_error.h"
 
@@ -35,7 +36,29 @@ constexpr Member kSendResult[] = {M(name, text), M(status, number)};
 
 constexpr Member kPath[] = {{"path", 0, ENTMLST_JOB_PATH_SIZE, 1, Kind::text}};
 
-// Job reads that fill one record.
+// The fields shown of each record a job read fills: every record of a job
+// function the registry gives a tool read needs one here.
+template <typename Rec>
+struct JobFields;
+template <>
+struct JobFields<ENTMLSTIPJOB> {
+    static constexpr std::span<const Member> members = kIpJob;
+};
+template <>
+struct JobFields<corvel::registry::JobPath> {
+    static constexpr std::span<const Member> members = kPath;
+};
+template <>
+struct JobFields<ENTMLSTPRNJOBEND> {
+    static constexpr std::span<const Member> members = kPrnJobEnd;
+};
+template <>
+struct JobFields<ENTMLSTCURSEND> {
+    static constexpr std::span<const Member> members = kCurSend;
+};
+
+// Job reads that fill one record: the registry's job functions that have a
+// tool read (the others leave an entry without a name).
 struct JobRead {
     const char *name;
     std::span<const Member> members;
@@ -43,15 +66,29 @@ struct JobRead {
     uint32_t (*read)(uint32_t job, void *dst);
 };
 
-constexpr JobRead kReads[] = {
-    {"ip", kIpJob, sizeof(ENTMLSTIPJOB),
-     [](uint32_t j, void *d) { return entMLSTGetIpJob(j, static_cast<ENTMLSTIPJOB *>(d)); }},
-    {"fax-path", kPath, ENTMLST_JOB_PATH_SIZE, entMLSTGetFaxImgDataPath},
-    {"print-end", kPrnJobEnd, sizeof(ENTMLSTPRNJOBEND),
-     [](uint32_t j, void *d) { return entMLSTGetPrnJobEnd(j, static_cast<ENTMLSTPRNJOBEND *>(d)); }},
-    {"current-send", kCurSend, sizeof(ENTMLSTCURSEND),
-     [](uint32_t j, void *d) { return entMLSTGetCurSend(j, static_cast<ENTMLSTCURSEND *>(d)); }},
-};
+constexpr bool offered(const char *tool) { return tool != nullptr; }
+
+template <auto F, corvel::registry::Shape shape, corvel::registry::Access access, typename Rec, bool offered>
+constexpr JobRead readOf(const char *name) {
+    using corvel::registry::Shape;
+    if constexpr (!offered) {
+        return {};
+    } else {
+        static_assert(access == corvel::registry::Access::read_only, "a tool read only reads");
+        static_assert(shape == Shape::record || shape == Shape::value, "a tool read fills one record");
+        uint32_t (*read)(uint32_t, void *) = nullptr;
+        if constexpr (shape == Shape::record)
+            read = [](uint32_t j, void *d) { return F(j, static_cast<Rec *>(d)); };
+        else
+            read = F;
+        return {name, JobFields<Rec>::members, sizeof(Rec), read};
+    }
+}
+
+#define READ(F, tool, shape, access, Rec)                                                                    \
+    readOf<F, corvel::registry::Shape::shape, corvel::registry::Access::access, Rec, offered(tool)>(tool),
+constexpr JobRead kReads[] = {ENTMLST_JOB_FUNCTIONS(READ)};
+#undef READ
 
 // Link kinds by the names the header gives them.
 struct KindName {
@@ -226,9 +263,10 @@ void registerJobCommands(CLI::App &app, Chosen &chosen) {
         },
         [](const Options &o, const JobArgs &a) { return runJobLink(o, a.job, a.kind, a.child); });
     for (const JobRead &r : kReads)
-        addCommand<JobArgs>(
-            *job, chosen, r.name, std::string("read the job's ") + r.name + " values", bindJob,
-            [r = &r](const Options &o, const JobArgs &a) { return runJobRead(o, r, a.job); });
+        if (r.name)
+            addCommand<JobArgs>(
+                *job, chosen, r.name, std::string("read the job's ") + r.name + " values", bindJob,
+                [r = &r](const Options &o, const JobArgs &a) { return runJobRead(o, r, a.job); });
     addCommand<JobArgs>(
         *job, chosen, "send-result", "list the send results of a job's children of one link kind",
         [](CLI::App &cmd, JobArgs &a) {

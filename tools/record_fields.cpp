@@ -77,7 +77,8 @@ std::vector<Field> expand(std::span<const Member> members) {
         std::size_t each = m.size / m.count;
         for (std::size_t i = 0; i < m.count; ++i) {
             std::string name = m.count == 1 ? m.name : m.name + std::to_string(i + 1);
-            out.push_back({name, m.offset + i * each, each, m.kind, static_cast<unsigned>(out.size())});
+            out.push_back(
+                {name, m.offset + i * each, each, m.kind, static_cast<unsigned>(out.size()), m.mask << i});
         }
     }
     return out;

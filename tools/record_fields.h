@@ -29,12 +29,22 @@ struct Member {
     std::size_t size; // of the whole member
     std::size_t count;
     Kind kind;
+    uint32_t mask = 0; // change-mask bit of the (first) field; element i has mask << i
 };
 
 #define ENTMLST_MEMBER(type, member, kind) \
     ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind}
 #define ENTMLST_ARRAY(type, member, n, kind) \
     ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind}
+// The same, for a field a Set writes: mask is the header's ENTMLST_MASK_* bit.
+#define ENTMLST_MASKED(type, member, kind, mask)                                                             \
+    ::entmlst::Member {                                                                                      \
+#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind, mask                \
+    }
+#define ENTMLST_MASKED_ARRAY(type, member, n, kind, mask)                                                    \
+    ::entmlst::Member {                                                                                      \
+#member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind, mask                \
+    }
 
 // One field as the user sees it; row is its position in the record's list,
 // which is also the bit it has in a change mask.
@@ -44,6 +54,7 @@ struct Field {
     std::size_t size;
     Kind kind;
     unsigned row;
+    uint32_t mask = 0; // change-mask bit; 0 in records no Set writes
 };
 
 std::vector<Field> expand(std::span<const Member> members);

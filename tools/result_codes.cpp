@@ -1,4 +1,4 @@
-// result_codes.cpp - the one table of result code names.
+// result_codes.cpp - result codes by name, from the header's map.
 #include "result_codes.h"
 
 #include "corvellib.h"
@@ -13,26 +13,14 @@ struct CodeName {
     const char *name;
 };
 
-#define CODE(c) CodeName{c, #c}
-constexpr CodeName kCodes[] = {
-    CODE(ENTMLST_OK),
-    CODE(ENTMLST_ERR_PARAM),
-    CODE(ENTMLST_ERR_NOMEM),
-    CODE(ENTMLST_ERR_JOB_GET),
-    CODE(ENTMLST_ERR_JOB_SET),
-    CODE(ENTMLST_ERR_STATUS_GET),
-    CODE(ENTMLST_ERR_STATUS_SET),
-    CODE(ENTMLST_ERR_NOTIFY),
-    CODE(ENTMLST_ERR_SCHEDULE),
-    CODE(ENTMLST_ERR_PARENT_LINK),
-    CODE(ENTMLST_ERR_CHILD_LINK),
-    CODE(ENTMLST_ERR_INIT_DEFAULT),
-    CODE(ENTMLST_ERR_DST_PRODUCT),
-    CODE(ENTMLST_ERR_DST_AREA),
-    CODE(ENTMLST_ERR_ID_SYNC),
-};
-constexpr CodeName kBadKind = CODE(ENTMLST_SENDRESULT_BAD_KIND);
+#define NAMED(c) (CodeName{c, #c})
+// Not through NAMED: there the name would be replaced by its value first.
+#define CODE(name, value) CodeName{name, #name},
+constexpr CodeName kCodes[] = {ENTMLST_RESULT_MAP(CODE)};
+// Only entMLSTGetSendJobResult answers 1, for an unknown link kind.
+constexpr CodeName kBadKind = NAMED(ENTMLST_SENDRESULT_BAD_KIND);
 #undef CODE
+#undef NAMED
 
 std::string hex8(uint32_t code) {
     char buf[16];
@@ -46,8 +34,7 @@ std::string named(const char *name, uint32_t code) { return std::string(name) + 
 
 std::string codeText(uint32_t code) {
     for (const CodeName &c : kCodes)
-        if (c.code == code)
-            return named(c.name, code);
+        if (c.code == code) return named(c.name, code);
     return hex8(code);
 }
 

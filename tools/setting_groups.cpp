@@ -1,129 +1,186 @@
-// setting_groups.cpp - the one description of every setting group: the
-// members of its record and the library functions behind it.
+// setting_groups.cpp - the setting groups as the tool offers them: the
+// registry's groups, each with a summary and the members of its record.
 #include "setting_groups.h"
 
 #include "corvellib.h"
+#include "functions.h"
 #include "usage_error.h"
 
 namespace entmlst {
 namespace {
 
-#define M(member, kind) ENTMLST_MEMBER(Rec, member, kind)
-#define A(member, n, kind) ENTMLST_ARRAY(Rec, member, n, kind)
+namespace reg = corvel::registry;
+
+// What the tool shows of one group. Every group the registry lists needs
+// one, named k<Name>; the fields a Set writes carry the header's mask bits.
+struct Shown {
+    const char *summary;
+    std::span<const Member> members;
+};
+
+#define M(member, kind, mask) ENTMLST_MASKED(Rec, member, kind, mask)
+#define A(member, n, kind, mask) ENTMLST_MASKED_ARRAY(Rec, member, n, kind, mask)
+#define R(member, kind) ENTMLST_MEMBER(Rec, member, kind)
+#define RA(member, n, kind) ENTMLST_ARRAY(Rec, member, n, kind)
 
 #define Rec ENTMLSTPOP3
-constexpr Member kPop3[] = {M(receive, number), M(interval, number), M(auth, number), A(domain, 10, text)};
+constexpr Member kPop3Members[] = {
+    M(receive, number, ENTMLST_MASK_POP3_RECEIVE),
+    M(interval, number, ENTMLST_MASK_POP3_INTERVAL),
+    M(auth, number, ENTMLST_MASK_POP3_AUTH),
+    A(domain, 10, text, ENTMLST_MASK_POP3_DOMAIN(0)),
+};
 #undef Rec
 
 #define Rec ENTMLSTPOP3USER
-constexpr Member kPop3User[] = {
-    M(enable, number), M(server, text),   M(user, text),    M(port, number),
-    M(auth, number),   M(password, text), M(mailbox, text), M(ssl, number),
-    M(timeout, number), M(leave_on_server, number), M(apop, number),
+constexpr Member kPop3UserMembers[] = {
+    M(enable, number, ENTMLST_MASK_POP3USER_ENABLE),
+    M(server, text, ENTMLST_MASK_POP3USER_SERVER),
+    M(user, text, ENTMLST_MASK_POP3USER_USER),
+    M(port, number, ENTMLST_MASK_POP3USER_PORT),
+    M(auth, number, ENTMLST_MASK_POP3USER_AUTH),
+    M(password, text, ENTMLST_MASK_POP3USER_PASSWORD),
+    M(mailbox, text, ENTMLST_MASK_POP3USER_MAILBOX),
+    M(ssl, number, ENTMLST_MASK_POP3USER_SSL),
+    M(timeout, number, ENTMLST_MASK_POP3USER_TIMEOUT),
+    M(leave_on_server, number, ENTMLST_MASK_POP3USER_LEAVE_ON_SERVER),
+    M(apop, number, ENTMLST_MASK_POP3USER_APOP),
 };
 #undef Rec
 
 #define Rec ENTMLSTSMTP
-constexpr Member kSmtp[] = {
-    M(protocol, number), M(port, number),       M(server, text),        M(auth, number),
-    M(ssl, number),      M(pop_before_smtp, number), M(user, text),     M(password, text),
-    M(size_limit_on, number), M(size_limit, number), M(from, text),     M(signature, text),
-    M(reply_to, text),   M(domain_filter, number), A(domain, 10, text),
+constexpr Member kSmtpMembers[] = {
+    M(protocol, number, ENTMLST_MASK_SMTP_PROTOCOL),
+    M(port, number, ENTMLST_MASK_SMTP_PORT),
+    M(server, text, ENTMLST_MASK_SMTP_SERVER),
+    M(auth, number, ENTMLST_MASK_SMTP_AUTH),
+    M(ssl, number, ENTMLST_MASK_SMTP_SSL),
+    M(pop_before_smtp, number, ENTMLST_MASK_SMTP_POP_BEFORE_SMTP),
+    M(user, text, ENTMLST_MASK_SMTP_USER),
+    M(password, text, ENTMLST_MASK_SMTP_PASSWORD),
+    M(size_limit_on, number, ENTMLST_MASK_SMTP_SIZE_LIMIT_ON),
+    M(size_limit, number, ENTMLST_MASK_SMTP_SIZE_LIMIT),
+    M(from, text, ENTMLST_MASK_SMTP_FROM),
+    M(signature, text, ENTMLST_MASK_SMTP_SIGNATURE),
+    M(reply_to, text, ENTMLST_MASK_SMTP_REPLY_TO),
+    M(domain_filter, number, ENTMLST_MASK_SMTP_DOMAIN_FILTER),
+    A(domain, 10, text, ENTMLST_MASK_SMTP_DOMAIN(0)),
 };
 #undef Rec
 
 #define Rec ENTMLSTSMTPEVENT
-constexpr Member kSmtpEvent[] = {M(address, text), M(name, text), A(event, 7, number), M(interval, number)};
+constexpr Member kSmtpEventMembers[] = {
+    M(address, text, ENTMLST_MASK_SMTPEVENT_ADDRESS),
+    M(name, text, ENTMLST_MASK_SMTPEVENT_NAME),
+    A(event, 7, number, ENTMLST_MASK_SMTPEVENT_EVENT(0)),
+    M(interval, number, ENTMLST_MASK_SMTPEVENT_INTERVAL),
+};
 #undef Rec
 
 #define Rec ENTMLSTSMTPSCH
-constexpr Member kSmtpSch[] = {
-    M(address, text), M(name, text),     M(enable, number), M(week, number), M(day, number),
-    M(hour, number),  M(period, number), M(minute, number), M(report, number),
+constexpr Member kSmtpSchMembers[] = {
+    M(address, text, ENTMLST_MASK_SMTPSCH_ADDRESS), M(name, text, ENTMLST_MASK_SMTPSCH_NAME),
+    M(enable, number, ENTMLST_MASK_SMTPSCH_ENABLE), M(week, number, ENTMLST_MASK_SMTPSCH_WEEK),
+    M(day, number, ENTMLST_MASK_SMTPSCH_DAY),       M(hour, number, ENTMLST_MASK_SMTPSCH_HOUR),
+    M(period, number, ENTMLST_MASK_SMTPSCH_PERIOD), M(minute, number, ENTMLST_MASK_SMTPSCH_MINUTE),
+    M(report, number, ENTMLST_MASK_SMTPSCH_REPORT),
 };
 #undef Rec
 
 #define Rec ENTMLSTLASTSEND
-constexpr Member kLastSend[] = {M(time, number)};
+constexpr Member kEvrLastSendMembers[] = {M(time, number, ENTMLST_MASK_EVR_LASTSEND)};
+constexpr Member kScrLastSendMembers[] = {M(time, number, ENTMLST_MASK_SCR_LASTSEND)};
+constexpr Member kMainteLastSendMembers[] = {M(time, number, ENTMLST_MASK_MAINTE_LASTSEND)};
 #undef Rec
 
 #define Rec ENTMLSTMAINTE
-constexpr Member kMainte[] = {
-    M(subject, text), M(address, text), M(name, text),     M(week, number), M(day, number),
-    M(hour, number),  M(period, number), M(minute, number), M(enable, number),
+constexpr Member kMainteMembers[] = {
+    M(subject, text, ENTMLST_MASK_MAINTE_SUBJECT), M(address, text, ENTMLST_MASK_MAINTE_ADDRESS),
+    M(name, text, ENTMLST_MASK_MAINTE_NAME),       M(week, number, ENTMLST_MASK_MAINTE_WEEK),
+    M(day, number, ENTMLST_MASK_MAINTE_DAY),       M(hour, number, ENTMLST_MASK_MAINTE_HOUR),
+    M(period, number, ENTMLST_MASK_MAINTE_PERIOD), M(minute, number, ENTMLST_MASK_MAINTE_MINUTE),
+    M(enable, number, ENTMLST_MASK_MAINTE_ENABLE),
 };
 #undef Rec
 
 #define Rec ENTMLSTCOUNTER
-constexpr Member kCounter[] = {A(count, 16, number)};
+constexpr Member kCounterMembers[] = {RA(count, 16, number)};
 #undef Rec
 
 #define Rec ENTMLSTSUBJECT
-constexpr Member kSubject[] = {M(subject, text), M(device_name, text), M(location, text),
-                               M(contact, text), M(model, text),       M(serial, text)};
+constexpr Member kSubjectMembers[] = {R(subject, text), R(device_name, text), R(location, text),
+                                      R(contact, text), R(model, text),       R(serial, text)};
 #undef Rec
 
 #define Rec ENTMLSTHOSTBUFFER
-constexpr Member kHostBuffer[] = {M(mode, number), M(size, number)};
+constexpr Member kHostBufferMembers[] = {R(mode, number), R(size, number)};
 #undef Rec
 
 #undef M
 #undef A
+#undef R
+#undef RA
 
-// Adapters from the library's signatures to the uniform ones.
-template <typename T, uint32_t (*F)(T *)>
-uint32_t get1(uint32_t, void *r) { return F(static_cast<T *>(r)); }
-template <typename T, uint32_t (*F)(uint32_t, T *)>
-uint32_t getN(uint32_t n, void *r) { return F(n, static_cast<T *>(r)); }
-template <typename T, uint32_t (*F)(uint32_t, const T *)>
-uint32_t set1(uint32_t mask, uint32_t, const void *r) { return F(mask, static_cast<const T *>(r)); }
-template <typename T, uint32_t (*F)(uint32_t, uint32_t, const T *)>
-uint32_t setN(uint32_t mask, uint32_t n, const void *r) { return F(mask, n, static_cast<const T *>(r)); }
+constexpr Shown kPop3{"POP3 server", kPop3Members};
+constexpr Shown kPop3User{"POP3 user 1..3", kPop3UserMembers};
+constexpr Shown kSmtp{"SMTP server", kSmtpMembers};
+constexpr Shown kSmtpEvent{"event-report recipient 1..3", kSmtpEventMembers};
+constexpr Shown kSmtpSch{"schedule-report recipient 1..3", kSmtpSchMembers};
+constexpr Shown kEvrLastSend{"last event report sent, recipient 1..3", kEvrLastSendMembers};
+constexpr Shown kScrLastSend{"last schedule report sent, recipient 1..3", kScrLastSendMembers};
+constexpr Shown kMainte{"maintenance report", kMainteMembers};
+constexpr Shown kMainteLastSend{"last maintenance report sent", kMainteLastSendMembers};
+constexpr Shown kCounter{"counters (read only)", kCounterMembers};
+constexpr Shown kSubject{"subject values (read only)", kSubjectMembers};
+constexpr Shown kHostBuffer{"host buffer (read only)", kHostBufferMembers};
 
-using LS = ENTMLSTLASTSEND;
+// Members inside the record, and no more fields than a mask has bits.
+constexpr bool fitsRecord(const Shown &s, std::size_t size) {
+    std::size_t rows = 0;
+    for (const Member &m : s.members) {
+        if (m.offset + m.size > size || m.count == 0 || m.size % m.count != 0) return false;
+        rows += m.count;
+    }
+    return rows <= 32;
+}
 
-constexpr Group kGroups[] = {
-    {"pop3", "POP3 server", sizeof(ENTMLSTPOP3), false, kPop3,
-     get1<ENTMLSTPOP3, entMLSTGetPop3>, set1<ENTMLSTPOP3, entMLSTSetPop3>, 0},
-    {"pop3user", "POP3 user 1..3", sizeof(ENTMLSTPOP3USER), true, kPop3User,
-     getN<ENTMLSTPOP3USER, entMLSTGetPop3User>, setN<ENTMLSTPOP3USER, entMLSTSetPop3User>, 0},
-    {"smtp", "SMTP server", sizeof(ENTMLSTSMTP), false, kSmtp,
-     get1<ENTMLSTSMTP, entMLSTGetSmtp>, set1<ENTMLSTSMTP, entMLSTSetSmtp>, 0},
-    {"smtp-event", "event-report recipient 1..3", sizeof(ENTMLSTSMTPEVENT), true, kSmtpEvent,
-     getN<ENTMLSTSMTPEVENT, entMLSTGetSmtpEvent>, setN<ENTMLSTSMTPEVENT, entMLSTSetSmtpEvent>, 0},
-    {"smtp-schedule", "schedule-report recipient 1..3", sizeof(ENTMLSTSMTPSCH), true, kSmtpSch,
-     getN<ENTMLSTSMTPSCH, entMLSTGetSmtpSch>, setN<ENTMLSTSMTPSCH, entMLSTSetSmtpSch>, 0},
-    {"event-last-send", "last event report sent, recipient 1..3", sizeof(LS), true, kLastSend,
-     getN<LS, entMLSTGetEvrLastSend>, setN<LS, entMLSTSetEvrLastSend>, ENTMLST_MASK_EVR_LASTSEND},
-    {"schedule-last-send", "last schedule report sent, recipient 1..3", sizeof(LS), true, kLastSend,
-     getN<LS, entMLSTGetScrLastSend>, setN<LS, entMLSTSetScrLastSend>, ENTMLST_MASK_SCR_LASTSEND},
-    {"maintenance", "maintenance report", sizeof(ENTMLSTMAINTE), false, kMainte,
-     get1<ENTMLSTMAINTE, entMLSTGetMainte>, set1<ENTMLSTMAINTE, entMLSTSetMainte>, 0},
-    {"maintenance-last-send", "last maintenance report sent", sizeof(LS), false, kLastSend,
-     get1<LS, entMLSTGetMainteLastSend>, set1<LS, entMLSTSetMainteLastSend>, ENTMLST_MASK_MAINTE_LASTSEND},
-    {"counters", "counters (read only)", sizeof(ENTMLSTCOUNTER), false, kCounter,
-     get1<ENTMLSTCOUNTER, entMLSTCounter>, nullptr, 0},
-    {"subject", "subject values (read only)", sizeof(ENTMLSTSUBJECT), false, kSubject,
-     get1<ENTMLSTSUBJECT, entMLSTGetSubject>, nullptr, 0},
-    {"host-buffer", "host buffer (read only)", sizeof(ENTMLSTHOSTBUFFER), false, kHostBuffer,
-     get1<ENTMLSTHOSTBUFFER, entMLSTGetHostBuffer>, nullptr, 0},
-};
-
-// A mask has 32 bits, one for each field of a group.
-constexpr bool masksFit() {
-    for (const Group &g : kGroups) {
-        std::size_t rows = 0;
-        for (const Member &m : g.members) {
-            if (m.offset + m.size > g.size || m.size % m.count != 0)
-                return false;
-            rows += m.count;
+// A writable group's fields each have one mask bit of their own (an array
+// element i the first element's bit << i); a read-only group's have none.
+constexpr bool masksValid(const Shown &s, bool writable) {
+    uint32_t seen = 0;
+    for (const Member &m : s.members) {
+        if (!writable) {
+            if (m.mask != 0) return false;
+            continue;
         }
-        if (rows > 32)
-            return false;
+        if (m.mask == 0 || (m.mask & (m.mask - 1)) != 0) return false;
+        for (std::size_t i = 0; i < m.count; ++i) {
+            uint32_t bit = i < 32 ? m.mask << i : 0;
+            if (bit == 0 || (seen & bit) != 0) return false;
+            seen |= bit;
+        }
     }
     return true;
 }
-static_assert(masksFit(), "group tables: members outside the record or too many rows for a mask");
+
+#define CHECK(Name, tool, Rec, rows, inst, access, Get, Set)                                                 \
+    static_assert(fitsRecord(k##Name, sizeof(Rec)),                                                          \
+                  #Name ": members outside the record or too many fields");                                  \
+    static_assert(masksValid(k##Name, reg::Access::access == reg::Access::read_write),                       \
+                  #Name ": fields without a mask bit of their own");
+ENTMLST_SETTING_GROUPS(CHECK)
+#undef CHECK
+
+#define GROUP(Name, tool, Rec, rows, inst, access, Get, Set)                                                 \
+    Group{tool,                                                                                              \
+          k##Name.summary,                                                                                   \
+          sizeof(Rec),                                                                                       \
+          reg::Instances::inst == reg::Instances::per_recipient,                                             \
+          k##Name.members,                                                                                   \
+          reg::uniformGet<Get, Rec, reg::Instances::inst>,                                                   \
+          reg::uniformSet<Set, Rec, reg::Instances::inst>()},
+constexpr Group kGroups[] = {ENTMLST_SETTING_GROUPS(GROUP)};
+#undef GROUP
 
 } // namespace
 
@@ -131,14 +188,12 @@ std::span<const Group> groups() { return kGroups; }
 
 const Group &findGroup(const std::string &name) {
     for (const Group &g : kGroups)
-        if (name == g.name)
-            return g;
+        if (name == g.name) return g;
     std::string known;
-    for (const Group &g : kGroups)
-        known += std::string(known.empty() ? "" : ", ") + g.name;
+    for (const Group &g : kGroups) known += std::string(known.empty() ? "" : ", ") + g.name;
     throw UsageError("unknown group \"" + name + "\" (groups: " + known + ")");
 }
 
-uint32_t maskBit(const Group &g, const Field &f) { return g.fixed_mask ? g.fixed_mask : 1u << f.row; }
+uint32_t maskBit(const Group &, const Field &f) { return f.mask; }
 
 } // namespace entmlst

@@ -2,6 +2,7 @@
 // fields and the library functions that read and write it.
 #pragma once
 
+#include "functions.h"
 #include "record_fields.h"
 
 #include <cstdint>
@@ -12,8 +13,8 @@ namespace entmlst {
 
 // Uniform shapes of the library's Get and Set functions; recipient is
 // ignored by single-instance groups.
-using GetFn = uint32_t (*)(uint32_t recipient, void *record);
-using SetFn = uint32_t (*)(uint32_t mask, uint32_t recipient, const void *record);
+using GetFn = corvel::registry::GetFn;
+using SetFn = corvel::registry::SetFn;
 
 struct Group {
     const char *name;
@@ -22,14 +23,13 @@ struct Group {
     bool per_recipient;
     std::span<const Member> members;
     GetFn get;
-    SetFn set;          // null: read only
-    uint32_t fixed_mask; // non-zero: the group's one mask bit (last-send values)
+    SetFn set; // null: read only
 };
 
 std::span<const Group> groups();
 const Group &findGroup(const std::string &name); // throws UsageError
 
-// The change mask that selects a field of a group.
+// The change mask that selects a field of a group: the header's bit.
 uint32_t maskBit(const Group &g, const Field &f);
 
 } // namespace entmlst

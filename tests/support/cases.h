@@ -38,8 +38,8 @@ struct GroupCase : GroupExpect {
     const char *name;
     std::size_t size;
     bool per_recipient;
-    uint32_t (*get)(uint32_t n, void *rec);
-    uint32_t (*set)(uint32_t mask, uint32_t n, const void *rec); // null: read only
+    corvel::registry::GetFn get;
+    corvel::registry::SetFn set; // null: read only
 };
 
 inline constexpr S kNone = S::emwGENMonSendMessage;
@@ -54,29 +54,7 @@ R *as(void *p) {
     return static_cast<R *>(p);
 }
 
-// Each registered Get or Set behind the one signature of GroupCase.
 namespace reg = corvel::registry;
-template <auto F, typename R, reg::Instances inst>
-uint32_t getAny(uint32_t n, void *r) {
-    if constexpr (inst == reg::Instances::per_recipient)
-        return F(n, as<R>(r));
-    else
-        return F(as<R>(r));
-}
-template <auto F, typename R, reg::Instances inst>
-uint32_t setAny(uint32_t m, uint32_t n, const void *r) {
-    if constexpr (inst == reg::Instances::per_recipient)
-        return F(m, n, static_cast<const R *>(r));
-    else
-        return F(m, static_cast<const R *>(r));
-}
-template <auto F, typename R, reg::Instances inst>
-constexpr uint32_t (*setterOf())(uint32_t, uint32_t, const void *) {
-    if constexpr (std::is_null_pointer_v<decltype(F)>)
-        return nullptr;
-    else
-        return setAny<F, R, inst>;
-}
 
 // Every group the registry lists needs its entry here, named as there.
 namespace expect {
@@ -175,8 +153,8 @@ inline const GroupExpect HostBuffer{
               #Name,                                                                                         \
               sizeof(Rec),                                                                                   \
               reg::Instances::inst == reg::Instances::per_recipient,                                         \
-              getAny<Get, Rec, reg::Instances::inst>,                                                        \
-              setterOf<Set, Rec, reg::Instances::inst>()},
+              reg::uniformGet<Get, Rec, reg::Instances::inst>,                                               \
+              reg::uniformSet<Set, Rec, reg::Instances::inst>()},
 inline const GroupCase kGroups[] = {ENTMLST_SETTING_GROUPS(CORVEL_GROUP_CASE)};
 #undef CORVEL_GROUP_CASE
 
