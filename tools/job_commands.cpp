@@ -68,10 +68,10 @@ struct JobRead {
 
 constexpr bool offered(const char *tool) { return tool != nullptr; }
 
-template <auto F, corvel::registry::Shape shape, corvel::registry::Access access, typename Rec, bool offered>
+template <auto F, corvel::registry::Shape shape, corvel::registry::Access access, typename Rec, bool has_tool>
 constexpr JobRead readOf(const char *name) {
     using corvel::registry::Shape;
-    if constexpr (!offered) {
+    if constexpr (!has_tool) {
         return {};
     } else {
         static_assert(access == corvel::registry::Access::read_only, "a tool read only reads");
