@@ -33,14 +33,12 @@ struct Member {
     bool secret = false; // a password: shown as kMaskedSecret unless asked for
 };
 
-#define ENTMLST_MEMBER(type, member, kind)                                                                   \
-    ::entmlst::Member { #member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind }
-#define ENTMLST_ARRAY(type, member, n, kind)                                                                 \
-    ::entmlst::Member { #member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind }
-#define ENTMLST_SECRET(type, member)                                                                         \
-    ::entmlst::Member {                                                                                      \
-#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::text, true                \
-    }
+#define ENTMLST_MEMBER(type, member, kind) \
+    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind}
+#define ENTMLST_ARRAY(type, member, n, kind) \
+    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind}
+#define ENTMLST_SECRET(type, member) \
+    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::text, true}
 
 // Raw bytes are given as this prefix and two hex digits a byte.
 inline constexpr std::string_view kHexPrefix = "hex:";
@@ -62,8 +60,7 @@ struct Field {
 std::vector<Field> expand(std::span<const Member> members);
 const Field *findField(const std::vector<Field> &fields, const std::string &name);
 // The same, or a UsageError naming what the record does have.
-const Field &requireField(const std::string &record, const std::vector<Field> &fields,
-                          const std::string &name);
+const Field &requireField(const std::string &record, const std::vector<Field> &fields, const std::string &name);
 
 // A field's value: a string for printable NUL-terminated text, a number
 // for numeric fields, "hex:..." for anything else (also for text that itself
@@ -73,7 +70,7 @@ Json jsonValue(const Field &f, const uint8_t *record);
 Json shownValue(const Field &f, const uint8_t *record, bool show_secrets);
 // Highest value of a numeric field; 0 for fields given as text or hex.
 uint64_t maxNumber(const Field &f);
-// All fields of a record, in order.
+// All fields of a record, in order; secrets masked unless show_secrets.
 Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record, bool show_secrets = false);
 
 // Parses a user's value for a field into exactly f.size bytes; throws

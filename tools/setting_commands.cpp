@@ -59,7 +59,7 @@ int runGroups(const Options &o) {
     return 0;
 }
 
-int runGet(const Options &o, const std::string &group, const std::string &recipient) {
+int runGet(const Options &o, const std::string &group, const std::string &recipient, bool show_secrets) {
     const Group &g = findGroup(group);
     uint32_t n = checkRecipient(g, recipient);
     auto fields = expand(g.members);
@@ -73,7 +73,7 @@ int runGet(const Options &o, const std::string &group, const std::string &recipi
 
     Json body = header(g, n);
     if (code == 0)
-        body["fields"] = jsonRecord(fields, rec.data());
+        body["fields"] = jsonRecord(fields, rec.data(), show_secrets);
     return report(o, body, news, codeText(code), code);
 }
 
@@ -130,6 +130,7 @@ struct GroupArgs {
     std::string group;
     std::string recipient; // empty when not given
     std::vector<std::string> assignments;
+    bool show_secrets = false;
 };
 
 void bindGroup(CLI::App &cmd, GroupArgs &a, const char *help) {
@@ -145,8 +146,11 @@ void registerSettingCommands(CLI::App &app, Chosen &chosen) {
         [](const Options &o, const NoArgs &) { return runGroups(o); });
     addCommand<GroupArgs>(
         app, chosen, "get", "read a setting group",
-        [](CLI::App &cmd, GroupArgs &a) { bindGroup(cmd, a, "setting group (see: entmlst groups)"); },
-        [](const Options &o, const GroupArgs &a) { return runGet(o, a.group, a.recipient); });
+        [](CLI::App &cmd, GroupArgs &a) {
+            bindGroup(cmd, a, "setting group (see: entmlst groups)");
+            cmd.add_flag("--show-secrets", a.show_secrets, "print passwords instead of " + std::string(kMaskedSecret));
+        },
+        [](const Options &o, const GroupArgs &a) { return runGet(o, a.group, a.recipient, a.show_secrets); });
     addCommand<GroupArgs>(
         app, chosen, "set", "change fields of a setting group",
         [](CLI::App &cmd, GroupArgs &a) {

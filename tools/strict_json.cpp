@@ -114,9 +114,9 @@ std::string pointerToken(std::string_view token) {
     return out;
 }
 
-Json parseStrict(std::string_view text, std::vector<Problem> &problems) {
+std::optional<Json> parseStrict(std::string_view text, std::vector<Problem> &problems) {
     Builder b(problems);
-    if (!Json::sax_parse(text, &b, Json::input_format_t::json, true)) return nullptr;
+    if (!Json::sax_parse(text, &b, Json::input_format_t::json, true)) return std::nullopt;
     return std::move(b.root);
 }
 

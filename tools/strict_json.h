@@ -5,6 +5,7 @@
 
 #include "record_fields.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,9 +22,9 @@ struct Problem {
 // "/a~1b/0" for the tokens "a/b" and "0".
 std::string pointerToken(std::string_view token);
 
-// Parses text as one JSON value. Problems found are appended; the value
-// returned is only meaningful when none were. A repeated key keeps its first
-// value and is reported at its own pointer.
-Json parseStrict(std::string_view text, std::vector<Problem> &problems);
+// Parses text as one JSON value; nothing when it is not JSON. Problems found
+// are appended. A repeated key keeps its first value and is reported at its
+// own pointer, and the value is still returned so that it can be checked on.
+std::optional<Json> parseStrict(std::string_view text, std::vector<Problem> &problems);
 
 } // namespace entmlst
