@@ -148,7 +148,8 @@ void registerSettingCommands(CLI::App &app, Chosen &chosen) {
         app, chosen, "get", "read a setting group",
         [](CLI::App &cmd, GroupArgs &a) {
             bindGroup(cmd, a, "setting group (see: entmlst groups)");
-            cmd.add_flag("--show-secrets", a.show_secrets, "print passwords instead of " + std::string(kMaskedSecret));
+            cmd.add_flag("--show-secrets", a.show_secrets,
+                         "print passwords instead of " + std::string(kMaskedSecret));
         },
         [](const Options &o, const GroupArgs &a) { return runGet(o, a.group, a.recipient, a.show_secrets); });
     addCommand<GroupArgs>(
