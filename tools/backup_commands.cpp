@@ -142,16 +142,17 @@ void writeFileWhole(const std::string &path, const std::string &text, bool priva
     std::string tmp = path + ".tmp-XXXXXX";
     int fd = mkstemp(tmp.data());
     if (fd < 0) throw UsageError(path + ": " + std::strerror(errno));
-    bool ok = fchmod(fd, private_file ? 0600 : 0644) == 0;
-    for (std::size_t done = 0; ok && done < text.size();) {
+    int err = fchmod(fd, private_file ? 0600 : 0644) == 0 ? 0 : errno;
+    for (std::size_t done = 0; err == 0 && done < text.size();) {
         ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else
+            err = n < 0 ? errno : EIO;
     }
-    int err = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && std::rename(tmp.c_str(), path.c_str()) == 0) return;
-    err = errno ? errno : err;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && std::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+    if (err == 0) return;
     ::unlink(tmp.c_str());
     throw UsageError(path + ": " + std::strerror(err));
 }
