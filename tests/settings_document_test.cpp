@@ -94,6 +94,8 @@ TEST(SettingsDocument, EachRecordThatDiffersGetsOneCallWithExactlyTheFieldsThatD
          {{"schedule-last-send#2", ENTMLST_MASK_SCR_LASTSEND}}},
         {R"("pop3user": [{}, {"password": "********", "port": 110, "apop": 1}, {}])",
          {{"pop3user#2", ENTMLST_MASK_POP3USER_PORT | ENTMLST_MASK_POP3USER_APOP}}},
+        {R"("smtp": {"password": "pw"}, "pop3user": [{"password": "hex:01"}, {}, {"password": "********"}])",
+         {{"pop3user#1", ENTMLST_MASK_POP3USER_PASSWORD}, {"smtp", ENTMLST_MASK_SMTP_PASSWORD}}},
         {R"("maintenance": {"subject": "S", "week": 2, "enable": 0})",
          {{"maintenance", ENTMLST_MASK_MAINTE_SUBJECT | ENTMLST_MASK_MAINTE_WEEK}}},
         {R"("smtp": {"port": 1}, "pop3": {"auth": 1.0})",

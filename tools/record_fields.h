@@ -37,8 +37,14 @@ struct Member {
     ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind}
 #define ENTMLST_ARRAY(type, member, n, kind) \
     ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind}
-#define ENTMLST_SECRET(type, member) \
-    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::text, true}
+// A password: text that is shown masked.
+#define ENTMLST_SECRET(type, member)                                                                         \
+    ::entmlst::Member{.name = #member,                                                                       \
+                      .offset = offsetof(type, member),                                                      \
+                      .size = sizeof(type::member),                                                          \
+                      .count = 1,                                                                            \
+                      .kind = ::entmlst::Kind::text,                                                         \
+                      .secret = true}
 
 // Raw bytes are given as this prefix and two hex digits a byte.
 inline constexpr std::string_view kHexPrefix = "hex:";
