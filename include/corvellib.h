@@ -552,15 +552,18 @@ uint32_t entMLSTSyncMe(void);
  * the order of the members. Each Set writes a field only when its
  * change-mask bit is set in change_mask AND its bytes differ from the stored
  * value; each selected field is read from the store, compared and, if
- * different, written, in member order. change_mask 0 writes nothing.
+ * different, written, in member order. change_mask 0 writes nothing (the
+ * work buffer is still taken, so ENTMLST_ERR_NOMEM remains possible).
  * Fields marked "announced" in the record make the group's announcement due
- * when written; it is made once, after the last field, and a failure of it is
- * reported on the monitor while the Set still returns ENTMLST_OK.
+ * when actually written (selected and changed); it is made once, after the
+ * last field, and a failure of it is reported on the monitor while the Set
+ * still returns ENTMLST_OK.
  * A Set takes one work buffer of the record's size from memory partition 0
  * and frees it on every path.
  * On a failure a Get leaves the earlier fields filled and the later ones as
- * the caller had them; a Set stops at the first failing field and leaves the
- * earlier fields written (nothing is undone) and makes no announcement.
+ * the caller had them; a Set stops at the first failing field, leaves the
+ * changed fields before it written (nothing is undone) and makes no
+ * announcement.
  * recipient / user_no: 1, 2 or 3, checked before the record pointer.
  *
  * Codes, the same for every group:
