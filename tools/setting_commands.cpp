@@ -52,8 +52,11 @@ int runGroups(const Options &o) {
     }
     for (const auto &[name, g] : all.items()) {
         std::string fields;
-        for (const auto &f : g["fields"])
-            fields += " " + f.get<std::string>();
+        for (const auto &f : g["fields"]) {
+            // Appended piece by piece: " " + string trips GCC 12's -Wrestrict.
+            fields += ' ';
+            fields += f.get<std::string>();
+        }
         std::printf("%-21s %s\n%21s%s\n", name.c_str(), g["summary"].get<std::string>().c_str(), "", fields.c_str());
     }
     return 0;
