@@ -41,5 +41,6 @@ struct NoArgs {};
 void registerDeviceCommands(CLI::App &app, Chosen &chosen);  // init, sync, log
 void registerSettingCommands(CLI::App &app, Chosen &chosen); // groups, get, set
 void registerJobCommands(CLI::App &app, Chosen &chosen);     // job ...
+void registerBackupCommands(CLI::App &app, Chosen &chosen);  // export, import, diff, schema
 
 } // namespace entmlst

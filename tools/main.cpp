@@ -31,6 +31,7 @@ int main(int argc, char **argv) {
     registerDeviceCommands(app, chosen);
     registerSettingCommands(app, chosen);
     registerJobCommands(app, chosen);
+    registerBackupCommands(app, chosen);
 
     try {
         app.parse(argc, argv);

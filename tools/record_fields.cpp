@@ -77,8 +77,8 @@ std::vector<Field> expand(std::span<const Member> members) {
         std::size_t each = m.size / m.count;
         for (std::size_t i = 0; i < m.count; ++i) {
             std::string name = m.count == 1 ? m.name : m.name + std::to_string(i + 1);
-            out.push_back(
-                {name, m.offset + i * each, each, m.kind, static_cast<unsigned>(out.size()), m.mask << i});
+            out.push_back({name, m.offset + i * each, each, m.kind, static_cast<unsigned>(out.size()),
+                           m.secret, m.mask << i});
         }
     }
     return out;
@@ -104,15 +104,31 @@ Json jsonValue(const Field &f, const uint8_t *record) {
     const uint8_t *p = record + f.offset;
     if (isNumeric(f))
         return f.kind == Kind::native ? native(p, f.size) : bigEndian(p, f.size);
-    if (f.kind == Kind::text && isPrintableString(p, f.size))
-        return std::string(reinterpret_cast<const char *>(p));
+    if (f.kind == Kind::text && isPrintableString(p, f.size)) {
+        std::string text(reinterpret_cast<const char *>(p));
+        if (!text.starts_with(kHexPrefix))
+            return text;
+    }
     return hexBytes(p, f.size);
 }
 
-Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record) {
+Json shownValue(const Field &f, const uint8_t *record, bool show_secrets) {
+    if (!f.secret)
+        return jsonValue(f, record);
+    if (!show_secrets)
+        return kMaskedSecret;
+    // A stored password that reads like the mask is given as bytes, so that
+    // an import does not take it for a masked one.
+    Json v = jsonValue(f, record);
+    return v == kMaskedSecret ? Json(hexBytes(record + f.offset, f.size)) : v;
+}
+
+uint64_t maxNumber(const Field &f) { return isNumeric(f) ? (uint64_t{1} << (8 * f.size)) - 1 : 0; }
+
+Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record, bool show_secrets) {
     Json j = Json::object();
     for (const Field &f : fields)
-        j[f.name] = jsonValue(f, record);
+        j[f.name] = shownValue(f, record, show_secrets);
     return j;
 }
 
@@ -133,8 +149,8 @@ uint32_t parseNumber(const std::string &what, const std::string &text) {
 }
 
 std::vector<uint8_t> parseValue(const Field &f, const std::string &value) {
-    if (value.rfind("hex:", 0) == 0)
-        return parseHex(f, value.substr(4));
+    if (value.starts_with(kHexPrefix))
+        return parseHex(f, value.substr(kHexPrefix.size()));
     std::vector<uint8_t> out(f.size, 0);
     if (isNumeric(f) && f.kind == Kind::number) {
         uint64_t v = parseNumber(f.name, value);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -29,22 +30,30 @@ struct Member {
     std::size_t size; // of the whole member
     std::size_t count;
     Kind kind;
-    uint32_t mask = 0; // change-mask bit of the (first) field; element i has mask << i
+    bool secret = false; // a password: shown as kMaskedSecret unless asked for
+    uint32_t mask = 0;   // change-mask bit of the (first) field; element i has mask << i
 };
 
 #define ENTMLST_MEMBER(type, member, kind) \
     ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind}
 #define ENTMLST_ARRAY(type, member, n, kind) \
     ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind}
-// The same, for a field a Set writes: mask is the header's ENTMLST_MASK_* bit.
-#define ENTMLST_MASKED(type, member, kind, mask)                                                             \
-    ::entmlst::Member {                                                                                      \
-#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind, mask                \
-    }
-#define ENTMLST_MASKED_ARRAY(type, member, n, kind, mask)                                                    \
-    ::entmlst::Member {                                                                                      \
-#member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind, mask                \
-    }
+// A field a Set writes: mask is the header's ENTMLST_MASK_* bit (of the first
+// element, for an array); a secret is a password, shown masked.
+#define ENTMLST_SET_FIELD(type, member, n, kind_, mask_, secret_)                                            \
+    ::entmlst::Member{.name = #member,                                                                       \
+                      .offset = offsetof(type, member),                                                      \
+                      .size = sizeof(type::member),                                                          \
+                      .count = n,                                                                            \
+                      .kind = ::entmlst::Kind::kind_,                                                        \
+                      .secret = secret_,                                                                     \
+                      .mask = mask_}
+
+// Raw bytes are given as this prefix and two hex digits a byte.
+inline constexpr std::string_view kHexPrefix = "hex:";
+
+// What a secret field shows instead of its value.
+inline constexpr const char *kMaskedSecret = "********";
 
 // One field as the user sees it; row is its position in the record's list,
 // which is also the bit it has in a change mask.
@@ -54,6 +63,7 @@ struct Field {
     std::size_t size;
     Kind kind;
     unsigned row;
+    bool secret = false;
     uint32_t mask = 0; // change-mask bit; 0 in records no Set writes
 };
 
@@ -63,10 +73,15 @@ const Field *findField(const std::vector<Field> &fields, const std::string &name
 const Field &requireField(const std::string &record, const std::vector<Field> &fields, const std::string &name);
 
 // A field's value: a string for printable NUL-terminated text, a number
-// for numeric fields, "hex:..." for anything else.
+// for numeric fields, "hex:..." for anything else (also for text that itself
+// begins with "hex:", so that every value reads back as it was).
 Json jsonValue(const Field &f, const uint8_t *record);
-// All fields of a record, in order.
-Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record);
+// The same, with a secret field masked unless show_secrets.
+Json shownValue(const Field &f, const uint8_t *record, bool show_secrets);
+// Highest value of a numeric field; 0 for fields given as text or hex.
+uint64_t maxNumber(const Field &f);
+// All fields of a record, in order; secrets masked unless show_secrets.
+Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record, bool show_secrets = false);
 
 // Parses a user's value for a field into exactly f.size bytes; throws
 // UsageError on malformed numbers, overflows and over-long text.

@@ -16,8 +16,11 @@ void printBody(const Json &body, const std::string &indent) {
             printBody(value, indent + "  ");
         } else if (value.is_array()) {
             std::string list;
-            for (const auto &v : value)
-                list += " " + (v.is_string() ? v.get<std::string>() : v.dump());
+            for (const auto &v : value) {
+                // Appended piece by piece: " " + string trips GCC 12's -Wrestrict.
+                list += ' ';
+                list += v.is_string() ? v.get<std::string>() : v.dump();
+            }
             std::printf("%s%s:%s\n", indent.c_str(), key.c_str(), list.empty() ? " (none)" : list.c_str());
         } else {
             std::printf("%s%-18s %s\n", indent.c_str(), (key + ":").c_str(), value.dump().c_str());

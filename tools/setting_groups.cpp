@@ -18,8 +18,9 @@ struct Shown {
     std::span<const Member> members;
 };
 
-#define M(member, kind, mask) ENTMLST_MASKED(Rec, member, kind, mask)
-#define A(member, n, kind, mask) ENTMLST_MASKED_ARRAY(Rec, member, n, kind, mask)
+#define M(member, kind, mask) ENTMLST_SET_FIELD(Rec, member, 1, kind, mask, false)
+#define A(member, n, kind, mask) ENTMLST_SET_FIELD(Rec, member, n, kind, mask, false)
+#define S(member, mask) ENTMLST_SET_FIELD(Rec, member, 1, text, mask, true)
 #define R(member, kind) ENTMLST_MEMBER(Rec, member, kind)
 #define RA(member, n, kind) ENTMLST_ARRAY(Rec, member, n, kind)
 
@@ -39,7 +40,7 @@ constexpr Member kPop3UserMembers[] = {
     M(user, text, ENTMLST_MASK_POP3USER_USER),
     M(port, number, ENTMLST_MASK_POP3USER_PORT),
     M(auth, number, ENTMLST_MASK_POP3USER_AUTH),
-    M(password, text, ENTMLST_MASK_POP3USER_PASSWORD),
+    S(password, ENTMLST_MASK_POP3USER_PASSWORD),
     M(mailbox, text, ENTMLST_MASK_POP3USER_MAILBOX),
     M(ssl, number, ENTMLST_MASK_POP3USER_SSL),
     M(timeout, number, ENTMLST_MASK_POP3USER_TIMEOUT),
@@ -57,7 +58,7 @@ constexpr Member kSmtpMembers[] = {
     M(ssl, number, ENTMLST_MASK_SMTP_SSL),
     M(pop_before_smtp, number, ENTMLST_MASK_SMTP_POP_BEFORE_SMTP),
     M(user, text, ENTMLST_MASK_SMTP_USER),
-    M(password, text, ENTMLST_MASK_SMTP_PASSWORD),
+    S(password, ENTMLST_MASK_SMTP_PASSWORD),
     M(size_limit_on, number, ENTMLST_MASK_SMTP_SIZE_LIMIT_ON),
     M(size_limit, number, ENTMLST_MASK_SMTP_SIZE_LIMIT),
     M(from, text, ENTMLST_MASK_SMTP_FROM),
@@ -118,6 +119,7 @@ constexpr Member kHostBufferMembers[] = {R(mode, number), R(size, number)};
 
 #undef M
 #undef A
+#undef S
 #undef R
 #undef RA
 
