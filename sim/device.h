@@ -1,24 +1,17 @@
-// device.h - the simulated device's state, shared by the control API
-// (device.cpp) and the C services (services.cpp). Internal to libdevsim.
+// device.h - the simulator's process-wide state, shared by the control API
+// (control.cpp) and the C services (services.cpp). Internal to libdevsim.
 #pragma once
 
 #include "devsim.h"
+#include "store.h"
 
-#include <array>
 #include <cstdarg>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
-#include <set>
 
 namespace devsim {
-
-// A fault armed for one service call.
-struct Fault {
-    Service service;
-    uint64_t at; // value of the service's call counter that triggers it
-    uint32_t code;
-    bool write_first;
-};
 
 // What an incoming call must do about an armed fault.
 struct Armed {
@@ -29,41 +22,45 @@ struct Armed {
     bool skip() const { return on && !write_first; }
     // Answer once the work (if any) is done.
     uint32_t answer() const { return on ? code : 0; }
+    // Answer of a call the device refuses with its own code: a fault that
+    // fired on the call wins.
+    uint32_t refuse(uint32_t own) const { return on ? code : own; }
 };
 
 struct Device {
     std::mutex mu;
 
-    std::map<uint32_t, Bytes> settings;
-    std::set<uint32_t> jobs;
-    std::map<std::pair<uint32_t, uint32_t>, Bytes> job_values;
-    std::map<uint32_t, uint32_t> parents;
-    std::vector<std::tuple<uint32_t, int32_t, uint32_t>> children;
+    // The shared part, opened at first use (see devsim.h for where).
+    std::unique_ptr<Store> store;
+    std::string where; // empty until chosen
+    unsigned busy_timeout_ms = 5000;
+    // Entries waiting for the next transaction: broken rules of the call in
+    // progress, and storage problems of a call whose transaction failed.
+    std::vector<LogEntry> pending;
 
+    // This process's own.
     IdSetup id;
     std::deque<uint32_t> id_sync_script;
-
-    std::vector<Fault> faults;
-    // Calls per service since reset(); clearCalls() keeps them so that
-    // armed faults still count from the moment they were armed.
-    std::array<uint64_t, kServiceCount> seen{};
-
-    std::vector<Call> log;
-    std::vector<MonitorLine> monitor;
-    std::vector<std::string> events;
+    uint64_t calls_mark = 0; // clearCalls()
     std::vector<std::string> violations;
     std::vector<uint32_t> sleeps;
     bool fake_sleep = false;
-
     std::map<void *, std::size_t> blocks; // live blocks of partition 0
     std::size_t live_bytes = 0;
     MemStats mem;
 
-    // Counts the call and takes the fault armed for it, if any.
-    Armed arm(Service s);
-    // Records a broken rule (also on stderr) and returns code.
+    // The store, opened if need be; throws DeviceError.
+    Store &open();
+    // Runs body as one transaction of the store, with the pending entries
+    // logged in it. A storage failure is logged (later, when the store takes
+    // it), told on stderr and thrown as DeviceError.
+    void transact(Service about, const std::function<void(Store &)> &body);
+    // Counts the call against the armed faults and takes the one that fires.
+    Armed arm(Store &st, Service s);
+    // Records a broken rule (also on stderr and in the log) and returns code.
     uint32_t violate(uint32_t code, const std::string &what);
-    void resetLocked();
+    LogEntry entry(LogKind kind, Service s) const;
+    void resetProcessLocked();
     void freeAllBlocks();
 };
 
@@ -76,5 +73,9 @@ std::string hex(uint64_t v);
 // unsigned int. On an unsupported conversion it stops reading values,
 // copies the rest of the format as it is and sets error.
 std::string formatMonitorLine(const char *format, va_list ap, std::string &error);
+
+// The old one-line form of a notification or monitor entry, for State::events:
+// "notify mscMLRPTChgSMTPProtocol(1)", "monitor(0x7302,0x102,0x0) <text>".
+std::string eventLine(const LogEntry &e);
 
 } // namespace devsim

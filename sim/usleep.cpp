@@ -25,12 +25,10 @@ extern "C" int usleep(unsigned int usec) {
     } catch (...) {
         // Keep the wait even if it could not be recorded.
     }
-    if (fake)
-        return 0;
+    if (fake) return 0;
     timespec left{static_cast<time_t>(usec / 1000000), static_cast<long>(usec % 1000000) * 1000};
     while (nanosleep(&left, &left) != 0) {
-        if (errno != EINTR)
-            return -1;
+        if (errno != EINTR) return -1;
     }
     return 0;
 }
