@@ -69,7 +69,19 @@ void forgetStoreInChild() {
     new (&d.mu) std::mutex;
 }
 
+thread_local bool t_inside = false;
+
+struct Inside {
+    bool was = t_inside;
+    Inside() { t_inside = true; }
+    ~Inside() { t_inside = was; }
+    Inside(const Inside &) = delete;
+    Inside &operator=(const Inside &) = delete;
+};
+
 } // namespace
+
+bool insideDevice() { return t_inside; }
 
 Device &device() {
     // Never destroyed: the library may still call in from static destructors.
@@ -91,6 +103,7 @@ std::string configuredDevice() { return configured(false); }
 
 Store &Device::open() {
     if (store) return *store;
+    Inside inside;
     if (where.empty()) where = configured(true);
     if (where == kMemoryDevice)
         store = makeMemoryStore();
@@ -109,6 +122,7 @@ LogEntry Device::entry(LogKind kind, Service s) const {
 }
 
 void Device::transact(Service about, const std::function<void(Store &)> &body) {
+    Inside inside;
     try {
         Store &st = open();
         st.transact([&] {

@@ -66,6 +66,9 @@ struct Device {
 
 Device &device();
 
+// True on a thread that is inside a transaction of the device.
+bool insideDevice();
+
 std::string hex(uint64_t v);
 
 // Formats a monitor line the way the device's monitor does. Supported:

@@ -300,7 +300,9 @@ private:
         Query &bind(int i, unsigned long v) = delete;
         Query &bind(int i, double v) { return check(sqlite3_bind_double(s_, i, v)); }
         Query &bind(int i, const Bytes &b) {
-            return check(sqlite3_bind_blob(s_, i, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT));
+            static const uint8_t kEmpty = 0; // a null pointer would bind NULL, not an empty blob
+            return check(sqlite3_bind_blob(s_, i, b.empty() ? &kEmpty : b.data(), static_cast<int>(b.size()),
+                                           SQLITE_TRANSIENT));
         }
         Query &bind(int i, const std::string &t) {
             return check(sqlite3_bind_text(s_, i, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT));
@@ -371,7 +373,10 @@ private:
         if (rc == SQLITE_NOTADB)
             throw DeviceError(kDeviceFile,
                               path_ + ": not a device file (not an SQLite database); it was left as it is");
-        throw DeviceError(kDeviceFile, path_ + ": " + sqlite3_errmsg(db_));
+        std::string why = sqlite3_errmsg(db_);
+        if (int e = sqlite3_system_errno(db_); e != 0 && rc == SQLITE_IOERR)
+            why += std::string(" (") + std::strerror(e) + ")";
+        throw DeviceError(kDeviceFile, path_ + ": " + why);
     }
     [[noreturn]] void damaged(const std::string &what) {
         throw DeviceError(kDeviceFile,
@@ -411,11 +416,6 @@ void FileStore::open() {
         throw DeviceError(kDeviceFile, path_ + ": directory " + dir + " does not exist");
     if (::stat(path_.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, path_ + ": not a regular file");
-        if (st.st_mode & 077)
-            std::fprintf(stderr,
-                         "devsim: warning: %s can be read by other users (mode %03o) and holds the device's "
-                         "passwords; chmod 600 it\n",
-                         path_.c_str(), static_cast<unsigned>(st.st_mode & 0777));
     } else {
         createFile();
     }
@@ -427,6 +427,12 @@ void FileStore::open() {
     sqlite3_busy_timeout(db_, static_cast<int>(timeout_ms_));
     exec("PRAGMA synchronous = NORMAL");
     transact([&] { checkLayout(); });
+    // Only now is it known to be a device file, with the device's passwords.
+    if (::stat(path_.c_str(), &st) == 0 && (st.st_mode & 077))
+        std::fprintf(stderr,
+                     "devsim: warning: %s can be read by other users (mode %03o) and holds the device's "
+                     "passwords; chmod 600 it\n",
+                     path_.c_str(), static_cast<unsigned>(st.st_mode & 0777));
     // Persistent in the file; a no-op once set.
     Query wal(*this, "PRAGMA journal_mode = WAL");
     if (!wal.row() || wal.text(0) != "wal")
