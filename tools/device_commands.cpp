@@ -1,5 +1,5 @@
 // device_commands.cpp - init, sync and log.
-#include "commands.h"
+#include "command_line.h"
 
 #include "corvellib.h"
 #include "result_codes.h"
@@ -20,8 +20,6 @@ int runCall(const Options &o, Json body, Call call) {
     return report(o, std::move(body), news, codeText(code), code);
 }
 
-} // namespace
-
 int runInit(const Options &o, uint32_t area) {
     return runCall(o, Json{{"area", area}}, [&] { return entMLSTInit(area); });
 }
@@ -40,6 +38,25 @@ int runLog(const Options &o) {
         for (const auto &l : lines)
             std::printf("%s\n", l.c_str());
     return 0;
+}
+
+struct InitArgs {
+    std::string area = "0";
+};
+
+} // namespace
+
+void registerDeviceCommands(CLI::App &app, Chosen &chosen) {
+    addCommand<InitArgs>(
+        app, chosen, "init", "start-up: set up the ID service, send every notification once",
+        [](CLI::App &cmd, InitArgs &a) { cmd.add_option("--area", a.area, "destination area"); },
+        [](const Options &o, const InitArgs &a) { return runInit(o, parseNumber("--area", a.area)); });
+    addCommand<NoArgs>(
+        app, chosen, "sync", "wait until the ID service is synchronised", [](CLI::App &, NoArgs &) {},
+        [](const Options &o, const NoArgs &) { return runSync(o); });
+    addCommand<NoArgs>(
+        app, chosen, "log", "monitor lines and notifications the simulated device received, newest last",
+        [](CLI::App &, NoArgs &) {}, [](const Options &o, const NoArgs &) { return runLog(o); });
 }
 
 } // namespace entmlst

@@ -1,5 +1,5 @@
 // job_commands.cpp - simulated jobs and links, and the job functions.
-#include "commands.h"
+#include "command_line.h"
 
 #include "corvellib.h"
 #include "result_codes.h"
@@ -75,8 +75,6 @@ void requireJob(DeviceSession &dev, uint32_t job) {
                          std::to_string(job) + ")");
 }
 
-} // namespace
-
 int runJobCreate(const Options &o, const std::string &job_text, const std::string &parent_text,
                  const std::vector<std::string> &values) {
     simulatorOnly("job create");
@@ -123,13 +121,7 @@ int runJobLink(const Options &o, const std::string &job_text, const std::string 
     return report(o, Json{{"job", job}, {"kind", kind}, {"child", child}}, News{}, codeText(ENTMLST_OK), ENTMLST_OK);
 }
 
-int runJobRead(const Options &o, const std::string &what, const std::string &job_text) {
-    const JobRead *r = nullptr;
-    for (const JobRead &candidate : kReads)
-        if (what == candidate.name)
-            r = &candidate;
-    if (!r)
-        throw UsageError("unknown job read \"" + what + "\"");
+int runJobRead(const Options &o, const JobRead *r, const std::string &job_text) {
     uint32_t job = jobId(job_text);
 
     DeviceSession dev(o.device);
@@ -195,6 +187,65 @@ int runJobAttach(const Options &o, const std::string &job_text, const std::vecto
     dev.commit();
     return report(o, Json{{"job", job}, {"written", jsonRecord(fields, reinterpret_cast<const uint8_t *>(&rec))}},
                   news, codeText(code), code);
+}
+
+struct JobArgs {
+    std::string job;
+    std::string parent;   // empty when not given
+    std::string kind;
+    std::string child;
+    std::string capacity = "16";
+    std::vector<std::string> values;
+};
+
+void bindJob(CLI::App &cmd, JobArgs &a) { cmd.add_option("job", a.job, "job ID")->required(); }
+void bindKind(CLI::App &cmd, JobArgs &a) {
+    cmd.add_option("kind", a.kind, "link kind: number, fax or mail")->required();
+}
+
+} // namespace
+
+void registerJobCommands(CLI::App &app, Chosen &chosen) {
+    CLI::App *job = app.add_subcommand("job", "simulated jobs and the job functions");
+    job->require_subcommand(1);
+
+    addCommand<JobArgs>(
+        *job, chosen, "create", "create or update a simulated job",
+        [](CLI::App &cmd, JobArgs &a) {
+            bindJob(cmd, a);
+            cmd.add_option("--parent", a.parent, "parent (user) job ID");
+            cmd.add_option("values", a.values, "VALUEID=VALUE");
+        },
+        [](const Options &o, const JobArgs &a) { return runJobCreate(o, a.job, a.parent, a.values); });
+    addCommand<JobArgs>(
+        *job, chosen, "link", "link a child job under a job",
+        [](CLI::App &cmd, JobArgs &a) {
+            bindJob(cmd, a);
+            bindKind(cmd, a);
+            cmd.add_option("child", a.child, "child job ID")->required();
+        },
+        [](const Options &o, const JobArgs &a) { return runJobLink(o, a.job, a.kind, a.child); });
+    for (const JobRead &r : kReads)
+        addCommand<JobArgs>(
+            *job, chosen, r.name, std::string("read the job's ") + r.name + " values", bindJob,
+            [r = &r](const Options &o, const JobArgs &a) { return runJobRead(o, r, a.job); });
+    addCommand<JobArgs>(
+        *job, chosen, "send-result", "list the send results of a job's children of one link kind",
+        [](CLI::App &cmd, JobArgs &a) {
+            bindJob(cmd, a);
+            bindKind(cmd, a);
+            cmd.add_option("--capacity", a.capacity, "entries to offer (default 16)");
+        },
+        [](const Options &o, const JobArgs &a) {
+            return runJobSendResult(o, a.job, a.kind, parseNumber("--capacity", a.capacity));
+        });
+    addCommand<JobArgs>(
+        *job, chosen, "attach", "write a job's mail attachment values",
+        [](CLI::App &cmd, JobArgs &a) {
+            bindJob(cmd, a);
+            cmd.add_option("values", a.values, "attach_mode=N attach_format=N resolution=N")->required();
+        },
+        [](const Options &o, const JobArgs &a) { return runJobAttach(o, a.job, a.values); });
 }
 
 } // namespace entmlst

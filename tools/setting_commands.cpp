@@ -1,6 +1,6 @@
 // setting_commands.cpp - groups, get and set: the setting groups through the
 // library's Get and Set functions.
-#include "commands.h"
+#include "command_line.h"
 
 #include "result_codes.h"
 #include "setting_groups.h"
@@ -36,8 +36,6 @@ Json header(const Group &g, uint32_t recipient) {
         j["recipient"] = recipient;
     return j;
 }
-
-} // namespace
 
 int runGroups(const Options &o) {
     Json all = Json::object();
@@ -126,6 +124,36 @@ int runSet(const Options &o, const std::string &group, const std::string &recipi
     body["written"] = written;
     body["unchanged"] = unchanged;
     return report(o, body, news, codeText(code), code);
+}
+
+struct GroupArgs {
+    std::string group;
+    std::string recipient; // empty when not given
+    std::vector<std::string> assignments;
+};
+
+void bindGroup(CLI::App &cmd, GroupArgs &a, const char *help) {
+    cmd.add_option("group", a.group, help)->required();
+    cmd.add_option("--recipient,--user", a.recipient, "recipient or POP3 user, 1..3 (default 1)");
+}
+
+} // namespace
+
+void registerSettingCommands(CLI::App &app, Chosen &chosen) {
+    addCommand<NoArgs>(
+        app, chosen, "groups", "list the setting groups and their fields", [](CLI::App &, NoArgs &) {},
+        [](const Options &o, const NoArgs &) { return runGroups(o); });
+    addCommand<GroupArgs>(
+        app, chosen, "get", "read a setting group",
+        [](CLI::App &cmd, GroupArgs &a) { bindGroup(cmd, a, "setting group (see: entmlst groups)"); },
+        [](const Options &o, const GroupArgs &a) { return runGet(o, a.group, a.recipient); });
+    addCommand<GroupArgs>(
+        app, chosen, "set", "change fields of a setting group",
+        [](CLI::App &cmd, GroupArgs &a) {
+            bindGroup(cmd, a, "setting group");
+            cmd.add_option("assignments", a.assignments, "FIELD=VALUE (text, number, or hex:..)")->required();
+        },
+        [](const Options &o, const GroupArgs &a) { return runSet(o, a.group, a.recipient, a.assignments); });
 }
 
 } // namespace entmlst
