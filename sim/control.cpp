@@ -215,6 +215,19 @@ void failCall(Service s, unsigned nth, uint32_t code, bool write_first) {
     onDevice([&](Store &st) { st.addFault(f); });
 }
 
+void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
+    if (nth == 0 || index(s) >= kServiceCount) return;
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.own_faults.push_back(StoredFault{FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0}, 0});
+}
+
+void clearFaultsHere() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.own_faults.clear();
+}
+
 void failRandomly(Service s, double percent, uint64_t seed, uint32_t code, bool write_first) {
     if (!(percent > 0) || percent > 100 || index(s) >= kServiceCount) return;
     StoredFault f;
@@ -241,6 +254,7 @@ void clearFaults() {
         Device &d = device();
         std::lock_guard lock(d.mu);
         d.id_sync_script.clear();
+        d.own_faults.clear();
     }
     onDevice([&](Store &st) { st.clearFaults(); });
 }

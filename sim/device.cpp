@@ -145,30 +145,59 @@ void Device::transact(Service about, const std::function<void(Store &)> &body) {
     }
 }
 
+namespace {
+
+enum class Step { keep, update, drop };
+
+// What one matching call does to an armed fault: a random fault draws, a
+// counted one counts down and fires at 1. Only one fault fires per call; a
+// counted fault due on a call that another fault took fires on the next one.
+Step step(StoredFault &f, Armed &a) {
+    if (f.info.percent > 0) {
+        if (a.on) return Step::keep;
+        double draw = static_cast<double>(nextRandom(f.rng) >> 11) * 0x1.0p-53 * 100.0;
+        if (draw < f.info.percent) {
+            a = {true, f.info.code, f.info.write_first};
+            ++f.info.fired;
+        }
+        return Step::update;
+    }
+    if (f.info.calls_left > 1) {
+        --f.info.calls_left;
+        return Step::update;
+    }
+    if (a.on) return Step::keep;
+    a = {true, f.info.code, f.info.write_first};
+    return Step::drop;
+}
+
+} // namespace
+
 Armed Device::arm(Store &st, Service s) {
     Armed a;
+    // This process's own faults first, then those kept with the device.
+    for (auto it = own_faults.begin(); it != own_faults.end();) {
+        if (it->info.service == s && step(*it, a) == Step::drop)
+            it = own_faults.erase(it);
+        else
+            ++it;
+    }
     for (StoredFault &f : st.faults(s)) {
-        if (f.info.percent > 0) {
-            if (a.on) continue;
-            double draw = static_cast<double>(nextRandom(f.rng) >> 11) * 0x1.0p-53 * 100.0;
-            if (draw < f.info.percent) {
-                a = {true, f.info.code, f.info.write_first};
-                ++f.info.fired;
-            }
+        switch (step(f, a)) {
+        case Step::update:
             st.updateFault(f);
-        } else if (f.info.calls_left > 1) {
-            --f.info.calls_left;
-            st.updateFault(f);
-        } else if (!a.on) {
-            a = {true, f.info.code, f.info.write_first};
+            break;
+        case Step::drop:
             st.dropFault(f.info.id);
+            break;
+        case Step::keep:
+            break;
         }
-        // A counted fault due on a call that another fault took fires on the next one.
     }
     if (a.on) {
         LogEntry e = entry(LogKind::fault, s);
         e.result = a.code;
-        e.text = std::string("fault: ") + serviceName(s) + " answers " + hex(a.code) +
+        e.text = std::string(serviceName(s)) + " answers " + hex(a.code) +
                  (a.write_first ? " after doing its work" : "");
         pending.push_back(std::move(e));
     }
@@ -194,6 +223,7 @@ void Device::freeAllBlocks() {
 void Device::resetProcessLocked() {
     id = IdSetup{};
     id_sync_script.clear();
+    own_faults.clear();
     calls_mark = 0;
     violations.clear();
     sleeps.clear();

@@ -41,7 +41,8 @@ struct Device {
     // This process's own.
     IdSetup id;
     std::deque<uint32_t> id_sync_script;
-    uint64_t calls_mark = 0; // clearCalls()
+    std::vector<StoredFault> own_faults; // failCallHere()
+    uint64_t calls_mark = 0;             // clearCalls()
     std::vector<std::string> violations;
     std::vector<uint32_t> sleeps;
     bool fake_sleep = false;

@@ -197,6 +197,10 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
 // destination / stores the value / hands out the block) and then answers code.
 // emwOSWOrgFreeMemPart always takes the block back, failing or not.
 void failCall(Service s, unsigned nth, uint32_t code, bool write_first = false);
+// The same for this process's calls only, not kept with the device (one
+// command of a tool, say); clearFaultsHere() disarms what is left of them.
+void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first = false);
+void clearFaultsHere();
 // Makes every call of a service fail with the given probability (in
 // percent, 0 < percent <= 100) until cleared. The same seed gives the same
 // firings for the same sequence of matching calls.
@@ -215,7 +219,8 @@ struct FaultInfo {
 std::vector<FaultInfo> faults();
 // Answers of mectIdSync, consumed in order; when they run out it answers 0.
 void scriptIdSync(const std::vector<uint32_t> &answers);
-// Disarms every pending fault and drops the rest of the mectIdSync script.
+// Disarms every pending fault (the device's and this process's own) and
+// drops the rest of the mectIdSync script.
 void clearFaults();
 
 // ---- ID service ------------------------------------------------------------------

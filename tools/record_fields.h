@@ -31,10 +31,10 @@ struct Member {
     Kind kind;
 };
 
-#define ENTMLST_MEMBER(type, member, kind) \
-    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind}
-#define ENTMLST_ARRAY(type, member, n, kind) \
-    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind}
+#define ENTMLST_MEMBER(type, member, kind)                                                                   \
+    ::entmlst::Member { #member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind }
+#define ENTMLST_ARRAY(type, member, n, kind)                                                                 \
+    ::entmlst::Member { #member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind }
 
 // One field as the user sees it; row is its position in the record's list,
 // which is also the bit it has in a change mask.
@@ -49,7 +49,8 @@ struct Field {
 std::vector<Field> expand(std::span<const Member> members);
 const Field *findField(const std::vector<Field> &fields, const std::string &name);
 // The same, or a UsageError naming what the record does have.
-const Field &requireField(const std::string &record, const std::vector<Field> &fields, const std::string &name);
+const Field &requireField(const std::string &record, const std::vector<Field> &fields,
+                          const std::string &name);
 
 // A field's value: a string for printable NUL-terminated text, a number
 // for numeric fields, "hex:..." for anything else.

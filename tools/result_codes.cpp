@@ -13,7 +13,8 @@ struct CodeName {
     const char *name;
 };
 
-#define CODE(c) CodeName{c, #c}
+#define CODE(c)                                                                                              \
+    CodeName { c, #c }
 constexpr CodeName kCodes[] = {
     CODE(ENTMLST_OK),
     CODE(ENTMLST_ERR_PARAM),
@@ -46,8 +47,7 @@ std::string named(const char *name, uint32_t code) { return std::string(name) + 
 
 std::string codeText(uint32_t code) {
     for (const CodeName &c : kCodes)
-        if (c.code == code)
-            return named(c.name, code);
+        if (c.code == code) return named(c.name, code);
     return hex8(code);
 }
 

@@ -22,7 +22,7 @@ struct Group {
     bool per_recipient;
     std::span<const Member> members;
     GetFn get;
-    SetFn set;          // null: read only
+    SetFn set;           // null: read only
     uint32_t fixed_mask; // non-zero: the group's one mask bit (last-send values)
 };
 
