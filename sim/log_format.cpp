@@ -1,6 +1,7 @@
 // log_format.cpp - the device's log entries as lines of text.
 #include "device.h"
 
+#include <cstring>
 #include <ctime>
 
 namespace devsim {
@@ -11,9 +12,15 @@ std::string withoutNewline(std::string text) {
     return text;
 }
 
-std::string joined(const std::vector<uint64_t> &args, bool as_hex) {
-    std::string out;
-    for (uint64_t a : args) out += (out.empty() ? "" : ",") + (as_hex ? hex(a) : std::to_string(a));
+// "name(a,b,c)".
+std::string callText(Service s, const std::vector<uint64_t> &args, bool as_hex) {
+    std::string out = serviceName(s);
+    out += '(';
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (i != 0) out += ',';
+        out += as_hex ? hex(args[i]) : std::to_string(args[i]);
+    }
+    out += ')';
     return out;
 }
 
@@ -40,11 +47,19 @@ const char *logKindName(LogKind k) {
 }
 
 std::string eventLine(const LogEntry &e) {
-    if (e.kind == LogKind::notification && e.done)
-        return "notify " + std::string(serviceName(e.service)) + "(" + joined(e.args, false) + ")";
-    if (e.kind == LogKind::monitor) return "monitor(" + joined(e.args, true) + ") " + withoutNewline(e.text);
-    if (e.kind == LogKind::note) return e.text;
-    return {};
+    std::string line;
+    if (e.kind == LogKind::notification && e.done) {
+        line = "notify ";
+        line += callText(e.service, e.args, false);
+    } else if (e.kind == LogKind::monitor) {
+        // "monitor(module,class,0) text": the service's name is not part of it.
+        line = callText(e.service, e.args, true).replace(0, std::strlen(serviceName(e.service)), "monitor");
+        line += ' ';
+        line += withoutNewline(e.text);
+    } else if (e.kind == LogKind::note) {
+        line = e.text;
+    }
+    return line;
 }
 
 std::string formatLogEntry(const LogEntry &e) {
@@ -57,18 +72,25 @@ std::string formatLogEntry(const LogEntry &e) {
         std::strftime(day, sizeof day, "%Y-%m-%d %H:%M:%S", &t);
         std::snprintf(when, sizeof when, "%s.%06d", day, static_cast<int>(e.time_us % 1000000));
     }
-    std::string line = std::string(when) + " pid " + std::to_string(e.pid) + " ";
+    std::string line = when;
+    line += " pid ";
+    line += std::to_string(e.pid);
+    line += ' ';
+    line += logKindName(e.kind);
+    line += ' ';
     switch (e.kind) {
     case LogKind::call:
-        return line + "call " + serviceName(e.service) + "(" + joined(e.args, true) + ") = " + hex(e.result);
     case LogKind::notification:
-        return line + "notify " + serviceName(e.service) + "(" + joined(e.args, false) +
-               ") = " + hex(e.result) + (e.done ? "" : " (not sent)");
-    case LogKind::monitor:
-        return line + "monitor " + withoutNewline(e.text);
+        line += callText(e.service, e.args, e.kind == LogKind::call);
+        line += " = ";
+        line += hex(e.result);
+        if (e.kind == LogKind::notification && !e.done) line += " (not sent)";
+        break;
     default:
-        return line + logKindName(e.kind) + " " + withoutNewline(e.text);
+        line += withoutNewline(e.text);
+        break;
     }
+    return line;
 }
 
 } // namespace devsim
