@@ -190,7 +190,8 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
 // Faults are kept with the device: a fault armed by one process fires in
 // whichever process makes the matching call. A fault answers its code even
 // when the device itself would have refused the call (unknown job, link or
-// value); a call that breaks a device rule stays a violation.
+// value); a call that breaks a device rule is still recorded as a violation.
+// A fault that fires is logged (LogKind::fault) before the call's entry.
 //
 // Makes the nth call (1-based, counted from now) of a service return code.
 // With write_first, the service first does its normal work (writes the

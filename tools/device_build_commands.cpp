@@ -5,10 +5,19 @@
 namespace entmlst {
 namespace {
 
+struct Anything {
+    std::vector<std::string> words;
+};
+
 void refusing(CLI::App &app, Chosen &chosen, const char *name, const char *help) {
-    addCommand<NoArgs>(
-        app, chosen, name, help, [](CLI::App &cmd, NoArgs &) { cmd.allow_extras(); },
-        [name](const Options &, const NoArgs &) -> int {
+    addCommand<Anything>(
+        app, chosen, name, help,
+        [](CLI::App &cmd, Anything &a) {
+            cmd.add_option("words", a.words);
+            cmd.allow_extras();
+            cmd.fallthrough(false);
+        },
+        [name](const Options &, const Anything &) -> int {
             simulatorOnly(name);
             return 0;
         });
