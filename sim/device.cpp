@@ -79,6 +79,12 @@ struct Inside {
     Inside &operator=(const Inside &) = delete;
 };
 
+void closeAtExit() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.store.reset();
+}
+
 } // namespace
 
 bool insideDevice() { return t_inside; }
@@ -88,6 +94,9 @@ Device &device() {
     static Device *d = [] {
         auto *dev = new Device;
         pthread_atfork(nullptr, nullptr, forgetStoreInChild);
+        // The file is closed at exit, its locks and statements released.
+        // A call made later still finds the device (it opens it again).
+        std::atexit(closeAtExit);
         return dev;
     }();
     return *d;

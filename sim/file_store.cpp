@@ -1,9 +1,9 @@
 // file_store.cpp - the device kept in an SQLite file shared by every process.
 //
-// The file is in WAL mode with synchronous=NORMAL: a transaction is on disk
-// (in the WAL) when COMMIT returns, so a process killed at any point loses
-// nothing that a call reported done; only a power cut may lose the last
-// commits before a checkpoint. Writers take the lock with BEGIN IMMEDIATE
+// The file is in WAL mode with synchronous=NORMAL: a transaction is in the
+// WAL when COMMIT returns, so a process killed at any point loses nothing
+// that a call reported done; only a power cut may lose the last commits
+// before a checkpoint (which is when SQLite syncs the file). Writers take the lock with BEGIN IMMEDIATE
 // and wait for it up to the busy timeout.
 #include "device.h"
 
@@ -43,7 +43,8 @@ CREATE TABLE faults(id INTEGER PRIMARY KEY AUTOINCREMENT, service TEXT NOT NULL,
                     write_first INTEGER NOT NULL, calls_left INTEGER NOT NULL, percent REAL NOT NULL,
                     seed INTEGER NOT NULL, fired INTEGER NOT NULL, rng INTEGER NOT NULL);
 CREATE INDEX faults_by_service ON faults(service);
-CREATE TABLE log(seq INTEGER PRIMARY KEY AUTOINCREMENT, time INTEGER NOT NULL, pid INTEGER NOT NULL,
+CREATE TABLE meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL);
+CREATE TABLE log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, pid INTEGER NOT NULL,
                  kind TEXT NOT NULL, service TEXT NOT NULL, args BLOB NOT NULL, result INTEGER NOT NULL,
                  done INTEGER NOT NULL, text TEXT NOT NULL);
 )";
@@ -55,6 +56,9 @@ public:
     FileStore(const std::string &path, unsigned timeout_ms) : path_(path), timeout_ms_(timeout_ms) {}
     ~FileStore() override {
         for (auto &[sql, stmt] : stmts_) sqlite3_finalize(stmt);
+        // Closing leaves the WAL for the next process: a checkpoint here
+        // would cost every short-lived program two fsyncs.
+        if (db_ != nullptr) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         sqlite3_close(db_);
     }
     FileStore(const FileStore &) = delete;
@@ -186,11 +190,18 @@ public:
     }
     void clearFaults() override { exec("DELETE FROM faults"); }
 
+    // A log entry costs one page of the file in most transactions: seq is
+    // the next after the newest (or after the last one before a reset, kept
+    // in meta, so that no seq is reused), and the oldest entries are dropped
+    // in batches; log() shows only the newest kLogCapacity.
+    static constexpr uint64_t kTrimEvery = 64;
     void append(LogEntry &e) override {
         Bytes args(e.args.size() * sizeof(uint64_t));
         if (!e.args.empty()) std::memcpy(args.data(), e.args.data(), args.size());
-        Query(*this, "INSERT INTO log(time, pid, kind, service, args, result, done, text) "
-                     "VALUES(?, ?, ?, ?, ?, ?, ?, ?)")
+        Query(*this,
+              "INSERT INTO log(seq, time, pid, kind, service, args, result, done, text) "
+              "VALUES(coalesce((SELECT max(seq) FROM log), (SELECT value FROM meta WHERE key = 'log_base'), "
+              "0) + 1, ?, ?, ?, ?, ?, ?, ?, ?)")
             .bind(1, e.time_us)
             .bind(2, e.pid)
             .bind(3, std::string(logKindName(e.kind)))
@@ -201,18 +212,20 @@ public:
             .bind(8, e.text)
             .run();
         e.seq = static_cast<uint64_t>(sqlite3_last_insert_rowid(db_));
-        if (e.seq > kLogCapacity)
+        if (e.seq > kLogCapacity && e.seq % kTrimEvery == 0)
             Query(*this, "DELETE FROM log WHERE seq <= ?")
                 .bind(1, static_cast<int64_t>(e.seq - kLogCapacity))
                 .run();
     }
     std::vector<LogEntry> log(const LogFilter &f) override {
         Query q(*this, "SELECT seq, time, pid, kind, service, args, result, done, text FROM log "
-                       "WHERE seq > ? AND time >= ? AND (? OR pid = ?) ORDER BY seq");
+                       "WHERE seq > max(?, coalesce((SELECT max(seq) FROM log), 0) - ?) AND time >= ? "
+                       "AND (? OR pid = ?) ORDER BY seq");
         q.bind(1, static_cast<int64_t>(f.after_seq))
-            .bind(2, f.since_us)
-            .bind(3, !f.pid)
-            .bind(4, f.pid.value_or(0));
+            .bind(2, static_cast<int64_t>(kLogCapacity))
+            .bind(3, f.since_us)
+            .bind(4, !f.pid)
+            .bind(5, f.pid.value_or(0));
         std::vector<LogEntry> out;
         while (q.row()) {
             LogEntry e;
@@ -232,7 +245,8 @@ public:
         return out;
     }
     uint64_t lastSeq() override {
-        Query q(*this, "SELECT max(seq) FROM log");
+        Query q(*this, "SELECT coalesce((SELECT max(seq) FROM log), (SELECT value FROM meta WHERE key = "
+                       "'log_base'), 0)");
         return q.row() ? static_cast<uint64_t>(q.integer(0)) : 0;
     }
 
@@ -241,7 +255,10 @@ public:
         insertDefaults();
         if (!keep_jobs)
             exec("DELETE FROM jobs; DELETE FROM job_values; DELETE FROM parents; DELETE FROM children;");
-        exec("DELETE FROM faults; DELETE FROM log;");
+        exec(
+            "INSERT OR REPLACE INTO meta(key, value) VALUES('log_base', coalesce((SELECT max(seq) FROM log), "
+            "(SELECT value FROM meta WHERE key = 'log_base'), 0));"
+            "DELETE FROM faults; DELETE FROM log;");
     }
     State snapshot() override {
         State s;
@@ -426,6 +443,10 @@ void FileStore::open() {
     }
     sqlite3_busy_timeout(db_, static_cast<int>(timeout_ms_));
     exec("PRAGMA synchronous = NORMAL");
+    // A process that opens the file first reads the WAL through; folding it
+    // back every 200 pages keeps that short (each service call adds about one).
+    exec("PRAGMA wal_autocheckpoint = 200");
+    exec("PRAGMA journal_size_limit = 1048576");
     transact([&] { checkLayout(); });
     // Only now is it known to be a device file, with the device's passwords.
     if (::stat(path_.c_str(), &st) == 0 && (st.st_mode & 077))
