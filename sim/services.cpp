@@ -106,10 +106,11 @@ uint32_t readJobValue(Ctx &c, Service s, uint32_t job, uint32_t vid, void *dst) 
     auto width = valueWidth(vid);
     if (!width) return c.fault.refuse(kUnknownValue);
     auto value = c.st.jobValue(job, vid);
-    if (value)
-        std::memcpy(dst, value->data(), value->size());
-    else if (!widthPerValue(vid))
+    if (value) {
+        if (!value->empty()) std::memcpy(dst, value->data(), value->size()); // an empty name writes nothing
+    } else if (!widthPerValue(vid)) {
         std::memset(dst, 0, *width);
+    }
     return c.did();
 }
 
