@@ -289,16 +289,17 @@ std::vector<std::string> violations();
 // ---- persistence ---------------------------------------------------------------------
 // Whole device state as plain data, for tests that compare snapshots.
 // importState replaces settings (IDs missing from the snapshot get their
-// defaults), jobs, values, links and events; the call log, monitor lines,
-// faults, memory book-keeping and violations are left as they are.
+// defaults), jobs, values and links; events (they come from the log), the
+// log, faults, memory book-keeping and violations are left as they are.
 struct State {
     std::map<uint32_t, Bytes> settings;                        // id -> value
     std::map<std::pair<uint32_t, uint32_t>, Bytes> job_values; // (job, value id) -> value
     std::vector<uint32_t> jobs;
     std::map<uint32_t, uint32_t> parents;                          // job -> parent job
     std::vector<std::tuple<uint32_t, int32_t, uint32_t>> children; // (job, kind, link id) in order
-    // What the device received, oldest first: monitor lines and
-    // notifications, one human-readable line each.
+    // What the device received, oldest first, from its log: monitor lines
+    // and notifications sent, one line each ("notify NAME(args)",
+    // "monitor(module,class,0) text").
     std::vector<std::string> events;
 };
 State exportState();
