@@ -65,7 +65,9 @@ std::string configured(bool create) {
 // the device again at its next call.
 void forgetStoreInChild() {
     Device &d = device();
-    (void)d.store.release();
+    // Kept, never destroyed: its destructor would close the parent's file.
+    static auto *parents = new std::vector<std::unique_ptr<Store>>;
+    if (d.store) parents->push_back(std::move(d.store));
     new (&d.mu) std::mutex;
 }
 
