@@ -2,19 +2,96 @@
  * corvellib.h - public interface of libcorvellib.so.1, the device's access
  * layer for mail settings and for the values of IP and fax jobs.
  *
- * Every function returns a 32-bit result code (ENTMLST_OK on success).
- * Records are caller-owned and laid out byte for byte as below. Multi-byte
- * values are in the device's byte order (big-endian) and are moved between
- * the device's services and the record as raw bytes: on the device the
- * uint16_t/uint32_t members read as plain numbers; on a little-endian host
- * (simulator) read them byte by byte. Members named reserved_* are bytes that
- * belong to the record but to no stored value: the library never reads or
- * writes them.
- *
- * The library moves every field as opaque bytes; member names give the
- * field's conventional use and carry no meaning for the library.
- *
  * Compiles as C (C11 or later) and as C++.
+ *
+ * RESULTS AND DIAGNOSTICS
+ *   Every function returns a 32-bit result code: ENTMLST_OK (0) on success,
+ *   otherwise one of the ENTMLST_ERR_* codes below. Each function's comment
+ *   lists the codes it can return and when. Only entMLSTGetSendJobResult
+ *   returns other values (1 and the job-link service's own codes).
+ *   A function checks its arguments before it calls any service (a recipient
+ *   or user number before the record pointer), then stops at its first
+ *   failure. Only entMLSTInit goes on after a failure. Nothing a call did
+ *   before the failure is undone.
+ *   Each failure is also reported as one line of text to the device's monitor
+ *   (module ENTMLST_MODULE_ID, class ENTMLST_MSG_ERROR), sent from the
+ *   caller's thread before the function returns. Silent cases:
+ *   entMLSTGetHostBuffer with a null record, every path of
+ *   entMLSTGetSendJobResult, and the "not yet" answer entMLSTSyncMe waits on.
+ *   A failed change announcement of a Set function is reported but is not a
+ *   failure of the call: the Set still returns ENTMLST_OK. Nothing is sent on
+ *   success.
+ *
+ * RECORDS
+ *   Records, destinations and entry arrays belong to the caller. The library
+ *   writes into them only during the call and keeps no pointer. Get
+ *   functions write into the caller's record; Set functions only read it.
+ *   Records are laid out byte for byte as below (checked at compile time).
+ *   Multi-byte values are in the device's byte order (big-endian) and are
+ *   moved between the device's services and the record as raw bytes: on the
+ *   device the uint16_t/uint32_t members read as plain numbers; on a
+ *   little-endian host (simulator) read them byte by byte. Members named
+ *   reserved_* belong to the record but to no stored value: the library
+ *   never reads or writes them. The library moves every field as opaque
+ *   bytes; member names give the field's conventional use and carry no
+ *   meaning for the library. A record is not cleared before it is filled,
+ *   and no text field is terminated by the library.
+ *
+ * ALIGNMENT
+ *   Pass each record as an object of its type, or in storage aligned at
+ *   least as the type is (alignof: 1, 2 or 4). The services receive the
+ *   address of each field and may store multi-byte values at it as numbers,
+ *   and entMLSTGetIpJob reads ENTMLSTIPJOB.parent_job_id as a native
+ *   uint32_t. ENTMLSTSENDRESULT and ENTMLSTHOSTBUFFER are byte arrays only
+ *   (alignment 1): send-result entries follow each other every 129 bytes,
+ *   and the host buffer's 4-byte size starts at odd offset 1. The void *
+ *   destinations of the single-value job functions are passed to the
+ *   job-value service as they are: align them as that value needs.
+ *
+ * OPEN-WIDTH VALUES
+ *   The library never passes a length to a service: each service reads or
+ *   writes a value with the width it keeps for it. For most fields the width
+ *   is fixed by the device and equals the member's size. For these the device
+ *   alone decides, and the header gives the width the device (and the
+ *   simulator) deliver:
+ *     ENTMLSTIPJOB.user_info2 (value 0x00282000)        4 bytes
+ *     ENTMLSTPRNJOBEND.detail (value 0x0046001c)        1 byte
+ *     ENTMLSTCURSEND.body (value 0x00318001)          256 bytes
+ *     ENTMLSTMAILATTACH.resolution (value 0x00360005)   1 byte
+ *     ENTMLSTSUBJECT.serial (settings ID 0x85004a90)   32 bytes
+ *     ENTMLSTHOSTBUFFER.size (settings ID 0x85002330)   4 bytes
+ *     destination of entMLSTGetIpJobBox and
+ *       entMLSTGetFaxImgDataPath                       ENTMLST_JOB_PATH_SIZE
+ *     destination of entMLSTGetFaxRepAddImg            ENTMLST_FAX_REP_ADD_IMG_SIZE
+ *     destination of entMLSTGetIpJobRst                the chosen value's width
+ *   When a device's width differs from the header's, the library neither
+ *   notices nor corrects it. A wider value read spills past its field: into
+ *   the next field, which the next read then overwrites, or, for a record's
+ *   last field and for a destination, past the end of the caller's object.
+ *   A wider value written takes the bytes that follow the field, and for
+ *   the last field bytes beyond the record. A narrower value read leaves the
+ *   rest of its field as the caller had it; a narrower value written takes
+ *   only its first bytes. entMLSTGetSendJobResult reads each child's name
+ *   and status into a 128-byte and a 1-byte buffer of its own, so on a
+ *   device whose names or statuses are wider it must not be called. Build
+ *   with the header that matches the device.
+ *
+ * THREADS
+ *   The library creates no threads, takes no locks and has no writable data
+ *   of its own: nothing survives a call. Every function may be called from
+ *   several threads at once, as far as the device's services allow. Two
+ *   calls that fill the same record at once are the caller's concern. Two
+ *   Set calls on the same group are not serialised: the read, compare and
+ *   write of one field are not atomic together, so two writers may
+ *   interleave field by field, each writing the fields whose value differed
+ *   from what it read. Serialise Set calls yourself if that matters.
+ *   entMLSTSyncMe blocks its caller.
+ *
+ * START-UP
+ *   Call entMLSTInit once at start-up, and entMLSTSyncMe to wait for the ID
+ *   service if the client needs it. The library records neither: every other
+ *   function may be called at any time and is complete in itself. There is
+ *   no shutdown function.
  */
 #ifndef CORVELLIB_H
 #define CORVELLIB_H
@@ -436,71 +513,344 @@ ENTMLST_CHECK_SIZE(ENTMLSTMAILATTACH, 3);
 
 /* ---- Start-up ------------------------------------------------------------------ */
 
-/* Sets up the ID service and sends every start-up notification once. Runs all
- * 13 steps; returns 0 or the code of the last step that failed. */
+/*
+ * entMLSTInit - set up the ID service for this client and send every start-up
+ * announcement once.
+ *   dst_area: destination area, passed to the ID service unchanged.
+ * Makes 13 service calls, always all of them, in this order: ID service
+ * default set-up, destination product, destination area (dst_area); reads the
+ * stored SMTP protocol selector (ENTMLSTSMTP.protocol) and announces it (0 if
+ * the read failed before the store wrote it); the event-report time and the
+ * schedule-report time of recipients 1, 2 and 3; the maintenance-report time;
+ * the mail schedule. Each failing call is reported on the monitor and its code
+ * is kept; a later failure replaces an earlier one, so the code returned is
+ * that of the LAST failing call. Returns:
+ *   ENTMLST_OK                nothing failed;
+ *   ENTMLST_ERR_INIT_DEFAULT  the default set-up failed (and nothing later);
+ *   ENTMLST_ERR_DST_PRODUCT   the destination product failed (and nothing later);
+ *   ENTMLST_ERR_DST_AREA      the destination area failed (and nothing later);
+ *   ENTMLST_ERR_NOTIFY        the protocol read or one of the eight report
+ *                             announcements failed, the mail schedule did not;
+ *   ENTMLST_ERR_SCHEDULE      the mail schedule announcement failed, whatever
+ *                             failed before.
+ * Takes no record and never returns ENTMLST_ERR_PARAM.
+ */
 uint32_t entMLSTInit(uint32_t dst_area);
-/* Waits until the ID service is synchronised (polls every 0.5 s, no limit). */
+
+/*
+ * entMLSTSyncMe - wait until the ID service is synchronised.
+ * Asks the ID service; while it answers ENTMLST_ID_SYNC_PENDING, sleeps
+ * ENTMLST_ID_SYNC_POLL_US microseconds and asks again, with no time limit.
+ * The waiting is not reported. Returns:
+ *   ENTMLST_OK           the service answered 0;
+ *   ENTMLST_ERR_ID_SYNC  it answered anything else (reported with the answer).
+ */
 uint32_t entMLSTSyncMe(void);
 
 /* ---- Setting groups --------------------------------------------------------------
- * Get: fills the whole record from the settings store.
- * Set: writes each field whose mask bit is set in change_mask and whose bytes
- *      differ from the stored value; announces a change once afterwards.
- * recipient / user_no: 1, 2 or 3, checked before the record pointer. */
-
-uint32_t entMLSTGetPop3(ENTMLSTPOP3 *rec);
-uint32_t entMLSTSetPop3(uint32_t change_mask, const ENTMLSTPOP3 *rec);
-uint32_t entMLSTGetPop3User(uint32_t user_no, ENTMLSTPOP3USER *rec);
-uint32_t entMLSTSetPop3User(uint32_t change_mask, uint32_t user_no, const ENTMLSTPOP3USER *rec);
-
-uint32_t entMLSTGetSmtp(ENTMLSTSMTP *rec);
-uint32_t entMLSTSetSmtp(uint32_t change_mask, const ENTMLSTSMTP *rec);
-
-uint32_t entMLSTGetSmtpEvent(uint32_t recipient, ENTMLSTSMTPEVENT *rec);
-uint32_t entMLSTSetSmtpEvent(uint32_t change_mask, uint32_t recipient, const ENTMLSTSMTPEVENT *rec);
-uint32_t entMLSTGetSmtpSch(uint32_t recipient, ENTMLSTSMTPSCH *rec);
-uint32_t entMLSTSetSmtpSch(uint32_t change_mask, uint32_t recipient, const ENTMLSTSMTPSCH *rec);
-
-uint32_t entMLSTGetEvrLastSend(uint32_t recipient, ENTMLSTLASTSEND *rec);
-uint32_t entMLSTSetEvrLastSend(uint32_t change_mask, uint32_t recipient, const ENTMLSTLASTSEND *rec);
-uint32_t entMLSTGetScrLastSend(uint32_t recipient, ENTMLSTLASTSEND *rec);
-uint32_t entMLSTSetScrLastSend(uint32_t change_mask, uint32_t recipient, const ENTMLSTLASTSEND *rec);
-uint32_t entMLSTGetMainteLastSend(ENTMLSTLASTSEND *rec);
-uint32_t entMLSTSetMainteLastSend(uint32_t change_mask, const ENTMLSTLASTSEND *rec);
-uint32_t entMLSTGetMainte(ENTMLSTMAINTE *rec);
-uint32_t entMLSTSetMainte(uint32_t change_mask, const ENTMLSTMAINTE *rec);
-
-uint32_t entMLSTCounter(ENTMLSTCOUNTER *rec);
-uint32_t entMLSTGetSubject(ENTMLSTSUBJECT *rec);
-/* A null record returns ENTMLST_ERR_PARAM without a diagnostic. */
-uint32_t entMLSTGetHostBuffer(ENTMLSTHOSTBUFFER *rec);
-
-/* ---- Job information ------------------------------------------------------------- */
-
-uint32_t entMLSTGetIpJob(uint32_t ip_job_id, ENTMLSTIPJOB *rec);
-/* dst must hold the value as the job-value service delivers it. */
-uint32_t entMLSTGetIpJobRst(uint32_t job_id, uint32_t value_id, void *dst);
-uint32_t entMLSTGetIpJobBox(uint32_t job_id, void *dst);     /* ENTMLST_JOB_PATH_SIZE */
-uint32_t entMLSTGetFaxRepAddImg(uint32_t job_id, void *dst); /* ENTMLST_FAX_REP_ADD_IMG_SIZE */
-uint32_t entMLSTGetFaxImgDataPath(uint32_t job_id, void *dst); /* ENTMLST_JOB_PATH_SIZE */
+ * Each Get fills the whole record from the settings store, field by field in
+ * the order of the members. Each Set writes a field only when its
+ * change-mask bit is set in change_mask AND its bytes differ from the stored
+ * value; each selected field is read from the store, compared and, if
+ * different, written, in member order. change_mask 0 writes nothing (the
+ * work buffer is still taken, so ENTMLST_ERR_NOMEM remains possible).
+ * Fields marked "announced" in the record make the group's announcement due
+ * when actually written (selected and changed); it is made once, after the
+ * last field, and a failure of it is reported on the monitor while the Set
+ * still returns ENTMLST_OK.
+ * A Set takes one work buffer of the record's size from memory partition 0
+ * and frees it on every path.
+ * On a failure a Get leaves the earlier fields filled and the later ones as
+ * the caller had them; a Set stops at the first failing field, leaves the
+ * changed fields before it written (nothing is undone) and makes no
+ * announcement.
+ * recipient / user_no: 1, 2 or 3, checked before the record pointer.
+ *
+ * Codes, the same for every group:
+ *   ENTMLST_ERR_PARAM       recipient/user number not 1..3 (per-recipient
+ *                           groups), else a null record; nothing was read,
+ *                           written or allocated;
+ *   ENTMLST_ERR_NOMEM       (Set) no work buffer; the store is untouched;
+ *   ENTMLST_ERR_STATUS_GET  a store read failed (in a Set: reading the
+ *                           stored value of a selected field);
+ *   ENTMLST_ERR_STATUS_SET  (Set) a store write failed.
+ */
 
 /*
- * Lists every child of the given link kind: entries[i] gets child i's name and
- * status. Sends no diagnostic. *count is set to 0 first, then to the number of
- * children once it is known to fit. Returns:
+ * entMLSTGetPop3 - read the POP3 server settings.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetPop3(ENTMLSTPOP3 *rec);
+
+/*
+ * entMLSTSetPop3 - write the changed POP3 server settings (ENTMLST_MASK_POP3_*).
+ * Writing receive or interval announces the mail schedule to the scheduler.
+ * Returns ENTMLST_OK (also when the announcement failed), ENTMLST_ERR_PARAM
+ * (rec null), ENTMLST_ERR_NOMEM, ENTMLST_ERR_STATUS_GET or
+ * ENTMLST_ERR_STATUS_SET; on an error the fields before the failing one stay
+ * written.
+ */
+uint32_t entMLSTSetPop3(uint32_t change_mask, const ENTMLSTPOP3 *rec);
+
+/*
+ * entMLSTGetPop3User - read the settings of POP3 user user_no (1..3).
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (user_no not 1..3, checked first; or
+ * rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetPop3User(uint32_t user_no, ENTMLSTPOP3USER *rec);
+
+/*
+ * entMLSTSetPop3User - write the changed settings of POP3 user user_no
+ * (ENTMLST_MASK_POP3USER_*). Announces nothing.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (user_no not 1..3, checked first; or
+ * rec null), ENTMLST_ERR_NOMEM, ENTMLST_ERR_STATUS_GET or
+ * ENTMLST_ERR_STATUS_SET; on an error the fields before the failing one stay
+ * written.
+ */
+uint32_t entMLSTSetPop3User(uint32_t change_mask, uint32_t user_no, const ENTMLSTPOP3USER *rec);
+
+/*
+ * entMLSTGetSmtp - read the SMTP server settings.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetSmtp(ENTMLSTSMTP *rec);
+
+/*
+ * entMLSTSetSmtp - write the changed SMTP server settings (ENTMLST_MASK_SMTP_*).
+ * Writing protocol announces the new protocol byte (zero-extended) to the
+ * report service.
+ * Returns ENTMLST_OK (also when the announcement failed), ENTMLST_ERR_PARAM
+ * (rec null), ENTMLST_ERR_NOMEM, ENTMLST_ERR_STATUS_GET or
+ * ENTMLST_ERR_STATUS_SET; on an error the fields before the failing one stay
+ * written.
+ */
+uint32_t entMLSTSetSmtp(uint32_t change_mask, const ENTMLSTSMTP *rec);
+
+/*
+ * entMLSTGetSmtpEvent - read the event-report settings of recipient 1..3.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (recipient not 1..3, checked first; or
+ * rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetSmtpEvent(uint32_t recipient, ENTMLSTSMTPEVENT *rec);
+
+/*
+ * entMLSTSetSmtpEvent - write the changed event-report settings of recipient
+ * 1..3 (ENTMLST_MASK_SMTPEVENT_*). address and name are the same stored values
+ * as in ENTMLSTSMTPSCH. Writing interval announces the recipient's
+ * event-report time to the report service.
+ * Returns ENTMLST_OK (also when the announcement failed), ENTMLST_ERR_PARAM
+ * (recipient not 1..3, checked first; or rec null), ENTMLST_ERR_NOMEM,
+ * ENTMLST_ERR_STATUS_GET or ENTMLST_ERR_STATUS_SET; on an error the fields
+ * before the failing one stay written.
+ */
+uint32_t entMLSTSetSmtpEvent(uint32_t change_mask, uint32_t recipient, const ENTMLSTSMTPEVENT *rec);
+
+/*
+ * entMLSTGetSmtpSch - read the schedule-report settings of recipient 1..3.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (recipient not 1..3, checked first; or
+ * rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetSmtpSch(uint32_t recipient, ENTMLSTSMTPSCH *rec);
+
+/*
+ * entMLSTSetSmtpSch - write the changed schedule-report settings of recipient
+ * 1..3 (ENTMLST_MASK_SMTPSCH_*). address and name are the same stored values
+ * as in ENTMLSTSMTPEVENT. Writing any of week, day, hour, period, minute or
+ * report announces the recipient's schedule-report time to the report
+ * service.
+ * Returns ENTMLST_OK (also when the announcement failed), ENTMLST_ERR_PARAM
+ * (recipient not 1..3, checked first; or rec null), ENTMLST_ERR_NOMEM,
+ * ENTMLST_ERR_STATUS_GET or ENTMLST_ERR_STATUS_SET; on an error the fields
+ * before the failing one stay written.
+ */
+uint32_t entMLSTSetSmtpSch(uint32_t change_mask, uint32_t recipient, const ENTMLSTSMTPSCH *rec);
+
+/*
+ * entMLSTGetEvrLastSend - read the last-send time of event-report recipient
+ * 1..3.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (recipient not 1..3, checked first; or
+ * rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetEvrLastSend(uint32_t recipient, ENTMLSTLASTSEND *rec);
+
+/*
+ * entMLSTSetEvrLastSend - write the last-send time of event-report recipient
+ * 1..3 if ENTMLST_MASK_EVR_LASTSEND is set and it differs. Announces nothing.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (recipient not 1..3, checked first; or
+ * rec null), ENTMLST_ERR_NOMEM, ENTMLST_ERR_STATUS_GET or
+ * ENTMLST_ERR_STATUS_SET.
+ */
+uint32_t entMLSTSetEvrLastSend(uint32_t change_mask, uint32_t recipient, const ENTMLSTLASTSEND *rec);
+
+/*
+ * entMLSTGetScrLastSend - read the last-send time of schedule-report
+ * recipient 1..3.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (recipient not 1..3, checked first; or
+ * rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetScrLastSend(uint32_t recipient, ENTMLSTLASTSEND *rec);
+
+/*
+ * entMLSTSetScrLastSend - write the last-send time of schedule-report
+ * recipient 1..3 if ENTMLST_MASK_SCR_LASTSEND is set and it differs.
+ * Announces nothing.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (recipient not 1..3, checked first; or
+ * rec null), ENTMLST_ERR_NOMEM, ENTMLST_ERR_STATUS_GET or
+ * ENTMLST_ERR_STATUS_SET.
+ */
+uint32_t entMLSTSetScrLastSend(uint32_t change_mask, uint32_t recipient, const ENTMLSTLASTSEND *rec);
+
+/*
+ * entMLSTGetMainteLastSend - read the last-send time of the maintenance report.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetMainteLastSend(ENTMLSTLASTSEND *rec);
+
+/*
+ * entMLSTSetMainteLastSend - write the last-send time of the maintenance
+ * report if ENTMLST_MASK_MAINTE_LASTSEND is set and it differs. Announces
+ * nothing.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (rec null), ENTMLST_ERR_NOMEM,
+ * ENTMLST_ERR_STATUS_GET or ENTMLST_ERR_STATUS_SET.
+ */
+uint32_t entMLSTSetMainteLastSend(uint32_t change_mask, const ENTMLSTLASTSEND *rec);
+
+/*
+ * entMLSTGetMainte - read the maintenance report settings.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetMainte(ENTMLSTMAINTE *rec);
+
+/*
+ * entMLSTSetMainte - write the changed maintenance report settings
+ * (ENTMLST_MASK_MAINTE_*). subject is the same stored value as
+ * ENTMLSTSUBJECT.subject. Writing any of week, day, hour, period, minute or
+ * enable announces the maintenance-report time to the report service.
+ * Returns ENTMLST_OK (also when the announcement failed), ENTMLST_ERR_PARAM
+ * (rec null), ENTMLST_ERR_NOMEM, ENTMLST_ERR_STATUS_GET or
+ * ENTMLST_ERR_STATUS_SET; on an error the fields before the failing one stay
+ * written.
+ */
+uint32_t entMLSTSetMainte(uint32_t change_mask, const ENTMLSTMAINTE *rec);
+
+/*
+ * entMLSTCounter - read the sixteen counters (read only, despite the name
+ * without Get).
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTCounter(ENTMLSTCOUNTER *rec);
+
+/*
+ * entMLSTGetSubject - read the subject values (read only).
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (rec null) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetSubject(ENTMLSTSUBJECT *rec);
+
+/*
+ * entMLSTGetHostBuffer - read the host buffer values (read only).
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (rec null: the one argument error the
+ * library does not report on the monitor) or ENTMLST_ERR_STATUS_GET.
+ */
+uint32_t entMLSTGetHostBuffer(ENTMLSTHOSTBUFFER *rec);
+
+/* ---- Job information -------------------------------------------------------------
+ * Job IDs and value IDs go to the job services unchanged; the library tests
+ * neither (a job ID of 0 is the services' to refuse). Values are read in
+ * member order and the call stops at the first failure, leaving the earlier
+ * fields filled and the later ones as the caller had them. A null record or
+ * destination is refused before any service is called. */
+
+/*
+ * entMLSTGetIpJob - read eight values of an IP job, the ID of its parent
+ * (user) job, and two values of that parent job.
+ * The parent's values are read with the ID the job-link service wrote into
+ * rec->parent_job_id. Returns:
+ *   ENTMLST_OK               all read;
+ *   ENTMLST_ERR_PARAM        rec null;
+ *   ENTMLST_ERR_JOB_GET      a value of the IP job or of the parent failed;
+ *   ENTMLST_ERR_PARENT_LINK  the parent job was not found (its two values
+ *                            are then not touched).
+ */
+uint32_t entMLSTGetIpJob(uint32_t ip_job_id, ENTMLSTIPJOB *rec);
+
+/*
+ * entMLSTGetIpJobRst - read the value value_id of a job into dst.
+ * dst must hold the value as the job-value service delivers it. Returns
+ * ENTMLST_OK, ENTMLST_ERR_PARAM (dst null) or ENTMLST_ERR_JOB_GET.
+ */
+uint32_t entMLSTGetIpJobRst(uint32_t job_id, uint32_t value_id, void *dst);
+
+/*
+ * entMLSTGetIpJobBox - read a job's box path (value 0x00d17000,
+ * ENTMLST_JOB_PATH_SIZE bytes) into dst. Returns ENTMLST_OK,
+ * ENTMLST_ERR_PARAM (dst null) or ENTMLST_ERR_JOB_GET.
+ */
+uint32_t entMLSTGetIpJobBox(uint32_t job_id, void *dst);
+
+/*
+ * entMLSTGetFaxRepAddImg - read a job's fax report image value (value ID
+ * 0x0036000e, ENTMLST_FAX_REP_ADD_IMG_SIZE bytes) into dst. Returns
+ * ENTMLST_OK, ENTMLST_ERR_PARAM (dst null) or ENTMLST_ERR_JOB_GET.
+ */
+uint32_t entMLSTGetFaxRepAddImg(uint32_t job_id, void *dst);
+
+/*
+ * entMLSTGetFaxImgDataPath - read the image data path (value 0x00d17000,
+ * ENTMLST_JOB_PATH_SIZE bytes) of the job's linked fax job (link kind 0x1000,
+ * index 0) into dst. Returns:
+ *   ENTMLST_OK              read;
+ *   ENTMLST_ERR_PARAM       dst null;
+ *   ENTMLST_ERR_CHILD_LINK  the linked job was not found;
+ *   ENTMLST_ERR_JOB_GET     its value could not be read.
+ */
+uint32_t entMLSTGetFaxImgDataPath(uint32_t job_id, void *dst);
+
+/*
+ * entMLSTGetSendJobResult - list every child of the given link kind
+ * (ENTMLST_LINK_KIND_*): entries[i] gets child i's name and status.
+ * Sends no diagnostic on any path. *count is set to 0 first, then to the
+ * number of children once it is known to fit. Each entry is written only
+ * when all reads for its child succeeded; a name shorter than 128 bytes is
+ * zero-filled, and for ENTMLST_LINK_KIND_FAX an empty name is replaced by
+ * the child's value 0x00817001. Returns:
  *   0                            all listed, or capacity < number of children
  *                                (then *count stays 0 and nothing is written);
  *   ENTMLST_SENDRESULT_BAD_KIND  link kind unknown, no service called;
  *   ENTMLST_ERR_PARAM            count or entries null (count, when given,
  *                                is set to 0), no service called;
- *   anything else                the job-link service's own code, unchanged.
+ *   anything else                the job-link service's own code, unchanged:
+ *                                either counting failed (*count is 0, nothing
+ *                                written) or reading child i failed (*count
+ *                                is the number of children, entries 0..i-1
+ *                                are written, the rest untouched).
+ * A service code may equal ENTMLST_SENDRESULT_BAD_KIND or any other value:
+ * tell them apart by whether the link kind is one of the four.
  */
 uint32_t entMLSTGetSendJobResult(uint32_t job_id, int32_t link_kind, int32_t capacity,
                                  ENTMLSTSENDRESULT *entries, int32_t *count);
 
+/*
+ * entMLSTGetPrnJobEnd - read a job's print-end result, reason and detail.
+ * Returns ENTMLST_OK, ENTMLST_ERR_PARAM (rec null) or ENTMLST_ERR_JOB_GET.
+ */
 uint32_t entMLSTGetPrnJobEnd(uint32_t job_id, ENTMLSTPRNJOBEND *rec);
+
+/*
+ * entMLSTGetCurSend - read a job's current send address, sender, subject and
+ * body. Returns ENTMLST_OK, ENTMLST_ERR_PARAM (rec null) or
+ * ENTMLST_ERR_JOB_GET.
+ */
 uint32_t entMLSTGetCurSend(uint32_t job_id, ENTMLSTCURSEND *rec);
-/* Writes all three values on every call; the record is not changed. */
+
+/*
+ * entMLSTSetMailAttach - write a job's three mail attachment values.
+ * Writes all three on every call, in member order: no change mask, no
+ * comparison, no announcement. The record is not changed. Returns:
+ *   ENTMLST_OK           all written;
+ *   ENTMLST_ERR_PARAM    rec null, nothing written;
+ *   ENTMLST_ERR_JOB_SET  a write failed; the values before it stay written,
+ *                        the later ones are not written.
+ */
 uint32_t entMLSTSetMailAttach(uint32_t job_id, const ENTMLSTMAILATTACH *rec);
 
 #ifdef __cplusplus

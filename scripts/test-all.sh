@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test stage: host suite, sanitizers, memcheck,
-# threads, fuzzing, and the PowerPC target under qemu. Each stage is a script
-# in scripts/stages/; the run stops at the first stage that fails.
+# Sets up, builds and runs every test stage: host suite, plain user builds
+# (GCC, Clang, cross), sanitizers, memcheck, threads, fuzzing, and the PowerPC
+# target under qemu. Each stage is a script in scripts/stages/; the run stops
+# at the first stage that fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
-stages=(host asan valgrind tsan fuzz ppc)
+stages=(host plain asan valgrind tsan fuzz ppc)
 passed=0
 for s in "${stages[@]}"; do
   script="scripts/stages/$s.sh"
-  [ -f "$script" ] || continue
+  if [ ! -f "$script" ]; then
+    echo "stage $s: no $script" >&2
+    exit 1
+  fi
   echo "==== stage $s ===="
   if bash "$script"; then
     passed=$((passed + 1))

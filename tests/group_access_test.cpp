@@ -23,14 +23,19 @@ struct TestRec {
 };
 
 constexpr ENTMLSTDESC kRows[] = {
-    {0x85005fec, offsetof(TestRec, flag), 1, 0x1, 0},
-    {0x85006334, offsetof(TestRec, port), 2, 0x2, 1},
-    {0x85005164, offsetof(TestRec, name), 32, 0x4, 0},
-    {0x85005b3c, offsetof(TestRec, last), 1, 0x8, 1},
+    {0x85005fec, {offsetof(TestRec, flag), 1, 0x1, 0}},
+    {0x85006334, {offsetof(TestRec, port), 2, 0x2, 1}},
+    {0x85005164, {offsetof(TestRec, name), 32, 0x4, 0}},
+    {0x85005b3c, {offsetof(TestRec, last), 1, 0x8, 1}},
 };
 static_assert(check::rows(kRows, sizeof(TestRec)));
-const Group kSingle{kRows, sizeof(TestRec), Msg::Param, Msg::StatusSetShort, Msg::NomemPop3,
-                    Notify::MainteTime, Msg::NotifyMainteTime, Msg::FnSetMainte};
+const Group kSingle{kRows, sizeof(TestRec),
+                    {.param = Msg::Param,
+                     .store_set = Msg::StatusSetShort,
+                     .nomem = Msg::NomemPop3,
+                     .notify_fail = Msg::NotifyMainteTime,
+                     .set_name = Msg::FnSetMainte},
+                    Notify::MainteTime};
 
 class GroupAccess : public DeviceTest {
 protected:

@@ -39,6 +39,28 @@ if(bad OR bad1 OR NOT result STREQUAL "ENTMLST_OK" OR NOT count1 MATCHES "^[0-9]
   message(SEND_ERROR "--json get counters:\n${tool_out}")
 endif()
 
+# Passwords are masked unless asked for.
+tool(0 "\n  password: +\"[*]+\"\n" "^$" get smtp)
+tool(0 "\n  password: +\"[^*\"]*\"\n" "^$" get smtp --show-secrets)
+
+# Backup and restore need only the library: an export compares equal to the
+# device it came from, and an edited one is checked, compared and imported.
+tool(0 "^{\n  \"format\": \"corvellib-settings\",\n  \"version\": 1,\n" "^$" export)
+set(saved "${CMAKE_CURRENT_BINARY_DIR}/tool_device_test_saved.json")
+set(edited "${CMAKE_CURRENT_BINARY_DIR}/tool_device_test_edited.json")
+set(exported "${tool_out}")
+file(WRITE "${saved}" "${exported}")
+string(JSON changed SET "${exported}" smtp port 587)
+file(WRITE "${edited}" "${changed}")
+tool(0 "^$" "^$" diff "${saved}")
+tool(1 "^smtp\n  port: 25 -> 587\n$" "^$" diff "${edited}")
+tool(0 "^smtp\n  port: 25 -> 587\nwritten: smtp\nresult: ENTMLST_OK" "^$" import "${edited}")
+string(JSON changed SET "${exported}" smtp port 65536)
+file(WRITE "${edited}" "${changed}")
+tool(2 "^$" "^entmlst: [^\n]*: /smtp/port: 65536 is out of range 0..65535\n$" import "${edited}")
+tool(0 "\"\\$schema\": \"https://json-schema.org/draft/2020-12/schema\"" "^$" schema)
+file(REMOVE "${saved}" "${edited}")
+
 # The simulated device's commands and options refuse in one line.
 foreach(args IN ITEMS "log" "log;--follow" "reset" "fault;list" "fault;add;meSTCGetStatus=1"
                       "job;create;1" "job;link;1;fax;2" "--device;x.db;get;smtp"

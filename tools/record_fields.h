@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -29,12 +30,27 @@ struct Member {
     std::size_t size; // of the whole member
     std::size_t count;
     Kind kind;
+    bool secret = false; // a password: shown as kMaskedSecret unless asked for
 };
 
-#define ENTMLST_MEMBER(type, member, kind)                                                                   \
-    ::entmlst::Member { #member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind }
-#define ENTMLST_ARRAY(type, member, n, kind)                                                                 \
-    ::entmlst::Member { #member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind }
+#define ENTMLST_MEMBER(type, member, kind) \
+    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind}
+#define ENTMLST_ARRAY(type, member, n, kind) \
+    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind}
+// A password: text that is shown masked.
+#define ENTMLST_SECRET(type, member)                                                                         \
+    ::entmlst::Member{.name = #member,                                                                       \
+                      .offset = offsetof(type, member),                                                      \
+                      .size = sizeof(type::member),                                                          \
+                      .count = 1,                                                                            \
+                      .kind = ::entmlst::Kind::text,                                                         \
+                      .secret = true}
+
+// Raw bytes are given as this prefix and two hex digits a byte.
+inline constexpr std::string_view kHexPrefix = "hex:";
+
+// What a secret field shows instead of its value.
+inline constexpr const char *kMaskedSecret = "********";
 
 // One field as the user sees it; row is its position in the record's list,
 // which is also the bit it has in a change mask.
@@ -44,19 +60,24 @@ struct Field {
     std::size_t size;
     Kind kind;
     unsigned row;
+    bool secret = false;
 };
 
 std::vector<Field> expand(std::span<const Member> members);
 const Field *findField(const std::vector<Field> &fields, const std::string &name);
 // The same, or a UsageError naming what the record does have.
-const Field &requireField(const std::string &record, const std::vector<Field> &fields,
-                          const std::string &name);
+const Field &requireField(const std::string &record, const std::vector<Field> &fields, const std::string &name);
 
 // A field's value: a string for printable NUL-terminated text, a number
-// for numeric fields, "hex:..." for anything else.
+// for numeric fields, "hex:..." for anything else (also for text that itself
+// begins with "hex:", so that every value reads back as it was).
 Json jsonValue(const Field &f, const uint8_t *record);
-// All fields of a record, in order.
-Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record);
+// The same, with a secret field masked unless show_secrets.
+Json shownValue(const Field &f, const uint8_t *record, bool show_secrets);
+// Highest value of a numeric field; 0 for fields given as text or hex.
+uint64_t maxNumber(const Field &f);
+// All fields of a record, in order; secrets masked unless show_secrets.
+Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record, bool show_secrets = false);
 
 // Parses a user's value for a field into exactly f.size bytes; throws
 // UsageError on malformed numbers, overflows and over-long text.

@@ -10,6 +10,7 @@ namespace {
 
 #define M(member, kind) ENTMLST_MEMBER(Rec, member, kind)
 #define A(member, n, kind) ENTMLST_ARRAY(Rec, member, n, kind)
+#define S(member) ENTMLST_SECRET(Rec, member)
 
 #define Rec ENTMLSTPOP3
 constexpr Member kPop3[] = {M(receive, number), M(interval, number), M(auth, number), A(domain, 10, text)};
@@ -17,29 +18,18 @@ constexpr Member kPop3[] = {M(receive, number), M(interval, number), M(auth, num
 
 #define Rec ENTMLSTPOP3USER
 constexpr Member kPop3User[] = {
-    M(enable, number), M(server, text),  M(user, text),  M(port, number),    M(auth, number),
-    M(password, text), M(mailbox, text), M(ssl, number), M(timeout, number), M(leave_on_server, number),
-    M(apop, number),
+    M(enable, number), M(server, text),   M(user, text),    M(port, number),
+    M(auth, number),   S(password),       M(mailbox, text), M(ssl, number),
+    M(timeout, number), M(leave_on_server, number), M(apop, number),
 };
 #undef Rec
 
 #define Rec ENTMLSTSMTP
 constexpr Member kSmtp[] = {
-    M(protocol, number),
-    M(port, number),
-    M(server, text),
-    M(auth, number),
-    M(ssl, number),
-    M(pop_before_smtp, number),
-    M(user, text),
-    M(password, text),
-    M(size_limit_on, number),
-    M(size_limit, number),
-    M(from, text),
-    M(signature, text),
-    M(reply_to, text),
-    M(domain_filter, number),
-    A(domain, 10, text),
+    M(protocol, number), M(port, number),       M(server, text),        M(auth, number),
+    M(ssl, number),      M(pop_before_smtp, number), M(user, text),     S(password),
+    M(size_limit_on, number), M(size_limit, number), M(from, text),     M(signature, text),
+    M(reply_to, text),   M(domain_filter, number), A(domain, 10, text),
 };
 #undef Rec
 
@@ -49,7 +39,7 @@ constexpr Member kSmtpEvent[] = {M(address, text), M(name, text), A(event, 7, nu
 
 #define Rec ENTMLSTSMTPSCH
 constexpr Member kSmtpSch[] = {
-    M(address, text), M(name, text),     M(enable, number), M(week, number),   M(day, number),
+    M(address, text), M(name, text),     M(enable, number), M(week, number), M(day, number),
     M(hour, number),  M(period, number), M(minute, number), M(report, number),
 };
 #undef Rec
@@ -60,7 +50,7 @@ constexpr Member kLastSend[] = {M(time, number)};
 
 #define Rec ENTMLSTMAINTE
 constexpr Member kMainte[] = {
-    M(subject, text), M(address, text),  M(name, text),     M(week, number),   M(day, number),
+    M(subject, text), M(address, text), M(name, text),     M(week, number), M(day, number),
     M(hour, number),  M(period, number), M(minute, number), M(enable, number),
 };
 #undef Rec
@@ -80,34 +70,27 @@ constexpr Member kHostBuffer[] = {M(mode, number), M(size, number)};
 
 #undef M
 #undef A
+#undef S
 
 // Adapters from the library's signatures to the uniform ones.
 template <typename T, uint32_t (*F)(T *)>
-uint32_t get1(uint32_t, void *r) {
-    return F(static_cast<T *>(r));
-}
+uint32_t get1(uint32_t, void *r) { return F(static_cast<T *>(r)); }
 template <typename T, uint32_t (*F)(uint32_t, T *)>
-uint32_t getN(uint32_t n, void *r) {
-    return F(n, static_cast<T *>(r));
-}
+uint32_t getN(uint32_t n, void *r) { return F(n, static_cast<T *>(r)); }
 template <typename T, uint32_t (*F)(uint32_t, const T *)>
-uint32_t set1(uint32_t mask, uint32_t, const void *r) {
-    return F(mask, static_cast<const T *>(r));
-}
+uint32_t set1(uint32_t mask, uint32_t, const void *r) { return F(mask, static_cast<const T *>(r)); }
 template <typename T, uint32_t (*F)(uint32_t, uint32_t, const T *)>
-uint32_t setN(uint32_t mask, uint32_t n, const void *r) {
-    return F(mask, n, static_cast<const T *>(r));
-}
+uint32_t setN(uint32_t mask, uint32_t n, const void *r) { return F(mask, n, static_cast<const T *>(r)); }
 
 using LS = ENTMLSTLASTSEND;
 
 constexpr Group kGroups[] = {
-    {"pop3", "POP3 server", sizeof(ENTMLSTPOP3), false, kPop3, get1<ENTMLSTPOP3, entMLSTGetPop3>,
-     set1<ENTMLSTPOP3, entMLSTSetPop3>, 0},
+    {"pop3", "POP3 server", sizeof(ENTMLSTPOP3), false, kPop3,
+     get1<ENTMLSTPOP3, entMLSTGetPop3>, set1<ENTMLSTPOP3, entMLSTSetPop3>, 0},
     {"pop3user", "POP3 user 1..3", sizeof(ENTMLSTPOP3USER), true, kPop3User,
      getN<ENTMLSTPOP3USER, entMLSTGetPop3User>, setN<ENTMLSTPOP3USER, entMLSTSetPop3User>, 0},
-    {"smtp", "SMTP server", sizeof(ENTMLSTSMTP), false, kSmtp, get1<ENTMLSTSMTP, entMLSTGetSmtp>,
-     set1<ENTMLSTSMTP, entMLSTSetSmtp>, 0},
+    {"smtp", "SMTP server", sizeof(ENTMLSTSMTP), false, kSmtp,
+     get1<ENTMLSTSMTP, entMLSTGetSmtp>, set1<ENTMLSTSMTP, entMLSTSetSmtp>, 0},
     {"smtp-event", "event-report recipient 1..3", sizeof(ENTMLSTSMTPEVENT), true, kSmtpEvent,
      getN<ENTMLSTSMTPEVENT, entMLSTGetSmtpEvent>, setN<ENTMLSTSMTPEVENT, entMLSTSetSmtpEvent>, 0},
     {"smtp-schedule", "schedule-report recipient 1..3", sizeof(ENTMLSTSMTPSCH), true, kSmtpSch,
@@ -133,10 +116,12 @@ constexpr bool masksFit() {
     for (const Group &g : kGroups) {
         std::size_t rows = 0;
         for (const Member &m : g.members) {
-            if (m.offset + m.size > g.size || m.size % m.count != 0) return false;
+            if (m.offset + m.size > g.size || m.size % m.count != 0)
+                return false;
             rows += m.count;
         }
-        if (rows > 32) return false;
+        if (rows > 32)
+            return false;
     }
     return true;
 }
@@ -148,9 +133,11 @@ std::span<const Group> groups() { return kGroups; }
 
 const Group &findGroup(const std::string &name) {
     for (const Group &g : kGroups)
-        if (name == g.name) return g;
+        if (name == g.name)
+            return g;
     std::string known;
-    for (const Group &g : kGroups) known += std::string(known.empty() ? "" : ", ") + g.name;
+    for (const Group &g : kGroups)
+        known += std::string(known.empty() ? "" : ", ") + g.name;
     throw UsageError("unknown group \"" + name + "\" (groups: " + known + ")");
 }
 

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (the
+# asan test preset sets ASAN_OPTIONS and UBSAN_OPTIONS).
 set -euo pipefail
-cmake --preset asan >/dev/null
-cmake --build --preset asan
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --preset asan -j2
+cd "$(dirname "$0")/../.."
+cmake --workflow --preset asan

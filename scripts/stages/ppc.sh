@@ -3,7 +3,5 @@
 # the whole suite under qemu-ppc and checks the library's size budget.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-cmake --preset ppc >/dev/null
-cmake --build --preset ppc
-ctest --preset ppc
+cmake --workflow --preset ppc
 scripts/size-report.sh build/ppc

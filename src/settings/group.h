@@ -61,6 +61,21 @@ inline constexpr RowLayout kRecipientRows{sizeof(ENTMLSTRECIPDESC), offsetof(ENT
                                           sizeof(uint32_t)};
 inline constexpr RowLayout kReadRows{sizeof(ENTMLSTREADDESC), offsetof(ENTMLSTREADDESC, offset), 0};
 
+// The texts a group sends, each named where the group is described, so two
+// of them cannot trade places unnoticed. Msg::None: the group has no such text.
+struct GroupTexts {
+    Msg recipient = Msg::None;   // recipient number outside 1..3 (per-recipient groups)
+    Msg param = Msg::None;       // null record (Msg::None: refused silently)
+    Msg store_set = Msg::None;   // the group's wording of a failed store write
+    Msg nomem = Msg::None;       // no work buffer
+    Msg notify_fail = Msg::None; // "%s():[Error] ..." text of a failed notification
+    Msg set_name = Msg::None;    // fills its "%s"
+};
+
+// Reached only while a Group constant is being built from texts that do not
+// fit its kind of group; being undefined and not constexpr, it stops the build.
+void groupTextsDoNotFitTheGroup();
+
 // What distinguishes one group from another: its table and a few properties.
 struct Group {
     const void *rows;         // array of the row type the layout describes
@@ -76,27 +91,37 @@ struct Group {
     Msg set_name;             // fills its "%s"
 
     template <std::size_t N>
-    constexpr Group(const ENTMLSTDESC (&r)[N], std::size_t record, Msg param, Msg store_set,
-                    Msg nomem, Notify n = Notify::None, Msg notify_fail = Msg::None,
-                    Msg name = Msg::None)
-        : rows(r), count(N), record_size(static_cast<uint16_t>(record)), layout(kSingleRows),
-          notify(n), recipient_msg(Msg::None), param_msg(param), store_set_msg(store_set),
-          nomem_msg(nomem), notify_msg(notify_fail), set_name(name) {}
+    constexpr Group(const ENTMLSTDESC (&r)[N], std::size_t record, GroupTexts t, Notify n = Notify::None)
+        : Group(r, N, record, kSingleRows, t, n) {
+        if (t.recipient != Msg::None || !writableTexts(t, n)) groupTextsDoNotFitTheGroup();
+    }
 
     template <std::size_t N>
-    constexpr Group(const ENTMLSTRECIPDESC (&r)[N], std::size_t record, Msg recipient, Msg param,
-                    Msg store_set, Msg nomem, Notify n = Notify::None,
-                    Msg notify_fail = Msg::None, Msg name = Msg::None)
-        : rows(r), count(N), record_size(static_cast<uint16_t>(record)), layout(kRecipientRows),
-          notify(n), recipient_msg(recipient), param_msg(param),
-          store_set_msg(store_set), nomem_msg(nomem), notify_msg(notify_fail), set_name(name) {}
+    constexpr Group(const ENTMLSTRECIPDESC (&r)[N], std::size_t record, GroupTexts t,
+                    Notify n = Notify::None)
+        : Group(r, N, record, kRecipientRows, t, n) {
+        if (t.recipient == Msg::None || !writableTexts(t, n)) groupTextsDoNotFitTheGroup();
+    }
 
+    // Read-only groups send only the null-record text.
     template <std::size_t N>
     constexpr Group(const ENTMLSTREADDESC (&r)[N], std::size_t record, Msg param)
-        : rows(r), count(N), record_size(static_cast<uint16_t>(record)), layout(kReadRows),
-          notify(Notify::None), recipient_msg(Msg::None), param_msg(param),
-          store_set_msg(Msg::None), nomem_msg(Msg::None), notify_msg(Msg::None),
-          set_name(Msg::None) {}
+        : Group(r, N, record, kReadRows, GroupTexts{.param = param}, Notify::None) {}
+
+private:
+    constexpr Group(const void *r, std::size_t n, std::size_t record, RowLayout l, const GroupTexts &t,
+                    Notify notify_kind)
+        : rows(r), count(static_cast<uint16_t>(n)), record_size(static_cast<uint16_t>(record)), layout(l),
+          notify(notify_kind), recipient_msg(t.recipient), param_msg(t.param), store_set_msg(t.store_set),
+          nomem_msg(t.nomem), notify_msg(t.notify_fail), set_name(t.set_name) {}
+
+    // A writable group names its store-write and no-buffer texts; a
+    // notification comes with its failure text and the Set function's name.
+    static constexpr bool writableTexts(const GroupTexts &t, Notify n) {
+        const bool announces = n != Notify::None;
+        return t.store_set != Msg::None && t.nomem != Msg::None &&
+               announces == (t.notify_fail != Msg::None) && announces == (t.set_name != Msg::None);
+    }
 };
 
 // Get-all: recipient test (per-recipient groups), record test, then every row

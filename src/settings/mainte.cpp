@@ -25,11 +25,16 @@ constexpr ENTMLSTDESC kMainteLastSendRows[] = {
 };
 static_assert(check::rows(kMainteLastSendRows, sizeof(L)));
 
-constexpr Group kMainte{kMainteRows,          sizeof(M),         Msg::Param,
-                        Msg::StatusSetShort,  Msg::NomemMainte, Notify::MainteTime,
-                        Msg::NotifyMainteTime, Msg::FnSetMainte};
-constexpr Group kMainteLastSend{kMainteLastSendRows, sizeof(L), Msg::ParamLastSend,
-                                Msg::StatusSetLong, Msg::NomemLastSend};
+constexpr Group kMainte{kMainteRows, sizeof(M),
+                        {.param = Msg::Param,
+                         .store_set = Msg::StatusSetShort,
+                         .nomem = Msg::NomemMainte,
+                         .notify_fail = Msg::NotifyMainteTime,
+                         .set_name = Msg::FnSetMainte},
+                        Notify::MainteTime};
+constexpr Group kMainteLastSend{
+    kMainteLastSendRows, sizeof(L),
+    {.param = Msg::ParamLastSend, .store_set = Msg::StatusSetLong, .nomem = Msg::NomemLastSend}};
 
 } // namespace
 } // namespace corvel

@@ -40,11 +40,18 @@ constexpr ENTMLSTRECIPDESC kPop3UserRows[] = {
 static_assert(check::rows(kPop3UserRows, sizeof(U)));
 static_assert(check::recipientIds(kPop3UserRows));
 
-constexpr Group kPop3{kPop3Rows,          sizeof(P),       Msg::Param,
-                      Msg::StatusSetShort, Msg::NomemPop3, Notify::Schedule,
-                      Msg::NotifySchedule0, Msg::FnSetPop3};
-constexpr Group kPop3User{kPop3UserRows,     sizeof(U),         Msg::ParamPop3UserNo,
-                          Msg::ParamPop3User, Msg::StatusSetLong, Msg::NomemPop3User};
+constexpr Group kPop3{kPop3Rows, sizeof(P),
+                      {.param = Msg::Param,
+                       .store_set = Msg::StatusSetShort,
+                       .nomem = Msg::NomemPop3,
+                       .notify_fail = Msg::NotifySchedule0,
+                       .set_name = Msg::FnSetPop3},
+                      Notify::Schedule};
+constexpr Group kPop3User{kPop3UserRows, sizeof(U),
+                          {.recipient = Msg::ParamPop3UserNo,
+                           .param = Msg::ParamPop3User,
+                           .store_set = Msg::StatusSetLong,
+                           .nomem = Msg::NomemPop3User}};
 
 } // namespace
 } // namespace corvel

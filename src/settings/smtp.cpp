@@ -76,19 +76,39 @@ constexpr ENTMLSTRECIPDESC kScrLastSendRows[] = {
 static_assert(check::rows(kEvrLastSendRows, sizeof(L)) && check::recipientIds(kEvrLastSendRows));
 static_assert(check::rows(kScrLastSendRows, sizeof(L)) && check::recipientIds(kScrLastSendRows));
 
-constexpr Group kSmtp{kSmtpRows,           sizeof(S),       Msg::Param,
-                      Msg::StatusSetShort, Msg::NomemSmtp, Notify::SmtpProtocol,
-                      Msg::NotifySmtpProto, Msg::FnSetSmtp};
-constexpr Group kEvent{kEventRows,          sizeof(E),           Msg::ParamRecipNo,
-                       Msg::ParamSmtpEvent, Msg::StatusSetLong,  Msg::NomemSmtpEvent,
-                       Notify::EventTime,   Msg::NotifyEventTime, Msg::FnSetSmtpEvent};
-constexpr Group kSchedule{kScheduleRows,       sizeof(H),          Msg::ParamRecipNo,
-                          Msg::ParamSmtpSch,   Msg::StatusSetLong, Msg::NomemSmtpSch,
-                          Notify::ScheduleTime, Msg::NotifySchTime, Msg::FnSetSmtpSch};
-constexpr Group kEvrLastSend{kEvrLastSendRows, sizeof(L),          Msg::ParamRecipNo,
-                             Msg::ParamLastSend, Msg::StatusSetLong, Msg::NomemLastSend};
-constexpr Group kScrLastSend{kScrLastSendRows, sizeof(L),          Msg::ParamRecipNo,
-                             Msg::ParamLastSend, Msg::StatusSetLong, Msg::NomemLastSend};
+constexpr Group kSmtp{kSmtpRows, sizeof(S),
+                      {.param = Msg::Param,
+                       .store_set = Msg::StatusSetShort,
+                       .nomem = Msg::NomemSmtp,
+                       .notify_fail = Msg::NotifySmtpProto,
+                       .set_name = Msg::FnSetSmtp},
+                      Notify::SmtpProtocol};
+constexpr Group kEvent{kEventRows, sizeof(E),
+                       {.recipient = Msg::ParamRecipNo,
+                        .param = Msg::ParamSmtpEvent,
+                        .store_set = Msg::StatusSetLong,
+                        .nomem = Msg::NomemSmtpEvent,
+                        .notify_fail = Msg::NotifyEventTime,
+                        .set_name = Msg::FnSetSmtpEvent},
+                       Notify::EventTime};
+constexpr Group kSchedule{kScheduleRows, sizeof(H),
+                          {.recipient = Msg::ParamRecipNo,
+                           .param = Msg::ParamSmtpSch,
+                           .store_set = Msg::StatusSetLong,
+                           .nomem = Msg::NomemSmtpSch,
+                           .notify_fail = Msg::NotifySchTime,
+                           .set_name = Msg::FnSetSmtpSch},
+                          Notify::ScheduleTime};
+constexpr Group kEvrLastSend{kEvrLastSendRows, sizeof(L),
+                             {.recipient = Msg::ParamRecipNo,
+                              .param = Msg::ParamLastSend,
+                              .store_set = Msg::StatusSetLong,
+                              .nomem = Msg::NomemLastSend}};
+constexpr Group kScrLastSend{kScrLastSendRows, sizeof(L),
+                             {.recipient = Msg::ParamRecipNo,
+                              .param = Msg::ParamLastSend,
+                              .store_set = Msg::StatusSetLong,
+                              .nomem = Msg::NomemLastSend}};
 
 } // namespace
 } // namespace corvel
