@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace devsim {
 
@@ -71,6 +72,13 @@ Device &device();
 bool insideDevice();
 
 std::string hex(uint64_t v);
+
+// Joins text piece by piece ("literal" + string trips GCC 12's -Wrestrict).
+inline std::string cat(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (std::string_view p : parts) out += p;
+    return out;
+}
 
 // Formats a monitor line the way the device's monitor does. Supported:
 // %s %x %X %u %d, the same with l, and %%; every number is read as a 32-bit

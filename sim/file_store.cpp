@@ -84,8 +84,8 @@ public:
         Bytes v = q.blob(0);
         auto size = settingSize(id);
         if (size && *size != v.size())
-            damaged("settings ID " + hex(id) + " holds " + std::to_string(v.size()) +
-                    " bytes, the device's size is " + std::to_string(*size));
+            damaged(cat({"settings ID ", hex(id), " holds ", std::to_string(v.size()),
+                         " bytes, the device's size is ", std::to_string(*size)}));
         return v;
     }
     void putSetting(uint32_t id, const Bytes &value) override {
@@ -115,7 +115,8 @@ public:
         Bytes v = q.blob(0);
         auto width = valueWidth(value_id);
         if (width && v.size() > *width)
-            damaged("value " + hex(value_id) + " of job " + hex(job) + " is longer than the device's width");
+            damaged(
+                cat({"value ", hex(value_id), " of job ", hex(job), " is longer than the device's width"}));
         return v;
     }
     void putJobValue(uint32_t job, uint32_t value_id, const Bytes &value) override {
@@ -426,8 +427,10 @@ void FileStore::createFile() {
 }
 
 void FileStore::open() {
-    std::string dir = path_.find('/') == std::string::npos ? "." : path_.substr(0, path_.rfind('/'));
-    if (dir.empty()) dir = "/";
+    const std::size_t slash = path_.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string(".")
+                            : slash == 0               ? std::string("/")
+                                                       : path_.substr(0, slash);
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw DeviceError(kDeviceFile, path_ + ": directory " + dir + " does not exist");
@@ -469,8 +472,8 @@ void FileStore::checkLayout() {
     if (app == 0 && version == 0 && objects == 0) {
         exec(kTablesV1);
         exec(kTablesV2);
-        exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
-        exec(("PRAGMA user_version = " + std::to_string(kFormatVersion)).c_str());
+        exec(cat({"PRAGMA application_id = ", std::to_string(kApplicationId)}).c_str());
+        exec(cat({"PRAGMA user_version = ", std::to_string(kFormatVersion)}).c_str());
         insertDefaults();
         return;
     }
@@ -491,7 +494,7 @@ void FileStore::checkLayout() {
         exec("INSERT INTO log(time, pid, kind, service, args, result, done, text) "
              "SELECT 0, 0, 'note', '', x'', 0, 0, line FROM events ORDER BY seq;"
              "DROP TABLE events;");
-        exec(("PRAGMA user_version = " + std::to_string(kFormatVersion)).c_str());
+        exec(cat({"PRAGMA user_version = ", std::to_string(kFormatVersion)}).c_str());
         std::fprintf(stderr, "devsim: %s: upgraded from device file format 1 to %d\n", path_.c_str(),
                      kFormatVersion);
     }

@@ -48,8 +48,13 @@ std::string hex(uint32_t v) {
 // "meSTCSetStatus#2=0x1234" as given to fault add.
 std::string spelling(const devsim::FaultInfo &f) {
     std::string s = devsim::serviceName(f.service);
-    if (f.percent == 0 && f.calls_left != 1) s += "#" + std::to_string(f.calls_left);
-    return s + "=" + hex(f.code);
+    if (f.percent == 0 && f.calls_left != 1) {
+        s += '#';
+        s += std::to_string(f.calls_left);
+    }
+    s += '=';
+    s += hex(f.code);
+    return s;
 }
 
 Json faultJson(const devsim::FaultInfo &f) {

@@ -83,9 +83,14 @@ News DeviceSession::finish() {
         if (e.kind == LogKind::monitor) {
             news.diagnostics.push_back(withoutNewline(e.text));
         } else if (e.kind == LogKind::notification && e.done) {
-            std::string args;
-            for (uint64_t a : e.args) args += (args.empty() ? "" : ",") + std::to_string(a);
-            news.notifications.push_back(std::string(devsim::serviceName(e.service)) + "(" + args + ")");
+            std::string call = devsim::serviceName(e.service);
+            call += '(';
+            for (std::size_t i = 0; i < e.args.size(); ++i) {
+                if (i != 0) call += ',';
+                call += std::to_string(e.args[i]);
+            }
+            call += ')';
+            news.notifications.push_back(call);
         } else if (e.kind == LogKind::call && e.done && !e.args.empty() &&
                    (e.service == devsim::Service::meSTCSetStatus ||
                     e.service == devsim::Service::meSVCSetCurrent)) {
@@ -109,7 +114,8 @@ void DeviceSession::putJobValue(uint32_t job, uint32_t value_id, const std::vect
         if (value.size() == 1 && value[0] == 0) value.clear();
     }
     if (!control([&] { return devsim::putJobValue(job, value_id, value); }))
-        throw UsageError("value " + std::to_string(value_id) + " does not fit the device's value");
+        throw UsageError(std::string("value ").append(std::to_string(value_id)) +
+                         " does not fit the device's value");
 }
 void DeviceSession::setParent(uint32_t job, uint32_t parent) {
     control([&] { devsim::setParentLink(job, parent); });
