@@ -140,6 +140,12 @@ void reset() {
     factoryReset(false);
 }
 
+void batch(const std::function<void()> &body) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.batch(body);
+}
+
 void factoryReset(bool keep_jobs) {
     onDevice([&](Store &st) { st.factoryReset(keep_jobs); });
 }

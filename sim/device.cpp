@@ -68,7 +68,7 @@ void forgetStoreInChild() {
     // Kept, never destroyed: its destructor would close the parent's file.
     static auto *parents = new std::vector<std::unique_ptr<Store>>;
     if (d.store) parents->push_back(std::move(d.store));
-    new (&d.mu) std::mutex;
+    new (&d.mu) std::recursive_mutex;
 }
 
 thread_local bool t_inside = false;
@@ -154,6 +154,22 @@ void Device::transact(Service about, const std::function<void(Store &)> &body) {
         std::fprintf(stderr, "devsim: %s: %s\n", serviceName(about), e.what());
         throw;
     }
+}
+
+void Device::batch(const std::function<void()> &body) {
+    transact(Service{}, [&](Store &) {
+        // The body's calls are the caller's own, as outside a batch (its
+        // sleeps are the simulated ones).
+        bool was = t_inside;
+        t_inside = false;
+        try {
+            body();
+        } catch (...) {
+            t_inside = was;
+            throw;
+        }
+        t_inside = was;
+    });
 }
 
 namespace {

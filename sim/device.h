@@ -29,7 +29,7 @@ struct Armed {
 };
 
 struct Device {
-    std::mutex mu;
+    std::recursive_mutex mu; // recursive: a batch holds it around service calls
 
     // The shared part, opened at first use (see devsim.h for where).
     std::unique_ptr<Store> store;
@@ -57,6 +57,8 @@ struct Device {
     // logged in it. A storage failure is logged (later, when the store takes
     // it), told on stderr and thrown as DeviceError.
     void transact(Service about, const std::function<void(Store &)> &body);
+    // Runs body, whose service calls nest in one transaction (see devsim::batch).
+    void batch(const std::function<void()> &body);
     // Counts the call against the armed faults and takes the one that fires.
     Armed arm(Store &st, Service s);
     // Records a broken rule (also on stderr and in the log) and returns code.

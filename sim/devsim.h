@@ -29,6 +29,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -135,6 +136,13 @@ std::string devicePath();
 // How long a service call waits for a file locked by another process
 // before it answers kDeviceBusy (default 5000 ms).
 void setBusyTimeout(unsigned milliseconds);
+// Runs body with every service call and control call it makes in one
+// transaction of the device: other processes see all of it at once when
+// body returns, and wait while it runs. For reading many values at once
+// (one file transaction instead of one per call); a write made inside is
+// durable only when body returns, and if body throws nothing it did is
+// kept. Throws DeviceError when the device's storage fails.
+void batch(const std::function<void()> &body);
 
 // ---- lifecycle -----------------------------------------------------------
 // Restores the device to its defaults: catalogue default values, no jobs,

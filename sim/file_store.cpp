@@ -66,13 +66,32 @@ public:
 
     void open();
 
+private:
+    void undo(bool outer) {
+        sqlite3_exec(db_, outer ? "ROLLBACK" : "ROLLBACK TO nested; RELEASE nested", nullptr, nullptr,
+                     nullptr);
+    }
+    unsigned depth_ = 0; // transactions open, the outermost first
+
+public:
+    // A transaction inside another (a service call inside a batch) is a
+    // savepoint: it is undone alone when it fails, and kept with the outer one.
     void transact(const std::function<void()> &body) override {
-        exec("BEGIN IMMEDIATE");
+        bool outer = depth_ == 0;
+        exec(outer ? "BEGIN IMMEDIATE" : "SAVEPOINT nested");
+        ++depth_;
         try {
             body();
-            exec("COMMIT");
         } catch (...) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            --depth_;
+            undo(outer);
+            throw;
+        }
+        --depth_;
+        try {
+            exec(outer ? "COMMIT" : "RELEASE nested");
+        } catch (...) {
+            undo(outer);
             throw;
         }
     }

@@ -458,3 +458,37 @@ TEST_F(DeviceFile, ADamagedFileIsAnsweredAndNotReplaced) {
 }
 
 } // namespace
+
+TEST_F(DeviceFile, ABatchIsOneTransactionKeptWholeOrNotAtAll) {
+    uint8_t server[64] = "batch.example";
+    const Bytes before = stored(kServer);
+    // Thrown out of the batch: the write made inside is not kept, nor logged.
+    uint64_t mark = devsim::lastLogSeq();
+    EXPECT_THROW(devsim::batch([&] {
+                     ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, server), 0u);
+                     throw std::runtime_error("caller gave up");
+                 }),
+                 std::runtime_error);
+    EXPECT_EQ(stored(kServer), before);
+    EXPECT_EQ(devsim::lastLogSeq(), mark);
+
+    // Kept: while it runs, another process waits for it (and past its
+    // timeout says so); afterwards everyone sees all of it.
+    devsim::batch([&] {
+        ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, server), 0u);
+        EXPECT_EQ(inChild([] {
+                      devsim::setBusyTimeout(50);
+                      uint8_t b[64];
+                      return meSTCGetStatus(kArea, kServer, b) == devsim::kDeviceBusy ? 0 : 1;
+                  }),
+                  0);
+    });
+    EXPECT_EQ(stored(kServer), Bytes(server, server + 64));
+    EXPECT_EQ(inChild([&] {
+                  uint8_t b[64];
+                  return meSTCGetStatus(kArea, kServer, b) == 0 && std::memcmp(b, server, 64) == 0 ? 0 : 1;
+              }),
+              0);
+    auto calls = devsim::calls(Service::meSTCSetStatus);
+    EXPECT_EQ(calls.size(), 1u);
+}

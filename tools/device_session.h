@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -72,6 +73,11 @@ public:
     // collecting news; finish() disarms what is left and returns the news.
     void begin(const std::vector<ArmedFault> &faults);
     News finish();
+
+    // Runs body, which only reads the device: on the simulated device its
+    // calls are one transaction, seen by other processes at once. Never
+    // around writes, each of which is durable when its call returns.
+    void reading(const std::function<void()> &body);
 
     // True when the simulated device has no such job; the device build
     // cannot tell and leaves it to the library's answer.

@@ -35,6 +35,7 @@ News DeviceSession::finish() {
     unseen.seen = false;
     return unseen;
 }
+void DeviceSession::reading(const std::function<void()> &body) { body(); }
 bool DeviceSession::jobMissing(uint32_t) { return false; }
 
 void DeviceSession::putJobValue(uint32_t, uint32_t, const std::vector<uint8_t> &) {

@@ -123,9 +123,13 @@ int runJobRead(const Options &o, const JobRead *r, const std::string &job_text) 
     DeviceSession dev(o.device);
     requireJob(dev, job);
     std::vector<uint8_t> rec(r->size, 0);
-    dev.begin(o.faults);
-    uint32_t code = r->read(job, rec.data());
-    News news = dev.finish();
+    uint32_t code = 0;
+    News news;
+    dev.reading([&] {
+        dev.begin(o.faults);
+        code = r->read(job, rec.data());
+        news = dev.finish();
+    });
     dev.commit();
 
     Json body{{"job", job}};
@@ -144,10 +148,13 @@ int runJobSendResult(const Options &o, const std::string &job_text, const std::s
     std::vector<ENTMLSTSENDRESULT> entries(capacity ? capacity : 1);
     std::memset(entries.data(), 0, entries.size() * sizeof entries[0]);
     int32_t count = 0;
-    dev.begin(o.faults);
-    uint32_t code =
-        entMLSTGetSendJobResult(job, kind, static_cast<int32_t>(capacity), entries.data(), &count);
-    News news = dev.finish();
+    uint32_t code = 0;
+    News news;
+    dev.reading([&] {
+        dev.begin(o.faults);
+        code = entMLSTGetSendJobResult(job, kind, static_cast<int32_t>(capacity), entries.data(), &count);
+        news = dev.finish();
+    });
     dev.commit();
 
     auto fields = expand(kSendResult);

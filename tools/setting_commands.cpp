@@ -68,9 +68,13 @@ int runGet(const Options &o, const std::string &group, const std::string &recipi
 
     DeviceSession dev(o.device);
     Record rec(g.size, 0);
-    dev.begin(o.faults);
-    uint32_t code = g.get(n, rec.data());
-    News news = dev.finish();
+    uint32_t code = 0;
+    News news;
+    dev.reading([&] {
+        dev.begin(o.faults);
+        code = g.get(n, rec.data());
+        news = dev.finish();
+    });
     dev.commit();
 
     Json body = header(g, n);

@@ -100,6 +100,10 @@ News DeviceSession::finish() {
     return news;
 }
 
+void DeviceSession::reading(const std::function<void()> &body) {
+    control([&] { devsim::batch(body); });
+}
+
 bool DeviceSession::jobMissing(uint32_t job) {
     return !control([&] { return devsim::jobExists(job); });
 }
