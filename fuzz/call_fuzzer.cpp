@@ -303,7 +303,8 @@ private:
         case 3: // a child link between known jobs
             if (!jobs_.empty()) devsim::addChildLink(jobId(), linkKind(), jobId());
             break;
-        case 4: { // a job value the library has asked for
+        case 4: { // a job value the library has asked for; names get short, empty and full-width values
+            // and reach the library at their own width
             if (value_ids_.empty()) break;
             uint32_t vid = valueId();
             auto width = devsim::valueWidth(vid);
@@ -521,6 +522,12 @@ private:
 };
 
 } // namespace
+
+// A private device in memory, never the user's device file.
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    devsim::openDevice(devsim::kMemoryDevice);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     devsim::reset();

@@ -1,67 +1,104 @@
-// device.cpp - the control API: set up the device, inject faults, observe.
+// device.cpp - the simulator's process-wide state: which device it uses,
+// one transaction per call, armed faults firing, broken rules.
 #include "device.h"
 
-#include <algorithm>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace devsim {
-
 namespace {
 
-constexpr const char *kServiceNames[kServiceCount] = {
-    "meSTCGetStatus",
-    "meSTCSetStatus",
-    "meSVCGetCurrent",
-    "meSVCSetCurrent",
-    "mectInitDefault",
-    "mectSetDstProduct",
-    "mectSetDstArea",
-    "mectIdSync",
-    "mectSVCGetParentLink",
-    "mectSVCGetChildLink",
-    "mectGetChildLinkNum",
-    "mectGetChildLink",
-    "mectSVCGetCurrent",
-    "mscMLPRNChgSchedule",
-    "mscMLRPTChgSMTPProtocol",
-    "mscMLRPTChgEventReportTime",
-    "mscMLRPTChgScheduleReportTime",
-    "mscMLRPTChgMaintenanceReportTime",
-    "emwOSWOrgAllocMemPart",
-    "emwOSWOrgFreeMemPart",
-    "emwGENMonSendMessage",
-};
-static_assert(static_cast<std::size_t>(Service::emwGENMonSendMessage) + 1 == kServiceCount);
-
-std::size_t index(Service s) { return static_cast<std::size_t>(s); }
-
-void loadDefaults(std::map<uint32_t, Bytes> &settings) {
-    settings.clear();
-    for (const SettingInfo &info : catalogue())
-        settings[info.id] = info.default_value;
+int64_t nowMicros() {
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
 }
 
-// Value padded with zeros to width; nullopt if it does not fit.
-std::optional<Bytes> padded(const Bytes &value, uint32_t width) {
-    if (value.size() > width)
-        return std::nullopt;
-    Bytes v = value;
-    v.resize(width, 0);
-    return v;
+// splitmix64: small, and its whole state fits the fault's row.
+uint64_t nextRandom(uint64_t &state) {
+    uint64_t z = (state += 0x9e3779b97f4a7c15u);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
+    return z ^ (z >> 31);
+}
+
+// mkdir -p, new directories private to the user.
+void makePrivateDirs(const std::string &dir) {
+    for (std::size_t at = 1; at <= dir.size(); ++at) {
+        if (at != dir.size() && dir[at] != '/') continue;
+        std::string part = dir.substr(0, at);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            throw DeviceError(kDeviceFile, part + ": cannot create: " + std::strerror(errno));
+    }
+}
+
+// The per-user default device file; its directory is made on first use.
+std::string defaultDevice(bool create) {
+    std::string base;
+    if (const char *xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        base = xdg;
+    else if (const char *home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.local/share";
+    else
+        throw DeviceError(kDeviceFile, "no HOME: name the device file with ENTMLST_DEVICE=FILE");
+    std::string dir = base + "/entmlst";
+    if (create) makePrivateDirs(dir);
+    return dir + "/device.db";
+}
+
+std::string configured(bool create) {
+    if (!fileStoreAvailable()) return kMemoryDevice;
+    if (const char *env = std::getenv(kDeviceVariable); env && *env) return env;
+    return defaultDevice(create);
+}
+
+// A process made by fork() must not use its parent's connection: it
+// leaves it alone (closing it would disturb the parent's locks) and opens
+// the device again at its next call.
+void forgetStoreInChild() {
+    Device &d = device();
+    // Kept, never destroyed: its destructor would close the parent's file.
+    static auto *parents = new std::vector<std::unique_ptr<Store>>;
+    if (d.store) parents->push_back(std::move(d.store));
+    new (&d.mu) std::recursive_mutex;
+}
+
+thread_local bool t_inside = false;
+
+struct Inside {
+    bool was = t_inside;
+    Inside() { t_inside = true; }
+    ~Inside() { t_inside = was; }
+    Inside(const Inside &) = delete;
+    Inside &operator=(const Inside &) = delete;
+};
+
+void closeAtExit() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.store.reset();
 }
 
 } // namespace
 
-// ---- Device -----------------------------------------------------------------
+bool insideDevice() { return t_inside; }
 
 Device &device() {
     // Never destroyed: the library may still call in from static destructors.
     static Device *d = [] {
         auto *dev = new Device;
-        loadDefaults(dev->settings);
+        pthread_atfork(nullptr, nullptr, forgetStoreInChild);
+        // The file is closed at exit, its locks and statements released.
+        // A call made later still finds the device (it opens it again).
+        std::atexit(closeAtExit);
         return dev;
     }();
     return *d;
@@ -73,304 +110,154 @@ std::string hex(uint64_t v) {
     return buf;
 }
 
-Armed Device::arm(Service s) {
-    uint64_t n = ++seen[index(s)];
-    for (auto it = faults.begin(); it != faults.end(); ++it) {
-        if (it->service == s && it->at == n) {
-            Armed a{true, it->code, it->write_first};
-            faults.erase(it);
-            return a;
+std::string configuredDevice() { return configured(false); }
+
+Store &Device::open() {
+    if (store) return *store;
+    Inside inside;
+    if (where.empty()) where = configured(true);
+    if (where == kMemoryDevice)
+        store = makeMemoryStore();
+    else
+        store = makeFileStore(where, busy_timeout_ms);
+    return *store;
+}
+
+LogEntry Device::entry(LogKind kind, Service s) const {
+    LogEntry e;
+    e.time_us = nowMicros();
+    e.pid = static_cast<int32_t>(::getpid());
+    e.kind = kind;
+    e.service = s;
+    return e;
+}
+
+void Device::transact(Service about, const std::function<void(Store &)> &body) {
+    Inside inside;
+    try {
+        Store &st = open();
+        st.transact([&] {
+            body(st);
+            for (LogEntry &e : pending) st.append(e);
+        });
+        pending.clear();
+    } catch (const DeviceError &e) {
+        // Nothing of the failed transaction is kept; the problem itself is
+        // logged by the next transaction that succeeds.
+        pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                     [](const LogEntry &p) { return p.kind != LogKind::device; }),
+                      pending.end());
+        LogEntry problem = entry(LogKind::device, about);
+        problem.result = e.code;
+        problem.text = std::string(serviceName(about)) + " answered " + hex(e.code) + ": " + e.what();
+        if (pending.size() < 16) pending.push_back(std::move(problem));
+        std::fprintf(stderr, "devsim: %s: %s\n", serviceName(about), e.what());
+        throw;
+    }
+}
+
+void Device::batch(const std::function<void()> &body) {
+    transact(Service{}, [&](Store &) {
+        // The body's calls are the caller's own, as outside a batch (its
+        // sleeps are the simulated ones).
+        bool was = t_inside;
+        t_inside = false;
+        try {
+            body();
+        } catch (...) {
+            t_inside = was;
+            throw;
+        }
+        t_inside = was;
+    });
+}
+
+namespace {
+
+enum class Step { keep, update, drop };
+
+// What one matching call does to an armed fault: a random fault draws, a
+// counted one counts down and fires at 1. Only one fault fires per call; a
+// counted fault due on a call that another fault took fires on the next one.
+Step step(StoredFault &f, Armed &a) {
+    if (f.info.percent > 0) {
+        if (a.on) return Step::keep;
+        double draw = static_cast<double>(nextRandom(f.rng) >> 11) * 0x1.0p-53 * 100.0;
+        if (draw < f.info.percent) {
+            a = {true, f.info.code, f.info.write_first};
+            ++f.info.fired;
+        }
+        return Step::update;
+    }
+    if (f.info.calls_left > 1) {
+        --f.info.calls_left;
+        return Step::update;
+    }
+    if (a.on) return Step::keep;
+    a = {true, f.info.code, f.info.write_first};
+    return Step::drop;
+}
+
+} // namespace
+
+Armed Device::arm(Store &st, Service s) {
+    Armed a;
+    // This process's own faults first, then those kept with the device.
+    for (auto it = own_faults.begin(); it != own_faults.end();) {
+        if (it->info.service == s && step(*it, a) == Step::drop)
+            it = own_faults.erase(it);
+        else
+            ++it;
+    }
+    for (StoredFault &f : st.faults(s)) {
+        switch (step(f, a)) {
+        case Step::update:
+            st.updateFault(f);
+            break;
+        case Step::drop:
+            st.dropFault(f.info.id);
+            break;
+        case Step::keep:
+            break;
         }
     }
-    return {};
+    if (a.on) {
+        LogEntry e = entry(LogKind::fault, s);
+        e.result = a.code;
+        e.text = std::string(serviceName(s)) + " answers " + hex(a.code) +
+                 (a.write_first ? " after doing its work" : "");
+        pending.push_back(std::move(e));
+    }
+    return a;
 }
 
 uint32_t Device::violate(uint32_t code, const std::string &what) {
     violations.push_back(what);
     std::fprintf(stderr, "devsim: violation: %s\n", what.c_str());
+    LogEntry e = entry(LogKind::violation, Service{});
+    e.result = code;
+    e.text = what;
+    pending.push_back(std::move(e));
     return code;
 }
 
 void Device::freeAllBlocks() {
-    for (auto &[p, size] : blocks)
-        std::free(p);
+    for (auto &[p, size] : blocks) std::free(p);
     blocks.clear();
     live_bytes = 0;
 }
 
-void Device::resetLocked() {
-    loadDefaults(settings);
-    jobs.clear();
-    job_values.clear();
-    parents.clear();
-    children.clear();
+void Device::resetProcessLocked() {
     id = IdSetup{};
     id_sync_script.clear();
-    faults.clear();
-    seen.fill(0);
-    log.clear();
-    monitor.clear();
-    events.clear();
+    own_faults.clear();
+    calls_mark = 0;
     violations.clear();
     sleeps.clear();
     fake_sleep = false;
     freeAllBlocks();
     mem = MemStats{};
-}
-
-// ---- names ----------------------------------------------------------------------
-
-const char *serviceName(Service s) {
-    std::size_t i = index(s);
-    return i < kServiceCount ? kServiceNames[i] : "?";
-}
-
-std::optional<Service> serviceByName(const std::string &name) {
-    for (std::size_t i = 0; i < kServiceCount; ++i)
-        if (name == kServiceNames[i])
-            return static_cast<Service>(i);
-    return std::nullopt;
-}
-
-// ---- lifecycle and settings ----------------------------------------------------------
-
-void reset() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.resetLocked();
-}
-
-std::optional<Bytes> setting(uint32_t id) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    auto it = d.settings.find(id);
-    if (it == d.settings.end())
-        return std::nullopt;
-    return it->second;
-}
-
-bool putSetting(uint32_t id, const Bytes &value) {
-    auto size = settingSize(id);
-    if (!size)
-        return false;
-    auto v = padded(value, *size);
-    if (!v)
-        return false;
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.settings[id] = std::move(*v);
-    return true;
-}
-
-// ---- jobs and links ------------------------------------------------------------------
-
-bool putJobValue(uint32_t job_id, uint32_t value_id, const Bytes &value) {
-    auto width = valueWidth(value_id);
-    if (!width)
-        return false;
-    auto v = padded(value, *width);
-    if (!v)
-        return false;
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.jobs.insert(job_id);
-    d.job_values[{job_id, value_id}] = std::move(*v);
-    return true;
-}
-
-std::optional<Bytes> jobValue(uint32_t job_id, uint32_t value_id) {
-    auto width = valueWidth(value_id);
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    if (!width || !d.jobs.count(job_id))
-        return std::nullopt;
-    auto it = d.job_values.find({job_id, value_id});
-    return it != d.job_values.end() ? it->second : Bytes(*width, 0);
-}
-
-void createJob(uint32_t job_id) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.jobs.insert(job_id);
-}
-
-bool jobExists(uint32_t job_id) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.jobs.count(job_id) != 0;
-}
-
-void removeJob(uint32_t job_id) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.jobs.erase(job_id);
-    std::erase_if(d.job_values, [&](const auto &kv) { return kv.first.first == job_id; });
-    std::erase_if(d.parents, [&](const auto &kv) { return kv.first == job_id || kv.second == job_id; });
-    std::erase_if(d.children, [&](const auto &c) {
-        return std::get<0>(c) == job_id || std::get<2>(c) == job_id;
-    });
-}
-
-void setParentLink(uint32_t job_id, uint32_t parent_job_id) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.jobs.insert(job_id);
-    d.jobs.insert(parent_job_id);
-    d.parents[job_id] = parent_job_id;
-}
-
-void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.jobs.insert(job_id);
-    d.jobs.insert(link_id);
-    d.children.emplace_back(job_id, link_kind, link_id);
-}
-
-// ---- faults and ID service ---------------------------------------------------------------
-
-void failCall(Service s, unsigned nth, uint32_t code, bool write_first) {
-    if (nth == 0 || index(s) >= kServiceCount)
-        return;
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.faults.push_back({s, d.seen[index(s)] + nth, code, write_first});
-}
-
-void scriptIdSync(const std::vector<uint32_t> &answers) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.id_sync_script.assign(answers.begin(), answers.end());
-}
-
-void clearFaults() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.faults.clear();
-    d.id_sync_script.clear();
-}
-
-IdSetup idSetup() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.id;
-}
-
-// ---- observation -------------------------------------------------------------------------
-
-std::vector<Call> calls() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.log;
-}
-
-std::vector<Call> calls(Service s) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    std::vector<Call> out;
-    std::copy_if(d.log.begin(), d.log.end(), std::back_inserter(out),
-                 [&](const Call &c) { return c.service == s; });
-    return out;
-}
-
-std::size_t callCount(Service s) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return static_cast<std::size_t>(
-        std::count_if(d.log.begin(), d.log.end(), [&](const Call &c) { return c.service == s; }));
-}
-
-void clearCalls() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.log.clear();
-}
-
-std::vector<MonitorLine> monitor() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.monitor;
-}
-
-std::vector<uint32_t> sleeps() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.sleeps;
-}
-
-MemStats memStats() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    MemStats m = d.mem;
-    m.live = d.blocks.size();
-    return m;
-}
-
-std::vector<std::string> violations() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.violations;
-}
-
-void fakeSleep(bool enabled) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.fake_sleep = enabled;
-}
-
-// ---- persistence ---------------------------------------------------------------------------
-
-State exportState() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    State s;
-    s.settings = d.settings;
-    s.job_values = d.job_values;
-    s.jobs.assign(d.jobs.begin(), d.jobs.end());
-    s.parents = d.parents;
-    s.children = d.children;
-    s.events = d.events;
-    return s;
-}
-
-void importState(const State &s) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    loadDefaults(d.settings);
-    for (const auto &[id, value] : s.settings) {
-        auto size = settingSize(id);
-        auto v = size ? padded(value, *size) : std::nullopt;
-        if (!v) {
-            d.violate(kUnknownSetting, "importState: settings ID " + hex(id) +
-                                           (size ? " has a value longer than its size" : " is unknown"));
-            continue;
-        }
-        d.settings[id] = std::move(*v);
-    }
-    d.jobs = std::set<uint32_t>(s.jobs.begin(), s.jobs.end());
-    d.job_values.clear();
-    for (const auto &[key, value] : s.job_values) {
-        auto width = valueWidth(key.second);
-        auto v = width ? padded(value, *width) : std::nullopt;
-        if (!v) {
-            d.violate(kUnknownValue, "importState: value ID " + hex(key.second) + " of job " +
-                                         hex(key.first) + (width ? " is too long" : " is unknown"));
-            continue;
-        }
-        d.jobs.insert(key.first);
-        d.job_values[key] = std::move(*v);
-    }
-    d.parents = s.parents;
-    for (const auto &[job, parent] : s.parents) {
-        d.jobs.insert(job);
-        d.jobs.insert(parent);
-    }
-    d.children = s.children;
-    for (const auto &[job, kind, link] : s.children) {
-        d.jobs.insert(job);
-        d.jobs.insert(link);
-    }
-    d.events = s.events;
+    pending.clear();
 }
 
 } // namespace devsim

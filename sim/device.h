@@ -1,24 +1,18 @@
-// device.h - the simulated device's state, shared by the control API
-// (device.cpp) and the C services (services.cpp). Internal to libdevsim.
+// device.h - the simulator's process-wide state, shared by the control API
+// (control.cpp) and the C services (services.cpp). Internal to libdevsim.
 #pragma once
 
 #include "devsim.h"
+#include "store.h"
 
-#include <array>
 #include <cstdarg>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
-#include <set>
+#include <string_view>
 
 namespace devsim {
-
-// A fault armed for one service call.
-struct Fault {
-    Service service;
-    uint64_t at; // value of the service's call counter that triggers it
-    uint32_t code;
-    bool write_first;
-};
 
 // What an incoming call must do about an armed fault.
 struct Armed {
@@ -29,52 +23,73 @@ struct Armed {
     bool skip() const { return on && !write_first; }
     // Answer once the work (if any) is done.
     uint32_t answer() const { return on ? code : 0; }
+    // Answer of a call the device refuses with its own code: a fault that
+    // fired on the call wins.
+    uint32_t refuse(uint32_t own) const { return on ? code : own; }
 };
 
 struct Device {
-    std::mutex mu;
+    std::recursive_mutex mu; // recursive: a batch holds it around service calls
 
-    std::map<uint32_t, Bytes> settings;
-    std::set<uint32_t> jobs;
-    std::map<std::pair<uint32_t, uint32_t>, Bytes> job_values;
-    std::map<uint32_t, uint32_t> parents;
-    std::vector<std::tuple<uint32_t, int32_t, uint32_t>> children;
+    // The shared part, opened at first use (see devsim.h for where).
+    std::unique_ptr<Store> store;
+    std::string where; // empty until chosen
+    unsigned busy_timeout_ms = 5000;
+    // Entries waiting for the next transaction: broken rules of the call in
+    // progress, and storage problems of a call whose transaction failed.
+    std::vector<LogEntry> pending;
 
+    // This process's own.
     IdSetup id;
     std::deque<uint32_t> id_sync_script;
-
-    std::vector<Fault> faults;
-    // Calls per service since reset(); clearCalls() keeps them so that
-    // armed faults still count from the moment they were armed.
-    std::array<uint64_t, kServiceCount> seen{};
-
-    std::vector<Call> log;
-    std::vector<MonitorLine> monitor;
-    std::vector<std::string> events;
+    std::vector<StoredFault> own_faults; // failCallHere()
+    uint64_t calls_mark = 0;             // clearCalls()
     std::vector<std::string> violations;
     std::vector<uint32_t> sleeps;
     bool fake_sleep = false;
-
     std::map<void *, std::size_t> blocks; // live blocks of partition 0
     std::size_t live_bytes = 0;
     MemStats mem;
 
-    // Counts the call and takes the fault armed for it, if any.
-    Armed arm(Service s);
-    // Records a broken rule (also on stderr) and returns code.
+    // The store, opened if need be; throws DeviceError.
+    Store &open();
+    // Runs body as one transaction of the store, with the pending entries
+    // logged in it. A storage failure is logged (later, when the store takes
+    // it), told on stderr and thrown as DeviceError.
+    void transact(Service about, const std::function<void(Store &)> &body);
+    // Runs body, whose service calls nest in one transaction (see devsim::batch).
+    void batch(const std::function<void()> &body);
+    // Counts the call against the armed faults and takes the one that fires.
+    Armed arm(Store &st, Service s);
+    // Records a broken rule (also on stderr and in the log) and returns code.
     uint32_t violate(uint32_t code, const std::string &what);
-    void resetLocked();
+    LogEntry entry(LogKind kind, Service s) const;
+    void resetProcessLocked();
     void freeAllBlocks();
 };
 
 Device &device();
 
+// True on a thread that is inside a transaction of the device.
+bool insideDevice();
+
 std::string hex(uint64_t v);
+
+// Joins text piece by piece ("literal" + string trips GCC 12's -Wrestrict).
+inline std::string cat(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (std::string_view p : parts) out += p;
+    return out;
+}
 
 // Formats a monitor line the way the device's monitor does. Supported:
 // %s %x %X %u %d, the same with l, and %%; every number is read as a 32-bit
 // unsigned int. On an unsupported conversion it stops reading values,
 // copies the rest of the format as it is and sets error.
 std::string formatMonitorLine(const char *format, va_list ap, std::string &error);
+
+// The old one-line form of a notification or monitor entry, for State::events:
+// "notify mscMLRPTChgSMTPProtocol(1)", "monitor(0x7302,0x102,0x0) <text>".
+std::string eventLine(const LogEntry &e);
 
 } // namespace devsim

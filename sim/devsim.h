@@ -1,18 +1,38 @@
 // devsim.h - control API of the device-services simulator (libdevsim.so).
 //
 // The simulator implements every device service the library imports (see
-// src/frame/device_services.h) with the same C names and signatures, over an
-// in-process device: a settings store that knows each settings ID's size and
+// src/frame/device_services.h) with the same C names and signatures, over one
+// simulated device: a settings store that knows each settings ID's size and
 // default value, job values with their own widths, parent and child links,
 // the scheduler/report notifications, memory partition 0 and a monitor that
-// formats every line itself. For tests it records every service call in
-// order and injects faults. All functions are thread-safe.
+// formats every line itself. It logs every service call and injects faults.
+// All functions are thread-safe.
+//
+// Where the device lives. Like the real device's settings store, the
+// simulated device is shared by every process that uses it:
+//   - ENTMLST_DEVICE=FILE: an SQLite file that every process linked with
+//     libdevsim (and the entmlst command) reads and writes. Settings, jobs,
+//     links, armed faults and the log are in the file; each service call is
+//     one transaction, durable when the call returns (a crash of any process
+//     loses nothing that a call reported done).
+//   - ENTMLST_DEVICE=:memory: a private device in this process's memory,
+//     with factory settings at start. For test suites.
+//   - unset or empty: the per-user default file,
+//     $XDG_DATA_HOME/entmlst/device.db, else ~/.local/share/entmlst/device.db.
+// A build without SQLite (the PowerPC cross build) always uses memory.
+// The device is opened at the first service or control call; openDevice()
+// switches to another one.
+//
+// Per process, whatever the device: the memory partition, the ID service's
+// set-up, the scripted mectIdSync answers, sleeps and broken rules.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -59,6 +79,11 @@ inline constexpr uint32_t kUnknownValue = 0x0000e003;   // value ID not known
 inline constexpr uint32_t kUnknownLink = 0x0000e004;    // no such link
 inline constexpr uint32_t kNoMemory = 0x0000e005;       // partition exhausted / not 0
 inline constexpr uint32_t kBadArgument = 0x0000e006;    // a constant or pointer argument the device rejects
+// Codes of the simulated device's own storage (never a real device's answer).
+// The log and stderr say what happened.
+inline constexpr uint32_t kDeviceBusy = 0x0000e007; // device file locked by another process past the timeout
+inline constexpr uint32_t kDeviceFile =
+    0x0000e008; // device file unusable: read-only, disk full, damaged, not ours
 
 // Constants the device checks on every call (anything else is a violation).
 inline constexpr uint32_t kStatusArea = 0x04050300; // area of every settings-store call
@@ -77,6 +102,9 @@ struct Call {
     std::vector<uint64_t> args;
     uint32_t result = 0;
     std::string text;
+    // The service did its work (wrote the destination, stored the value,
+    // sent the notification, handed out the block), whatever it answered.
+    bool done = false;
 };
 
 // A line the monitor received.
@@ -87,11 +115,44 @@ struct MonitorLine {
     std::string text; // formatted, ends in '\n' when the format does
 };
 
+// ---- where the device lives --------------------------------------------------
+// Control calls that cannot reach the device (a file that is not a device
+// file, locked past the timeout, read-only, full, damaged) throw this.
+struct DeviceError : std::runtime_error {
+    uint32_t code; // kDeviceBusy or kDeviceFile
+    DeviceError(uint32_t c, const std::string &what) : std::runtime_error(what), code(c) {}
+};
+inline constexpr const char *kDeviceVariable = "ENTMLST_DEVICE";
+inline constexpr const char *kMemoryDevice = ":memory:";
+// What ENTMLST_DEVICE names now: a file path or ":memory:". Throws
+// DeviceError when it falls back to the default and there is no HOME.
+std::string configuredDevice();
+// Closes the current device and uses where (a file path, or ":memory:")
+// from now on; opens it at once. Throws DeviceError when the file is not
+// usable (the process is then left on a fresh memory device).
+void openDevice(const std::string &where);
+// The device in use: its file path, or ":memory:".
+std::string devicePath();
+// How long a service call waits for a file locked by another process
+// before it answers kDeviceBusy (default 5000 ms).
+void setBusyTimeout(unsigned milliseconds);
+// Runs body with every service call and control call it makes in one
+// transaction of the device: other processes see all of it at once when
+// body returns, and wait while it runs. For reading many values at once
+// (one file transaction instead of one per call); a write made inside is
+// durable only when body returns, and if body throws nothing it did is
+// kept. Throws DeviceError when the device's storage fails.
+void batch(const std::function<void()> &body);
+
 // ---- lifecycle -----------------------------------------------------------
 // Restores the device to its defaults: catalogue default values, no jobs,
 // no links, empty logs and counters, no faults, no scripted answers, real
 // sleeps. Blocks still handed out are released.
 void reset();
+// Factory settings for the shared device only: every stored value back to
+// its default, the log and the armed faults cleared, and the jobs and links
+// too unless keep_jobs. This process's own state is left alone.
+void factoryReset(bool keep_jobs);
 
 // ---- settings store --------------------------------------------------------
 struct SettingInfo {
@@ -111,8 +172,14 @@ bool putSetting(uint32_t id, const Bytes &value);
 // ---- job values and links -----------------------------------------------------
 // The width the device gives a value ID; nullopt for value IDs it does not know.
 std::optional<uint32_t> valueWidth(uint32_t value_id);
-// Creates the job if missing. Values are zero-padded to the value's width;
-// false if the value ID is unknown or the bytes are too long.
+// True for values whose width the device decides per value (the names of
+// linked jobs): such a value is kept and delivered at its own length, up to
+// valueWidth; a read writes exactly that many bytes. Every other value has
+// its fixed width.
+bool widthPerValue(uint32_t value_id);
+// Creates the job if missing. Fixed-width values are zero-padded to the
+// value's width, per-value ones kept as given; false if the value ID is
+// unknown or the bytes are too long.
 bool putJobValue(uint32_t job_id, uint32_t value_id, const Bytes &value);
 std::optional<Bytes> jobValue(uint32_t job_id, uint32_t value_id);
 void createJob(uint32_t job_id);
@@ -128,14 +195,41 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
 // job link_id (same store as putJobValue).
 
 // ---- fault injection ------------------------------------------------------------
+// Faults are kept with the device: a fault armed by one process fires in
+// whichever process makes the matching call. A fault answers its code even
+// when the device itself would have refused the call (unknown job, link or
+// value); a call that breaks a device rule is still recorded as a violation.
+// A fault that fires is logged (LogKind::fault) before the call's entry.
+//
 // Makes the nth call (1-based, counted from now) of a service return code.
 // With write_first, the service first does its normal work (writes the
 // destination / stores the value / hands out the block) and then answers code.
 // emwOSWOrgFreeMemPart always takes the block back, failing or not.
 void failCall(Service s, unsigned nth, uint32_t code, bool write_first = false);
+// The same for this process's calls only, not kept with the device (one
+// command of a tool, say); clearFaultsHere() disarms what is left of them.
+void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first = false);
+void clearFaultsHere();
+// Makes every call of a service fail with the given probability (in
+// percent, 0 < percent <= 100) until cleared. The same seed gives the same
+// firings for the same sequence of matching calls.
+void failRandomly(Service s, double percent, uint64_t seed, uint32_t code, bool write_first = false);
+// An armed fault as the device keeps it.
+struct FaultInfo {
+    uint64_t id;
+    Service service;
+    uint32_t code;
+    bool write_first;
+    unsigned calls_left; // counted fault: matching calls until it fires (1 = the next)
+    double percent;      // random fault: its probability; 0 for a counted fault
+    uint64_t seed;
+    uint64_t fired; // times a random fault has fired
+};
+std::vector<FaultInfo> faults();
 // Answers of mectIdSync, consumed in order; when they run out it answers 0.
 void scriptIdSync(const std::vector<uint32_t> &answers);
-// Disarms every pending fault and drops the rest of the mectIdSync script.
+// Disarms every pending fault (the device's and this process's own) and
+// drops the rest of the mectIdSync script.
 void clearFaults();
 
 // ---- ID service ------------------------------------------------------------------
@@ -148,18 +242,51 @@ struct IdSetup {
 IdSetup idSetup();
 
 // ---- observation -------------------------------------------------------------------
-std::vector<Call> calls();                 // every call since reset(), in order
-std::vector<Call> calls(Service s);        // only those of one service
+// ---- the device's log ------------------------------------------------------------
+// What the device received, from every process, oldest first: each service
+// call (notifications and monitor lines are calls too), each fired fault,
+// each broken rule and each problem of the device's storage. The device
+// keeps the last kLogCapacity entries.
+inline constexpr std::size_t kLogCapacity = 10000;
+enum class LogKind : uint8_t { call, notification, monitor, fault, violation, device, note };
+const char *logKindName(LogKind k);
+struct LogEntry {
+    uint64_t seq = 0;    // increasing, never reused
+    int64_t time_us = 0; // microseconds since the epoch
+    int32_t pid = 0;
+    LogKind kind = LogKind::call;
+    Service service{}; // the service called, or that the entry is about
+    std::vector<uint64_t> args;
+    uint32_t result = 0;
+    bool done = false; // see Call::done
+    std::string text;  // monitor line as received, or what happened
+};
+struct LogFilter {
+    uint64_t after_seq = 0;     // only entries with a larger seq
+    int64_t since_us = 0;       // only entries at or after this time
+    std::optional<int32_t> pid; // only this process's entries
+};
+std::vector<LogEntry> log(const LogFilter &filter = {});
+// seq of the newest entry (0 when the log is empty).
+uint64_t lastLogSeq();
+// One line: "2026-12-06 03:10:11.123456 pid 4242 call meSTCGetStatus(0x4050300,...) = 0x0".
+std::string formatLogEntry(const LogEntry &e);
+
+// ---- observation -------------------------------------------------------------------
+// The calls are the log's call entries; clearCalls() hides those logged so far
+// from this process's calls() and callCount() without touching the log.
+std::vector<Call> calls();          // every call since reset(), in order
+std::vector<Call> calls(Service s); // only those of one service
 std::size_t callCount(Service s);
-void clearCalls();                         // forget the log (not the state)
-std::vector<MonitorLine> monitor();        // lines received since reset()
-std::vector<uint32_t> sleeps();            // usleep arguments seen (see below)
+void clearCalls();                  // forget the log (not the state)
+std::vector<MonitorLine> monitor(); // lines received since reset()
+std::vector<uint32_t> sleeps();     // usleep arguments seen (see below)
 
 // Memory partition 0 book-keeping.
 struct MemStats {
-    std::size_t allocs = 0;      // successful hand-outs (including write_first faults)
+    std::size_t allocs = 0; // successful hand-outs (including write_first faults)
     std::size_t frees = 0;
-    std::size_t live = 0;        // blocks handed out and not yet freed
+    std::size_t live = 0; // blocks handed out and not yet freed
     std::size_t peak_bytes = 0;
 };
 MemStats memStats();
@@ -168,18 +295,19 @@ MemStats memStats();
 std::vector<std::string> violations();
 
 // ---- persistence ---------------------------------------------------------------------
-// Whole device state as plain data, for saving and loading by a front end.
+// Whole device state as plain data, for tests that compare snapshots.
 // importState replaces settings (IDs missing from the snapshot get their
-// defaults), jobs, values, links and events; the call log, monitor lines,
-// faults, memory book-keeping and violations are left as they are.
+// defaults), jobs, values and links; events (they come from the log), the
+// log, faults, memory book-keeping and violations are left as they are.
 struct State {
-    std::map<uint32_t, Bytes> settings;                          // id -> value
-    std::map<std::pair<uint32_t, uint32_t>, Bytes> job_values;   // (job, value id) -> value
+    std::map<uint32_t, Bytes> settings;                        // id -> value
+    std::map<std::pair<uint32_t, uint32_t>, Bytes> job_values; // (job, value id) -> value
     std::vector<uint32_t> jobs;
-    std::map<uint32_t, uint32_t> parents;                        // job -> parent job
+    std::map<uint32_t, uint32_t> parents;                          // job -> parent job
     std::vector<std::tuple<uint32_t, int32_t, uint32_t>> children; // (job, kind, link id) in order
-    // What the device received, oldest first: monitor lines and
-    // notifications, one human-readable line each.
+    // What the device received, oldest first, from its log: monitor lines
+    // and notifications sent, one line each ("notify NAME(args)",
+    // "monitor(module,class,0) text").
     std::vector<std::string> events;
 };
 State exportState();

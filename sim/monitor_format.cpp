@@ -17,8 +17,7 @@ void appendUnsigned(std::string &out, uint32_t v, unsigned base, bool upper) {
         buf[n++] = digits[v % base];
         v /= base;
     } while (v != 0);
-    while (n > 0)
-        out += buf[--n];
+    while (n > 0) out += buf[--n];
 }
 
 } // namespace
@@ -32,17 +31,14 @@ std::string formatMonitorLine(const char *format, va_list ap, std::string &error
         }
         const char *start = p;
         ++p;
-        if (*p == 'l')
-            ++p;
+        if (*p == 'l') ++p;
         switch (*p) {
         case '%':
-            if (p != start + 1)
-                break; // "%l%" is not a conversion
+            if (p != start + 1) break; // "%l%" is not a conversion
             out += '%';
             continue;
         case 's': {
-            if (p != start + 1)
-                break; // no wide strings on the device
+            if (p != start + 1) break; // no wide strings on the device
             const char *s = va_arg(ap, const char *);
             if (s == nullptr) {
                 error = "null string for %s";
@@ -74,8 +70,8 @@ std::string formatMonitorLine(const char *format, va_list ap, std::string &error
             break;
         }
         // Unsupported: the values that follow can no longer be located.
-        std::size_t len = (*p == '\0') ? static_cast<std::size_t>(p - start)
-                                       : static_cast<std::size_t>(p - start + 1);
+        std::size_t len =
+            (*p == '\0') ? static_cast<std::size_t>(p - start) : static_cast<std::size_t>(p - start + 1);
         error = "unsupported conversion \"" + std::string(start, len) + "\"";
         out += start;
         return out;

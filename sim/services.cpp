@@ -1,10 +1,13 @@
 // services.cpp - the device services, with the C names and signatures the
 // library imports.
 //
-// Every service takes the device lock for its whole call, so the call log
-// is in the order the calls took effect. Nothing here may throw into the
-// caller: an exception (out of memory in the simulator itself) becomes
-// kNoMemory.
+// Every service takes the device lock and one transaction of the device's
+// store for its whole call, so the log is in the order the calls took
+// effect, in this process and across processes. Order of checks in each
+// call: the device's rules (a break is a violation), then an armed fault,
+// then what the device itself would refuse, then the work. Nothing here may
+// throw into the caller: an exception (out of memory in the simulator
+// itself) becomes kNoMemory.
 #include "device.h"
 #include "device_services.h"
 
@@ -16,17 +19,62 @@ namespace {
 
 uint64_t addr(const void *p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); }
 
-// Runs body under the device lock with the fault armed for this call, and
-// logs the call with its result.
+// One service call in progress: the device, its store, the fault that fired
+// on the call, and what the call log records about it.
+struct Ctx {
+    Device &d;
+    Store &st;
+    Armed fault;
+    std::string text;
+    bool done = false;
+    // Work done: the answer is the fault's, if one fired with write_first.
+    uint32_t did() {
+        done = true;
+        return fault.answer();
+    }
+};
+
+LogKind kindOf(Service s) {
+    switch (s) {
+    case Service::mscMLPRNChgSchedule:
+    case Service::mscMLRPTChgSMTPProtocol:
+    case Service::mscMLRPTChgEventReportTime:
+    case Service::mscMLRPTChgScheduleReportTime:
+    case Service::mscMLRPTChgMaintenanceReportTime:
+        return LogKind::notification;
+    case Service::emwGENMonSendMessage:
+        return LogKind::monitor;
+    default:
+        return LogKind::call;
+    }
+}
+
+// Runs body as one transaction of the device, under the device lock, with
+// the fault armed for this call, and logs the call with its result. When
+// the device's storage fails, the call answers kDeviceBusy or kDeviceFile
+// and does nothing else.
 template <typename Body>
 uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexcept {
     try {
         Device &d = device();
         std::lock_guard lock(d.mu);
-        Armed fault = d.arm(s);
-        std::string text;
-        uint32_t result = body(d, fault, text);
-        d.log.push_back(Call{s, std::vector<uint64_t>(args), result, std::move(text)});
+        uint32_t result = 0;
+        try {
+            d.transact(s, [&](Store &st) {
+                Ctx c{d, st, d.arm(st, s), {}, false};
+                result = body(c);
+                for (LogEntry &e : d.pending) st.append(e);
+                d.pending.clear();
+                LogEntry e = d.entry(kindOf(s), s);
+                e.args.assign(args);
+                e.result = result;
+                e.done = c.done;
+                e.text = std::move(c.text);
+                st.append(e);
+            });
+        } catch (const DeviceError &e) {
+            return e.code;
+        }
         return result;
     } catch (...) {
         return kNoMemory;
@@ -37,72 +85,57 @@ std::string where(Service s) { return std::string(serviceName(s)) + ": "; }
 
 // Checks a fixed argument; a mismatch is a broken rule.
 bool expect(Device &d, Service s, const char *what, uint32_t got, uint32_t want) {
-    if (got == want)
-        return true;
+    if (got == want) return true;
     d.violate(kBadArgument, where(s) + what + " " + hex(got) + ", the device expects " + hex(want));
     return false;
 }
 
 bool notNull(Device &d, Service s, const void *p, const char *what) {
-    if (p != nullptr)
-        return true;
+    if (p != nullptr) return true;
     d.violate(kBadArgument, where(s) + "null " + what);
     return false;
 }
 
-// Reads a job value into dst (shared by meSVCGetCurrent and mectSVCGetCurrent).
-uint32_t readJobValue(Device &d, Service s, const Armed &fault, uint32_t job, uint32_t vid, void *dst) {
-    if (!notNull(d, s, dst, "destination"))
-        return kBadArgument;
-    if (!d.jobs.count(job))
-        return kUnknownJob;
+// Reads a job value into dst (shared by meSVCGetCurrent and mectSVCGetCurrent):
+// exactly the value's width, or for a value whose width is its own, exactly
+// its bytes.
+uint32_t readJobValue(Ctx &c, Service s, uint32_t job, uint32_t vid, void *dst) {
+    if (!notNull(c.d, s, dst, "destination")) return c.fault.refuse(kBadArgument);
+    if (c.fault.skip()) return c.fault.code;
+    if (!c.st.jobExists(job)) return c.fault.refuse(kUnknownJob);
     auto width = valueWidth(vid);
-    if (!width)
-        return kUnknownValue;
-    if (fault.skip())
-        return fault.code;
-    auto it = d.job_values.find({job, vid});
-    if (it != d.job_values.end())
-        std::memcpy(dst, it->second.data(), *width);
-    else
+    if (!width) return c.fault.refuse(kUnknownValue);
+    auto value = c.st.jobValue(job, vid);
+    if (value) {
+        if (!value->empty()) std::memcpy(dst, value->data(), value->size()); // an empty name writes nothing
+    } else if (!widthPerValue(vid)) {
         std::memset(dst, 0, *width);
-    return fault.answer();
-}
-
-// The link_index-th child link of job of the given kind.
-std::optional<uint32_t> childLink(const Device &d, uint32_t job, uint32_t kind, uint64_t link_index) {
-    uint64_t i = 0;
-    for (const auto &[parent, k, link] : d.children) {
-        if (parent == job && static_cast<uint32_t>(k) == kind && i++ == link_index)
-            return link;
     }
-    return std::nullopt;
+    return c.did();
 }
 
 uint32_t getChildLink(Service s, uint32_t selector, uint32_t job, uint32_t kind, int64_t link_index,
                       uint32_t *link_id) {
     return serve(s, {selector, job, kind, static_cast<uint32_t>(link_index), addr(link_id)},
-                 [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-                     if (!expect(d, s, "selector", selector, kLinkSelector) ||
-                         !notNull(d, s, link_id, "link ID pointer"))
-                         return kBadArgument;
-                     if (!d.jobs.count(job))
-                         return kUnknownJob;
-                     auto link = link_index < 0 ? std::nullopt : childLink(d, job, kind, link_index);
-                     if (!link)
-                         return kUnknownLink;
-                     if (fault.skip())
-                         return fault.code;
-                     *link_id = *link;
-                     return fault.answer();
+                 [&](Ctx &c) -> uint32_t {
+                     if (!expect(c.d, s, "selector", selector, kLinkSelector) ||
+                         !notNull(c.d, s, link_id, "link ID pointer"))
+                         return c.fault.refuse(kBadArgument);
+                     if (c.fault.skip()) return c.fault.code;
+                     if (!c.st.jobExists(job)) return c.fault.refuse(kUnknownJob);
+                     auto links = c.st.children(job, static_cast<int32_t>(kind));
+                     if (link_index < 0 || static_cast<uint64_t>(link_index) >= links.size())
+                         return c.fault.refuse(kUnknownLink);
+                     *link_id = links[static_cast<std::size_t>(link_index)];
+                     return c.did();
                  });
 }
 
 enum class Expect { anything, zeros, byte, recipient };
 
-// A notification: recorded as an event line unless a fault skips it.
+// A notification: logged as done unless a fault skips it.
 uint32_t notify(Service s, std::initializer_list<uint64_t> args, Expect expect) {
-    return serve(s, args, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
+    return serve(s, args, [&](Ctx &c) -> uint32_t {
         std::string shown;
         bool ok = true;
         for (uint64_t a : args) {
@@ -118,12 +151,11 @@ uint32_t notify(Service s, std::initializer_list<uint64_t> args, Expect expect) 
             const char *want = expect == Expect::zeros  ? "0"
                                : expect == Expect::byte ? "a byte (0..255)"
                                                         : "a recipient 1, 2 or 3";
-            return d.violate(kBadArgument, where(s) + "argument(s) " + shown + ", the device expects " + want);
+            return c.fault.refuse(c.d.violate(kBadArgument, where(s) + "argument(s) " + shown +
+                                                                ", the device expects " + want));
         }
-        if (fault.skip())
-            return fault.code;
-        d.events.push_back("notify " + std::string(serviceName(s)) + "(" + shown + ")");
-        return fault.answer();
+        if (c.fault.skip()) return c.fault.code;
+        return c.did();
     });
 }
 
@@ -140,33 +172,34 @@ extern "C" {
 
 uint32_t meSTCGetStatus(uint32_t area, uint32_t settings_id, void *dst) {
     constexpr Service s = Service::meSTCGetStatus;
-    return serve(s, {area, settings_id, addr(dst)}, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-        if (!expect(d, s, "area", area, kStatusArea) || !notNull(d, s, dst, "destination"))
-            return kBadArgument;
-        auto it = d.settings.find(settings_id);
-        if (it == d.settings.end())
-            return d.violate(kUnknownSetting, where(s) + "unknown settings ID " + hex(settings_id));
-        if (fault.skip())
-            return fault.code;
+    return serve(s, {area, settings_id, addr(dst)}, [&](Ctx &c) -> uint32_t {
+        if (!expect(c.d, s, "area", area, kStatusArea) || !notNull(c.d, s, dst, "destination"))
+            return c.fault.refuse(kBadArgument);
+        if (!settingSize(settings_id))
+            return c.fault.refuse(
+                c.d.violate(kUnknownSetting, where(s) + "unknown settings ID " + hex(settings_id)));
+        if (c.fault.skip()) return c.fault.code;
+        auto value = c.st.setting(settings_id);
         // The store writes exactly the value's size, never more.
-        std::memcpy(dst, it->second.data(), it->second.size());
-        return fault.answer();
+        std::memcpy(dst, value->data(), value->size());
+        return c.did();
     });
 }
 
 uint32_t meSTCSetStatus(uint32_t writer, uint32_t area, uint32_t settings_id, const void *src) {
     constexpr Service s = Service::meSTCSetStatus;
-    return serve(s, {writer, area, settings_id, addr(src)}, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-        if (!expect(d, s, "writer", writer, kWriter) || !expect(d, s, "area", area, kStatusArea) ||
-            !notNull(d, s, src, "source"))
-            return kBadArgument;
-        auto it = d.settings.find(settings_id);
-        if (it == d.settings.end())
-            return d.violate(kUnknownSetting, where(s) + "unknown settings ID " + hex(settings_id));
-        if (fault.skip())
-            return fault.code;
-        std::memcpy(it->second.data(), src, it->second.size());
-        return fault.answer();
+    return serve(s, {writer, area, settings_id, addr(src)}, [&](Ctx &c) -> uint32_t {
+        if (!expect(c.d, s, "writer", writer, kWriter) || !expect(c.d, s, "area", area, kStatusArea) ||
+            !notNull(c.d, s, src, "source"))
+            return c.fault.refuse(kBadArgument);
+        auto size = settingSize(settings_id);
+        if (!size)
+            return c.fault.refuse(
+                c.d.violate(kUnknownSetting, where(s) + "unknown settings ID " + hex(settings_id)));
+        if (c.fault.skip()) return c.fault.code;
+        const auto *bytes = static_cast<const uint8_t *>(src);
+        c.st.putSetting(settings_id, Bytes(bytes, bytes + *size));
+        return c.did();
     });
 }
 
@@ -174,26 +207,23 @@ uint32_t meSTCSetStatus(uint32_t writer, uint32_t area, uint32_t settings_id, co
 
 uint32_t meSVCGetCurrent(uint32_t job_id, uint32_t value_id, void *dst) {
     constexpr Service s = Service::meSVCGetCurrent;
-    return serve(s, {job_id, value_id, addr(dst)}, [&](Device &d, const Armed &fault, std::string &) {
-        return readJobValue(d, s, fault, job_id, value_id, dst);
-    });
+    return serve(s, {job_id, value_id, addr(dst)},
+                 [&](Ctx &c) { return readJobValue(c, s, job_id, value_id, dst); });
 }
 
 uint32_t meSVCSetCurrent(uint32_t writer, uint32_t job_id, uint32_t value_id, const void *src) {
     constexpr Service s = Service::meSVCSetCurrent;
-    return serve(s, {writer, job_id, value_id, addr(src)}, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-        if (!expect(d, s, "writer", writer, kWriter) || !notNull(d, s, src, "source"))
-            return kBadArgument;
-        if (!d.jobs.count(job_id))
-            return kUnknownJob;
+    return serve(s, {writer, job_id, value_id, addr(src)}, [&](Ctx &c) -> uint32_t {
+        if (!expect(c.d, s, "writer", writer, kWriter) || !notNull(c.d, s, src, "source"))
+            return c.fault.refuse(kBadArgument);
+        if (c.fault.skip()) return c.fault.code;
+        if (!c.st.jobExists(job_id)) return c.fault.refuse(kUnknownJob);
         auto width = valueWidth(value_id);
-        if (!width)
-            return kUnknownValue;
-        if (fault.skip())
-            return fault.code;
+        if (!width) return c.fault.refuse(kUnknownValue);
+        // Values the library writes have fixed widths.
         const auto *bytes = static_cast<const uint8_t *>(src);
-        d.job_values[{job_id, value_id}] = Bytes(bytes, bytes + *width);
-        return fault.answer();
+        c.st.putJobValue(job_id, value_id, Bytes(bytes, bytes + *width));
+        return c.did();
     });
 }
 
@@ -201,53 +231,48 @@ uint32_t meSVCSetCurrent(uint32_t writer, uint32_t job_id, uint32_t value_id, co
 
 uint32_t mectInitDefault(uint32_t kind, uint32_t arg) {
     constexpr Service s = Service::mectInitDefault;
-    return serve(s, {kind, arg}, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-        if (!expect(d, s, "kind", kind, kIdKind) || !expect(d, s, "argument", arg, 0))
-            return kBadArgument;
-        if (fault.skip())
-            return fault.code;
-        d.id.init_default = true;
-        return fault.answer();
+    return serve(s, {kind, arg}, [&](Ctx &c) -> uint32_t {
+        if (!expect(c.d, s, "kind", kind, kIdKind) || !expect(c.d, s, "argument", arg, 0))
+            return c.fault.refuse(kBadArgument);
+        if (c.fault.skip()) return c.fault.code;
+        c.d.id.init_default = true;
+        return c.did();
     });
 }
 
 uint32_t mectSetDstProduct(uint32_t kind, uint32_t product) {
     constexpr Service s = Service::mectSetDstProduct;
-    return serve(s, {kind, product}, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-        if (!expect(d, s, "kind", kind, kIdKind) || !expect(d, s, "product", product, 0))
-            return kBadArgument;
-        if (fault.skip())
-            return fault.code;
-        d.id.dst_product = product;
-        return fault.answer();
+    return serve(s, {kind, product}, [&](Ctx &c) -> uint32_t {
+        if (!expect(c.d, s, "kind", kind, kIdKind) || !expect(c.d, s, "product", product, 0))
+            return c.fault.refuse(kBadArgument);
+        if (c.fault.skip()) return c.fault.code;
+        c.d.id.dst_product = product;
+        return c.did();
     });
 }
 
 uint32_t mectSetDstArea(uint32_t kind, uint32_t area) {
     constexpr Service s = Service::mectSetDstArea;
-    return serve(s, {kind, area}, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-        if (!expect(d, s, "kind", kind, kIdKind))
-            return kBadArgument;
-        if (fault.skip())
-            return fault.code;
-        d.id.dst_area = area;
-        return fault.answer();
+    return serve(s, {kind, area}, [&](Ctx &c) -> uint32_t {
+        if (!expect(c.d, s, "kind", kind, kIdKind)) return c.fault.refuse(kBadArgument);
+        if (c.fault.skip()) return c.fault.code;
+        c.d.id.dst_area = area;
+        return c.did();
     });
 }
 
 uint32_t mectIdSync(uint32_t kind) {
     constexpr Service s = Service::mectIdSync;
-    return serve(s, {kind}, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-        if (!expect(d, s, "kind", kind, kIdSyncKind))
-            return kBadArgument;
-        if (fault.skip())
-            return fault.code;
+    return serve(s, {kind}, [&](Ctx &c) -> uint32_t {
+        if (!expect(c.d, s, "kind", kind, kIdSyncKind)) return c.fault.refuse(kBadArgument);
+        if (c.fault.skip()) return c.fault.code;
         uint32_t answer = 0;
-        if (!d.id_sync_script.empty()) {
-            answer = d.id_sync_script.front();
-            d.id_sync_script.pop_front();
+        if (!c.d.id_sync_script.empty()) {
+            answer = c.d.id_sync_script.front();
+            c.d.id_sync_script.pop_front();
         }
-        return fault.on ? fault.code : answer;
+        c.done = true;
+        return c.fault.refuse(answer);
     });
 }
 
@@ -255,16 +280,15 @@ uint32_t mectIdSync(uint32_t kind) {
 
 uint32_t mectSVCGetParentLink(uint32_t selector, uint32_t job_id, uint32_t *parent_id) {
     constexpr Service s = Service::mectSVCGetParentLink;
-    return serve(s, {selector, job_id, addr(parent_id)}, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-        if (!expect(d, s, "selector", selector, kLinkSelector) || !notNull(d, s, parent_id, "parent pointer"))
-            return kBadArgument;
-        auto it = d.parents.find(job_id);
-        if (!d.jobs.count(job_id) || it == d.parents.end())
-            return kUnknownLink;
-        if (fault.skip())
-            return fault.code;
-        *parent_id = it->second;
-        return fault.answer();
+    return serve(s, {selector, job_id, addr(parent_id)}, [&](Ctx &c) -> uint32_t {
+        if (!expect(c.d, s, "selector", selector, kLinkSelector) ||
+            !notNull(c.d, s, parent_id, "parent pointer"))
+            return c.fault.refuse(kBadArgument);
+        if (c.fault.skip()) return c.fault.code;
+        auto parent = c.st.jobExists(job_id) ? c.st.parent(job_id) : std::nullopt;
+        if (!parent) return c.fault.refuse(kUnknownLink);
+        *parent_id = *parent;
+        return c.did();
     });
 }
 
@@ -282,26 +306,21 @@ uint32_t mectGetChildLink(uint32_t selector, uint32_t job_id, int32_t link_kind,
 uint32_t mectGetChildLinkNum(uint32_t selector, uint32_t job_id, int32_t link_kind, int32_t *number) {
     constexpr Service s = Service::mectGetChildLinkNum;
     return serve(s, {selector, job_id, static_cast<uint32_t>(link_kind), addr(number)},
-                 [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
-                     if (!expect(d, s, "selector", selector, kLinkSelector) || !notNull(d, s, number, "count pointer"))
-                         return kBadArgument;
-                     if (!d.jobs.count(job_id))
-                         return kUnknownJob;
-                     if (fault.skip())
-                         return fault.code;
-                     int32_t n = 0;
-                     for (const auto &[job, kind, link] : d.children)
-                         n += (job == job_id && kind == link_kind) ? 1 : 0;
-                     *number = n;
-                     return fault.answer();
+                 [&](Ctx &c) -> uint32_t {
+                     if (!expect(c.d, s, "selector", selector, kLinkSelector) ||
+                         !notNull(c.d, s, number, "count pointer"))
+                         return c.fault.refuse(kBadArgument);
+                     if (c.fault.skip()) return c.fault.code;
+                     if (!c.st.jobExists(job_id)) return c.fault.refuse(kUnknownJob);
+                     *number = static_cast<int32_t>(c.st.children(job_id, link_kind).size());
+                     return c.did();
                  });
 }
 
 uint32_t mectSVCGetCurrent(uint32_t link_id, uint32_t value_id, void *dst) {
     constexpr Service s = Service::mectSVCGetCurrent;
-    return serve(s, {link_id, value_id, addr(dst)}, [&](Device &d, const Armed &fault, std::string &) {
-        return readJobValue(d, s, fault, link_id, value_id, dst);
-    });
+    return serve(s, {link_id, value_id, addr(dst)},
+                 [&](Ctx &c) { return readJobValue(c, s, link_id, value_id, dst); });
 }
 
 // ---- scheduler and report notifications ----------------------------------------------------
@@ -331,37 +350,37 @@ uint32_t mscMLRPTChgMaintenanceReportTime(void) {
 
 uint32_t emwOSWOrgAllocMemPart(uint32_t partition, void **block, uint32_t size) {
     constexpr Service s = Service::emwOSWOrgAllocMemPart;
-    return serve(s, {partition, addr(block), size}, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
+    return serve(s, {partition, addr(block), size}, [&](Ctx &c) -> uint32_t {
         if (partition != 0)
-            return d.violate(kNoMemory, where(s) + "partition " + hex(partition) + ", the device has only 0");
-        if (!notNull(d, s, block, "block pointer"))
-            return kBadArgument;
-        if (fault.skip())
-            return fault.code;
+            return c.fault.refuse(
+                c.d.violate(kNoMemory, where(s) + "partition " + hex(partition) + ", the device has only 0"));
+        if (!notNull(c.d, s, block, "block pointer")) return c.fault.refuse(kBadArgument);
+        if (c.fault.skip()) return c.fault.code;
         void *p = std::malloc(size != 0 ? size : 1);
-        if (p == nullptr)
-            return kNoMemory;
+        if (p == nullptr) return c.fault.refuse(kNoMemory);
         // Nothing the partition hands out is cleared.
         std::memset(p, kGarbage, size);
+        Device &d = c.d;
         d.blocks[p] = size;
         d.live_bytes += size;
         d.mem.allocs++;
-        if (d.live_bytes > d.mem.peak_bytes)
-            d.mem.peak_bytes = d.live_bytes;
+        if (d.live_bytes > d.mem.peak_bytes) d.mem.peak_bytes = d.live_bytes;
         *block = p;
-        return fault.answer();
+        return c.did();
     });
 }
 
 uint32_t emwOSWOrgFreeMemPart(uint32_t partition, void *block) {
     constexpr Service s = Service::emwOSWOrgFreeMemPart;
-    return serve(s, {partition, addr(block)}, [&](Device &d, const Armed &fault, std::string &) -> uint32_t {
+    return serve(s, {partition, addr(block)}, [&](Ctx &c) -> uint32_t {
+        Device &d = c.d;
         if (partition != 0)
-            return d.violate(kBadArgument, where(s) + "partition " + hex(partition) + ", the device has only 0");
+            return c.fault.refuse(d.violate(kBadArgument, where(s) + "partition " + hex(partition) +
+                                                              ", the device has only 0"));
         auto it = d.blocks.find(block);
         if (it == d.blocks.end())
-            return d.violate(kBadArgument, where(s) + "block " + hex(addr(block)) +
-                                               " was not handed out or is already free");
+            return c.fault.refuse(d.violate(kBadArgument, where(s) + "block " + hex(addr(block)) +
+                                                              " was not handed out or is already free"));
         // A failing free still takes the block back: its caller cannot act
         // on the answer, and a second free of the block must show up as one.
         // Scribble over it so a use after free reads rubbish.
@@ -370,7 +389,7 @@ uint32_t emwOSWOrgFreeMemPart(uint32_t partition, void *block) {
         d.live_bytes -= it->second;
         d.blocks.erase(it);
         d.mem.frees++;
-        return fault.answer();
+        return c.did();
     });
 }
 
@@ -380,23 +399,21 @@ uint32_t emwGENMonSendMessage(uint32_t module, uint32_t msg_class, uint32_t zero
     constexpr Service s = Service::emwGENMonSendMessage;
     va_list ap;
     va_start(ap, format);
-    uint32_t result = serve(s, {module, msg_class, zero}, [&](Device &d, const Armed &fault, std::string &text) {
-        uint32_t answer = 0;
-        std::string error = format == nullptr ? "null format" : "";
-        if (format != nullptr)
-            text = formatMonitorLine(format, ap, error);
-        if (!error.empty())
-            answer = d.violate(kBadArgument, where(s) + error + " in \"" + (format ? format : "") + "\"");
-        d.monitor.push_back(MonitorLine{module, msg_class, zero, text});
-        std::string shown = text;
-        if (!shown.empty() && shown.back() == '\n')
-            shown.pop_back();
-        d.events.push_back("monitor(" + hex(module) + "," + hex(msg_class) + "," + hex(zero) + ") " + shown);
-        // A fault only changes the answer: the line has been received.
-        return fault.on ? fault.code : answer;
-    });
+    // Formatted once, outside the transaction, so that a retried or failed
+    // transaction never reads the values twice.
+    std::string error = format == nullptr ? "null format" : "";
+    std::string text;
+    if (format != nullptr) text = formatMonitorLine(format, ap, error);
     va_end(ap);
-    return result;
+    return serve(s, {module, msg_class, zero}, [&](Ctx &c) -> uint32_t {
+        uint32_t answer = 0;
+        if (!error.empty())
+            answer = c.d.violate(kBadArgument, where(s) + error + " in \"" + (format ? format : "") + "\"");
+        c.text = text;
+        // A fault only changes the answer: the line has been received.
+        c.done = true;
+        return c.fault.refuse(answer);
+    });
 }
 
 } // extern "C"

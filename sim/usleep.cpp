@@ -10,6 +10,16 @@
 
 using namespace devsim;
 
+namespace {
+int realSleep(unsigned int usec) {
+    timespec left{static_cast<time_t>(usec / 1000000), static_cast<long>(usec % 1000000) * 1000};
+    while (nanosleep(&left, &left) != 0) {
+        if (errno != EINTR) return -1;
+    }
+    return 0;
+}
+} // namespace
+
 #pragma GCC visibility push(default)
 
 // Declared here rather than through <unistd.h>: compilers disagree on
@@ -17,6 +27,9 @@ using namespace devsim;
 // useconds_t is an unsigned 32-bit value on every Linux target.
 extern "C" int usleep(unsigned int usec) {
     bool fake = false;
+    // The device's own storage waiting for a lock (SQLite sleeps through
+    // usleep) holds the device lock: its waits are real and not the caller's.
+    if (insideDevice()) return realSleep(usec);
     try {
         Device &d = device();
         std::lock_guard lock(d.mu);
@@ -25,14 +38,8 @@ extern "C" int usleep(unsigned int usec) {
     } catch (...) {
         // Keep the wait even if it could not be recorded.
     }
-    if (fake)
-        return 0;
-    timespec left{static_cast<time_t>(usec / 1000000), static_cast<long>(usec % 1000000) * 1000};
-    while (nanosleep(&left, &left) != 0) {
-        if (errno != EINTR)
-            return -1;
-    }
-    return 0;
+    if (fake) return 0;
+    return realSleep(usec);
 }
 
 #pragma GCC visibility pop

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+
+#include <unistd.h>
 
 using namespace devsim;
 
@@ -23,7 +26,10 @@ protected:
 // The fixture's check that no call broke a rule of the device rests on these.
 TEST_F(Sim, BrokenRulesAreViolations) {
     uint8_t buf[4] = {1, 2, 3, 4};
-    struct Case { uint32_t writer, area, id, code; bool set; };
+    struct Case {
+        uint32_t writer, area, id, code;
+        bool set;
+    };
     const Case cases[] = {
         {0, kArea, 0x12345678, kUnknownSetting, false},
         {kWriter, kArea, 0x12345678, kUnknownSetting, true},
@@ -44,7 +50,11 @@ TEST_F(Sim, BrokenRulesAreViolations) {
 }
 
 TEST_F(Sim, MonitorFormatsItself) {
-    struct Case { const char *format; uint32_t a, b, c; const char *text; };
+    struct Case {
+        const char *format;
+        uint32_t a, b, c;
+        const char *text;
+    };
     const Case cases[] = {
         {"<Error>:id=0x%x,ret=0x%lx\n", 0x85005fec, 0xffffffff, 0, "<Error>:id=0x85005fec,ret=0xffffffff\n"},
         {"ipjobid=0x%x,id=%x,ret=0x%lx", 0x12, 0xab, 0xe002, "ipjobid=0x12,id=ab,ret=0xe002"},
@@ -55,8 +65,7 @@ TEST_F(Sim, MonitorFormatsItself) {
 
     auto lines = monitor();
     ASSERT_EQ(lines.size(), std::size(cases) + 1);
-    for (std::size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(lines[i].text, cases[i].text);
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(lines[i].text, cases[i].text);
     EXPECT_EQ(lines.back().text, "entMLSTInit():[Error] code=0x70020007\n");
     EXPECT_EQ(lines.back().module, 0x7302u);
     EXPECT_EQ(lines.back().msg_class, 0x102u);
@@ -73,7 +82,10 @@ TEST_F(Sim, MonitorFormatsItself) {
 }
 
 TEST_F(Sim, FaultHitsTheNthCallCountedFromArming) {
-    struct Case { unsigned nth; bool write_first; };
+    struct Case {
+        unsigned nth;
+        bool write_first;
+    };
     for (const Case c : {Case{1, false}, Case{2, false}, Case{2, true}}) {
         reset();
         uint8_t b = 0xee;
@@ -117,6 +129,136 @@ TEST_F(Sim, MemoryPartitionBookKeeping) {
     EXPECT_EQ(emwOSWOrgAllocMemPart(1, &c, 4), kNoMemory);
     EXPECT_EQ(violations().size(), 2u);
     EXPECT_EQ(memStats().frees, 2u);
+}
+
+// A fault answers its code even when the device would have refused the call
+// itself (unknown job, value or link); it is used up either way.
+TEST_F(Sim, AnArmedFaultBeatsTheDevicesOwnRefusal) {
+    uint8_t dst[4] = {0xee, 0xee, 0xee, 0xee};
+    uint32_t link = 0;
+    struct Case {
+        Service s;
+        std::function<uint32_t()> call;
+        uint32_t own;
+    };
+    const Case cases[] = {
+        {Service::meSVCGetCurrent, [&] { return meSVCGetCurrent(0x999, 0x00182000, dst); }, kUnknownJob},
+        {Service::mectSVCGetCurrent, [&] { return mectSVCGetCurrent(0x999, 0x00860004, dst); }, kUnknownJob},
+        {Service::mectGetChildLink, [&] { return mectGetChildLink(kLinkSelector, 0x999, 0xc0, 0, &link); },
+         kUnknownJob},
+        {Service::mectSVCGetParentLink, [&] { return mectSVCGetParentLink(kLinkSelector, 0x999, &link); },
+         kUnknownLink},
+    };
+    for (const Case &c : cases) {
+        for (bool write_first : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << serviceName(c.s) << (write_first ? " write first" : ""));
+            reset();
+            failCall(c.s, 1, 0x7777, write_first);
+            EXPECT_EQ(c.call(), 0x7777u);
+            EXPECT_EQ(c.call(), c.own); // used up
+            EXPECT_TRUE(faults().empty());
+            auto entries = log();
+            ASSERT_GE(entries.size(), 2u);
+            EXPECT_EQ(entries[0].kind, LogKind::fault);
+            EXPECT_EQ(entries[1].result, 0x7777u);
+            EXPECT_FALSE(entries[1].done);
+        }
+    }
+    EXPECT_EQ(dst[0], 0xee);
+}
+
+// A random fault fires on about its share of the matching calls, the same
+// calls again for the same seed, and counts and logs each firing.
+TEST_F(Sim, RandomFaultsRepeatWithTheirSeed) {
+    auto run = [](uint64_t seed) {
+        reset();
+        failRandomly(Service::meSTCGetStatus, 25, seed, 0x99);
+        std::string fired;
+        uint8_t b = 0;
+        for (int i = 0; i < 400; ++i) fired += meSTCGetStatus(kArea, 0x85002308, &b) == 0x99 ? '1' : '0';
+        return fired;
+    };
+    const std::string first = run(42);
+    const auto n = std::count(first.begin(), first.end(), '1');
+    EXPECT_GT(n, 60);
+    EXPECT_LT(n, 140);
+    ASSERT_EQ(faults().size(), 1u);
+    EXPECT_EQ(faults()[0].fired, static_cast<uint64_t>(n));
+    EXPECT_EQ(faults()[0].seed, 42u);
+    auto entries = log();
+    EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                            [](const LogEntry &e) { return e.kind == LogKind::fault; }),
+              n);
+    EXPECT_EQ(run(42), first);
+    EXPECT_NE(run(43), first);
+    clearFaults();
+    EXPECT_TRUE(faults().empty());
+}
+
+// A process's own faults fire only for it and are not kept with the device.
+TEST_F(Sim, OwnFaultsAreNotTheDevices) {
+    failCallHere(Service::meSTCGetStatus, 2, 0x55);
+    EXPECT_TRUE(faults().empty());
+    uint8_t b = 0;
+    EXPECT_EQ(meSTCGetStatus(kArea, 0x85002308, &b), 0u);
+    EXPECT_EQ(meSTCGetStatus(kArea, 0x85002308, &b), 0x55u);
+    failCallHere(Service::meSTCGetStatus, 1, 0x55);
+    clearFaultsHere();
+    EXPECT_EQ(meSTCGetStatus(kArea, 0x85002308, &b), 0u);
+}
+
+// A linked job's name is delivered at its own width: short, empty and
+// full-width names write exactly their bytes; fixed-width values fill their width.
+TEST_F(Sim, NamesAreWrittenAtTheirOwnWidth) {
+    struct Case {
+        uint32_t value_id;
+        Bytes value;
+        std::size_t written;
+    };
+    const Case cases[] = {
+        {0x00716800, {'a', 'b', 0}, 3}, {0x00716800, {}, 0},           {0x00617800, Bytes(128, 'n'), 128},
+        {0x00817001, {'x'}, 1},         {0x00317800, {'a', 'b'}, 128}, // fixed width: zero-padded
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(putJobValue(0x44, c.value_id, c.value));
+        uint8_t dst[300];
+        std::memset(dst, 0xee, sizeof dst);
+        ASSERT_EQ(mectSVCGetCurrent(0x44, c.value_id, dst), 0u);
+        EXPECT_EQ(std::count(dst, dst + sizeof dst, 0xee), static_cast<long>(sizeof dst - c.written))
+            << std::hex << c.value_id;
+        EXPECT_TRUE(std::equal(c.value.begin(), c.value.end(), dst));
+        EXPECT_EQ(jobValue(0x44, c.value_id)->size(), c.written);
+    }
+    EXPECT_FALSE(putJobValue(0x44, 0x00716800, Bytes(129, 'n')));
+}
+
+TEST_F(Sim, FactoryResetClearsTheDeviceAndKeepsJobsWhenAsked) {
+    ASSERT_TRUE(putSetting(0x85006334, {0x01, 0xbb}));
+    addChildLink(0x10, 0xc0, 0x11);
+    failCall(Service::meSTCSetStatus, 3, 1);
+    uint8_t b = 0;
+    meSTCGetStatus(kArea, 0x85002308, &b);
+    factoryReset(true);
+    EXPECT_EQ(*setting(0x85006334), (Bytes{0x00, 0x19}));
+    EXPECT_TRUE(jobExists(0x11));
+    EXPECT_EQ(exportState().children.size(), 1u);
+    EXPECT_TRUE(faults().empty());
+    EXPECT_TRUE(log().empty());
+    factoryReset(false);
+    EXPECT_FALSE(jobExists(0x10));
+}
+
+TEST_F(Sim, TheLogKeepsTheNewestEntries) {
+    uint8_t b = 0;
+    for (std::size_t i = 0; i < kLogCapacity + 10; ++i) meSTCGetStatus(kArea, 0x85002308, &b);
+    auto entries = log();
+    ASSERT_EQ(entries.size(), kLogCapacity);
+    EXPECT_EQ(entries.back().seq - entries.front().seq + 1, kLogCapacity);
+    EXPECT_EQ(entries.back().pid, getpid());
+    EXPECT_EQ(log({entries.back().seq - 1, 0, std::nullopt}).size(), 1u);
+    EXPECT_NE(formatLogEntry(entries.back())
+                  .find(" pid " + std::to_string(getpid()) + " call meSTCGetStatus(0x4050300,0x85002308,"),
+              std::string::npos);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // in its own process against a device file of its own.
 #include "support/tool_process.h"
 
+#include <signal.h>
+
 #include <algorithm>
 
 namespace {
@@ -19,10 +21,18 @@ TEST_F(ToolTest, ASetSurvivesIntoTheNextProcess) {
         {{"set", "smtp", "server=mail.corp.example"}, {"smtp"}, "server", "mail.corp.example"},
         {{"set", "pop3", "domain10=last.example"}, {"pop3"}, "domain10", "last.example"},
         {{"set", "pop3user", "--user", "2", "port=0x3e3"}, {"pop3user", "--user", "2"}, "port", 995},
-        {{"set", "smtp-event", "--recipient", "3", "event7=1"}, {"smtp-event", "--recipient", "3"}, "event7", 1},
-        {{"set", "smtp-schedule", "--recipient", "2", "week=5"}, {"smtp-schedule", "--recipient", "2"}, "week", 5},
+        {{"set", "smtp-event", "--recipient", "3", "event7=1"},
+         {"smtp-event", "--recipient", "3"},
+         "event7",
+         1},
+        {{"set", "smtp-schedule", "--recipient", "2", "week=5"},
+         {"smtp-schedule", "--recipient", "2"},
+         "week",
+         5},
         {{"set", "maintenance", "address=ops@corp.example"}, {"maintenance"}, "address", "ops@corp.example"},
-        {{"set", "event-last-send", "--recipient", "1", "time=4000000000"}, {"event-last-send"}, "time",
+        {{"set", "event-last-send", "--recipient", "1", "time=4000000000"},
+         {"event-last-send"},
+         "time",
          4000000000u},
         {{"set", "maintenance-last-send", "time=7"}, {"maintenance-last-send"}, "time", 7},
         {{"set", "smtp", "signature=hex:0102"}, {"smtp"}, "signature", "hex:0102" + std::string(508, '0')},
@@ -37,13 +47,25 @@ TEST_F(ToolTest, ASetSurvivesIntoTheNextProcess) {
 
 TEST_F(ToolTest, JsonOutputParsesForEveryReadingCommand) {
     ASSERT_EQ(tool({"job", "create", "9", "--parent", "8", "0x00317800=to@corp.example"}).status, 0);
-    for (const Args &args : std::vector<Args>{
-             {"get", "pop3"}, {"get", "pop3user"}, {"get", "smtp"}, {"get", "smtp-event"},
-             {"get", "smtp-schedule"}, {"get", "event-last-send"}, {"get", "schedule-last-send"},
-             {"get", "maintenance"}, {"get", "maintenance-last-send"}, {"get", "counters"},
-             {"get", "subject"}, {"get", "host-buffer"}, {"init"}, {"sync"}, {"set", "smtp", "auth=1"},
-             {"job", "ip", "9"}, {"job", "print-end", "9"}, {"job", "current-send", "9"},
-             {"job", "send-result", "9", "mail"}}) {
+    for (const Args &args : std::vector<Args>{{"get", "pop3"},
+                                              {"get", "pop3user"},
+                                              {"get", "smtp"},
+                                              {"get", "smtp-event"},
+                                              {"get", "smtp-schedule"},
+                                              {"get", "event-last-send"},
+                                              {"get", "schedule-last-send"},
+                                              {"get", "maintenance"},
+                                              {"get", "maintenance-last-send"},
+                                              {"get", "counters"},
+                                              {"get", "subject"},
+                                              {"get", "host-buffer"},
+                                              {"init"},
+                                              {"sync"},
+                                              {"set", "smtp", "auth=1"},
+                                              {"job", "ip", "9"},
+                                              {"job", "print-end", "9"},
+                                              {"job", "current-send", "9"},
+                                              {"job", "send-result", "9", "mail"}}) {
         Args a = {"--json"};
         a.insert(a.end(), args.begin(), args.end());
         Outcome r = tool(a);
@@ -61,13 +83,34 @@ TEST_F(ToolTest, JsonOutputParsesForEveryReadingCommand) {
 TEST_F(ToolTest, BadInputIsOneLineAndLeavesTheFileByteForByte) {
     ASSERT_EQ(tool({"init"}).status, 0);
     const std::string before = slurp(device);
-    for (const Args &args : std::vector<Args>{
-             {"set", "smtp", "nosuchfield=1"}, {"get", "nosuchgroup"}, {"set", "smtp", "port=65536"},
-             {"set", "smtp", "port=12x"}, {"set", "smtp", "port=-1"}, {"set", "smtp", "server=" + std::string(64, 'a')},
-             {"get", "smtp-event", "--recipient", "0"}, {"set", "pop3user", "--user", "4", "apop=1"},
-             {"set", "counters", "count1=1"}, {"set", "smtp", "port"}, {"job", "ip", "77"},
-             {"job", "link", "1", "fax", "2"}, {"job", "create", "1", "0x12345678=1"},
-             {"--fail", "nosuchservice=1", "set", "smtp", "port=1"}, {"--fail", "meSTCSetStatus#0=1", "get", "smtp"}}) {
+    for (const Args &args :
+         std::vector<Args>{{"set", "smtp", "nosuchfield=1"},
+                           {"get", "nosuchgroup"},
+                           {"set", "smtp", "port=65536"},
+                           {"set", "smtp", "port=12x"},
+                           {"set", "smtp", "port=-1"},
+                           {"set", "smtp", "server=" + std::string(64, 'a')},
+                           {"get", "smtp-event", "--recipient", "0"},
+                           {"set", "pop3user", "--user", "4", "apop=1"},
+                           {"set", "counters", "count1=1"},
+                           {"set", "smtp", "port"},
+                           {"job", "ip", "77"},
+                           {"job", "link", "1", "fax", "2"},
+                           {"job", "create", "1", "0x12345678=1"},
+                           {"--fail", "nosuchservice=1", "set", "smtp", "port=1"},
+                           {"--fail", "meSTCSetStatus#0=1", "get", "smtp"},
+                           {"fault", "add", "nosuch=1"},
+                           {"fault", "add", "meSTCGetStatus#0=1"},
+                           {"fault", "add", "meSTCGetStatus"},
+                           {"fault", "add", "meSTCGetStatus=1", "--probability", "0"},
+                           {"fault", "add", "meSTCGetStatus=1", "--probability", "101"},
+                           {"fault", "add", "meSTCGetStatus=1", "--probability", "x"},
+                           {"fault", "add", "meSTCGetStatus#2=1", "--probability", "5"},
+                           {"fault", "add", "meSTCGetStatus=1", "--seed", "3"},
+                           {"fault", "add", "meSTCGetStatus=1", "--probability", "5", "--seed", "-3"},
+                           {"log", "--since", "yesterday"},
+                           {"log", "--pid", "x"},
+                           {"reset", "--keep"}}) {
         Outcome r = tool(args);
         EXPECT_EQ(r.status, 2) << args[1];
         EXPECT_EQ(r.err.rfind("entmlst: ", 0), 0u) << r.err;
@@ -111,11 +154,13 @@ TEST_F(ToolTest, AnArmedFaultShowsTheDiagnosticAndTheCode) {
     } cases[] = {
         {{"--fail", "meSTCSetStatus#2=0x1234", "set", "smtp", "port=588", "server=b.example"},
          {"written: port", "unchanged: server", "ret=0x1234", "result: ENTMLST_ERR_STATUS_SET (0x70020006)"}},
-        {{"--fail", "meSTCGetStatus=7", "get", "subject"}, {"ret=0x7", "result: ENTMLST_ERR_STATUS_GET (0x70020005)"}},
+        {{"--fail", "meSTCGetStatus=7", "get", "subject"},
+         {"ret=0x7", "result: ENTMLST_ERR_STATUS_GET (0x70020005)"}},
         {{"--fail", "mectSetDstProduct=5", "--fail", "mscMLPRNChgSchedule=6", "init"},
          {"mectSetDstProduct", "mscMLPRNChgSchedule", "result: ENTMLST_ERR_SCHEDULE (0x70020008)"}},
         {{"--fail", "mectIdSync=0x99", "sync"}, {"code=0x99", "result: ENTMLST_ERR_ID_SYNC (0x7002000f)"}},
-        {{"--fail", "emwOSWOrgAllocMemPart=1", "set", "smtp", "auth=1"}, {"result: ENTMLST_ERR_NOMEM (0x70020002)"}},
+        {{"--fail", "emwOSWOrgAllocMemPart=1", "set", "smtp", "auth=1"},
+         {"result: ENTMLST_ERR_NOMEM (0x70020002)"}},
     };
     for (const Case &c : cases) {
         Outcome r = tool(c.args);
@@ -166,6 +211,96 @@ TEST_F(ToolTest, TwoProcessesSettingOneGroupAtOnceLoseNeitherWrite) {
         EXPECT_EQ(smtp["port"], 1000 + round) << "round " << round;
         EXPECT_EQ(smtp["server"], server) << "round " << round;
     }
+}
+
+// Faults armed with `fault add` are kept in the file and fire in the next
+// process that makes the call; the log shows each firing.
+TEST_F(ToolTest, FaultsKeptInTheFileFireInTheNextProcess) {
+    ASSERT_EQ(tool({"fault", "add", "meSTCGetStatus#2=0x55"}).status, 0);
+    ASSERT_EQ(tool({"fault", "add", "meSVCGetCurrent=0x66", "--write-first"}).status, 0);
+    auto listed = tool({"--json", "fault", "list"}).json();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0]["fault"], "meSTCGetStatus#2=0x55");
+    EXPECT_EQ(listed[1]["write_first"], true);
+
+    Outcome r = tool({"get", "smtp"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("ret=0x55"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("result: ENTMLST_ERR_STATUS_GET (0x70020005)"), std::string::npos) << r.out;
+    // A fault on a job that does not exist still answers its code.
+    ASSERT_EQ(tool({"job", "create", "5"}).status, 0);
+    EXPECT_NE(tool({"job", "ip", "5"}).out.find("ret=0x66"), std::string::npos);
+    EXPECT_EQ(tool({"--json", "fault", "list"}).json().size(), 0u);
+    EXPECT_NE(tool({"log"}).out.find(" fault meSTCGetStatus answers 0x55\n"), std::string::npos);
+
+    // A random fault: the same seed fires on the same calls again.
+    auto pattern = [&](const std::string &seed) {
+        EXPECT_EQ(tool({"reset"}).status, 0);
+        EXPECT_EQ(tool({"fault", "add", "meSTCGetStatus=7", "--probability", "30%", "--seed", seed}).status,
+                  0);
+        std::string fired;
+        for (int i = 0; i < 4; ++i) fired += tool({"get", "pop3"}).status == 0 ? '0' : '1';
+        auto f = tool({"--json", "fault", "list"}).json();
+        EXPECT_EQ(f[0]["fired"], std::count(fired.begin(), fired.end(), '1'));
+        return fired;
+    };
+    const std::string first = pattern("11");
+    EXPECT_EQ(pattern("11"), first);
+    Outcome cleared = tool({"fault", "clear"});
+    EXPECT_EQ(cleared.out, "cleared: 1\n");
+    EXPECT_EQ(tool({"fault", "list"}).out, "");
+}
+
+TEST_F(ToolTest, ResetPutsBackFactorySettingsAndClearsJobsUnlessKept) {
+    ASSERT_EQ(tool({"set", "smtp", "port=2525"}).status, 0);
+    ASSERT_EQ(tool({"job", "create", "5", "--parent", "100", "0x00317800=to@corp.example"}).status, 0);
+    ASSERT_EQ(tool({"fault", "add", "meSTCGetStatus#5=1"}).status, 0);
+    ASSERT_EQ(tool({"reset", "--keep-jobs"}).status, 0);
+    EXPECT_EQ(tool({"--json", "log"}).json().size(), 0u);
+    EXPECT_EQ(tool({"fault", "list"}).out, "");
+    EXPECT_EQ(get({"smtp"})["port"], 25);
+    EXPECT_EQ(tool({"--json", "job", "ip", "5"}).json()["fields"]["address"], "to@corp.example");
+    ASSERT_EQ(tool({"reset"}).status, 0);
+    Outcome gone = tool({"job", "ip", "5"});
+    EXPECT_EQ(gone.status, 2);
+    EXPECT_NE(gone.err.find("no job 5"), std::string::npos) << gone.err;
+}
+
+// The log shows every process's calls; --pid and --since narrow it, and
+// --follow prints what other processes do until it is interrupted.
+TEST_F(ToolTest, TheLogFollowsOtherProcesses) {
+    ASSERT_EQ(tool({"init"}).status, 0);
+    auto all = tool({"--json", "log"}).json();
+    ASSERT_FALSE(all.empty());
+    const int init_pid = all[0]["pid"];
+    EXPECT_EQ(tool({"--json", "log", "--pid", std::to_string(init_pid)}).json().size(), all.size());
+    EXPECT_EQ(tool({"--json", "log", "--pid", std::to_string(init_pid + 1)}).json().size(), 0u);
+    EXPECT_EQ(tool({"--json", "log", "--since", "1h"}).json().size(), all.size());
+    EXPECT_EQ(tool({"--json", "log", "--since", "2999-01-01"}).json().size(), 0u);
+    EXPECT_NE(tool({"log"}).out.find(" notify mscMLRPTChgSMTPProtocol(0) = 0x0\n"), std::string::npos);
+
+    pid_t follower = start({"log", "--follow", "--pid", std::to_string(init_pid)}, 3);
+    usleep(200000); // it has printed init's entries and waits
+    ASSERT_EQ(tool({"set", "smtp", "protocol=2"}).status, 0);
+    std::string seen;
+    for (int i = 0; i < 10 && seen.find("notify mscMLRPTChgSMTPProtocol(2)") == std::string::npos; ++i) {
+        usleep(50000);
+        seen = slurp(dir / "out3");
+    }
+    kill(follower, SIGINT);
+    finish(follower, 3);
+    EXPECT_EQ(seen.find("notify mscMLRPTChgSMTPProtocol(2)"), std::string::npos) << "another process's entry";
+    // Without --pid it shows up.
+    follower = start({"log", "--follow"}, 4);
+    ASSERT_EQ(tool({"set", "smtp", "protocol=3"}).status, 0);
+    for (int i = 0; i < 100 && seen.find("notify mscMLRPTChgSMTPProtocol(3)") == std::string::npos; ++i) {
+        usleep(50000);
+        seen = slurp(dir / "out4");
+    }
+    kill(follower, SIGINT);
+    finish(follower, 4);
+    EXPECT_NE(seen.find("notify mscMLRPTChgSMTPProtocol(3)"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("mscMLPRNChgSchedule"), std::string::npos) << "init's entries first";
 }
 
 } // namespace

@@ -93,9 +93,12 @@ struct Reading {
 };
 Reading readAll(DeviceSession &dev, const Options &o, bool with_read_only) {
     LibraryAccess lib;
-    dev.begin(o.faults);
-    Reading r{readDevice(lib, with_read_only), {}};
-    r.news = dev.finish();
+    Reading r;
+    dev.reading([&] {
+        dev.begin(o.faults);
+        r.read = readDevice(lib, with_read_only);
+        r.news = dev.finish();
+    });
     return r;
 }
 

@@ -38,9 +38,13 @@ CLI::App *addCommand(CLI::App &parent, Chosen &chosen, const std::string &name, 
 struct NoArgs {};
 
 // Each command file registers its own subcommands.
-void registerDeviceCommands(CLI::App &app, Chosen &chosen);  // init, sync, log
+void registerDeviceCommands(CLI::App &app, Chosen &chosen);  // init, sync
 void registerSettingCommands(CLI::App &app, Chosen &chosen); // groups, get, set
 void registerJobCommands(CLI::App &app, Chosen &chosen);     // job ...
+// The simulated device's own commands; the device build refuses them.
+void registerLogCommand(CLI::App &app, Chosen &chosen);    // log
+void registerFaultCommands(CLI::App &app, Chosen &chosen); // fault add|list|clear
+void registerResetCommand(CLI::App &app, Chosen &chosen);  // reset
 void registerBackupCommands(CLI::App &app, Chosen &chosen);  // export, import, diff, schema
 
 } // namespace entmlst

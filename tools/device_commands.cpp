@@ -1,10 +1,8 @@
-// device_commands.cpp - init, sync and log.
+// device_commands.cpp - init and sync.
 #include "command_line.h"
 
 #include "corvellib.h"
 #include "result_codes.h"
-
-#include <cstdio>
 
 namespace entmlst {
 namespace {
@@ -28,18 +26,6 @@ int runSync(const Options &o) {
     return runCall(o, Json::object(), [] { return entMLSTSyncMe(); });
 }
 
-int runLog(const Options &o) {
-    simulatorOnly("log");
-    DeviceSession dev(o.device);
-    auto lines = dev.log();
-    if (o.json)
-        std::printf("%s\n", Json(lines).dump(2).c_str());
-    else
-        for (const auto &l : lines)
-            std::printf("%s\n", l.c_str());
-    return 0;
-}
-
 struct InitArgs {
     std::string area = "0";
 };
@@ -54,9 +40,6 @@ void registerDeviceCommands(CLI::App &app, Chosen &chosen) {
     addCommand<NoArgs>(
         app, chosen, "sync", "wait until the ID service is synchronised", [](CLI::App &, NoArgs &) {},
         [](const Options &o, const NoArgs &) { return runSync(o); });
-    addCommand<NoArgs>(
-        app, chosen, "log", "monitor lines and notifications the simulated device received, newest last",
-        [](CLI::App &, NoArgs &) {}, [](const Options &o, const NoArgs &) { return runLog(o); });
 }
 
 } // namespace entmlst

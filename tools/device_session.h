@@ -1,12 +1,14 @@
 // device_session.h - what a command holds of the device around its library
-// calls. Two builds: the simulated device (device_file.cpp: the simulator's
-// state kept in an SQLite file, faults, jobs, the log) and the device build
-// (device_target.cpp: the device's own services, nothing to hold or see).
-// Either way the commands reach settings and jobs only through the library.
+// calls. Two builds: the simulated device (simulated_device.cpp: libdevsim's
+// device, shared through its file, with faults, jobs and the log) and the
+// device build (device_target.cpp: the device's own services, nothing to
+// hold or see). Either way the commands reach settings and jobs only
+// through the library; the simulated build sees the rest only through
+// libdevsim's control API.
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -24,17 +26,20 @@ inline constexpr int kExitDeviceFile = 3;
 // nothing on the simulated device.
 void simulatorOnly(const std::string &what);
 
-// --device, else $ENTMLST_DEVICE, else the per-user default (whose
-// directories are created on first use). Empty on the device build.
+// --device, else $ENTMLST_DEVICE, else the per-user default: the same
+// device as any program linked with libdevsim (whose directories are
+// created on first use). Empty on the device build.
 std::string devicePath(const std::string &option);
 
 // --fail SERVICE[#N]=CODE: the Nth call of SERVICE answers CODE.
 struct ArmedFault {
     std::string service;
     unsigned nth = 1;
+    bool nth_given = false;
     uint32_t code = 0;
 };
-ArmedFault parseFault(const std::string &text); // throws UsageError
+// what names the option in messages ("--fail", "fault add").
+ArmedFault parseFault(const std::string &text, const std::string &what = "--fail"); // throws UsageError
 
 // Width of a job value the device knows; nullopt for unknown value IDs.
 std::optional<uint32_t> jobValueWidth(uint32_t value_id);
@@ -45,12 +50,16 @@ struct News {
     bool seen = true;
     std::vector<std::string> diagnostics;   // monitor lines
     std::vector<std::string> notifications; // e.g. "mscMLRPTChgSMTPProtocol(1)"
+    // Source addresses of the values the device stored (settings and job
+    // values), in call order: which of the caller's fields were written.
+    std::vector<uint64_t> stored_from;
 };
 
-// One command's hold on the device. Simulated: the file is opened and
-// locked (BEGIN IMMEDIATE) on construction and its state loaded into the
-// simulator; commit() writes back what changed, and destroyed without
-// commit() nothing is written.
+// One command's hold on the device. Simulated: the device is opened on
+// construction; every service call the library makes is a transaction of
+// its own, durable when it returns, so there is nothing to write back and
+// commit() does nothing. What the command's calls did is read from the
+// device's log: this process's entries since begin().
 class DeviceSession {
 public:
     explicit DeviceSession(const std::string &path);
@@ -65,6 +74,11 @@ public:
     void begin(const std::vector<ArmedFault> &faults);
     News finish();
 
+    // Runs body, which only reads the device: on the simulated device its
+    // calls are one transaction, seen by other processes at once. Never
+    // around writes, each of which is durable when its call returns.
+    void reading(const std::function<void()> &body);
+
     // True when the simulated device has no such job; the device build
     // cannot tell and leaves it to the library's answer.
     bool jobMissing(uint32_t job);
@@ -75,12 +89,8 @@ public:
     void setParent(uint32_t job, uint32_t parent);
     void addChild(uint32_t job, int32_t kind, uint32_t child);
 
-    // Everything the device received, oldest first (from the file).
-    std::vector<std::string> log();
-
 private:
-    struct File;
-    std::unique_ptr<File> file_; // null on the device build
+    uint64_t mark_ = 0; // newest log entry before begin()
 };
 
 } // namespace entmlst

@@ -8,8 +8,6 @@
 
 namespace entmlst {
 
-struct DeviceSession::File {};
-
 namespace {
 [[noreturn]] void unavailable(const std::string &what) {
     throw UsageError(what + ": not available on the device build");
@@ -19,12 +17,11 @@ namespace {
 void simulatorOnly(const std::string &what) { unavailable(what); }
 
 std::string devicePath(const std::string &option) {
-    if (!option.empty())
-        unavailable("--device");
+    if (!option.empty()) unavailable("--device");
     return {};
 }
 
-ArmedFault parseFault(const std::string &) { unavailable("--fail"); }
+ArmedFault parseFault(const std::string &, const std::string &what) { unavailable(what); }
 
 std::optional<uint32_t> jobValueWidth(uint32_t) { unavailable("job values"); }
 
@@ -38,12 +35,14 @@ News DeviceSession::finish() {
     unseen.seen = false;
     return unseen;
 }
+void DeviceSession::reading(const std::function<void()> &body) { body(); }
 bool DeviceSession::jobMissing(uint32_t) { return false; }
 
-void DeviceSession::putJobValue(uint32_t, uint32_t, const std::vector<uint8_t> &) { unavailable("job create"); }
+void DeviceSession::putJobValue(uint32_t, uint32_t, const std::vector<uint8_t> &) {
+    unavailable("job create");
+}
 void DeviceSession::createJob(uint32_t) { unavailable("job create"); }
 void DeviceSession::setParent(uint32_t, uint32_t) { unavailable("job create"); }
 void DeviceSession::addChild(uint32_t, int32_t, uint32_t) { unavailable("job link"); }
-std::vector<std::string> DeviceSession::log() { unavailable("log"); }
 
 } // namespace entmlst

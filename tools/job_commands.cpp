@@ -15,9 +15,9 @@ namespace {
 
 #define Rec ENTMLSTIPJOB
 constexpr Member kIpJob[] = {
-    M(address, text), M(subject, text),      M(body, text),          M(kind, number),
-    M(attach_mode, number), M(attach_format, number), M(status, number), M(file_name, text),
-    M(parent_job_id, native), M(user_info1, number), M(user_info2, number),
+    M(address, text),         M(subject, text),         M(body, text),         M(kind, number),
+    M(attach_mode, number),   M(attach_format, number), M(status, number),     M(file_name, text),
+    M(parent_job_id, native), M(user_info1, number),    M(user_info2, number),
 };
 #undef Rec
 #define Rec ENTMLSTPRNJOBEND
@@ -99,8 +99,7 @@ constexpr KindName kKinds[] = {{"fax", ENTMLST_LINK_KIND_FAX}, {"mail", ENTMLST_
 
 int32_t linkKind(const std::string &text) {
     for (const KindName &k : kKinds)
-        if (text == k.name)
-            return k.kind;
+        if (text == k.name) return k.kind;
     return static_cast<int32_t>(parseNumber("link kind", text));
 }
 
@@ -117,31 +116,27 @@ int runJobCreate(const Options &o, const std::string &job_text, const std::strin
     simulatorOnly("job create");
     uint32_t job = jobId(job_text);
     std::optional<uint32_t> parent;
-    if (!parent_text.empty())
-        parent = parseNumber("--parent", parent_text);
+    if (!parent_text.empty()) parent = parseNumber("--parent", parent_text);
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> puts;
     for (const std::string &a : values) {
         auto [id_text, value] = splitAssignment(a);
         uint32_t id = parseNumber("value ID", id_text);
         auto width = jobValueWidth(id);
-        if (!width)
-            throw UsageError("value ID " + id_text + " is not one the device knows");
+        if (!width) throw UsageError("value ID " + id_text + " is not one the device knows");
         Field f{id_text, 0, *width, *width <= 4 ? Kind::number : Kind::text, 0};
         puts.emplace_back(id, parseValue(f, value));
     }
 
     DeviceSession dev(o.device);
     dev.createJob(job);
-    for (const auto &[id, bytes] : puts)
-        dev.putJobValue(job, id, bytes);
+    for (const auto &[id, bytes] : puts) dev.putJobValue(job, id, bytes);
     if (parent) {
         dev.createJob(*parent);
         dev.setParent(job, *parent);
     }
     dev.commit();
     Json body{{"job", job}, {"values", puts.size()}};
-    if (parent)
-        body["parent"] = *parent;
+    if (parent) body["parent"] = *parent;
     return report(o, body, News{}, codeText(ENTMLST_OK), ENTMLST_OK);
 }
 
@@ -155,7 +150,8 @@ int runJobLink(const Options &o, const std::string &job_text, const std::string 
     requireJob(dev, child);
     dev.addChild(job, kind, child);
     dev.commit();
-    return report(o, Json{{"job", job}, {"kind", kind}, {"child", child}}, News{}, codeText(ENTMLST_OK), ENTMLST_OK);
+    return report(o, Json{{"job", job}, {"kind", kind}, {"child", child}}, News{}, codeText(ENTMLST_OK),
+                  ENTMLST_OK);
 }
 
 int runJobRead(const Options &o, const JobRead *r, const std::string &job_text) {
@@ -164,14 +160,17 @@ int runJobRead(const Options &o, const JobRead *r, const std::string &job_text) 
     DeviceSession dev(o.device);
     requireJob(dev, job);
     std::vector<uint8_t> rec(r->size, 0);
-    dev.begin(o.faults);
-    uint32_t code = r->read(job, rec.data());
-    News news = dev.finish();
+    uint32_t code = 0;
+    News news;
+    dev.reading([&] {
+        dev.begin(o.faults);
+        code = r->read(job, rec.data());
+        news = dev.finish();
+    });
     dev.commit();
 
     Json body{{"job", job}};
-    if (code == ENTMLST_OK)
-        body["fields"] = jsonRecord(expand(r->members), rec.data());
+    if (code == ENTMLST_OK) body["fields"] = jsonRecord(expand(r->members), rec.data());
     return report(o, body, news, codeText(code), code);
 }
 
@@ -179,17 +178,20 @@ int runJobSendResult(const Options &o, const std::string &job_text, const std::s
                      uint32_t capacity) {
     uint32_t job = jobId(job_text);
     int32_t kind = linkKind(kind_text);
-    if (capacity > 1024)
-        throw UsageError("--capacity " + std::to_string(capacity) + ": at most 1024");
+    if (capacity > 1024) throw UsageError("--capacity " + std::to_string(capacity) + ": at most 1024");
 
     DeviceSession dev(o.device);
     requireJob(dev, job);
     std::vector<ENTMLSTSENDRESULT> entries(capacity ? capacity : 1);
     std::memset(entries.data(), 0, entries.size() * sizeof entries[0]);
     int32_t count = 0;
-    dev.begin(o.faults);
-    uint32_t code = entMLSTGetSendJobResult(job, kind, static_cast<int32_t>(capacity), entries.data(), &count);
-    News news = dev.finish();
+    uint32_t code = 0;
+    News news;
+    dev.reading([&] {
+        dev.begin(o.faults);
+        code = entMLSTGetSendJobResult(job, kind, static_cast<int32_t>(capacity), entries.data(), &count);
+        news = dev.finish();
+    });
     dev.commit();
 
     auto fields = expand(kSendResult);
@@ -213,8 +215,7 @@ int runJobAttach(const Options &o, const std::string &job_text, const std::vecto
         given[f.row] = true;
     }
     for (const Field &f : fields)
-        if (!given[f.row])
-            throw UsageError("attach writes all three values: give " + f.name + "=VALUE too");
+        if (!given[f.row]) throw UsageError("attach writes all three values: give " + f.name + "=VALUE too");
 
     DeviceSession dev(o.device);
     requireJob(dev, job);
@@ -222,13 +223,14 @@ int runJobAttach(const Options &o, const std::string &job_text, const std::vecto
     uint32_t code = entMLSTSetMailAttach(job, &rec);
     News news = dev.finish();
     dev.commit();
-    return report(o, Json{{"job", job}, {"written", jsonRecord(fields, reinterpret_cast<const uint8_t *>(&rec))}},
-                  news, codeText(code), code);
+    return report(
+        o, Json{{"job", job}, {"written", jsonRecord(fields, reinterpret_cast<const uint8_t *>(&rec))}}, news,
+        codeText(code), code);
 }
 
 struct JobArgs {
     std::string job;
-    std::string parent;   // empty when not given
+    std::string parent; // empty when not given
     std::string kind;
     std::string child;
     std::string capacity = "16";

@@ -21,16 +21,21 @@ int main(int argc, char **argv) {
     bool json = false;
     std::vector<std::string> fail_args;
     app.add_option("--device", device,
-                   "simulated device file (default: $ENTMLST_DEVICE, else ~/.local/share/entmlst/device.db)");
+                   "simulated device file, or :memory: (default: $ENTMLST_DEVICE, else "
+                   "$XDG_DATA_HOME/entmlst/device.db or ~/.local/share/entmlst/device.db)");
     app.add_flag("--json", json, "print JSON");
     app.add_option("--fail", fail_args,
-                   "SERVICE[#N]=CODE: the Nth call (default 1) of SERVICE answers CODE (simulated device)")
+                   "SERVICE[#N]=CODE: the Nth call (default 1) of SERVICE this command makes answers CODE "
+                   "(simulated device)")
         ->allow_extra_args(false);
 
     Chosen chosen;
     registerDeviceCommands(app, chosen);
     registerSettingCommands(app, chosen);
     registerJobCommands(app, chosen);
+    registerLogCommand(app, chosen);
+    registerFaultCommands(app, chosen);
+    registerResetCommand(app, chosen);
     registerBackupCommands(app, chosen);
 
     try {

@@ -6,6 +6,7 @@
 #include "setting_groups.h"
 #include "usage_error.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -21,19 +22,16 @@ uint32_t checkRecipient(const Group &g, const std::string &recipient) {
             throw UsageError(std::string("group ") + g.name + " has no recipients; drop --recipient");
         return 0;
     }
-    if (recipient.empty())
-        return 1;
+    if (recipient.empty()) return 1;
     uint32_t n = parseNumber("--recipient", recipient);
-    if (n < 1 || n > 3)
-        throw UsageError("--recipient " + recipient + ": recipients are 1, 2 and 3");
+    if (n < 1 || n > 3) throw UsageError("--recipient " + recipient + ": recipients are 1, 2 and 3");
     return n;
 }
 
 Json header(const Group &g, uint32_t recipient) {
     Json j = Json::object();
     j["group"] = g.name;
-    if (g.per_recipient)
-        j["recipient"] = recipient;
+    if (g.per_recipient) j["recipient"] = recipient;
     return j;
 }
 
@@ -41,9 +39,10 @@ int runGroups(const Options &o) {
     Json all = Json::object();
     for (const Group &g : groups()) {
         Json names = Json::array();
-        for (const Field &f : expand(g.members))
-            names.push_back(f.name);
-        all[g.name] = {{"summary", g.summary}, {"per_recipient", g.per_recipient}, {"writable", g.set != nullptr},
+        for (const Field &f : expand(g.members)) names.push_back(f.name);
+        all[g.name] = {{"summary", g.summary},
+                       {"per_recipient", g.per_recipient},
+                       {"writable", g.set != nullptr},
                        {"fields", names}};
     }
     if (o.json) {
@@ -69,9 +68,13 @@ int runGet(const Options &o, const std::string &group, const std::string &recipi
 
     DeviceSession dev(o.device);
     Record rec(g.size, 0);
-    dev.begin(o.faults);
-    uint32_t code = g.get(n, rec.data());
-    News news = dev.finish();
+    uint32_t code = 0;
+    News news;
+    dev.reading([&] {
+        dev.begin(o.faults);
+        code = g.get(n, rec.data());
+        news = dev.finish();
+    });
     dev.commit();
 
     Json body = header(g, n);
@@ -83,12 +86,10 @@ int runGet(const Options &o, const std::string &group, const std::string &recipi
 int runSet(const Options &o, const std::string &group, const std::string &recipient,
            const std::vector<std::string> &assignments) {
     const Group &g = findGroup(group);
-    if (!g.set)
-        throw UsageError(std::string("group ") + g.name + " is read only");
+    if (!g.set) throw UsageError(std::string("group ") + g.name + " is read only");
     uint32_t n = checkRecipient(g, recipient);
     auto fields = expand(g.members);
-    if (assignments.empty())
-        throw UsageError("set " + group + ": give at least one FIELD=VALUE");
+    if (assignments.empty()) throw UsageError("set " + group + ": give at least one FIELD=VALUE");
     std::vector<std::pair<const Field *, Record>> edits;
     for (const std::string &a : assignments) {
         auto [name, value] = splitAssignment(a);
@@ -101,8 +102,8 @@ int runSet(const Options &o, const std::string &group, const std::string &recipi
     Record before(g.size, 0);
     uint32_t code = g.get(n, before.data());
     News news;
+    Record rec = before;
     if (code == 0) {
-        Record rec = before;
         uint32_t mask = 0;
         for (const auto &[f, bytes] : edits) {
             std::memcpy(rec.data() + f->offset, bytes.data(), f->size);
@@ -112,18 +113,25 @@ int runSet(const Options &o, const std::string &group, const std::string &recipi
         code = g.set(mask, n, rec.data());
         news = dev.finish();
     }
-    // What reached the store, read back: a Set that stopped part-way has
-    // still written its earlier fields.
+    // A field was written when the device stored a value from it (a Set
+    // that stopped part-way has still written its earlier fields). The
+    // device build sees no log: there, what a Get shows changed.
+    auto stored = [&](const Field &f) {
+        const auto at = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(rec.data() + f.offset));
+        return std::find(news.stored_from.begin(), news.stored_from.end(), at) != news.stored_from.end();
+    };
     Record after(g.size, 0);
-    uint32_t reread = g.get(n, after.data());
+    uint32_t reread = news.seen ? 1 : g.get(n, after.data());
+    auto changed = [&](const Field &f) {
+        return news.seen ? stored(f)
+                         : reread == 0 &&
+                               std::memcmp(before.data() + f.offset, after.data() + f.offset, f.size) != 0;
+    };
     dev.commit();
 
     Json body = header(g, n);
     Json written = Json::array(), unchanged = Json::array();
-    for (const auto &[f, bytes] : edits) {
-        bool changed = reread == 0 && std::memcmp(before.data() + f->offset, after.data() + f->offset, f->size) != 0;
-        (changed ? written : unchanged).push_back(f->name);
-    }
+    for (const auto &[f, bytes] : edits) (changed(*f) ? written : unchanged).push_back(f->name);
     body["written"] = written;
     body["unchanged"] = unchanged;
     return report(o, body, news, codeText(code), code);

@@ -1,10 +1,13 @@
-# Installs the build tree into a fresh prefix, then builds and runs the example
-# client against it twice: through find_package(corvellib) and through
-# pkg-config. The simulator provides the device's services.
-#   cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DSERVICES_LIBRARY=...
-#         -DGENERATOR=... -DC_COMPILER=... -P package_test.cmake
+# Installs the build tree into a fresh prefix, then builds the example client
+# against it twice: through find_package(corvellib COMPONENTS devsim) and
+# through pkg-config corvellib-devsim. Each build runs on a device file of
+# its own, and the installed entmlst, in other processes, sees the example's
+# change and arms a fault that fires in the example.
+#   cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DGENERATOR=... -DC_COMPILER=...
+#         -P package_test.cmake
 cmake_minimum_required(VERSION 3.25)
 
+# run(args...): must succeed; leaves stdout in run_output.
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
@@ -18,10 +21,11 @@ set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-# The header, the library with both soname links, and both package files.
+# The headers, the libraries with their links, both packages' files, the tool.
 file(GLOB_RECURSE installed RELATIVE ${prefix} LIST_DIRECTORIES false ${prefix}/*)
 foreach(want include/corvellib.h libcorvellib.so libcorvellib.so.1 corvellibConfig.cmake
-             corvellibConfigVersion.cmake corvellibTargets.cmake corvellib.pc)
+             corvellibConfigVersion.cmake corvellibTargets.cmake corvellib.pc
+             include/devsim.h libdevsim.so corvellibDevsimTargets.cmake corvellib-devsim.pc bin/entmlst)
   set(hit "")
   foreach(f IN LISTS installed)
     if(f MATCHES "(^|/)${want}$")
@@ -37,8 +41,6 @@ foreach(want include/corvellib.h libcorvellib.so libcorvellib.so.1 corvellibConf
   set(at_${want} ${hit})
 endforeach()
 
-get_filename_component(services_dir ${SERVICES_LIBRARY} DIRECTORY)
-
 # The version file accepts 1.x requests and refuses other majors.
 get_filename_component(cmake_dir ${at_corvellibConfig.cmake} DIRECTORY)
 foreach(request 1.0:TRUE 2.0:FALSE 0.9:FALSE)
@@ -53,42 +55,75 @@ foreach(request 1.0:TRUE 2.0:FALSE 0.9:FALSE)
   endif()
 endforeach()
 
-# find_package(corvellib) and the imported target.
-run(${CMAKE_COMMAND} -S ${EXAMPLES_DIR} -B ${WORK_DIR}/cmake-client -G ${GENERATOR}
-    -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_PREFIX_PATH=${prefix} -DSERVICES_LIBRARY=${SERVICES_LIBRARY})
-run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-client)
-# Each example program is named after its C file; the build folder also holds
-# the generator's own files, so only those names are run.
-file(GLOB example_sources ${EXAMPLES_DIR}/*.c)
-if(NOT example_sources)
-  message(FATAL_ERROR "no example source in ${EXAMPLES_DIR}")
-endif()
-foreach(src IN LISTS example_sources)
-  get_filename_component(name ${src} NAME_WE)
-  set(exe ${WORK_DIR}/cmake-client/${name})
-  if(NOT EXISTS ${exe})
-    message(FATAL_ERROR "example program not built: ${exe}")
-  endif()
+# Nothing below may find the build tree's libraries or a user's device.
+unset(ENV{LD_LIBRARY_PATH})
+set(ENV{HOME} ${WORK_DIR}/home)
+unset(ENV{XDG_DATA_HOME})
+
+# The installed entmlst runs without LD_LIBRARY_PATH, also from a copy of
+# the prefix elsewhere.
+file(COPY ${prefix}/ DESTINATION ${WORK_DIR}/moved)
+set(ENV{ENTMLST_DEVICE} ${WORK_DIR}/moved.db)
+run(${WORK_DIR}/moved/bin/entmlst get smtp)
+set(entmlst ${prefix}/bin/entmlst)
+
+# check_example(NAME EXE): the example on a device file of its own; entmlst
+# sees its change; a fault armed with entmlst fires in the example.
+function(check_example name exe)
+  set(ENV{ENTMLST_DEVICE} ${WORK_DIR}/${name}.db)
   run(${exe})
-  message(STATUS "find_package build, ${exe}:\n${run_output}")
+  message(STATUS "${name}:\n${run_output}")
+  run(${entmlst} --json get smtp)
+  string(JSON server GET "${run_output}" fields server)
+  string(JSON port GET "${run_output}" fields port)
+  if(NOT server STREQUAL "smtp.corp.example" OR NOT port EQUAL 587)
+    message(FATAL_ERROR "${name}: entmlst sees server ${server} port ${port}, not the example's change")
+  endif()
+
+  run(${entmlst} reset)
+  run(${entmlst} fault add meSTCSetStatus=0x1234)
+  execute_process(COMMAND ${exe} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(rc EQUAL 0 OR NOT err MATCHES "entMLSTSetSmtp failed: 0x70020006")
+    message(FATAL_ERROR "${name}: the armed fault did not fire in the example (exit ${rc})\n${out}${err}")
+  endif()
+  run(${entmlst} log)
+  if(NOT run_output MATCHES "fault meSTCSetStatus answers 0x1234\n[^\n]* call meSTCSetStatus[^\n]* = 0x1234\n")
+    message(FATAL_ERROR "${name}: the log does not show the fault firing:\n${run_output}")
+  endif()
+  run(${entmlst} fault list)
+  if(NOT run_output STREQUAL "")
+    message(FATAL_ERROR "${name}: the fault is still armed:\n${run_output}")
+  endif()
+endfunction()
+
+# Each example is one C file with its own main; only those programs are run.
+file(GLOB sources ${EXAMPLES_DIR}/*.c)
+set(examples "")
+foreach(src IN LISTS sources)
+  get_filename_component(name ${src} NAME_WE)
+  list(APPEND examples ${name})
 endforeach()
 
-# pkg-config --cflags --libs corvellib.
+# find_package(corvellib COMPONENTS devsim) and the imported targets.
+run(${CMAKE_COMMAND} -S ${EXAMPLES_DIR} -B ${WORK_DIR}/cmake-client -G ${GENERATOR}
+    -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_PREFIX_PATH=${prefix})
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-client)
+foreach(name IN LISTS examples)
+  check_example(cmake-${name} ${WORK_DIR}/cmake-client/${name})
+endforeach()
+
+# pkg-config --cflags --libs corvellib-devsim (which requires corvellib).
 get_filename_component(pc_dir ${at_corvellib.pc} DIRECTORY)
 set(ENV{PKG_CONFIG_PATH} ${pc_dir})
 find_program(PKG_CONFIG pkg-config REQUIRED)
-run(${PKG_CONFIG} --cflags --libs corvellib)
+run(${PKG_CONFIG} --cflags --libs corvellib-devsim)
 string(STRIP "${run_output}" flags)
 separate_arguments(flags UNIX_COMMAND "${flags}")
 message(STATUS "pkg-config flags: ${flags}")
-get_filename_component(lib_dir ${at_libcorvellib.so.1} DIRECTORY)
-set(ENV{LD_LIBRARY_PATH} ${lib_dir})
-# Each example is one C file with its own main.
-file(GLOB sources ${EXAMPLES_DIR}/*.c)
-foreach(src IN LISTS sources)
-  get_filename_component(name ${src} NAME_WE)
-  run(${C_COMPILER} -std=c11 -Wall -Wextra -Werror ${src} ${flags} ${SERVICES_LIBRARY}
-      -Wl,-rpath,${services_dir} -o ${WORK_DIR}/pc-${name})
-  run(${WORK_DIR}/pc-${name})
-  message(STATUS "pkg-config build, ${name}:\n${run_output}")
+run(${PKG_CONFIG} --variable=libdir corvellib-devsim)
+string(STRIP "${run_output}" lib_dir)
+foreach(name IN LISTS examples)
+  run(${C_COMPILER} -std=c11 -Wall -Wextra -Werror ${EXAMPLES_DIR}/${name}.c ${flags} -Wl,-rpath,${lib_dir}
+      -o ${WORK_DIR}/pc-${name})
+  check_example(pkg-config-${name} ${WORK_DIR}/pc-${name})
 endforeach()

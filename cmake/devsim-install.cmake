@@ -1,0 +1,19 @@
+# Install rules of libdevsim and its control header, as install component
+# `devsim`: CMake target corvellib::devsim (through find_package(corvellib
+# COMPONENTS devsim)) and pkg-config corvellib-devsim. Lets a program built
+# against the installed package run on a PC against the simulated device.
+include(GNUInstallDirs)
+
+set(corvellib_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/corvellib)
+
+install(TARGETS devsim EXPORT corvellibDevsimTargets COMPONENT devsim
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/sim/devsim.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT devsim)
+install(EXPORT corvellibDevsimTargets NAMESPACE corvellib:: DESTINATION ${corvellib_cmake_dir} COMPONENT devsim)
+
+file(RELATIVE_PATH corvellib_pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" corvellib_pc_to_prefix "${corvellib_pc_to_prefix}")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/corvellib-devsim.pc.in ${PROJECT_BINARY_DIR}/corvellib-devsim.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/corvellib-devsim.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+  COMPONENT devsim)

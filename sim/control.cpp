@@ -1,0 +1,383 @@
+// control.cpp - the control API: choose the device, set it up, inject
+// faults, observe. Each call that touches the shared device is one
+// transaction of its own.
+#include "device.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace devsim {
+namespace {
+
+constexpr const char *kServiceNames[kServiceCount] = {
+    "meSTCGetStatus",
+    "meSTCSetStatus",
+    "meSVCGetCurrent",
+    "meSVCSetCurrent",
+    "mectInitDefault",
+    "mectSetDstProduct",
+    "mectSetDstArea",
+    "mectIdSync",
+    "mectSVCGetParentLink",
+    "mectSVCGetChildLink",
+    "mectGetChildLinkNum",
+    "mectGetChildLink",
+    "mectSVCGetCurrent",
+    "mscMLPRNChgSchedule",
+    "mscMLRPTChgSMTPProtocol",
+    "mscMLRPTChgEventReportTime",
+    "mscMLRPTChgScheduleReportTime",
+    "mscMLRPTChgMaintenanceReportTime",
+    "emwOSWOrgAllocMemPart",
+    "emwOSWOrgFreeMemPart",
+    "emwGENMonSendMessage",
+};
+static_assert(static_cast<std::size_t>(Service::emwGENMonSendMessage) + 1 == kServiceCount);
+
+std::size_t index(Service s) { return static_cast<std::size_t>(s); }
+
+// Value padded with zeros to width; nullopt if it does not fit.
+std::optional<Bytes> padded(const Bytes &value, uint32_t width) {
+    if (value.size() > width) return std::nullopt;
+    Bytes v = value;
+    v.resize(width, 0);
+    return v;
+}
+
+// A job value as the device keeps it: per-value widths as given.
+std::optional<Bytes> shaped(uint32_t value_id, const Bytes &value) {
+    auto width = valueWidth(value_id);
+    if (!width || value.size() > *width) return std::nullopt;
+    return widthPerValue(value_id) ? value : padded(value, *width);
+}
+
+// Runs body on the shared device under the lock; a storage failure
+// reaches the caller as DeviceError.
+template <typename Body>
+auto onDevice(Body body) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    using R = decltype(body(std::declval<Store &>()));
+    if constexpr (std::is_void_v<R>) {
+        d.transact(Service{}, body);
+    } else {
+        R out{};
+        d.transact(Service{}, [&](Store &st) { out = body(st); });
+        return out;
+    }
+}
+
+std::vector<Call> callsMatching(const std::function<bool(Service)> &want) {
+    Device &d = device();
+    uint64_t mark;
+    {
+        std::lock_guard lock(d.mu);
+        mark = d.calls_mark;
+    }
+    std::vector<Call> out;
+    for (LogEntry &e : log(LogFilter{mark, 0, std::nullopt})) {
+        bool is_call =
+            e.kind == LogKind::call || e.kind == LogKind::notification || e.kind == LogKind::monitor;
+        if (is_call && want(e.service))
+            out.push_back(Call{e.service, std::move(e.args), e.result,
+                               e.kind == LogKind::monitor ? e.text : "", e.done});
+    }
+    return out;
+}
+
+} // namespace
+
+// ---- names ----------------------------------------------------------------------
+
+const char *serviceName(Service s) {
+    std::size_t i = index(s);
+    return i < kServiceCount ? kServiceNames[i] : "?";
+}
+
+std::optional<Service> serviceByName(const std::string &name) {
+    for (std::size_t i = 0; i < kServiceCount; ++i)
+        if (name == kServiceNames[i]) return static_cast<Service>(i);
+    return std::nullopt;
+}
+
+// ---- where the device lives --------------------------------------------------------
+
+void openDevice(const std::string &where) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.store.reset();
+    d.where = fileStoreAvailable() ? where : kMemoryDevice;
+    try {
+        d.open();
+    } catch (const DeviceError &) {
+        d.where = kMemoryDevice;
+        d.store = makeMemoryStore();
+        throw;
+    }
+}
+
+std::string devicePath() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    return d.where.empty() ? configuredDevice() : d.where;
+}
+
+void setBusyTimeout(unsigned milliseconds) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.busy_timeout_ms = milliseconds;
+    d.store.reset(); // reopened with the new timeout
+}
+
+// ---- lifecycle and settings ----------------------------------------------------------
+
+void reset() {
+    {
+        Device &d = device();
+        std::lock_guard lock(d.mu);
+        d.resetProcessLocked();
+    }
+    factoryReset(false);
+}
+
+void batch(const std::function<void()> &body) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.batch(body);
+}
+
+void factoryReset(bool keep_jobs) {
+    onDevice([&](Store &st) { st.factoryReset(keep_jobs); });
+}
+
+std::optional<Bytes> setting(uint32_t id) {
+    return onDevice([&](Store &st) { return st.setting(id); });
+}
+
+bool putSetting(uint32_t id, const Bytes &value) {
+    auto size = settingSize(id);
+    auto v = size ? padded(value, *size) : std::nullopt;
+    if (!v) return false;
+    onDevice([&](Store &st) { st.putSetting(id, *v); });
+    return true;
+}
+
+// ---- jobs and links ------------------------------------------------------------------
+
+bool putJobValue(uint32_t job_id, uint32_t value_id, const Bytes &value) {
+    auto v = shaped(value_id, value);
+    if (!v) return false;
+    onDevice([&](Store &st) {
+        st.createJob(job_id);
+        st.putJobValue(job_id, value_id, *v);
+    });
+    return true;
+}
+
+std::optional<Bytes> jobValue(uint32_t job_id, uint32_t value_id) {
+    auto width = valueWidth(value_id);
+    if (!width) return std::nullopt;
+    return onDevice([&](Store &st) -> std::optional<Bytes> {
+        if (!st.jobExists(job_id)) return std::nullopt;
+        auto v = st.jobValue(job_id, value_id);
+        return v ? *v : (widthPerValue(value_id) ? Bytes() : Bytes(*width, 0));
+    });
+}
+
+void createJob(uint32_t job_id) {
+    onDevice([&](Store &st) { st.createJob(job_id); });
+}
+
+bool jobExists(uint32_t job_id) {
+    return onDevice([&](Store &st) { return st.jobExists(job_id); });
+}
+
+void removeJob(uint32_t job_id) {
+    onDevice([&](Store &st) { st.removeJob(job_id); });
+}
+
+void setParentLink(uint32_t job_id, uint32_t parent_job_id) {
+    onDevice([&](Store &st) {
+        st.createJob(job_id);
+        st.createJob(parent_job_id);
+        st.setParent(job_id, parent_job_id);
+    });
+}
+
+void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id) {
+    onDevice([&](Store &st) {
+        st.createJob(job_id);
+        st.createJob(link_id);
+        st.addChild(job_id, link_kind, link_id);
+    });
+}
+
+// ---- faults and ID service ---------------------------------------------------------------
+
+void failCall(Service s, unsigned nth, uint32_t code, bool write_first) {
+    if (nth == 0 || index(s) >= kServiceCount) return;
+    StoredFault f;
+    f.info = FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0};
+    onDevice([&](Store &st) { st.addFault(f); });
+}
+
+void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
+    if (nth == 0 || index(s) >= kServiceCount) return;
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.own_faults.push_back(StoredFault{FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0}, 0});
+}
+
+void clearFaultsHere() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.own_faults.clear();
+}
+
+void failRandomly(Service s, double percent, uint64_t seed, uint32_t code, bool write_first) {
+    if (!(percent > 0) || percent > 100 || index(s) >= kServiceCount) return;
+    StoredFault f;
+    f.info = FaultInfo{0, s, code, write_first, 0, percent, seed, 0};
+    f.rng = seed;
+    onDevice([&](Store &st) { st.addFault(f); });
+}
+
+std::vector<FaultInfo> faults() {
+    auto stored = onDevice([&](Store &st) { return st.allFaults(); });
+    std::vector<FaultInfo> out;
+    for (const StoredFault &f : stored) out.push_back(f.info);
+    return out;
+}
+
+void scriptIdSync(const std::vector<uint32_t> &answers) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.id_sync_script.assign(answers.begin(), answers.end());
+}
+
+void clearFaults() {
+    {
+        Device &d = device();
+        std::lock_guard lock(d.mu);
+        d.id_sync_script.clear();
+        d.own_faults.clear();
+    }
+    onDevice([&](Store &st) { st.clearFaults(); });
+}
+
+IdSetup idSetup() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    return d.id;
+}
+
+// ---- log and observation -------------------------------------------------------------------
+
+std::vector<LogEntry> log(const LogFilter &filter) {
+    return onDevice([&](Store &st) { return st.log(filter); });
+}
+
+uint64_t lastLogSeq() {
+    return onDevice([&](Store &st) { return st.lastSeq(); });
+}
+
+std::vector<Call> calls() {
+    return callsMatching([](Service) { return true; });
+}
+
+std::vector<Call> calls(Service s) {
+    return callsMatching([&](Service t) { return t == s; });
+}
+
+std::size_t callCount(Service s) { return calls(s).size(); }
+
+void clearCalls() {
+    uint64_t last = lastLogSeq();
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.calls_mark = last;
+}
+
+std::vector<MonitorLine> monitor() {
+    std::vector<MonitorLine> out;
+    for (const LogEntry &e : log())
+        if (e.kind == LogKind::monitor && e.args.size() == 3)
+            out.push_back(MonitorLine{static_cast<uint32_t>(e.args[0]), static_cast<uint32_t>(e.args[1]),
+                                      static_cast<uint32_t>(e.args[2]), e.text});
+    return out;
+}
+
+std::vector<uint32_t> sleeps() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    return d.sleeps;
+}
+
+MemStats memStats() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    MemStats m = d.mem;
+    m.live = d.blocks.size();
+    return m;
+}
+
+std::vector<std::string> violations() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    return d.violations;
+}
+
+void fakeSleep(bool enabled) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.fake_sleep = enabled;
+}
+
+// ---- snapshots -----------------------------------------------------------------------------
+
+State exportState() {
+    State s = onDevice([&](Store &st) { return st.snapshot(); });
+    for (const LogEntry &e : log())
+        if (auto line = eventLine(e); !line.empty()) s.events.push_back(line);
+    return s;
+}
+
+void importState(const State &s) {
+    State clean;
+    clean.settings.clear();
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    for (const auto &[id, value] : s.settings) {
+        auto size = settingSize(id);
+        auto v = size ? padded(value, *size) : std::nullopt;
+        if (!v) {
+            d.violate(kUnknownSetting, "importState: settings ID " + hex(id) +
+                                           (size ? " has a value longer than its size" : " is unknown"));
+            continue;
+        }
+        clean.settings[id] = std::move(*v);
+    }
+    clean.jobs = s.jobs;
+    for (const auto &[key, value] : s.job_values) {
+        auto v = shaped(key.second, value);
+        if (!v) {
+            d.violate(kUnknownValue, "importState: value ID " + hex(key.second) + " of job " +
+                                         hex(key.first) +
+                                         (valueWidth(key.second) ? " is too long" : " is unknown"));
+            continue;
+        }
+        clean.jobs.push_back(key.first);
+        clean.job_values[key] = std::move(*v);
+    }
+    clean.parents = s.parents;
+    clean.children = s.children;
+    for (const auto &[job, parent] : s.parents) clean.jobs.insert(clean.jobs.end(), {job, parent});
+    for (const auto &[job, kind, link] : s.children) clean.jobs.insert(clean.jobs.end(), {job, link});
+    d.transact(Service{}, [&](Store &st) {
+        for (const SettingInfo &info : catalogue())
+            if (!clean.settings.count(info.id)) clean.settings[info.id] = info.default_value;
+        st.restore(clean);
+    });
+}
+
+} // namespace devsim

@@ -1,0 +1,494 @@
+// The simulated device kept in a file: one device for every process, the
+// file's layout and permissions, and what happens when the file is locked,
+// read-only, full, damaged or not a device file at all. Every test uses a
+// file of its own in a scratch directory.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "corvellib.h"
+#include "device_services.h"
+#include "devsim.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using devsim::Bytes;
+using devsim::Service;
+
+constexpr uint32_t kArea = devsim::kStatusArea;
+constexpr uint32_t kWriter = devsim::kWriter;
+// A 64-byte text setting (the SMTP server) and a 2-byte number (its port).
+constexpr uint32_t kServer = 0x85005484;
+constexpr uint32_t kPort = 0x85006334;
+
+std::string slurp(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs body in a child process (which opens the device again itself) and
+// returns its exit status, or -signal.
+int inChild(const std::function<int()> &body) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    int ws = 0;
+    waitpid(pid, &ws, 0);
+    return WIFEXITED(ws) ? WEXITSTATUS(ws) : -WTERMSIG(ws);
+}
+
+std::string integrity(const fs::path &file) {
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *q = nullptr;
+    std::string out = "cannot run";
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &q, nullptr) == SQLITE_OK &&
+        sqlite3_step(q) == SQLITE_ROW)
+        out = reinterpret_cast<const char *>(sqlite3_column_text(q, 0));
+    sqlite3_finalize(q);
+    sqlite3_close(db);
+    return out;
+}
+
+void sql(const fs::path &file, const char *statements) {
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    char *err = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    sqlite3_free(err);
+    sqlite3_close(db);
+}
+
+class DeviceFile : public ::testing::Test {
+protected:
+    fs::path dir, file;
+
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("devsim-" + std::to_string(getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        file = dir / "device.db";
+        devsim::setBusyTimeout(5000);
+        devsim::openDevice(file.string());
+        devsim::reset();
+        devsim::fakeSleep(true);
+    }
+    void TearDown() override {
+        devsim::setBusyTimeout(5000);
+        devsim::openDevice(devsim::kMemoryDevice);
+        fs::remove_all(dir);
+    }
+    static Bytes stored(uint32_t id) { return devsim::setting(id).value(); }
+};
+
+TEST_F(DeviceFile, EveryProcessSeesOneDevice) {
+    uint8_t server[64] = "shared.example";
+    ASSERT_EQ(inChild([&] {
+                  return int(meSTCSetStatus(kWriter, kArea, kServer, server)) |
+                         int(devsim::putJobValue(7, 0x00716800, {'f', 'a', 'x'}) ? 0 : 1);
+              }),
+              0);
+    EXPECT_EQ(stored(kServer), Bytes(server, server + 64));
+    EXPECT_EQ(devsim::jobValue(7, 0x00716800), (Bytes{'f', 'a', 'x'}));
+
+    // A fault armed here fires in the child's call, and both see it in the log.
+    devsim::failCall(Service::meSTCGetStatus, 2, 0x4321);
+    EXPECT_EQ(inChild([] {
+                  uint8_t b[64];
+                  uint32_t first = meSTCGetStatus(kArea, kServer, b),
+                           second = meSTCGetStatus(kArea, kServer, b);
+                  return first == 0 && second == 0x4321 ? 0 : 1;
+              }),
+              0);
+    EXPECT_TRUE(devsim::faults().empty());
+    auto entries = devsim::log();
+    auto fired = std::find_if(entries.begin(), entries.end(),
+                              [](const devsim::LogEntry &e) { return e.kind == devsim::LogKind::fault; });
+    ASSERT_NE(fired, entries.end());
+    EXPECT_NE(fired->pid, getpid());
+    EXPECT_EQ(fired->result, 0x4321u);
+}
+
+TEST_F(DeviceFile, TheFileIsPrivateAndAnOpenOneIsNamed) {
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    devsim::openDevice(devsim::kMemoryDevice);
+    fs::permissions(file, fs::perms::group_read | fs::perms::others_read, fs::perm_options::add);
+    ::testing::internal::CaptureStderr();
+    devsim::openDevice(file.string());
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(file.string() + " can be read by other users (mode 644)"), std::string::npos) << err;
+    EXPECT_NE(err.find("chmod 600"), std::string::npos) << err;
+}
+
+// The same settings through every back end's call, and the default device
+// comes from the environment.
+TEST_F(DeviceFile, TheDeviceIsNamedByTheEnvironment) {
+    const char *was = getenv(devsim::kDeviceVariable);
+    std::string saved = was ? was : "";
+    setenv(devsim::kDeviceVariable, file.c_str(), 1);
+    EXPECT_EQ(devsim::configuredDevice(), file.string());
+    unsetenv(devsim::kDeviceVariable);
+    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    EXPECT_EQ(devsim::configuredDevice(), (dir / "data" / "entmlst" / "device.db").string());
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(devsim::configuredDevice(), std::string(getenv("HOME")) + "/.local/share/entmlst/device.db");
+    setenv(devsim::kDeviceVariable, saved.c_str(), 1);
+}
+
+TEST_F(DeviceFile, FilesThatAreNotThisDevicesAreRefusedAndLeftAlone) {
+    struct Case {
+        const char *name;
+        std::function<void(const fs::path &)> make;
+        const char *message;
+    } cases[] = {
+        {"text", [](const fs::path &p) { std::ofstream(p) << "not a database\n"; }, "not a device file"},
+        {"other program's",
+         [](const fs::path &p) { sql(p, "PRAGMA application_id = 1234; CREATE TABLE t(x);"); },
+         "application_id 0x4d2"},
+        {"newer",
+         [](const fs::path &p) {
+             sql(p, "PRAGMA application_id = 1296847700; PRAGMA user_version = 3; CREATE TABLE t(x);");
+         },
+         "format 3 is newer than this libdevsim reads (2)"},
+    };
+    devsim::openDevice(devsim::kMemoryDevice);
+    for (const Case &c : cases) {
+        fs::path p = dir / c.name;
+        c.make(p);
+        const std::string before = slurp(p);
+        try {
+            devsim::openDevice(p.string());
+            ADD_FAILURE() << c.name << " was opened";
+        } catch (const devsim::DeviceError &e) {
+            EXPECT_EQ(e.code, devsim::kDeviceFile);
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind(p.string(), 0), 0u) << e.what();
+        }
+        EXPECT_EQ(slurp(p), before) << c.name;
+        EXPECT_EQ(devsim::devicePath(), devsim::kMemoryDevice);
+    }
+}
+
+// A file written by entmlst before the simulator kept it: its settings,
+// jobs and links are kept, its log lines become notes.
+TEST_F(DeviceFile, AFileOfTheFirstFormatIsUpgraded) {
+    devsim::openDevice(devsim::kMemoryDevice);
+    fs::path old = dir / "old.db";
+    sql(old, R"(
+        CREATE TABLE settings(id INTEGER PRIMARY KEY, value BLOB NOT NULL);
+        CREATE TABLE jobs(id INTEGER PRIMARY KEY);
+        CREATE TABLE job_values(job INTEGER NOT NULL, value_id INTEGER NOT NULL, value BLOB NOT NULL,
+                                PRIMARY KEY(job, value_id));
+        CREATE TABLE parents(job INTEGER PRIMARY KEY, parent INTEGER NOT NULL);
+        CREATE TABLE children(seq INTEGER PRIMARY KEY, job INTEGER NOT NULL, kind INTEGER NOT NULL,
+                              link INTEGER NOT NULL);
+        CREATE TABLE events(seq INTEGER PRIMARY KEY, line TEXT NOT NULL);
+        PRAGMA application_id = 1296847700; PRAGMA user_version = 1;
+        INSERT INTO settings VALUES(2231395124, x'024b');
+        INSERT INTO jobs VALUES(5); INSERT INTO jobs VALUES(6);
+        INSERT INTO parents VALUES(5, 6);
+        INSERT INTO children(job, kind, link) VALUES(5, 192, 6);
+        INSERT INTO events(line) VALUES('notify mscMLRPTChgSMTPProtocol(1)');
+    )");
+    ::testing::internal::CaptureStderr();
+    devsim::openDevice(old.string());
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("upgraded from device file format 1 to 2"),
+              std::string::npos);
+    EXPECT_EQ(stored(kPort), (Bytes{0x02, 0x4b}));
+    EXPECT_EQ(stored(kServer).size(), 64u); // settings the old file lacked have their defaults
+    auto state = devsim::exportState();
+    EXPECT_EQ(state.parents.at(5), 6u);
+    EXPECT_EQ(state.children.size(), 1u);
+    EXPECT_EQ(state.events, std::vector<std::string>{"notify mscMLRPTChgSMTPProtocol(1)"});
+    EXPECT_EQ(integrity(old), "ok");
+}
+
+TEST_F(DeviceFile, ALockHeldPastTheTimeoutIsAnsweredAsSuchAndLogged) {
+    devsim::setBusyTimeout(50);
+    devsim::openDevice(file.string());
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    uint8_t b[64] = {};
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(meSTCSetStatus(kWriter, kArea, kServer, b), devsim::kDeviceBusy);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("locked by another process for more than 50 ms"), std::string::npos) << err;
+    EXPECT_THROW(devsim::setting(kServer), devsim::DeviceError);
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+
+    EXPECT_NE(stored(kServer), Bytes(64, 0)); // the refused write did not happen
+    EXPECT_EQ(meSTCGetStatus(kArea, kServer, b), 0u);
+    auto entries = devsim::log();
+    auto why = std::find_if(entries.begin(), entries.end(),
+                            [](const devsim::LogEntry &e) { return e.kind == devsim::LogKind::device; });
+    ASSERT_NE(why, entries.end());
+    EXPECT_EQ(why->result, devsim::kDeviceBusy);
+    EXPECT_NE(why->text.find("meSTCSetStatus answered 0xe007"), std::string::npos) << why->text;
+}
+
+TEST_F(DeviceFile, TheLogKeepsTheNewestEntriesOnly) {
+    uint8_t b[2];
+    const std::size_t extra = 25;
+    for (std::size_t i = 0; i < devsim::kLogCapacity + extra; ++i)
+        ASSERT_EQ(meSTCGetStatus(kArea, kPort, b), 0u);
+    auto entries = devsim::log();
+    ASSERT_EQ(entries.size(), devsim::kLogCapacity);
+    EXPECT_EQ(entries.back().seq - entries.front().seq + 1, devsim::kLogCapacity);
+    EXPECT_EQ(devsim::lastLogSeq(), entries.back().seq);
+    EXPECT_EQ(devsim::log({entries.back().seq - 3, 0, std::nullopt}).size(), 3u);
+    EXPECT_EQ(devsim::log({0, 0, getpid() + 1}).size(), 0u);
+}
+
+// ---- robustness -----------------------------------------------------------------
+
+// Several processes write the SMTP group (all 24 rows, one byte pattern per
+// Set), their own POP3 user and their own job at once. Every call answers
+// 0 (a lock is waited for, never passed off as an answer), every value read
+// is one pattern whole, and each process reads back its own last writes.
+TEST_F(DeviceFile, ConcurrentWritersLoseNothingAndTearNothing) {
+    constexpr int kProcesses = 3, kRounds = 25;
+    for (uint32_t k = 1; k <= kProcesses; ++k) devsim::createJob(0x100 + k);
+    std::vector<pid_t> pids;
+    for (uint32_t k = 1; k <= kProcesses; ++k) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            int bad = 0;
+            for (int r = 1; r <= kRounds; ++r) {
+                const uint8_t pattern = static_cast<uint8_t>(k * 64 + r);
+                ENTMLSTSMTP smtp;
+                std::memset(&smtp, pattern, sizeof smtp);
+                bad |= entMLSTSetSmtp(0x00ffffff, &smtp) != ENTMLST_OK;
+                ENTMLSTSMTP seen;
+                bad |= entMLSTGetSmtp(&seen) != ENTMLST_OK;
+                // Each row whole: server, user, password, from, signature, reply-to, domains.
+                for (auto [off, n] : {std::pair{0x004, 64},
+                                      {0x047, 64},
+                                      {0x087, 64},
+                                      {0x0ca, 128},
+                                      {0x14a, 256},
+                                      {0x24a, 128},
+                                      {0x2cb, 32},
+                                      {0x3eb, 32}}) {
+                    const auto *p = reinterpret_cast<const uint8_t *>(&seen) + off;
+                    bad |= (std::count(p, p + n, p[0]) != n) << 1;
+                }
+                ENTMLSTPOP3USER user;
+                std::memset(&user, pattern, sizeof user);
+                bad |= (entMLSTSetPop3User(0xffffffff, k, &user) != ENTMLST_OK) << 2;
+                ENTMLSTPOP3USER mine;
+                bad |= (entMLSTGetPop3User(k, &mine) != ENTMLST_OK ||
+                        std::memcmp(mine.server, user.server, 64) != 0)
+                       << 3;
+                ENTMLSTMAILATTACH attach{pattern, pattern, pattern};
+                bad |= (entMLSTSetMailAttach(0x100 + k, &attach) != ENTMLST_OK) << 4;
+            }
+            _exit(bad);
+        }
+        pids.push_back(pid);
+    }
+    for (pid_t pid : pids) {
+        int ws = 0;
+        waitpid(pid, &ws, 0);
+        EXPECT_TRUE(WIFEXITED(ws)) << "killed";
+        EXPECT_EQ(WEXITSTATUS(ws), 0) << "bits: 1 Set answered, 2 torn value, 4/8 own user, 16 own job";
+    }
+    for (uint32_t k = 1; k <= kProcesses; ++k) {
+        ENTMLSTPOP3USER user;
+        ASSERT_EQ(entMLSTGetPop3User(k, &user), ENTMLST_OK);
+        EXPECT_EQ(user.server[0], static_cast<uint8_t>(k * 64 + kRounds)) << "user " << k;
+    }
+    for (const devsim::LogEntry &e : devsim::log()) EXPECT_NE(e.kind, devsim::LogKind::device) << e.text;
+    EXPECT_EQ(integrity(file), "ok");
+}
+
+// A process killed at a random moment of a Set leaves each row either as it
+// was or as written, never in between, and the file intact.
+TEST_F(DeviceFile, AProcessKilledMidSetLeavesEveryRowWholeOrNotWritten) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 6; ++round) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            for (uint8_t pattern = 1;; pattern = static_cast<uint8_t>(pattern % 250 + 1)) {
+                ENTMLSTSMTP smtp;
+                std::memset(&smtp, pattern, sizeof smtp);
+                entMLSTSetSmtp(0x00ffffff, &smtp);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(2000 + rng() % 30000));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        ASSERT_EQ(integrity(file), "ok") << "round " << round;
+        ENTMLSTSMTP seen;
+        ASSERT_EQ(entMLSTGetSmtp(&seen), ENTMLST_OK);
+        for (auto [off, n] : {std::pair{0x004, 64}, {0x0ca, 128}, {0x14a, 256}, {0x24a, 128}, {0x3eb, 32}}) {
+            const auto *p = reinterpret_cast<const uint8_t *>(&seen) + off;
+            EXPECT_EQ(std::count(p, p + n, p[0]), n) << "round " << round << " offset " << off;
+        }
+    }
+}
+
+// Writes with the file size limited: the writes that answered 0 are all
+// there afterwards, those that could not be written answered kDeviceFile.
+TEST_F(DeviceFile, AFullDiskIsAnsweredAndLosesNothingCommitted) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    int status = inChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        uint8_t b[64];
+        meSTCGetStatus(kArea, kServer, b); // opens the device before the limit
+        std::error_code ec;
+        auto limit = std::max(fs::file_size(file, ec), fs::file_size(file.string() + "-wal", ec)) + 16384;
+        rlimit rl{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &rl);
+        uint32_t answer = 0;
+        for (uint32_t i = 1; i <= 5000 && answer == 0; ++i) {
+            std::memset(b, 0, sizeof b);
+            std::snprintf(reinterpret_cast<char *>(b), sizeof b, "write %u", i);
+            answer = meSTCSetStatus(kWriter, kArea, kServer, b);
+            if (answer == 0 && write(fds[1], &i, sizeof i) != sizeof i) return 9;
+        }
+        return answer == devsim::kDeviceFile ? 0 : 1;
+    });
+    close(fds[1]);
+    uint32_t last = 0, i = 0;
+    while (read(fds[0], &i, sizeof i) == sizeof i) last = i;
+    close(fds[0]);
+    ASSERT_EQ(status, 0) << "the child never met the limit, or answered something else";
+    ASSERT_GT(last, 0u);
+    Bytes want(64, 0);
+    std::string text = "write " + std::to_string(last);
+    std::copy(text.begin(), text.end(), want.begin());
+    EXPECT_EQ(stored(kServer), want);
+    EXPECT_EQ(integrity(file), "ok");
+}
+
+// A file system mounted read-only (made here when the test may mount, else
+// skipped): reads and writes are refused with the simulator's code and a
+// message, and what was stored before is still there when it is writable.
+TEST_F(DeviceFile, AReadOnlyFileIsAnsweredAndLosesNothing) {
+    fs::path mnt = dir / "ro";
+    fs::create_directories(mnt);
+    if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=1m,mode=0700") != 0)
+        GTEST_SKIP() << "cannot mount a file system here: " << std::strerror(errno);
+    fs::path ro = mnt / "device.db";
+    devsim::openDevice(ro.string());
+    uint8_t b[64] = "kept.example";
+    ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, b), 0u);
+    devsim::openDevice(devsim::kMemoryDevice);
+    ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0)
+        << std::strerror(errno);
+    ::testing::internal::CaptureStderr();
+    try {
+        devsim::openDevice(ro.string());
+        uint8_t other[64] = "lost.example";
+        EXPECT_EQ(meSTCSetStatus(kWriter, kArea, kServer, other), devsim::kDeviceFile);
+    } catch (const devsim::DeviceError &e) {
+        EXPECT_EQ(e.code, devsim::kDeviceFile);
+        EXPECT_EQ(std::string(e.what()).rfind(ro.string() + ": ", 0), 0u) << e.what();
+    }
+    ::testing::internal::GetCapturedStderr();
+    devsim::openDevice(devsim::kMemoryDevice);
+    ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT, nullptr), 0);
+    devsim::openDevice(ro.string());
+    EXPECT_EQ(stored(kServer), Bytes(b, b + 64));
+    devsim::openDevice(devsim::kMemoryDevice);
+    umount(mnt.c_str());
+}
+
+// Damage in the middle of the file: each call answers the simulator's code
+// and names the damage; the file is not replaced by a fresh device.
+TEST_F(DeviceFile, ADamagedFileIsAnsweredAndNotReplaced) {
+    uint8_t b[64] = "before.example";
+    ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, b), 0u);
+    devsim::openDevice(devsim::kMemoryDevice);
+    sql(file, "PRAGMA wal_checkpoint(TRUNCATE)");
+    {
+        std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+        const auto size = fs::file_size(file);
+        for (std::uintmax_t at = 4096; at < size; at += 4096) {
+            f.seekp(static_cast<std::streamoff>(at) + 8);
+            f.write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
+        }
+    }
+    ::testing::internal::CaptureStderr();
+    uint32_t answer = 0;
+    try {
+        devsim::openDevice(file.string());
+        answer = meSTCGetStatus(kArea, kServer, b);
+    } catch (const devsim::DeviceError &e) {
+        answer = e.code;
+        EXPECT_NE(std::string(e.what()).find("malformed"), std::string::npos) << e.what();
+    }
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(answer, devsim::kDeviceFile) << err;
+    EXPECT_NE(integrity(file), "ok");
+    devsim::openDevice(devsim::kMemoryDevice);
+    sqlite3 *db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_stmt *q = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA application_id", -1, &q, nullptr);
+    ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(q, 0), 0x4d4c5354);
+    sqlite3_finalize(q);
+    sqlite3_close(db);
+}
+
+} // namespace
+
+TEST_F(DeviceFile, ABatchIsOneTransactionKeptWholeOrNotAtAll) {
+    uint8_t server[64] = "batch.example";
+    const Bytes before = stored(kServer);
+    // Thrown out of the batch: the write made inside is not kept, nor logged.
+    uint64_t mark = devsim::lastLogSeq();
+    EXPECT_THROW(devsim::batch([&] {
+                     ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, server), 0u);
+                     throw std::runtime_error("caller gave up");
+                 }),
+                 std::runtime_error);
+    EXPECT_EQ(stored(kServer), before);
+    EXPECT_EQ(devsim::lastLogSeq(), mark);
+
+    // Kept: while it runs, another process waits for it (and past its
+    // timeout says so); afterwards everyone sees all of it.
+    devsim::batch([&] {
+        ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, server), 0u);
+        EXPECT_EQ(inChild([] {
+                      devsim::setBusyTimeout(50);
+                      uint8_t b[64];
+                      return meSTCGetStatus(kArea, kServer, b) == devsim::kDeviceBusy ? 0 : 1;
+                  }),
+                  0);
+    });
+    EXPECT_EQ(stored(kServer), Bytes(server, server + 64));
+    EXPECT_EQ(inChild([&] {
+                  uint8_t b[64];
+                  return meSTCGetStatus(kArea, kServer, b) == 0 && std::memcmp(b, server, 64) == 0 ? 0 : 1;
+              }),
+              0);
+    auto calls = devsim::calls(Service::meSTCSetStatus);
+    EXPECT_EQ(calls.size(), 1u);
+}

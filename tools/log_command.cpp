@@ -1,0 +1,127 @@
+// log_command.cpp - entmlst log: what the device received, from every
+// process, read from the device's log.
+#include "command_line.h"
+
+#include "devsim.h"
+#include "usage_error.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+namespace entmlst {
+namespace {
+
+struct LogArgs {
+    bool follow = false;
+    std::string since;
+    std::string pid;
+};
+
+// --since: "30s", "10m", "2h", "1d" ago, or a local time "YYYY-MM-DD",
+// "YYYY-MM-DD HH:MM[:SS]" or "HH:MM[:SS]" (today).
+int64_t sinceMicros(const std::string &text) {
+    const int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+    std::size_t used = 0;
+    if (!text.empty() && text.find_first_not_of("0123456789") == text.size() - 1) {
+        unsigned long n = std::stoul(text, &used);
+        const int64_t unit = text.back() == 's'   ? 1
+                             : text.back() == 'm' ? 60
+                             : text.back() == 'h' ? 3600
+                             : text.back() == 'd' ? 86400
+                                                  : 0;
+        if (unit != 0) return now - static_cast<int64_t>(n) * unit * 1000000;
+    }
+    std::time_t t = static_cast<std::time_t>(now / 1000000);
+    std::tm when{};
+    localtime_r(&t, &when);
+    when.tm_sec = 0;
+    char tail = 0;
+    int got = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &when.tm_year, &when.tm_mon, &when.tm_mday,
+                          &when.tm_hour, &when.tm_min, &when.tm_sec, &tail);
+    if (got == 3 || got == 5 || got == 6) {
+        if (got == 3) when.tm_hour = when.tm_min = 0;
+        when.tm_year -= 1900;
+        when.tm_mon -= 1;
+    } else {
+        when = std::tm{};
+        localtime_r(&t, &when);
+        when.tm_sec = 0;
+        got = std::sscanf(text.c_str(), "%d:%d:%d%c", &when.tm_hour, &when.tm_min, &when.tm_sec, &tail);
+        if (got != 2 && got != 3)
+            throw UsageError("--since " + text +
+                             ": give a time like 10m, 2h, 1d ago, or YYYY-MM-DD [HH:MM[:SS]], or HH:MM[:SS]");
+    }
+    when.tm_isdst = -1;
+    std::time_t at = std::mktime(&when);
+    if (at == static_cast<std::time_t>(-1)) throw UsageError("--since " + text + ": not a time");
+    return static_cast<int64_t>(at) * 1000000;
+}
+
+Json entryJson(const devsim::LogEntry &e) {
+    Json args = Json::array();
+    for (uint64_t a : e.args) args.push_back(a);
+    return Json{{"seq", e.seq},
+                {"time_us", e.time_us},
+                {"pid", e.pid},
+                {"kind", devsim::logKindName(e.kind)},
+                {"service", devsim::serviceName(e.service)},
+                {"args", args},
+                {"result", e.result},
+                {"done", e.done},
+                {"text", e.text}};
+}
+
+int runLog(const Options &o, const LogArgs &a) {
+    simulatorOnly("log");
+    devsim::LogFilter filter;
+    if (!a.since.empty()) filter.since_us = sinceMicros(a.since);
+    if (!a.pid.empty()) filter.pid = static_cast<int32_t>(parseNumber("--pid", a.pid));
+    DeviceSession dev(o.device);
+
+    auto print = [&](const std::vector<devsim::LogEntry> &entries, bool lines_of_json) {
+        if (o.json && !lines_of_json) {
+            Json all = Json::array();
+            for (const auto &e : entries) all.push_back(entryJson(e));
+            std::printf("%s\n", all.dump(2).c_str());
+        } else {
+            for (const auto &e : entries)
+                std::printf("%s\n", o.json ? entryJson(e).dump().c_str() : devsim::formatLogEntry(e).c_str());
+        }
+        std::fflush(stdout);
+        if (!entries.empty()) filter.after_seq = entries.back().seq;
+    };
+    try {
+        print(devsim::log(filter), a.follow);
+        // New entries as other processes make them, until interrupted.
+        while (a.follow) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            print(devsim::log(filter), true);
+        }
+    } catch (const devsim::DeviceError &e) {
+        throw DeviceFileError(e.what());
+    }
+    return 0;
+}
+
+} // namespace
+
+void registerLogCommand(CLI::App &app, Chosen &chosen) {
+    addCommand<LogArgs>(
+        app, chosen, "log",
+        "what the simulated device received from every process (calls, notifications, monitor lines, "
+        "faults), "
+        "oldest first",
+        [](CLI::App &cmd, LogArgs &a) {
+            cmd.add_flag("-f,--follow", a.follow, "keep printing new entries until interrupted");
+            cmd.add_option("--since", a.since,
+                           "only entries since WHEN: 10m, 2h, 1d ago, or YYYY-MM-DD [HH:MM[:SS]]");
+            cmd.add_option("--pid", a.pid, "only the entries of one process");
+        },
+        runLog);
+}
+
+} // namespace entmlst
