@@ -195,6 +195,10 @@ TEST_F(ToolTest, JobsAndLinksReadBackThroughTheJobFunctions) {
     Outcome bad = tool({"job", "send-result", "5", "0x55"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("ENTMLST_SENDRESULT_BAD_KIND (0x00000001)"), std::string::npos) << bad.out;
+    // A link service answering 1 for a known kind is that service's code, not the unknown-kind answer.
+    Outcome service = tool({"--fail", "mectGetChildLink=1", "job", "send-result", "5", "fax"});
+    EXPECT_EQ(service.status, 1);
+    EXPECT_NE(service.out.find("result: 0x00000001"), std::string::npos) << service.out;
 }
 
 TEST_F(ToolTest, TwoProcessesSettingOneGroupAtOnceLoseNeitherWrite) {

@@ -38,8 +38,11 @@ std::string codeText(uint32_t code) {
     return hex8(code);
 }
 
-std::string sendResultCodeText(uint32_t code) {
-    return code == kBadKind.code ? named(kBadKind.name, code) : codeText(code);
+std::string sendResultCodeText(uint32_t code, int32_t kind) {
+    // A service may answer 1 too: only for a kind the library does not know is it that answer.
+    const bool known = kind == ENTMLST_LINK_KIND_FAX || kind == ENTMLST_LINK_KIND_MAIL ||
+                       kind == ENTMLST_LINK_KIND_0100 || kind == ENTMLST_LINK_KIND_0200;
+    return code == kBadKind.code && !known ? named(kBadKind.name, code) : codeText(code);
 }
 
 Json codeJson(const std::string &text, uint32_t code) {

@@ -12,7 +12,7 @@ namespace entmlst {
 // library does not name (a service's own code).
 std::string codeText(uint32_t code);
 // The same for entMLSTGetSendJobResult, which also answers 1.
-std::string sendResultCodeText(uint32_t code);
+std::string sendResultCodeText(uint32_t code, int32_t kind);
 Json codeJson(const std::string &text, uint32_t code);
 
 } // namespace entmlst
