@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "devsim.h"
 #include "device_services.h"
+#include "devsim.h"
 
 stub::Stats stub_stats;
 
@@ -42,7 +42,7 @@ struct Map {
 
 Map<1024> settings;
 uint8_t store[16384];
-Map<256> values;                   // job value ID -> width (value IDs learnt on first use)
+Map<256> values;                    // job value ID -> width (value IDs learnt on first use)
 alignas(16) uint8_t job_value[256]; // every job value reads as these bytes
 alignas(16) uint8_t work_block[2048];
 int32_t children = 3;
@@ -66,8 +66,8 @@ uint32_t width(uint32_t value_id) {
     return *w;
 }
 
-__attribute__((noinline)) void note(uintptr_t sp, Svc svc, uint32_t a, uint32_t b, uint32_t c,
-                                    uint32_t d, const void *p) {
+__attribute__((noinline)) void note(uintptr_t sp, Svc svc, uint32_t a, uint32_t b, uint32_t c, uint32_t d,
+                                    const void *p) {
     if (stub_stats.track_sp && sp < stub_stats.min_sp) stub_stats.min_sp = sp;
     if (stub_stats.log != nullptr && stub_stats.log_n < stub_stats.log_cap)
         stub_stats.log[stub_stats.log_n++] = {svc, {a, b, c, d}, p};
@@ -76,11 +76,11 @@ __attribute__((noinline)) void note(uintptr_t sp, Svc svc, uint32_t a, uint32_t 
 } // namespace
 
 // Every service starts here: one test of a flag when nobody watches.
-#define NOTE(svc, a, b, c, d, p)                                                             \
-    do {                                                                                     \
-        if (__builtin_expect(stub_stats.track_sp || stub_stats.log != nullptr, 0))            \
-            note(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)), Svc::svc, (a), (b), \
-                 (c), (d), (p));                                                             \
+#define NOTE(svc, a, b, c, d, p)                                                                             \
+    do {                                                                                                     \
+        if (__builtin_expect(stub_stats.track_sp || stub_stats.log != nullptr, 0))                           \
+            note(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)), Svc::svc, (a), (b), (c), (d),      \
+                 (p));                                                                                       \
     } while (0)
 
 extern "C" {
@@ -140,8 +140,7 @@ uint32_t mectSVCGetParentLink(uint32_t selector, uint32_t job, uint32_t *parent)
     *parent = job + 1;
     return 0;
 }
-uint32_t mectSVCGetChildLink(uint32_t selector, uint32_t job, uint32_t kind, uint32_t index,
-                             uint32_t *link) {
+uint32_t mectSVCGetChildLink(uint32_t selector, uint32_t job, uint32_t kind, uint32_t index, uint32_t *link) {
     NOTE(FixedChildLink, selector, job, kind, index, link);
     *link = job + 0x100 + index;
     return 0;
@@ -151,8 +150,7 @@ uint32_t mectGetChildLinkNum(uint32_t selector, uint32_t job, int32_t kind, int3
     *number = children;
     return 0;
 }
-uint32_t mectGetChildLink(uint32_t selector, uint32_t job, int32_t kind, int32_t index,
-                          uint32_t *link) {
+uint32_t mectGetChildLink(uint32_t selector, uint32_t job, int32_t kind, int32_t index, uint32_t *link) {
     NOTE(ChildLink, selector, job, static_cast<uint32_t>(kind), static_cast<uint32_t>(index), link);
     *link = job + 0x100 + static_cast<uint32_t>(index);
     return 0;
@@ -200,8 +198,7 @@ uint32_t emwOSWOrgFreeMemPart(uint32_t partition, void *block) {
     return 0;
 }
 
-uint32_t emwGENMonSendMessage(uint32_t module, uint32_t msg_class, uint32_t zero, const char *format,
-                              ...) {
+uint32_t emwGENMonSendMessage(uint32_t module, uint32_t msg_class, uint32_t zero, const char *format, ...) {
     NOTE(Monitor, module, msg_class, zero, 0, format);
     return 0;
 }

@@ -10,11 +10,27 @@
 namespace stub {
 
 enum class Svc : uint8_t {
-    GetStatus, SetStatus, JobGet, JobSet,
-    InitDefault, DstProduct, DstArea, IdSync,
-    ParentLink, FixedChildLink, ChildLinkNum, ChildLink, LinkGet,
-    Schedule, SmtpProtocol, EventTime, ScheduleTime, MainteTime,
-    Alloc, Free, Monitor,
+    GetStatus,
+    SetStatus,
+    JobGet,
+    JobSet,
+    InitDefault,
+    DstProduct,
+    DstArea,
+    IdSync,
+    ParentLink,
+    FixedChildLink,
+    ChildLinkNum,
+    ChildLink,
+    LinkGet,
+    Schedule,
+    SmtpProtocol,
+    EventTime,
+    ScheduleTime,
+    MainteTime,
+    Alloc,
+    Free,
+    Monitor,
 };
 
 // One service call as seen by the stub: its integer arguments in order and

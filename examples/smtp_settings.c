@@ -22,8 +22,8 @@ static void put_be16(uint16_t *field, unsigned value) {
 }
 
 static void show(const char *when, const ENTMLSTSMTP *smtp) {
-    printf("%s: server %.64s port %u from %.128s\n", when, (const char *)smtp->server,
-           get_be16(&smtp->port), (const char *)smtp->from);
+    printf("%s: server %.64s port %u from %.128s\n", when, (const char *)smtp->server, get_be16(&smtp->port),
+           (const char *)smtp->from);
 }
 
 int main(void) {

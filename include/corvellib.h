@@ -171,10 +171,10 @@ static inline void entmlst_result_map_distinct_(uint32_t code) {
 
 /* ---- Constants passed to the device's services --------------------------- */
 
-#define ENTMLST_MODULE_ID     0x7302u     /* monitor module; writer of stored values */
-#define ENTMLST_MSG_ERROR     0x102u      /* class of every diagnostic */
-#define ENTMLST_STATUS_AREA   0x04050300u /* area of every settings-store call */
-#define ENTMLST_LINK_SELECTOR 12u         /* first argument of every job-link call */
+#define ENTMLST_MODULE_ID 0x7302u       /* monitor module; writer of stored values */
+#define ENTMLST_MSG_ERROR 0x102u        /* class of every diagnostic */
+#define ENTMLST_STATUS_AREA 0x04050300u /* area of every settings-store call */
+#define ENTMLST_LINK_SELECTOR 12u       /* first argument of every job-link call */
 
 /* Answer of the ID service while it is not yet synchronised. */
 #define ENTMLST_ID_SYNC_PENDING 0x5241u
@@ -186,72 +186,72 @@ static inline void entmlst_result_map_distinct_(uint32_t code) {
  * (and its bytes differ from the stored value). Bits no field carries have
  * no effect. Array fields take the element index, from 0. */
 
-#define ENTMLST_MASK_POP3_RECEIVE        0x00000001u
-#define ENTMLST_MASK_POP3_INTERVAL       0x00000002u
-#define ENTMLST_MASK_POP3_AUTH           0x00000004u
-#define ENTMLST_MASK_POP3_DOMAIN(i)      (0x00000008u << (i)) /* i = 0..9 */
+#define ENTMLST_MASK_POP3_RECEIVE 0x00000001u
+#define ENTMLST_MASK_POP3_INTERVAL 0x00000002u
+#define ENTMLST_MASK_POP3_AUTH 0x00000004u
+#define ENTMLST_MASK_POP3_DOMAIN(i) (0x00000008u << (i)) /* i = 0..9 */
 
-#define ENTMLST_MASK_POP3USER_ENABLE     0x00000001u
-#define ENTMLST_MASK_POP3USER_SERVER     0x00000002u
-#define ENTMLST_MASK_POP3USER_USER       0x00000004u
-#define ENTMLST_MASK_POP3USER_PORT       0x00000008u
-#define ENTMLST_MASK_POP3USER_AUTH       0x00000010u
-#define ENTMLST_MASK_POP3USER_PASSWORD   0x00000020u
-#define ENTMLST_MASK_POP3USER_MAILBOX    0x00000040u
-#define ENTMLST_MASK_POP3USER_SSL        0x00000080u
-#define ENTMLST_MASK_POP3USER_TIMEOUT    0x00000100u
+#define ENTMLST_MASK_POP3USER_ENABLE 0x00000001u
+#define ENTMLST_MASK_POP3USER_SERVER 0x00000002u
+#define ENTMLST_MASK_POP3USER_USER 0x00000004u
+#define ENTMLST_MASK_POP3USER_PORT 0x00000008u
+#define ENTMLST_MASK_POP3USER_AUTH 0x00000010u
+#define ENTMLST_MASK_POP3USER_PASSWORD 0x00000020u
+#define ENTMLST_MASK_POP3USER_MAILBOX 0x00000040u
+#define ENTMLST_MASK_POP3USER_SSL 0x00000080u
+#define ENTMLST_MASK_POP3USER_TIMEOUT 0x00000100u
 #define ENTMLST_MASK_POP3USER_LEAVE_ON_SERVER 0x00000200u
-#define ENTMLST_MASK_POP3USER_APOP       0x00000400u
+#define ENTMLST_MASK_POP3USER_APOP 0x00000400u
 
-#define ENTMLST_MASK_SMTP_PROTOCOL       0x00000001u
-#define ENTMLST_MASK_SMTP_PORT           0x00000002u
-#define ENTMLST_MASK_SMTP_SERVER         0x00000004u
-#define ENTMLST_MASK_SMTP_AUTH           0x00000008u
-#define ENTMLST_MASK_SMTP_SSL            0x00000010u
+#define ENTMLST_MASK_SMTP_PROTOCOL 0x00000001u
+#define ENTMLST_MASK_SMTP_PORT 0x00000002u
+#define ENTMLST_MASK_SMTP_SERVER 0x00000004u
+#define ENTMLST_MASK_SMTP_AUTH 0x00000008u
+#define ENTMLST_MASK_SMTP_SSL 0x00000010u
 #define ENTMLST_MASK_SMTP_POP_BEFORE_SMTP 0x00000020u
-#define ENTMLST_MASK_SMTP_USER           0x00000040u
-#define ENTMLST_MASK_SMTP_PASSWORD       0x00000080u
-#define ENTMLST_MASK_SMTP_SIZE_LIMIT_ON  0x00000100u
-#define ENTMLST_MASK_SMTP_SIZE_LIMIT     0x00000200u
-#define ENTMLST_MASK_SMTP_FROM           0x00000400u
-#define ENTMLST_MASK_SMTP_SIGNATURE      0x00000800u
-#define ENTMLST_MASK_SMTP_REPLY_TO       0x00001000u
-#define ENTMLST_MASK_SMTP_DOMAIN_FILTER  0x00002000u
-#define ENTMLST_MASK_SMTP_DOMAIN(i)      (0x00004000u << (i)) /* i = 0..9 */
+#define ENTMLST_MASK_SMTP_USER 0x00000040u
+#define ENTMLST_MASK_SMTP_PASSWORD 0x00000080u
+#define ENTMLST_MASK_SMTP_SIZE_LIMIT_ON 0x00000100u
+#define ENTMLST_MASK_SMTP_SIZE_LIMIT 0x00000200u
+#define ENTMLST_MASK_SMTP_FROM 0x00000400u
+#define ENTMLST_MASK_SMTP_SIGNATURE 0x00000800u
+#define ENTMLST_MASK_SMTP_REPLY_TO 0x00001000u
+#define ENTMLST_MASK_SMTP_DOMAIN_FILTER 0x00002000u
+#define ENTMLST_MASK_SMTP_DOMAIN(i) (0x00004000u << (i)) /* i = 0..9 */
 
-#define ENTMLST_MASK_SMTPEVENT_ADDRESS   0x00000001u
-#define ENTMLST_MASK_SMTPEVENT_NAME      0x00000002u
-#define ENTMLST_MASK_SMTPEVENT_EVENT(i)  (0x00000004u << (i)) /* i = 0..6 */
-#define ENTMLST_MASK_SMTPEVENT_INTERVAL  0x00000200u
+#define ENTMLST_MASK_SMTPEVENT_ADDRESS 0x00000001u
+#define ENTMLST_MASK_SMTPEVENT_NAME 0x00000002u
+#define ENTMLST_MASK_SMTPEVENT_EVENT(i) (0x00000004u << (i)) /* i = 0..6 */
+#define ENTMLST_MASK_SMTPEVENT_INTERVAL 0x00000200u
 
-#define ENTMLST_MASK_SMTPSCH_ADDRESS     0x00000001u
-#define ENTMLST_MASK_SMTPSCH_NAME        0x00000002u
-#define ENTMLST_MASK_SMTPSCH_ENABLE      0x00000004u
-#define ENTMLST_MASK_SMTPSCH_WEEK        0x00000008u
-#define ENTMLST_MASK_SMTPSCH_DAY         0x00000010u
-#define ENTMLST_MASK_SMTPSCH_HOUR        0x00000020u
-#define ENTMLST_MASK_SMTPSCH_PERIOD      0x00000040u
-#define ENTMLST_MASK_SMTPSCH_MINUTE      0x00000080u
-#define ENTMLST_MASK_SMTPSCH_REPORT      0x00000100u
+#define ENTMLST_MASK_SMTPSCH_ADDRESS 0x00000001u
+#define ENTMLST_MASK_SMTPSCH_NAME 0x00000002u
+#define ENTMLST_MASK_SMTPSCH_ENABLE 0x00000004u
+#define ENTMLST_MASK_SMTPSCH_WEEK 0x00000008u
+#define ENTMLST_MASK_SMTPSCH_DAY 0x00000010u
+#define ENTMLST_MASK_SMTPSCH_HOUR 0x00000020u
+#define ENTMLST_MASK_SMTPSCH_PERIOD 0x00000040u
+#define ENTMLST_MASK_SMTPSCH_MINUTE 0x00000080u
+#define ENTMLST_MASK_SMTPSCH_REPORT 0x00000100u
 
-#define ENTMLST_MASK_MAINTE_SUBJECT      0x00000001u
-#define ENTMLST_MASK_MAINTE_ADDRESS      0x00000002u
-#define ENTMLST_MASK_MAINTE_NAME         0x00000004u
-#define ENTMLST_MASK_MAINTE_WEEK         0x00000008u
-#define ENTMLST_MASK_MAINTE_DAY          0x00000010u
-#define ENTMLST_MASK_MAINTE_HOUR         0x00000020u
-#define ENTMLST_MASK_MAINTE_PERIOD       0x00000040u
-#define ENTMLST_MASK_MAINTE_MINUTE       0x00000080u
-#define ENTMLST_MASK_MAINTE_ENABLE       0x00000100u
+#define ENTMLST_MASK_MAINTE_SUBJECT 0x00000001u
+#define ENTMLST_MASK_MAINTE_ADDRESS 0x00000002u
+#define ENTMLST_MASK_MAINTE_NAME 0x00000004u
+#define ENTMLST_MASK_MAINTE_WEEK 0x00000008u
+#define ENTMLST_MASK_MAINTE_DAY 0x00000010u
+#define ENTMLST_MASK_MAINTE_HOUR 0x00000020u
+#define ENTMLST_MASK_MAINTE_PERIOD 0x00000040u
+#define ENTMLST_MASK_MAINTE_MINUTE 0x00000080u
+#define ENTMLST_MASK_MAINTE_ENABLE 0x00000100u
 
 /* The three last-send groups share one record type but not a bit, so one
  * mask of all three selects the value in each of their Set functions. */
-#define ENTMLST_MASK_EVR_LASTSEND    0x1u
-#define ENTMLST_MASK_SCR_LASTSEND    0x2u
+#define ENTMLST_MASK_EVR_LASTSEND 0x1u
+#define ENTMLST_MASK_SCR_LASTSEND 0x2u
 #define ENTMLST_MASK_MAINTE_LASTSEND 0x4u
 
 /* Send-result link kinds known to entMLSTGetSendJobResult. */
-#define ENTMLST_LINK_KIND_FAX  0xc0
+#define ENTMLST_LINK_KIND_FAX 0xc0
 #define ENTMLST_LINK_KIND_MAIL 0x20
 #define ENTMLST_LINK_KIND_0100 0x100
 #define ENTMLST_LINK_KIND_0200 0x200
@@ -261,121 +261,121 @@ static inline void entmlst_result_map_distinct_(uint32_t code) {
  * job-value service decides them; these are the widths the device (and the
  * simulator) deliver.
  */
-#define ENTMLST_JOB_PATH_SIZE       256u /* entMLSTGetIpJobBox, entMLSTGetFaxImgDataPath */
-#define ENTMLST_FAX_REP_ADD_IMG_SIZE 1u  /* entMLSTGetFaxRepAddImg */
+#define ENTMLST_JOB_PATH_SIZE 256u      /* entMLSTGetIpJobBox, entMLSTGetFaxImgDataPath */
+#define ENTMLST_FAX_REP_ADD_IMG_SIZE 1u /* entMLSTGetFaxRepAddImg */
 
 /* ---- Setting group records ------------------------------------------------ */
 
 /* POP3 server (one instance). Mask bit of member n in table order: 1 << n. */
 typedef struct ENTMLSTPOP3 {
-    uint8_t  receive;         /* 0x000 row 0, announced to the scheduler */
-    uint8_t  reserved_001;
-    uint16_t interval;        /* 0x002 row 1, announced to the scheduler */
-    uint8_t  auth;            /* 0x004 row 2 */
-    uint8_t  domain[10][32];  /* 0x005 rows 3..12 */
-    uint8_t  reserved_145;
+    uint8_t receive; /* 0x000 row 0, announced to the scheduler */
+    uint8_t reserved_001;
+    uint16_t interval;      /* 0x002 row 1, announced to the scheduler */
+    uint8_t auth;           /* 0x004 row 2 */
+    uint8_t domain[10][32]; /* 0x005 rows 3..12 */
+    uint8_t reserved_145;
 } ENTMLSTPOP3;
 
 /* POP3 user (three instances, user number 1..3). */
 typedef struct ENTMLSTPOP3USER {
-    uint8_t  enable;          /* 0x000 row 0 */
-    uint8_t  server[64];      /* 0x001 row 1 */
-    uint8_t  user[64];        /* 0x041 row 2 */
-    uint8_t  reserved_081;
-    uint16_t port;            /* 0x082 row 3 */
-    uint8_t  auth;            /* 0x084 row 4 */
-    uint8_t  password[64];    /* 0x085 row 5 */
-    uint8_t  mailbox[64];     /* 0x0c5 row 6 */
-    uint8_t  ssl;             /* 0x105 row 7 */
-    uint16_t timeout;         /* 0x106 row 8 */
-    uint8_t  leave_on_server; /* 0x108 row 9 */
-    uint8_t  apop;            /* 0x109 row 10 */
+    uint8_t enable;     /* 0x000 row 0 */
+    uint8_t server[64]; /* 0x001 row 1 */
+    uint8_t user[64];   /* 0x041 row 2 */
+    uint8_t reserved_081;
+    uint16_t port;           /* 0x082 row 3 */
+    uint8_t auth;            /* 0x084 row 4 */
+    uint8_t password[64];    /* 0x085 row 5 */
+    uint8_t mailbox[64];     /* 0x0c5 row 6 */
+    uint8_t ssl;             /* 0x105 row 7 */
+    uint16_t timeout;        /* 0x106 row 8 */
+    uint8_t leave_on_server; /* 0x108 row 9 */
+    uint8_t apop;            /* 0x109 row 10 */
 } ENTMLSTPOP3USER;
 
 /* SMTP server (one instance). */
 typedef struct ENTMLSTSMTP {
-    uint8_t  protocol;        /* 0x000 row 0, SMTP protocol selector, announced */
-    uint8_t  reserved_001;
-    uint16_t port;            /* 0x002 row 1 */
-    uint8_t  server[64];      /* 0x004 row 2 */
-    uint8_t  auth;            /* 0x044 row 3 */
-    uint8_t  ssl;             /* 0x045 row 4 */
-    uint8_t  pop_before_smtp; /* 0x046 row 5 */
-    uint8_t  user[64];        /* 0x047 row 6 */
-    uint8_t  password[64];    /* 0x087 row 7 */
-    uint8_t  size_limit_on;   /* 0x0c7 row 8 */
-    uint16_t size_limit;      /* 0x0c8 row 9 */
-    uint8_t  from[128];       /* 0x0ca row 10 */
-    uint8_t  signature[256];  /* 0x14a row 11 */
-    uint8_t  reply_to[128];   /* 0x24a row 12 */
-    uint8_t  domain_filter;   /* 0x2ca row 13 */
-    uint8_t  domain[10][32];  /* 0x2cb rows 14..23 */
-    uint8_t  reserved_40b[3];
+    uint8_t protocol; /* 0x000 row 0, SMTP protocol selector, announced */
+    uint8_t reserved_001;
+    uint16_t port;           /* 0x002 row 1 */
+    uint8_t server[64];      /* 0x004 row 2 */
+    uint8_t auth;            /* 0x044 row 3 */
+    uint8_t ssl;             /* 0x045 row 4 */
+    uint8_t pop_before_smtp; /* 0x046 row 5 */
+    uint8_t user[64];        /* 0x047 row 6 */
+    uint8_t password[64];    /* 0x087 row 7 */
+    uint8_t size_limit_on;   /* 0x0c7 row 8 */
+    uint16_t size_limit;     /* 0x0c8 row 9 */
+    uint8_t from[128];       /* 0x0ca row 10 */
+    uint8_t signature[256];  /* 0x14a row 11 */
+    uint8_t reply_to[128];   /* 0x24a row 12 */
+    uint8_t domain_filter;   /* 0x2ca row 13 */
+    uint8_t domain[10][32];  /* 0x2cb rows 14..23 */
+    uint8_t reserved_40b[3];
 } ENTMLSTSMTP;
 
 /* Event-report recipient (three instances, recipient 1..3). */
 typedef struct ENTMLSTSMTPEVENT {
-    uint8_t  address[128];    /* 0x000 row 0, shared with ENTMLSTSMTPSCH */
-    uint8_t  name[256];       /* 0x080 row 1, shared with ENTMLSTSMTPSCH */
-    uint8_t  event[7];        /* 0x180 rows 2..8 */
-    uint8_t  reserved_187;
-    uint16_t interval;        /* 0x188 row 9, announced to the report service */
+    uint8_t address[128]; /* 0x000 row 0, shared with ENTMLSTSMTPSCH */
+    uint8_t name[256];    /* 0x080 row 1, shared with ENTMLSTSMTPSCH */
+    uint8_t event[7];     /* 0x180 rows 2..8 */
+    uint8_t reserved_187;
+    uint16_t interval; /* 0x188 row 9, announced to the report service */
 } ENTMLSTSMTPEVENT;
 
 /* Schedule-report recipient (three instances, recipient 1..3). */
 typedef struct ENTMLSTSMTPSCH {
-    uint8_t  address[128];    /* 0x000 row 0, shared with ENTMLSTSMTPEVENT */
-    uint8_t  name[256];       /* 0x080 row 1, shared with ENTMLSTSMTPEVENT */
-    uint8_t  enable;          /* 0x180 row 2 */
-    uint8_t  week;            /* 0x181 row 3, announced (rows 3..8) */
-    uint8_t  day;             /* 0x182 row 4 */
-    uint8_t  hour;            /* 0x183 row 5 */
-    uint16_t period;          /* 0x184 row 6 */
-    uint8_t  minute;          /* 0x186 row 7 */
-    uint8_t  report;          /* 0x187 row 8 */
+    uint8_t address[128]; /* 0x000 row 0, shared with ENTMLSTSMTPEVENT */
+    uint8_t name[256];    /* 0x080 row 1, shared with ENTMLSTSMTPEVENT */
+    uint8_t enable;       /* 0x180 row 2 */
+    uint8_t week;         /* 0x181 row 3, announced (rows 3..8) */
+    uint8_t day;          /* 0x182 row 4 */
+    uint8_t hour;         /* 0x183 row 5 */
+    uint16_t period;      /* 0x184 row 6 */
+    uint8_t minute;       /* 0x186 row 7 */
+    uint8_t report;       /* 0x187 row 8 */
 } ENTMLSTSMTPSCH;
 
 /* Last-send value: event report and schedule report (per recipient) and
  * maintenance report (single). */
 typedef struct ENTMLSTLASTSEND {
-    uint32_t time;            /* 0x0 */
+    uint32_t time; /* 0x0 */
 } ENTMLSTLASTSEND;
 
 /* Maintenance report (one instance). */
 typedef struct ENTMLSTMAINTE {
-    uint8_t  subject[16];     /* 0x000 row 0, shared with ENTMLSTSUBJECT.subject */
-    uint8_t  address[128];    /* 0x010 row 1 */
-    uint8_t  name[256];       /* 0x090 row 2 */
-    uint8_t  week;            /* 0x190 row 3, announced (rows 3..8) */
-    uint8_t  day;             /* 0x191 row 4 */
-    uint8_t  hour;            /* 0x192 row 5 */
-    uint8_t  reserved_193;
-    uint16_t period;          /* 0x194 row 6 */
-    uint8_t  minute;          /* 0x196 row 7 */
-    uint8_t  enable;          /* 0x197 row 8 */
+    uint8_t subject[16];  /* 0x000 row 0, shared with ENTMLSTSUBJECT.subject */
+    uint8_t address[128]; /* 0x010 row 1 */
+    uint8_t name[256];    /* 0x090 row 2 */
+    uint8_t week;         /* 0x190 row 3, announced (rows 3..8) */
+    uint8_t day;          /* 0x191 row 4 */
+    uint8_t hour;         /* 0x192 row 5 */
+    uint8_t reserved_193;
+    uint16_t period; /* 0x194 row 6 */
+    uint8_t minute;  /* 0x196 row 7 */
+    uint8_t enable;  /* 0x197 row 8 */
 } ENTMLSTMAINTE;
 
 /* Counters (read only): sixteen 4-byte values. */
 typedef struct ENTMLSTCOUNTER {
-    uint32_t count[16];       /* 0x00..0x3c */
+    uint32_t count[16]; /* 0x00..0x3c */
 } ENTMLSTCOUNTER;
 
 /* Subject values (read only). The store keeps the last value
  * (settings ID 0x85004a90) 32 bytes wide. */
 typedef struct ENTMLSTSUBJECT {
-    uint8_t  subject[16];     /* 0x00, shared with ENTMLSTMAINTE.subject */
-    uint8_t  device_name[32]; /* 0x10 */
-    uint8_t  location[16];    /* 0x30 */
-    uint8_t  contact[32];     /* 0x40 */
-    uint8_t  model[16];       /* 0x60 */
-    uint8_t  serial[32];      /* 0x70 */
+    uint8_t subject[16];     /* 0x00, shared with ENTMLSTMAINTE.subject */
+    uint8_t device_name[32]; /* 0x10 */
+    uint8_t location[16];    /* 0x30 */
+    uint8_t contact[32];     /* 0x40 */
+    uint8_t model[16];       /* 0x60 */
+    uint8_t serial[32];      /* 0x70 */
 } ENTMLSTSUBJECT;
 
 /* Host buffer values (read only). The store keeps the second value
  * (settings ID 0x85002330) 4 bytes wide, at an odd offset. */
 typedef struct ENTMLSTHOSTBUFFER {
-    uint8_t  mode;            /* 0x00 */
-    uint8_t  size[4];         /* 0x01, big-endian number */
+    uint8_t mode;    /* 0x00 */
+    uint8_t size[4]; /* 0x01, big-endian number */
 } ENTMLSTHOSTBUFFER;
 
 /* ---- Job records ------------------------------------------------------------ */
@@ -383,55 +383,54 @@ typedef struct ENTMLSTHOSTBUFFER {
 /* IP job with two values of its parent (user) job. The job-value service
  * delivers value 0x00282000 4 bytes wide. */
 typedef struct ENTMLSTIPJOB {
-    uint8_t  address[128];    /* 0x000 value 0x00317800 */
-    uint8_t  subject[256];    /* 0x080 value 0x00318002 */
-    uint8_t  body[256];       /* 0x180 value 0x00318003 */
-    uint8_t  kind;            /* 0x280 value 0x0036000b */
-    uint8_t  attach_mode;     /* 0x281 value 0x00460000 */
-    uint8_t  attach_format;   /* 0x282 value 0x00460001 */
-    uint8_t  status;          /* 0x283 value 0x00360044 */
-    uint8_t  file_name[128];  /* 0x284 value 0x00317000 */
-    uint32_t parent_job_id;   /* 0x304 written by the job-link service (native) */
-    uint8_t  user_info1[4];   /* 0x308 value 0x00182000 of the parent job */
-    uint8_t  user_info2[4];   /* 0x30c value 0x00282000 of the parent job */
+    uint8_t address[128];   /* 0x000 value 0x00317800 */
+    uint8_t subject[256];   /* 0x080 value 0x00318002 */
+    uint8_t body[256];      /* 0x180 value 0x00318003 */
+    uint8_t kind;           /* 0x280 value 0x0036000b */
+    uint8_t attach_mode;    /* 0x281 value 0x00460000 */
+    uint8_t attach_format;  /* 0x282 value 0x00460001 */
+    uint8_t status;         /* 0x283 value 0x00360044 */
+    uint8_t file_name[128]; /* 0x284 value 0x00317000 */
+    uint32_t parent_job_id; /* 0x304 written by the job-link service (native) */
+    uint8_t user_info1[4];  /* 0x308 value 0x00182000 of the parent job */
+    uint8_t user_info2[4];  /* 0x30c value 0x00282000 of the parent job */
 } ENTMLSTIPJOB;
 
 /* One entry of entMLSTGetSendJobResult: 129 bytes, no padding, so entry i
  * starts at byte 129 * i of the array. */
 typedef struct ENTMLSTSENDRESULT {
-    uint8_t  name[128];       /* 0x00 zero-filled; not terminated when full */
-    uint8_t  status;          /* 0x80 */
+    uint8_t name[128]; /* 0x00 zero-filled; not terminated when full */
+    uint8_t status;    /* 0x80 */
 } ENTMLSTSENDRESULT;
 
 /* Print job end. Value 0x0046001c is 1 byte wide. */
 typedef struct ENTMLSTPRNJOBEND {
-    uint8_t  result;          /* 0x00 value 0x00460022 */
-    uint8_t  reason;          /* 0x01 value 0x00460024 */
-    uint8_t  detail;          /* 0x02 value 0x0046001c */
+    uint8_t result; /* 0x00 value 0x00460022 */
+    uint8_t reason; /* 0x01 value 0x00460024 */
+    uint8_t detail; /* 0x02 value 0x0046001c */
 } ENTMLSTPRNJOBEND;
 
 /* Current send. Value 0x00318001 is 256 bytes wide. */
 typedef struct ENTMLSTCURSEND {
-    uint8_t  address[128];    /* 0x000 value 0x00617800 */
-    uint8_t  sender[128];     /* 0x080 value 0x00417000 */
-    uint8_t  subject[256];    /* 0x100 value 0x00318000 */
-    uint8_t  body[256];       /* 0x200 value 0x00318001 */
+    uint8_t address[128]; /* 0x000 value 0x00617800 */
+    uint8_t sender[128];  /* 0x080 value 0x00417000 */
+    uint8_t subject[256]; /* 0x100 value 0x00318000 */
+    uint8_t body[256];    /* 0x200 value 0x00318001 */
 } ENTMLSTCURSEND;
 
 /* Mail attachment (written to the job, never changed by the library).
  * Value 0x00360005 is 1 byte wide. */
 typedef struct ENTMLSTMAILATTACH {
-    uint8_t  attach_mode;     /* 0x00 value 0x00460000 */
-    uint8_t  attach_format;   /* 0x01 value 0x00460001 */
-    uint8_t  resolution;      /* 0x02 value 0x00360005 */
+    uint8_t attach_mode;   /* 0x00 value 0x00460000 */
+    uint8_t attach_format; /* 0x01 value 0x00460001 */
+    uint8_t resolution;    /* 0x02 value 0x00360005 */
 } ENTMLSTMAILATTACH;
 
 /* ---- Layout checks ----------------------------------------------------------- */
 
-#define ENTMLST_CHECK_AT(type, member, off) \
+#define ENTMLST_CHECK_AT(type, member, off)                                                                  \
     ENTMLST_STATIC_ASSERT(offsetof(type, member) == (off), #type "." #member " offset")
-#define ENTMLST_CHECK_SIZE(type, size) \
-    ENTMLST_STATIC_ASSERT(sizeof(type) == (size), #type " size")
+#define ENTMLST_CHECK_SIZE(type, size) ENTMLST_STATIC_ASSERT(sizeof(type) == (size), #type " size")
 
 ENTMLST_CHECK_AT(ENTMLSTPOP3, receive, 0x000);
 ENTMLST_CHECK_AT(ENTMLSTPOP3, interval, 0x002);

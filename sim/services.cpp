@@ -140,12 +140,11 @@ uint32_t notify(Service s, std::initializer_list<uint64_t> args, Expect expect) 
         bool ok = true;
         for (uint64_t a : args) {
             // Appended piece by piece: "," + to_string() trips GCC 12's -Wrestrict.
-            if (!shown.empty())
-                shown += ',';
+            if (!shown.empty()) shown += ',';
             shown += std::to_string(a);
-            ok = ok && (expect == Expect::anything || (expect == Expect::zeros && a == 0) ||
-                        (expect == Expect::byte && a <= 0xff) ||
-                        (expect == Expect::recipient && a >= 1 && a <= 3));
+            ok = ok &&
+                 (expect == Expect::anything || (expect == Expect::zeros && a == 0) ||
+                  (expect == Expect::byte && a <= 0xff) || (expect == Expect::recipient && a >= 1 && a <= 3));
         }
         if (!ok) {
             const char *want = expect == Expect::zeros  ? "0"

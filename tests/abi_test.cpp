@@ -68,9 +68,8 @@ constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;
 #endif
-#define SKIP_WHEN_SANITIZED() \
-    if (kSanitized)           \
-    GTEST_SKIP() << "sanitizer build"
+#define SKIP_WHEN_SANITIZED()                                                                                \
+    if (kSanitized) GTEST_SKIP() << "sanitizer build"
 
 struct Section {
     std::string name;
@@ -90,7 +89,10 @@ public:
     explicit Elf(const char *path) {
         std::ifstream in(path, std::ios::binary);
         bytes_.assign(std::istreambuf_iterator<char>(in), {});
-        if (bytes_.size() < 52 || std::memcmp(bytes_.data(), "\x7f" "ELF", 4) != 0)
+        if (bytes_.size() < 52 || std::memcmp(bytes_.data(),
+                                              "\x7f"
+                                              "ELF",
+                                              4) != 0)
             return;
         is64_ = bytes_[4] == 2;
         big_ = bytes_[5] == 2;
@@ -135,8 +137,7 @@ public:
     std::vector<Symbol> dynamicSymbols() const {
         std::vector<Symbol> out;
         for (const auto &s : sections_) {
-            if (s.type != kShtDynsym || s.entsize == 0)
-                continue;
+            if (s.type != kShtDynsym || s.entsize == 0) continue;
             for (uint64_t e = s.offset + s.entsize; e + s.entsize <= s.offset + s.size; e += s.entsize) {
                 Symbol sym;
                 const uint64_t info = is64_ ? e + 4 : e + 12;
@@ -156,14 +157,11 @@ public:
         std::vector<std::string> out;
         const uint64_t w = is64_ ? 8 : 4;
         for (const auto &s : sections_) {
-            if (s.type != kShtDynamic)
-                continue;
+            if (s.type != kShtDynamic) continue;
             for (uint64_t e = s.offset; e + 2 * w <= s.offset + s.size; e += 2 * w) {
                 const uint64_t t = u(e, w);
-                if (t == 0)
-                    break;
-                if (t == tag)
-                    out.push_back(str(sections_[s.link], static_cast<uint32_t>(u(e + w, w))));
+                if (t == 0) break;
+                if (t == tag) out.push_back(str(sections_[s.link], static_cast<uint32_t>(u(e + w, w))));
             }
         }
         return out;
@@ -173,8 +171,7 @@ public:
     std::set<std::string> versionDefinitions() const {
         std::set<std::string> out;
         for (const auto &s : sections_) {
-            if (s.type != kShtGnuVerdef)
-                continue;
+            if (s.type != kShtGnuVerdef) continue;
             for (uint64_t d = s.offset, next = 1; next != 0 && d + 20 <= s.offset + s.size; d += next) {
                 const uint64_t aux = d + u(d + 12, 4);
                 out.insert(str(sections_[s.link], static_cast<uint32_t>(u(aux, 4))));
@@ -186,8 +183,7 @@ public:
 
 private:
     uint64_t u(uint64_t at, unsigned width) const {
-        if (at + width > bytes_.size())
-            return 0;
+        if (at + width > bytes_.size()) return 0;
         uint64_t v = 0;
         for (unsigned i = 0; i < width; ++i)
             v |= uint64_t(bytes_[at + i]) << (8 * (big_ ? width - 1 - i : i));
@@ -195,8 +191,7 @@ private:
     }
     std::string str(const Section &table, uint32_t at) const {
         const uint64_t p = table.offset + at;
-        if (p >= bytes_.size())
-            return {};
+        if (p >= bytes_.size()) return {};
         const auto *begin = reinterpret_cast<const char *>(bytes_.data() + p);
         return std::string(begin, strnlen(begin, bytes_.size() - p));
     }
@@ -222,19 +217,15 @@ ExportDiff compareExports(const std::vector<Symbol> &symbols, const std::set<std
     ExportDiff d;
     std::set<std::string> found;
     for (const auto &s : symbols) {
-        if (s.shndx == kShnUndef)
-            continue;
-        if (s.bind == kStbLocal && s.type == kSttSection && s.name.empty())
-            continue;
+        if (s.shndx == kShnUndef) continue;
+        if (s.bind == kStbLocal && s.type == kSttSection && s.name.empty()) continue;
         const bool function = s.bind == kStbGlobal && s.type == kSttFunc && s.visibility == kStvDefault &&
                               s.shndx != kShnAbs && s.shndx != kShnCommon;
-        if (function && wanted.count(s.name) && found.insert(s.name).second)
-            continue;
+        if (function && wanted.count(s.name) && found.insert(s.name).second) continue;
         d.extra.push_back(s.name.empty() ? "(unnamed)" : s.name);
     }
     for (const auto &w : wanted)
-        if (!found.count(w))
-            d.missing.push_back(w);
+        if (!found.count(w)) d.missing.push_back(w);
     std::sort(d.extra.begin(), d.extra.end());
     return d;
 }
@@ -271,8 +262,7 @@ TEST_F(Abi, NeedsOnlyLibc) {
     SKIP_WHEN_SANITIZED();
     const auto needed = lib->dynamicStrings(kDtNeeded);
     ASSERT_FALSE(needed.empty());
-    for (const auto &n : needed)
-        EXPECT_EQ(n.rfind("libc.so.", 0), 0u) << n;
+    for (const auto &n : needed) EXPECT_EQ(n.rfind("libc.so.", 0), 0u) << n;
 }
 
 TEST_F(Abi, ExportsExactlyTheDeclaredFunctions) {
@@ -285,9 +275,7 @@ TEST_F(Abi, ExportsExactlyTheDeclaredFunctions) {
 
 // A version node would put its name in the symbol table and make every
 // program linked against the library require that version.
-TEST_F(Abi, DefinesNoSymbolVersion) {
-    EXPECT_EQ(lib->versionDefinitions(), std::set<std::string>{});
-}
+TEST_F(Abi, DefinesNoSymbolVersion) { EXPECT_EQ(lib->versionDefinitions(), std::set<std::string>{}); }
 
 // The export check itself, over symbol tables written here.
 TEST(ExportCheck, RefusesEveryKindOfExtraSymbol) {
@@ -358,11 +346,9 @@ TEST_F(Abi, ImportsOnlyDeviceServicesAndLibc) {
     std::vector<std::string> stray;
     std::size_t imports = 0;
     for (const auto &s : lib->dynamicSymbols()) {
-        if (s.shndx != kShnUndef || s.name.empty())
-            continue;
+        if (s.shndx != kShnUndef || s.name.empty()) continue;
         ++imports;
-        if (!allowed.count(s.name) && s.name.rfind("_ITM_", 0) != 0)
-            stray.push_back(s.name);
+        if (!allowed.count(s.name) && s.name.rfind("_ITM_", 0) != 0) stray.push_back(s.name);
     }
     EXPECT_GT(imports, 0u) << "the device services are imported";
     EXPECT_EQ(stray, std::vector<std::string>{});
@@ -412,8 +398,6 @@ TEST(Layout, CAndCxxLayRecordsOutAsDeclared) {
     EXPECT_GE(records, 1u);
 }
 
-TEST(Layout, CProgramsCallTheLibrary) {
-    EXPECT_EQ(corvel_c_get_host_buffer(nullptr), ENTMLST_ERR_PARAM);
-}
+TEST(Layout, CProgramsCallTheLibrary) { EXPECT_EQ(corvel_c_get_host_buffer(nullptr), ENTMLST_ERR_PARAM); }
 
 } // namespace

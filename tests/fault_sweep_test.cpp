@@ -7,9 +7,9 @@
 // whether it goes on. The simulator's logs show the rest: no later call,
 // store changes only from writes made before the failure, the work buffer
 // released once.
-#include <tuple>
 #include <functional>
 #include <map>
+#include <tuple>
 
 #include "support/cases.h"
 #include "support/device.h"
@@ -21,12 +21,12 @@ using namespace corvel::test;
 
 // How a function answers one failing service.
 struct Answer {
-    uint32_t result;              // ignored when own_code
-    const char *line = nullptr;   // prefix of the one monitor line; null: silent
-    int id_arg = -1;              // argument of the failing call the line prints
-    bool stops = true;            // false: the function goes on as if nothing failed
-    bool shows_code = true;       // the line prints the service's answer
-    bool own_code = false;        // the function returns the service's answer
+    uint32_t result;            // ignored when own_code
+    const char *line = nullptr; // prefix of the one monitor line; null: silent
+    int id_arg = -1;            // argument of the failing call the line prints
+    bool stops = true;          // false: the function goes on as if nothing failed
+    bool shows_code = true;     // the line prints the service's answer
+    bool own_code = false;      // the function returns the service's answer
 };
 using Model = std::map<S, Answer>;
 
@@ -46,10 +46,9 @@ Model settingSet(const GroupCase &g) {
 }
 
 const Model kJobRead = {{S::meSVCGetCurrent, {ENTMLST_ERR_JOB_GET, kJobGetIp, 1}}};
-const Model kIpJob = {
-    {S::meSVCGetCurrent, {ENTMLST_ERR_JOB_GET, kJobGet, 1}},
-    {S::mectSVCGetParentLink,
-     {ENTMLST_ERR_PARENT_LINK, "<Error>:mectSVCGetParentLink() is Failed!!!. id=", 1}}};
+const Model kIpJob = {{S::meSVCGetCurrent, {ENTMLST_ERR_JOB_GET, kJobGet, 1}},
+                      {S::mectSVCGetParentLink,
+                       {ENTMLST_ERR_PARENT_LINK, "<Error>:mectSVCGetParentLink() is Failed!!!. id=", 1}}};
 const Model kFaxImgDataPath = {
     {S::mectSVCGetChildLink,
      {ENTMLST_ERR_CHILD_LINK, "<Error>:mectSVCGetChildLink() is Failed!!!. ipjobid=0x", 1}},
@@ -58,13 +57,14 @@ const Model kSendJobResult = {{S::mectGetChildLinkNum, {0, nullptr, -1, true, tr
                               {S::mectGetChildLink, {0, nullptr, -1, true, true, true}},
                               {S::mectSVCGetCurrent, {0, nullptr, -1, true, true, true}}};
 const Model kMailAttach = {
-    {S::meSVCSetCurrent,
-     {ENTMLST_ERR_JOB_SET, "<Error>:meSVCSetCurrent() is Failed!!!. ipjobid=0x", 2}}};
+    {S::meSVCSetCurrent, {ENTMLST_ERR_JOB_SET, "<Error>:meSVCSetCurrent() is Failed!!!. ipjobid=0x", 2}}};
 
 Answer initStep(uint32_t code, const char *line) { return {code, line, -1, false}; }
 const Model kInit = {
-    {S::mectInitDefault, initStep(ENTMLST_ERR_INIT_DEFAULT, "entMLSTInit():[Error] mectINITDefault() code=0x")},
-    {S::mectSetDstProduct, initStep(ENTMLST_ERR_DST_PRODUCT, "entMLSTInit():[Error] mectSetDstProduct() code=0x")},
+    {S::mectInitDefault,
+     initStep(ENTMLST_ERR_INIT_DEFAULT, "entMLSTInit():[Error] mectINITDefault() code=0x")},
+    {S::mectSetDstProduct,
+     initStep(ENTMLST_ERR_DST_PRODUCT, "entMLSTInit():[Error] mectSetDstProduct() code=0x")},
     {S::mectSetDstArea, initStep(ENTMLST_ERR_DST_AREA, "entMLSTInit():[Error] mectSetDstArea() code=0x")},
     {S::meSTCGetStatus, initStep(ENTMLST_ERR_NOTIFY, "entMLSTInit():[Error] meSTCGetStatus() code=0x")},
     {S::mscMLRPTChgSMTPProtocol,
@@ -77,8 +77,7 @@ const Model kInit = {
      initStep(ENTMLST_ERR_NOTIFY, "entMLSTInit():[Error] mscMLRPTChgMaintenanceReportTime() code=0x")},
     {S::mscMLPRNChgSchedule,
      initStep(ENTMLST_ERR_SCHEDULE, "entMLSTInit():[Error] mscMLPRNChgSchedule(0,0) code=0x")}};
-const Model kSyncMe = {
-    {S::mectIdSync, {ENTMLST_ERR_ID_SYNC, "entMLSTSyncMe():[Error] mectIdSync code=0x"}}};
+const Model kSyncMe = {{S::mectIdSync, {ENTMLST_ERR_ID_SYNC, "entMLSTSyncMe():[Error] mectIdSync code=0x"}}};
 
 // The caller's record or destination, shared by the cases (each setup fills
 // what its run uses).
@@ -109,30 +108,37 @@ std::vector<Case> allCases() {
             c.push_back({"Get " + name, kSettingGet, [&g] { std::memset(R, 0xee, g.size); },
                          [&g, n] { return g.get(n, R); }});
             if (g.set == nullptr) continue;
-            struct Set { uint32_t mask; bool change; };
+            struct Set {
+                uint32_t mask;
+                bool change;
+            };
             std::vector<Set> sets{{all, true}, {all, false}, {g.notify_mask, true}};
             if (g.notify_mask != 0) sets.push_back({~g.notify_mask, true});
             for (const Set s : sets) {
-                c.push_back({"Set " + name + " mask=0x" + hex(s.mask) + (s.change ? " changed" : " unchanged"),
-                             settingSet(g),
-                             [&g, n, s] {
-                                 ASSERT_EQ(g.get(n, R), ENTMLST_OK);
-                                 for (std::size_t i = 0; s.change && i < g.size; ++i) R[i] ^= 0x5a;
-                             },
-                             [&g, n, s] { return g.set(s.mask, n, R); }});
+                c.push_back(
+                    {"Set " + name + " mask=0x" + hex(s.mask) + (s.change ? " changed" : " unchanged"),
+                     settingSet(g),
+                     [&g, n, s] {
+                         ASSERT_EQ(g.get(n, R), ENTMLST_OK);
+                         for (std::size_t i = 0; s.change && i < g.size; ++i) R[i] ^= 0x5a;
+                     },
+                     [&g, n, s] { return g.set(s.mask, n, R); }});
             }
         }
     }
 
     // Job information.
-    c.push_back({"entMLSTGetIpJob", kIpJob, jobWorld, [] { return entMLSTGetIpJob(kJob, as<ENTMLSTIPJOB>(R)); }});
-    c.push_back({"entMLSTGetIpJobRst", kJobRead, jobWorld, [] { return entMLSTGetIpJobRst(kJob, 0x00318002, R); }});
+    c.push_back(
+        {"entMLSTGetIpJob", kIpJob, jobWorld, [] { return entMLSTGetIpJob(kJob, as<ENTMLSTIPJOB>(R)); }});
+    c.push_back(
+        {"entMLSTGetIpJobRst", kJobRead, jobWorld, [] { return entMLSTGetIpJobRst(kJob, 0x00318002, R); }});
     c.push_back({"entMLSTGetIpJobBox", kJobRead, jobWorld, [] { return entMLSTGetIpJobBox(kJob, R); }});
-    c.push_back({"entMLSTGetFaxRepAddImg", kJobRead, jobWorld, [] { return entMLSTGetFaxRepAddImg(kJob, R); }});
+    c.push_back(
+        {"entMLSTGetFaxRepAddImg", kJobRead, jobWorld, [] { return entMLSTGetFaxRepAddImg(kJob, R); }});
     c.push_back({"entMLSTGetFaxImgDataPath", kFaxImgDataPath, jobWorld,
                  [] { return entMLSTGetFaxImgDataPath(kJob, R); }});
-    for (int32_t kind : {ENTMLST_LINK_KIND_FAX, ENTMLST_LINK_KIND_MAIL, ENTMLST_LINK_KIND_0100,
-                         ENTMLST_LINK_KIND_0200})
+    for (int32_t kind :
+         {ENTMLST_LINK_KIND_FAX, ENTMLST_LINK_KIND_MAIL, ENTMLST_LINK_KIND_0100, ENTMLST_LINK_KIND_0200})
         c.push_back({"entMLSTGetSendJobResult kind 0x" + hex(uint32_t(kind)), kSendJobResult, jobWorld,
                      [kind] { return entMLSTGetSendJobResult(kJob, kind, 4, entries, &count); }});
     c.push_back({"entMLSTGetPrnJobEnd", kJobRead, jobWorld,
@@ -159,9 +165,8 @@ protected:
     }
 
     // One failure point: the k-th call of the clean run fails.
-    static void check(const Case &c, const std::vector<devsim::Call> &clean,
-                      const devsim::State &before, const devsim::State &clean_after, std::size_t k,
-                      bool write_first) {
+    static void check(const Case &c, const std::vector<devsim::Call> &clean, const devsim::State &before,
+                      const devsim::State &clean_after, std::size_t k, bool write_first) {
         const devsim::Call &failing = clean[k - 1];
         const Answer &a = c.model.at(failing.service);
         const uint32_t code = 0x0bad0000u + uint32_t(k);
@@ -192,7 +197,8 @@ protected:
         auto want = servicesOf(clean);
         if (a.stops) {
             bool handed_out = failing.service == S::emwOSWOrgAllocMemPart && write_first;
-            for (std::size_t i = 0; i + 1 < k; ++i) handed_out |= clean[i].service == S::emwOSWOrgAllocMemPart;
+            for (std::size_t i = 0; i + 1 < k; ++i)
+                handed_out |= clean[i].service == S::emwOSWOrgAllocMemPart;
             want.resize(k - 1);
             want.push_back(failing.service);
             if (handed_out) want.push_back(S::emwOSWOrgFreeMemPart);
@@ -230,7 +236,8 @@ TEST_F(FaultSweep, EveryFailurePointAnswersAsTheModelSays) {
         const auto clean = serviceCalls();
         const devsim::State clean_after = devsim::exportState();
         for (const auto &call : clean)
-            ASSERT_TRUE(c.model.count(call.service)) << "unexpected call of " << devsim::serviceName(call.service);
+            ASSERT_TRUE(c.model.count(call.service))
+                << "unexpected call of " << devsim::serviceName(call.service);
 
         for (std::size_t k = 1; k <= clean.size(); ++k) {
             for (bool write_first : {false, true}) {

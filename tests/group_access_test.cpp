@@ -29,7 +29,8 @@ constexpr ENTMLSTDESC kRows[] = {
     {0x85005b3c, {offsetof(TestRec, last), 1, 0x8, 1}},
 };
 static_assert(check::rows(kRows, sizeof(TestRec)));
-const Group kSingle{kRows, sizeof(TestRec),
+const Group kSingle{kRows,
+                    sizeof(TestRec),
                     {.param = Msg::Param,
                      .store_set = Msg::StatusSetShort,
                      .nomem = Msg::NomemPop3,

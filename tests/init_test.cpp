@@ -58,13 +58,22 @@ TEST_F(Init, MakesAllThirteenCallsInOrderAndSendsNothing) {
 // Every failing step is reported in order; the last one's code is returned
 // (a single failing step is in the fault sweep).
 TEST_F(Init, GoesOnAfterEachFailureAndReturnsTheLastFailuresCode) {
-    struct Fault { S service; unsigned nth; };
-    struct Case { std::vector<Fault> faults; uint32_t result; std::vector<std::string> lines; };
+    struct Fault {
+        S service;
+        unsigned nth;
+    };
+    struct Case {
+        std::vector<Fault> faults;
+        uint32_t result;
+        std::vector<std::string> lines;
+    };
     const std::string init = "entMLSTInit():[Error] ";
     const Case cases[] = {
-        {{{S::mectSetDstArea, 1}, {S::mscMLRPTChgScheduleReportTime, 2}}, ENTMLST_ERR_NOTIFY,
+        {{{S::mectSetDstArea, 1}, {S::mscMLRPTChgScheduleReportTime, 2}},
+         ENTMLST_ERR_NOTIFY,
          {init + "mectSetDstArea() code=0x51\n", init + "mscMLRPTChgScheduleReportTime() code=0x52\n"}},
-        {{{S::meSTCGetStatus, 1}, {S::mectSetDstArea, 1}}, ENTMLST_ERR_NOTIFY,
+        {{{S::meSTCGetStatus, 1}, {S::mectSetDstArea, 1}},
+         ENTMLST_ERR_NOTIFY,
          {init + "mectSetDstArea() code=0x52\n", init + "meSTCGetStatus() code=0x51\n"}},
         {{{S::mscMLPRNChgSchedule, 1}, {S::mectInitDefault, 1}, {S::mscMLRPTChgMaintenanceReportTime, 1}},
          ENTMLST_ERR_SCHEDULE,
@@ -85,7 +94,11 @@ TEST_F(Init, GoesOnAfterEachFailureAndReturnsTheLastFailuresCode) {
 // The protocol byte goes out as the store left it: 0 when the read failed
 // without writing, the stored value when the store wrote it first.
 TEST_F(Init, TheProtocolIsAnnouncedEvenAfterItsReadFailed) {
-    struct Case { uint8_t stored; bool fail, write_first; uint64_t announced; };
+    struct Case {
+        uint8_t stored;
+        bool fail, write_first;
+        uint64_t announced;
+    };
     for (const Case c : {Case{7, true, false, 0}, Case{7, true, true, 7}, Case{0xff, false, false, 255},
                          Case{0xff, true, true, 255}}) {
         SCOPED_TRACE(::testing::Message() << int(c.stored) << c.fail << c.write_first);
@@ -98,7 +111,12 @@ TEST_F(Init, TheProtocolIsAnnouncedEvenAfterItsReadFailed) {
 }
 
 TEST_F(Init, SyncMePollsEveryHalfSecondWhileTheIdServiceIsNotReady) {
-    struct Case { std::vector<uint32_t> answers; uint32_t result; std::size_t sleeps; std::vector<std::string> lines; };
+    struct Case {
+        std::vector<uint32_t> answers;
+        uint32_t result;
+        std::size_t sleeps;
+        std::vector<std::string> lines;
+    };
     const std::vector<uint32_t> long_wait(50, ENTMLST_ID_SYNC_PENDING);
     std::vector<uint32_t> long_then_fail = long_wait;
     long_then_fail.push_back(0xffffffff);

@@ -29,13 +29,16 @@ struct Reader {
 };
 
 const Reader kReaders[] = {
-    {"GetIpJob", sizeof(ENTMLSTIPJOB), [](uint32_t j, void *r) { return entMLSTGetIpJob(j, static_cast<ENTMLSTIPJOB *>(r)); }},
+    {"GetIpJob", sizeof(ENTMLSTIPJOB),
+     [](uint32_t j, void *r) { return entMLSTGetIpJob(j, static_cast<ENTMLSTIPJOB *>(r)); }},
     {"GetIpJobRst", 256, [](uint32_t j, void *r) { return entMLSTGetIpJobRst(j, 0x00318003, r); }},
     {"GetIpJobBox", ENTMLST_JOB_PATH_SIZE, entMLSTGetIpJobBox},
     {"GetFaxRepAddImg", ENTMLST_FAX_REP_ADD_IMG_SIZE, entMLSTGetFaxRepAddImg},
     {"GetFaxImgDataPath", ENTMLST_JOB_PATH_SIZE, entMLSTGetFaxImgDataPath},
-    {"GetPrnJobEnd", sizeof(ENTMLSTPRNJOBEND), [](uint32_t j, void *r) { return entMLSTGetPrnJobEnd(j, static_cast<ENTMLSTPRNJOBEND *>(r)); }},
-    {"GetCurSend", sizeof(ENTMLSTCURSEND), [](uint32_t j, void *r) { return entMLSTGetCurSend(j, static_cast<ENTMLSTCURSEND *>(r)); }},
+    {"GetPrnJobEnd", sizeof(ENTMLSTPRNJOBEND),
+     [](uint32_t j, void *r) { return entMLSTGetPrnJobEnd(j, static_cast<ENTMLSTPRNJOBEND *>(r)); }},
+    {"GetCurSend", sizeof(ENTMLSTCURSEND),
+     [](uint32_t j, void *r) { return entMLSTGetCurSend(j, static_cast<ENTMLSTCURSEND *>(r)); }},
 };
 
 // Every value the function reads gets random contents; a second call must
@@ -118,8 +121,9 @@ TEST_F(Jobs, FailuresAreReportedWithTheirOwnIdFormat) {
          ENTMLST_ERR_JOB_GET, get + "userjobid=abcd1234,id=182000,ret=0xbad\n"},
         {"parent link", S::mectSVCGetParentLink, 1, false, [&] { return entMLSTGetIpJob(kJob, &ip); },
          ENTMLST_ERR_PARENT_LINK, "<Error>:mectSVCGetParentLink() is Failed!!!. id=1a,ret=0xbad\n"},
-        {"chosen value", S::meSVCGetCurrent, 1, false, [&] { return entMLSTGetIpJobRst(kJob, 0x00318002, buf_); },
-         ENTMLST_ERR_JOB_GET, get + "ipjobid=0x1a,id=318002,ret=0xbad\n"},
+        {"chosen value", S::meSVCGetCurrent, 1, false,
+         [&] { return entMLSTGetIpJobRst(kJob, 0x00318002, buf_); }, ENTMLST_ERR_JOB_GET,
+         get + "ipjobid=0x1a,id=318002,ret=0xbad\n"},
         {"image link, nothing written", S::mectSVCGetChildLink, 1, false,
          [&] { return entMLSTGetFaxImgDataPath(kJob, buf_); }, ENTMLST_ERR_CHILD_LINK,
          "<Error>:mectSVCGetChildLink() is Failed!!!. ipjobid=0x1a,linkid=0x0,ret=0xbad\n"},
@@ -160,7 +164,9 @@ TEST_F(Jobs, MailAttachmentWritesEveryValueOnEveryCall) {
 
 TEST_F(Jobs, ANullRecordIsRefusedBeforeAnyServiceCall) {
     std::vector<Reader> all(std::begin(kReaders), std::end(kReaders));
-    all.push_back({"SetMailAttach", 0, [](uint32_t j, void *r) { return entMLSTSetMailAttach(j, static_cast<ENTMLSTMAILATTACH *>(r)); }});
+    all.push_back({"SetMailAttach", 0, [](uint32_t j, void *r) {
+                       return entMLSTSetMailAttach(j, static_cast<ENTMLSTMAILATTACH *>(r));
+                   }});
     for (const Reader &r : all) {
         SCOPED_TRACE(r.name);
         devsim::reset();
@@ -209,7 +215,8 @@ protected:
             const uint32_t link = 0x500 + uint32_t(i);
             devsim::addChildLink(kJob, kind, link);
             const Child &c = children[i];
-            ASSERT_TRUE(devsim::putJobValue(link, fax ? 0x00716800 : 0x00617800, {c.name.begin(), c.name.end()}));
+            ASSERT_TRUE(
+                devsim::putJobValue(link, fax ? 0x00716800 : 0x00617800, {c.name.begin(), c.name.end()}));
             ASSERT_TRUE(devsim::putJobValue(link, fax ? 0x00860004 : 0x00660000, {c.status}));
             ASSERT_TRUE(devsim::putJobValue(link, 0x00817001, {c.fallback.begin(), c.fallback.end()}));
         }
@@ -285,15 +292,21 @@ TEST_F(SendResults, OnlyFaxChildrenWithAnEmptyNameGetTheFallbackName) {
 // An entry is written only once all of its child's reads succeeded; the
 // service's own code comes back unchanged.
 TEST_F(SendResults, AFailingReadReturnsTheServiceCodeAndLeavesItsEntryAlone) {
-    struct Case { S service; unsigned nth; std::size_t untouched_from; };
+    struct Case {
+        S service;
+        unsigned nth;
+        std::size_t untouched_from;
+    };
     const Case cases[] = {
-        {S::mectGetChildLinkNum, 1, 0}, {S::mectGetChildLink, 2, 1},
-        {S::mectSVCGetCurrent, 3, 1},   // status of the second child
-        {S::mectSVCGetCurrent, 2, 0},   // name of the first, after its status was read
+        {S::mectGetChildLinkNum, 1, 0},
+        {S::mectGetChildLink, 2, 1},
+        {S::mectSVCGetCurrent, 3, 1}, // status of the second child
+        {S::mectSVCGetCurrent, 2, 0}, // name of the first, after its status was read
     };
     for (const Case &c : cases) {
         for (bool write_first : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << devsim::serviceName(c.service) << " #" << c.nth << write_first);
+            SCOPED_TRACE(::testing::Message()
+                         << devsim::serviceName(c.service) << " #" << c.nth << write_first);
             devsim::reset();
             devsim::createJob(kJob);
             addChildren(ENTMLST_LINK_KIND_MAIL, {{"a", 1}, {"b", 2}, {"c", 3}});

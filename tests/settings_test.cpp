@@ -158,10 +158,15 @@ TEST_F(Settings, CountersAreReadInRecordOrder) {
 // Recipient first, then record; a refused call touches no service.
 TEST_F(Settings, ArgumentsAreCheckedBeforeAnyServiceCall) {
     for (const GroupCase &g : kGroups) {
-        struct Try { uint32_t n; void *rec; const char *line; };
+        struct Try {
+            uint32_t n;
+            void *rec;
+            const char *line;
+        };
         std::vector<Try> tries{{g.per_recipient ? 1u : 0u, nullptr, g.param_line}};
         if (g.per_recipient) {
-            const char *bad = std::string(g.name) == "Pop3User" ? "<Error>:param(pop3userno) is Failed!\n" : kRecipNo;
+            const char *bad =
+                std::string(g.name) == "Pop3User" ? "<Error>:param(pop3userno) is Failed!\n" : kRecipNo;
             for (uint32_t n : {0u, 4u, 0xffffffffu}) {
                 tries.push_back({n, nullptr, bad});
                 tries.push_back({n, rec_, bad});
@@ -170,7 +175,8 @@ TEST_F(Settings, ArgumentsAreCheckedBeforeAnyServiceCall) {
         for (const Try &t : tries) {
             for (bool set : {false, true}) {
                 if (set && g.set == nullptr) continue;
-                SCOPED_TRACE(::testing::Message() << g.name << (set ? " Set" : " Get") << " recipient " << t.n);
+                SCOPED_TRACE(::testing::Message()
+                             << g.name << (set ? " Set" : " Get") << " recipient " << t.n);
                 devsim::reset();
                 EXPECT_EQ(set ? g.set(0xffffffff, t.n, t.rec) : g.get(t.n, t.rec), ENTMLST_ERR_PARAM);
                 EXPECT_EQ(lines(), t.line ? std::vector<std::string>{t.line} : std::vector<std::string>{});

@@ -67,9 +67,15 @@ protected:
             const uint32_t pick = uint32_t(rng());
             const uint32_t mask = pick % 3 == 0 ? kAllRows : pick % 3 == 1 ? 0x3u : uint32_t(rng());
             switch (uint32_t(rng()) % 10) {
-            case 0: check(entMLSTSetSmtpEvent(mask, kRecipient, ptr(filled<ENTMLSTSMTPEVENT>(p)))); break;
-            case 1: check(entMLSTSetSmtpSch(mask, kRecipient, ptr(filled<ENTMLSTSMTPSCH>(p)))); break;
-            case 2: check(entMLSTSetMainte(mask, ptr(filled<ENTMLSTMAINTE>(p)))); break;
+            case 0:
+                check(entMLSTSetSmtpEvent(mask, kRecipient, ptr(filled<ENTMLSTSMTPEVENT>(p))));
+                break;
+            case 1:
+                check(entMLSTSetSmtpSch(mask, kRecipient, ptr(filled<ENTMLSTSMTPSCH>(p))));
+                break;
+            case 2:
+                check(entMLSTSetMainte(mask, ptr(filled<ENTMLSTMAINTE>(p))));
+                break;
             case 3: {
                 ENTMLSTSMTPEVENT ev;
                 ENTMLSTSMTPSCH sch;
@@ -84,7 +90,9 @@ protected:
                 check(entMLSTGetMainte(&mainte));
                 break;
             }
-            case 5: check(entMLSTSetMailAttach(kJob, ptr(filled<ENTMLSTMAILATTACH>(p)))); break;
+            case 5:
+                check(entMLSTSetMailAttach(kJob, ptr(filled<ENTMLSTMAILATTACH>(p))));
+                break;
             case 6: {
                 ENTMLSTIPJOB job;
                 ENTMLSTCURSEND cur;
@@ -101,15 +109,21 @@ protected:
                 if (count != 3) failures.fetch_add(1);
                 break;
             }
-            case 8: check(entMLSTInit(0x40 + static_cast<uint32_t>(t))); break;
-            default: check(entMLSTSyncMe()); break;
+            case 8:
+                check(entMLSTInit(0x40 + static_cast<uint32_t>(t)));
+                break;
+            default:
+                check(entMLSTSyncMe());
+                break;
             }
         }
     }
 
     // A temporary's address for the duration of one call.
     template <typename T>
-    static const T *ptr(const T &rec) { return &rec; }
+    static const T *ptr(const T &rec) {
+        return &rec;
+    }
 };
 
 TEST_F(ThreadStressTest, EveryStoredValueIsOneACallerWrote) {

@@ -42,9 +42,9 @@ void registerDeviceCommands(CLI::App &app, Chosen &chosen);  // init, sync
 void registerSettingCommands(CLI::App &app, Chosen &chosen); // groups, get, set
 void registerJobCommands(CLI::App &app, Chosen &chosen);     // job ...
 // The simulated device's own commands; the device build refuses them.
-void registerLogCommand(CLI::App &app, Chosen &chosen);    // log
-void registerFaultCommands(CLI::App &app, Chosen &chosen); // fault add|list|clear
-void registerResetCommand(CLI::App &app, Chosen &chosen);  // reset
-void registerBackupCommands(CLI::App &app, Chosen &chosen);  // export, import, diff, schema
+void registerLogCommand(CLI::App &app, Chosen &chosen);     // log
+void registerFaultCommands(CLI::App &app, Chosen &chosen);  // fault add|list|clear
+void registerResetCommand(CLI::App &app, Chosen &chosen);   // reset
+void registerBackupCommands(CLI::App &app, Chosen &chosen); // export, import, diff, schema
 
 } // namespace entmlst

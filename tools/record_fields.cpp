@@ -11,18 +11,15 @@ namespace {
 // Bytes up to a NUL inside the field, all printable: shown as text.
 bool isPrintableString(const uint8_t *p, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
-        if (p[i] == 0)
-            return true;
-        if (p[i] < 0x20 || p[i] > 0x7e)
-            return false;
+        if (p[i] == 0) return true;
+        if (p[i] < 0x20 || p[i] > 0x7e) return false;
     }
     return false;
 }
 
 uint64_t bigEndian(const uint8_t *p, std::size_t n) {
     uint64_t v = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        v = (v << 8) | p[i];
+    for (std::size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
     return v;
 }
 
@@ -30,9 +27,14 @@ uint64_t native(const uint8_t *p, std::size_t n) {
     uint32_t v32 = 0;
     uint16_t v16 = 0;
     switch (n) {
-    case 4: std::memcpy(&v32, p, 4); return v32;
-    case 2: std::memcpy(&v16, p, 2); return v16;
-    default: return bigEndian(p, n);
+    case 4:
+        std::memcpy(&v32, p, 4);
+        return v32;
+    case 2:
+        std::memcpy(&v16, p, 2);
+        return v16;
+    default:
+        return bigEndian(p, n);
     }
 }
 
@@ -62,8 +64,7 @@ std::vector<uint8_t> parseHex(const Field &f, const std::string &digits) {
             b = std::stoul(digits.substr(i, 2), &used, 16);
         } catch (const std::exception &) {
         }
-        if (used != 2)
-            throw UsageError(f.name + ": \"" + digits + "\" is not hex");
+        if (used != 2) throw UsageError(f.name + ": \"" + digits + "\" is not hex");
         out[i / 2] = static_cast<uint8_t>(b);
     }
     return out;
@@ -86,37 +87,31 @@ std::vector<Field> expand(std::span<const Member> members) {
 
 const Field *findField(const std::vector<Field> &fields, const std::string &name) {
     for (const Field &f : fields)
-        if (f.name == name)
-            return &f;
+        if (f.name == name) return &f;
     return nullptr;
 }
 
-const Field &requireField(const std::string &record, const std::vector<Field> &fields, const std::string &name) {
-    if (const Field *f = findField(fields, name))
-        return *f;
+const Field &requireField(const std::string &record, const std::vector<Field> &fields,
+                          const std::string &name) {
+    if (const Field *f = findField(fields, name)) return *f;
     std::string known;
-    for (const Field &f : fields)
-        known += (known.empty() ? "" : " ") + f.name;
+    for (const Field &f : fields) known += (known.empty() ? "" : " ") + f.name;
     throw UsageError(record + " has no field \"" + name + "\" (fields: " + known + ")");
 }
 
 Json jsonValue(const Field &f, const uint8_t *record) {
     const uint8_t *p = record + f.offset;
-    if (isNumeric(f))
-        return f.kind == Kind::native ? native(p, f.size) : bigEndian(p, f.size);
+    if (isNumeric(f)) return f.kind == Kind::native ? native(p, f.size) : bigEndian(p, f.size);
     if (f.kind == Kind::text && isPrintableString(p, f.size)) {
         std::string text(reinterpret_cast<const char *>(p));
-        if (!text.starts_with(kHexPrefix))
-            return text;
+        if (!text.starts_with(kHexPrefix)) return text;
     }
     return hexBytes(p, f.size);
 }
 
 Json shownValue(const Field &f, const uint8_t *record, bool show_secrets) {
-    if (!f.secret)
-        return jsonValue(f, record);
-    if (!show_secrets)
-        return kMaskedSecret;
+    if (!f.secret) return jsonValue(f, record);
+    if (!show_secrets) return kMaskedSecret;
     // A stored password that reads like the mask is given as bytes, so that
     // an import does not take it for a masked one.
     Json v = jsonValue(f, record);
@@ -127,8 +122,7 @@ uint64_t maxNumber(const Field &f) { return isNumeric(f) ? (uint64_t{1} << (8 * 
 
 Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record, bool show_secrets) {
     Json j = Json::object();
-    for (const Field &f : fields)
-        j[f.name] = shownValue(f, record, show_secrets);
+    for (const Field &f : fields) j[f.name] = shownValue(f, record, show_secrets);
     return j;
 }
 
@@ -149,20 +143,17 @@ uint32_t parseNumber(const std::string &what, const std::string &text) {
 }
 
 std::vector<uint8_t> parseValue(const Field &f, const std::string &value) {
-    if (value.starts_with(kHexPrefix))
-        return parseHex(f, value.substr(kHexPrefix.size()));
+    if (value.starts_with(kHexPrefix)) return parseHex(f, value.substr(kHexPrefix.size()));
     std::vector<uint8_t> out(f.size, 0);
     if (isNumeric(f) && f.kind == Kind::number) {
         uint64_t v = parseNumber(f.name, value);
         if (f.size < 4 && v >> (8 * f.size) != 0)
             throw UsageError(f.name + ": " + value + " does not fit in " + std::to_string(f.size) +
                              (f.size == 1 ? " byte" : " bytes"));
-        for (std::size_t i = 0; i < f.size; ++i)
-            out[f.size - 1 - i] = static_cast<uint8_t>(v >> (8 * i));
+        for (std::size_t i = 0; i < f.size; ++i) out[f.size - 1 - i] = static_cast<uint8_t>(v >> (8 * i));
         return out;
     }
-    if (f.kind != Kind::text)
-        throw UsageError(f.name + ": give the bytes as hex:...");
+    if (f.kind != Kind::text) throw UsageError(f.name + ": give the bytes as hex:...");
     // Keep room for the terminator the device's readers expect.
     if (value.size() >= f.size)
         throw UsageError(f.name + ": value too long (at most " + std::to_string(f.size - 1) + " bytes)");
@@ -172,8 +163,7 @@ std::vector<uint8_t> parseValue(const Field &f, const std::string &value) {
 
 std::pair<std::string, std::string> splitAssignment(const std::string &arg) {
     auto eq = arg.find('=');
-    if (eq == std::string::npos || eq == 0)
-        throw UsageError("\"" + arg + "\": expected FIELD=VALUE");
+    if (eq == std::string::npos || eq == 0) throw UsageError("\"" + arg + "\": expected FIELD=VALUE");
     return {arg.substr(0, eq), arg.substr(eq + 1)};
 }
 

@@ -34,20 +34,17 @@ struct Member {
     uint32_t mask = 0;   // change-mask bit of the (first) field; element i has mask << i
 };
 
-#define ENTMLST_MEMBER(type, member, kind) \
-    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind}
-#define ENTMLST_ARRAY(type, member, n, kind) \
-    ::entmlst::Member{#member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind}
+#define ENTMLST_MEMBER(type, member, kind)                                                                   \
+    ::entmlst::Member { #member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind }
+#define ENTMLST_ARRAY(type, member, n, kind)                                                                 \
+    ::entmlst::Member { #member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind }
 // A field a Set writes: mask is the header's ENTMLST_MASK_* bit (of the first
 // element, for an array); a secret is a password, shown masked.
 #define ENTMLST_SET_FIELD(type, member, n, kind_, mask_, secret_)                                            \
-    ::entmlst::Member{.name = #member,                                                                       \
-                      .offset = offsetof(type, member),                                                      \
-                      .size = sizeof(type::member),                                                          \
-                      .count = n,                                                                            \
-                      .kind = ::entmlst::Kind::kind_,                                                        \
-                      .secret = secret_,                                                                     \
-                      .mask = mask_}
+    ::entmlst::Member {                                                                                      \
+        .name = #member, .offset = offsetof(type, member), .size = sizeof(type::member), .count = n,         \
+        .kind = ::entmlst::Kind::kind_, .secret = secret_, .mask = mask_                                     \
+    }
 
 // Raw bytes are given as this prefix and two hex digits a byte.
 inline constexpr std::string_view kHexPrefix = "hex:";
@@ -70,7 +67,8 @@ struct Field {
 std::vector<Field> expand(std::span<const Member> members);
 const Field *findField(const std::vector<Field> &fields, const std::string &name);
 // The same, or a UsageError naming what the record does have.
-const Field &requireField(const std::string &record, const std::vector<Field> &fields, const std::string &name);
+const Field &requireField(const std::string &record, const std::vector<Field> &fields,
+                          const std::string &name);
 
 // A field's value: a string for printable NUL-terminated text, a number
 // for numeric fields, "hex:..." for anything else (also for text that itself

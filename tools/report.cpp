@@ -40,10 +40,8 @@ int report(const Options &o, Json body, const News &news, const std::string &cod
         std::printf("%s\n", body.dump(2).c_str());
     } else {
         printBody(body, "");
-        for (const auto &n : news.notifications)
-            std::printf("notified: %s\n", n.c_str());
-        for (const auto &d : news.diagnostics)
-            std::printf("monitor: %s\n", d.c_str());
+        for (const auto &n : news.notifications) std::printf("notified: %s\n", n.c_str());
+        for (const auto &d : news.diagnostics) std::printf("monitor: %s\n", d.c_str());
         std::printf("result: %s\n", code_text.c_str());
     }
     std::fflush(stdout);

@@ -56,7 +56,8 @@ int runGroups(const Options &o) {
             fields += ' ';
             fields += f.get<std::string>();
         }
-        std::printf("%-21s %s\n%21s%s\n", name.c_str(), g["summary"].get<std::string>().c_str(), "", fields.c_str());
+        std::printf("%-21s %s\n%21s%s\n", name.c_str(), g["summary"].get<std::string>().c_str(), "",
+                    fields.c_str());
     }
     return 0;
 }
@@ -78,8 +79,7 @@ int runGet(const Options &o, const std::string &group, const std::string &recipi
     dev.commit();
 
     Json body = header(g, n);
-    if (code == 0)
-        body["fields"] = jsonRecord(fields, rec.data(), show_secrets);
+    if (code == 0) body["fields"] = jsonRecord(fields, rec.data(), show_secrets);
     return report(o, body, news, codeText(code), code);
 }
 

@@ -32,12 +32,11 @@ uint32_t mectIdSync(uint32_t kind);
 
 /* Job-link service. */
 uint32_t mectSVCGetParentLink(uint32_t selector, uint32_t job_id, uint32_t *parent_id);
-uint32_t mectSVCGetChildLink(uint32_t selector, uint32_t job_id, uint32_t link_kind,
-                             uint32_t index, uint32_t *link_id);
-uint32_t mectGetChildLinkNum(uint32_t selector, uint32_t job_id, int32_t link_kind,
-                             int32_t *number);
-uint32_t mectGetChildLink(uint32_t selector, uint32_t job_id, int32_t link_kind,
-                          int32_t index, uint32_t *link_id);
+uint32_t mectSVCGetChildLink(uint32_t selector, uint32_t job_id, uint32_t link_kind, uint32_t index,
+                             uint32_t *link_id);
+uint32_t mectGetChildLinkNum(uint32_t selector, uint32_t job_id, int32_t link_kind, int32_t *number);
+uint32_t mectGetChildLink(uint32_t selector, uint32_t job_id, int32_t link_kind, int32_t index,
+                          uint32_t *link_id);
 uint32_t mectSVCGetCurrent(uint32_t link_id, uint32_t value_id, void *dst);
 
 /* Mail scheduler and report services. */
@@ -52,8 +51,7 @@ uint32_t emwOSWOrgAllocMemPart(uint32_t partition, void **block, uint32_t size);
 uint32_t emwOSWOrgFreeMemPart(uint32_t partition, void *block);
 
 /* Monitor: printf-style format; each value a 32-bit number or, for %s, a string. */
-uint32_t emwGENMonSendMessage(uint32_t module, uint32_t msg_class, uint32_t zero,
-                              const char *format, ...);
+uint32_t emwGENMonSendMessage(uint32_t module, uint32_t msg_class, uint32_t zero, const char *format, ...);
 
 #ifdef __cplusplus
 }

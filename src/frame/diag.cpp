@@ -4,9 +4,7 @@
 
 namespace corvel {
 
-void diag(Msg format) {
-    emwGENMonSendMessage(ENTMLST_MODULE_ID, ENTMLST_MSG_ERROR, 0, text(format));
-}
+void diag(Msg format) { emwGENMonSendMessage(ENTMLST_MODULE_ID, ENTMLST_MSG_ERROR, 0, text(format)); }
 
 void diag(Msg format, uint32_t a, uint32_t b) {
     emwGENMonSendMessage(ENTMLST_MODULE_ID, ENTMLST_MSG_ERROR, 0, text(format), a, b);
@@ -17,8 +15,7 @@ void diag(Msg format, uint32_t a, uint32_t b, uint32_t c) {
 }
 
 void diagNamed(Msg format, Msg function_name, uint32_t code) {
-    emwGENMonSendMessage(ENTMLST_MODULE_ID, ENTMLST_MSG_ERROR, 0, text(format),
-                         text(function_name), code);
+    emwGENMonSendMessage(ENTMLST_MODULE_ID, ENTMLST_MSG_ERROR, 0, text(format), text(function_name), code);
 }
 
 Result paramError(Msg format) {

@@ -48,8 +48,7 @@ const ENTMLSTLINKDESC *findKind(int32_t kind) {
 
 // Reads child index's status and name; the entry is written only when all
 // reads succeeded.
-uint32_t listChild(uint32_t job_id, const ENTMLSTLINKDESC &row, int32_t index,
-                   ENTMLSTSENDRESULT *entry) {
+uint32_t listChild(uint32_t job_id, const ENTMLSTLINKDESC &row, int32_t index, ENTMLSTSENDRESULT *entry) {
     uint8_t name[kNameSize];
     uint8_t status = 0;
     std::memset(name, 0, sizeof name);
@@ -101,8 +100,8 @@ CORVEL_EXPORT uint32_t entMLSTGetFaxRepAddImg(uint32_t job_id, void *dst) {
 CORVEL_EXPORT uint32_t entMLSTGetFaxImgDataPath(uint32_t job_id, void *dst) {
     uint32_t link_id = 0;
     if (dst == nullptr) return paramError(Msg::Param);
-    uint32_t ret = mectSVCGetChildLink(ENTMLST_LINK_SELECTOR, job_id, kFaxImageLinkKind,
-                                       kFaxImageLinkIndex, &link_id);
+    uint32_t ret =
+        mectSVCGetChildLink(ENTMLST_LINK_SELECTOR, job_id, kFaxImageLinkKind, kFaxImageLinkIndex, &link_id);
     if (ret != 0) {
         diag(Msg::ChildLink, job_id, link_id, ret);
         return ENTMLST_ERR_CHILD_LINK;
@@ -116,9 +115,8 @@ CORVEL_EXPORT uint32_t entMLSTGetFaxImgDataPath(uint32_t job_id, void *dst) {
 }
 
 // Reports nothing to the monitor; hands the services' own codes back.
-CORVEL_EXPORT uint32_t entMLSTGetSendJobResult(uint32_t job_id, int32_t link_kind,
-                                               int32_t capacity, ENTMLSTSENDRESULT *entries,
-                                               int32_t *count) {
+CORVEL_EXPORT uint32_t entMLSTGetSendJobResult(uint32_t job_id, int32_t link_kind, int32_t capacity,
+                                               ENTMLSTSENDRESULT *entries, int32_t *count) {
     if (count != nullptr) *count = 0;
     if (count == nullptr || entries == nullptr) return ENTMLST_ERR_PARAM;
     const ENTMLSTLINKDESC *row = findKind(link_kind);

@@ -4,15 +4,14 @@
 
 namespace corvel {
 
-Result jobTable(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC *rows, std::size_t count,
-                void *record, Msg fail_msg) {
+Result jobTable(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC *rows, std::size_t count, void *record,
+                Msg fail_msg) {
     auto *rec = static_cast<uint8_t *>(record);
     for (std::size_t i = 0; i < count; ++i) {
         const ENTMLSTJOBDESC &row = rows[i];
         uint32_t ret = op == JobOp::Get
                            ? meSVCGetCurrent(job_id, row.value_id, rec + row.offset)
-                           : meSVCSetCurrent(ENTMLST_MODULE_ID, job_id, row.value_id,
-                                             rec + row.offset);
+                           : meSVCSetCurrent(ENTMLST_MODULE_ID, job_id, row.value_id, rec + row.offset);
         if (ret != 0) {
             diag(fail_msg, job_id, row.value_id, ret);
             return op == JobOp::Get ? ENTMLST_ERR_JOB_GET : ENTMLST_ERR_JOB_SET;

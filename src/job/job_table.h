@@ -30,20 +30,20 @@ enum class JobOp : uint8_t { Get, Set };
 // Reads (meSVCGetCurrent) or writes (meSVCSetCurrent) every row in order;
 // the first failure sends fail_msg (job ID, value ID, code) and ends the walk
 // with ENTMLST_ERR_JOB_GET or ENTMLST_ERR_JOB_SET.
-[[nodiscard]] Result jobTable(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC *rows,
-                              std::size_t count, void *record, Msg fail_msg);
+[[nodiscard]] Result jobTable(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC *rows, std::size_t count,
+                              void *record, Msg fail_msg);
 
 template <std::size_t N>
-[[nodiscard]] inline Result jobTable(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC (&rows)[N],
-                                     void *record, Msg fail_msg) {
+[[nodiscard]] inline Result jobTable(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC (&rows)[N], void *record,
+                                     Msg fail_msg) {
     return jobTable(op, job_id, rows, N, record, fail_msg);
 }
 
 // The whole of a table-driven job function: a null record is refused, then
 // the table is walked with the common failure text ("ipjobid=0x%x,id=0x%x").
 // A Set only reads from the record.
-[[nodiscard]] Result jobRecord(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC *rows,
-                               std::size_t count, const void *record);
+[[nodiscard]] Result jobRecord(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC *rows, std::size_t count,
+                               const void *record);
 
 template <std::size_t N>
 [[nodiscard]] inline Result jobRecord(JobOp op, uint32_t job_id, const ENTMLSTJOBDESC (&rows)[N],

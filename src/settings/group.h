@@ -78,17 +78,17 @@ void groupTextsDoNotFitTheGroup();
 
 // What distinguishes one group from another: its table and a few properties.
 struct Group {
-    const void *rows;         // array of the row type the layout describes
+    const void *rows; // array of the row type the layout describes
     uint16_t count;
-    uint16_t record_size;     // also the size of a Set call's work buffer
+    uint16_t record_size; // also the size of a Set call's work buffer
     RowLayout layout;
-    Notify notify;            // Notify::None: the group announces nothing
-    Msg recipient_msg;        // per-recipient groups only
-    Msg param_msg;            // Msg::None: a null record is refused silently
-    Msg store_set_msg;        // the group's wording of a failed store write
+    Notify notify;     // Notify::None: the group announces nothing
+    Msg recipient_msg; // per-recipient groups only
+    Msg param_msg;     // Msg::None: a null record is refused silently
+    Msg store_set_msg; // the group's wording of a failed store write
     Msg nomem_msg;
-    Msg notify_msg;           // "%s():[Error] ..." text of a failed notification
-    Msg set_name;             // fills its "%s"
+    Msg notify_msg; // "%s():[Error] ..." text of a failed notification
+    Msg set_name;   // fills its "%s"
 
     template <std::size_t N>
     constexpr Group(const ENTMLSTDESC (&r)[N], std::size_t record, GroupTexts t, Notify n = Notify::None)
@@ -97,8 +97,7 @@ struct Group {
     }
 
     template <std::size_t N>
-    constexpr Group(const ENTMLSTRECIPDESC (&r)[N], std::size_t record, GroupTexts t,
-                    Notify n = Notify::None)
+    constexpr Group(const ENTMLSTRECIPDESC (&r)[N], std::size_t record, GroupTexts t, Notify n = Notify::None)
         : Group(r, N, record, kRecipientRows, t, n) {
         if (t.recipient == Msg::None || !writableTexts(t, n)) groupTextsDoNotFitTheGroup();
     }
@@ -132,8 +131,7 @@ private:
 // size, then every selected row read, compared and written only when its
 // bytes differ; one notification after the last row if a notify row was
 // written.
-[[nodiscard]] Result setChanged(const Group &g, uint32_t change_mask, uint32_t recipient,
-                                const void *record);
+[[nodiscard]] Result setChanged(const Group &g, uint32_t change_mask, uint32_t recipient, const void *record);
 
 // ---- compile-time checks of a table ------------------------------------------
 
@@ -172,16 +170,27 @@ constexpr bool recipientIds(const ENTMLSTRECIPDESC (&r)[N]) {
 
 // Row builders from the record type itself, so the header's layout is the
 // one source of offsets and sizes.
-#define CORVEL_ROW(id, Rec, member, bit, notify) \
-    {(id), {offsetof(Rec, member), sizeof(Rec::member), (bit), (notify)}}
-#define CORVEL_ROW_AT(id, Rec, member, index, bit, notify)                     \
-    {(id), {offsetof(Rec, member) + (index) * sizeof(Rec::member[0]),          \
-            sizeof(Rec::member[0]), (bit), (notify)}}
-#define CORVEL_RROW(id1, id2, id3, Rec, member, bit, notify) \
-    {{(id1), (id2), (id3)}, {offsetof(Rec, member), sizeof(Rec::member), (bit), (notify)}}
-#define CORVEL_RROW_AT(id1, id2, id3, Rec, member, index, bit, notify)         \
-    {{(id1), (id2), (id3)},                                                    \
-     {offsetof(Rec, member) + (index) * sizeof(Rec::member[0]), sizeof(Rec::member[0]), \
-      (bit), (notify)}}
+#define CORVEL_ROW(id, Rec, member, bit, notify)                                                             \
+    {                                                                                                        \
+        (id), { offsetof(Rec, member), sizeof(Rec::member), (bit), (notify) }                                \
+    }
+#define CORVEL_ROW_AT(id, Rec, member, index, bit, notify)                                                   \
+    {                                                                                                        \
+        (id), {                                                                                              \
+            offsetof(Rec, member) + (index) * sizeof(Rec::member[0]), sizeof(Rec::member[0]), (bit),         \
+                (notify)                                                                                     \
+        }                                                                                                    \
+    }
+#define CORVEL_RROW(id1, id2, id3, Rec, member, bit, notify)                                                 \
+    {                                                                                                        \
+        {(id1), (id2), (id3)}, { offsetof(Rec, member), sizeof(Rec::member), (bit), (notify) }               \
+    }
+#define CORVEL_RROW_AT(id1, id2, id3, Rec, member, index, bit, notify)                                       \
+    {                                                                                                        \
+        {(id1), (id2), (id3)}, {                                                                             \
+            offsetof(Rec, member) + (index) * sizeof(Rec::member[0]), sizeof(Rec::member[0]), (bit),         \
+                (notify)                                                                                     \
+        }                                                                                                    \
+    }
 
 } // namespace corvel

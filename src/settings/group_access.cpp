@@ -30,8 +30,7 @@ bool validRecipient(uint32_t recipient) { return recipient - 1u <= 2u; }
 
 // Argument checks shared by both procedures: recipient first, then record.
 Result checkArgs(const Group &g, uint32_t recipient, const void *record) {
-    if (g.layout.id_step != 0 && !validRecipient(recipient))
-        return paramError(g.recipient_msg);
+    if (g.layout.id_step != 0 && !validRecipient(recipient)) return paramError(g.recipient_msg);
     if (record == nullptr) {
         if (g.param_msg == Msg::None) return ENTMLST_ERR_PARAM;
         return paramError(g.param_msg);
@@ -50,8 +49,8 @@ Result readStored(uint32_t id, uint8_t *dst) {
 }
 
 // The row loop of set-changed. Sets notify_due when a notify row was written.
-Result writeChangedRows(const Group &g, uint32_t mask, uint32_t recipient, const uint8_t *rec,
-                        uint8_t *work, bool &notify_due) {
+Result writeChangedRows(const Group &g, uint32_t mask, uint32_t recipient, const uint8_t *rec, uint8_t *work,
+                        bool &notify_due) {
     Cursor c(g, recipient);
     for (unsigned i = 0; i < g.count; ++i, c.next()) {
         const FieldDesc &f = c.field();
@@ -91,8 +90,7 @@ Result setChanged(const Group &g, uint32_t change_mask, uint32_t recipient, cons
         result = ENTMLST_ERR_NOMEM;
     } else {
         bool notify_due = false;
-        result = writeChangedRows(g, change_mask, recipient, rec, static_cast<uint8_t *>(work),
-                                  notify_due);
+        result = writeChangedRows(g, change_mask, recipient, rec, static_cast<uint8_t *>(work), notify_due);
         if (result == ENTMLST_OK && notify_due && g.notify != Notify::None) {
             // The protocol selector goes out zero-extended; the report times
             // take the recipient; the others ignore the argument.

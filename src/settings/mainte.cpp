@@ -25,7 +25,8 @@ constexpr ENTMLSTDESC kMainteLastSendRows[] = {
 };
 static_assert(check::rows(kMainteLastSendRows, sizeof(L)));
 
-constexpr Group kMainte{kMainteRows, sizeof(M),
+constexpr Group kMainte{kMainteRows,
+                        sizeof(M),
                         {.param = Msg::Param,
                          .store_set = Msg::StatusSetShort,
                          .nomem = Msg::NomemMainte,
@@ -33,7 +34,8 @@ constexpr Group kMainte{kMainteRows, sizeof(M),
                          .set_name = Msg::FnSetMainte},
                         Notify::MainteTime};
 constexpr Group kMainteLastSend{
-    kMainteLastSendRows, sizeof(L),
+    kMainteLastSendRows,
+    sizeof(L),
     {.param = Msg::ParamLastSend, .store_set = Msg::StatusSetLong, .nomem = Msg::NomemLastSend}};
 
 } // namespace

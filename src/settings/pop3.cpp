@@ -34,20 +34,23 @@ constexpr ENTMLSTRECIPDESC kPop3UserRows[] = {
     CORVEL_RROW(0x85005524, 0x8500554c, 0x85005574, U, mailbox, ENTMLST_MASK_POP3USER_MAILBOX, 0),
     CORVEL_RROW(0x8500626c, 0x85006294, 0x850062bc, U, ssl, ENTMLST_MASK_POP3USER_SSL, 0),
     CORVEL_RROW(0x8500635c, 0x85006384, 0x850063ac, U, timeout, ENTMLST_MASK_POP3USER_TIMEOUT, 0),
-    CORVEL_RROW(0x850059fc, 0x85005a24, 0x85005a4c, U, leave_on_server, ENTMLST_MASK_POP3USER_LEAVE_ON_SERVER, 0),
+    CORVEL_RROW(0x850059fc, 0x85005a24, 0x85005a4c, U, leave_on_server, ENTMLST_MASK_POP3USER_LEAVE_ON_SERVER,
+                0),
     CORVEL_RROW(0x85005984, 0x850059ac, 0x850059d4, U, apop, ENTMLST_MASK_POP3USER_APOP, 0),
 };
 static_assert(check::rows(kPop3UserRows, sizeof(U)));
 static_assert(check::recipientIds(kPop3UserRows));
 
-constexpr Group kPop3{kPop3Rows, sizeof(P),
+constexpr Group kPop3{kPop3Rows,
+                      sizeof(P),
                       {.param = Msg::Param,
                        .store_set = Msg::StatusSetShort,
                        .nomem = Msg::NomemPop3,
                        .notify_fail = Msg::NotifySchedule0,
                        .set_name = Msg::FnSetPop3},
                       Notify::Schedule};
-constexpr Group kPop3User{kPop3UserRows, sizeof(U),
+constexpr Group kPop3User{kPop3UserRows,
+                          sizeof(U),
                           {.recipient = Msg::ParamPop3UserNo,
                            .param = Msg::ParamPop3User,
                            .store_set = Msg::StatusSetLong,

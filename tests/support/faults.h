@@ -52,9 +52,15 @@ inline void failAt(const std::vector<devsim::Call> &clean, std::size_t k, uint32
 inline bool writesBeforeFailing(devsim::Service s) {
     using S = devsim::Service;
     switch (s) {
-    case S::meSTCGetStatus: case S::meSTCSetStatus: case S::meSVCGetCurrent:
-    case S::meSVCSetCurrent: case S::mectSVCGetParentLink: case S::mectSVCGetChildLink:
-    case S::mectGetChildLinkNum: case S::mectGetChildLink: case S::mectSVCGetCurrent:
+    case S::meSTCGetStatus:
+    case S::meSTCSetStatus:
+    case S::meSVCGetCurrent:
+    case S::meSVCSetCurrent:
+    case S::mectSVCGetParentLink:
+    case S::mectSVCGetChildLink:
+    case S::mectGetChildLinkNum:
+    case S::mectGetChildLink:
+    case S::mectSVCGetCurrent:
     case S::emwOSWOrgAllocMemPart:
         return true;
     default:
@@ -88,9 +94,12 @@ inline devsim::Bytes valueAt(const devsim::State &s, const Key &k) {
 
 // The key a store or job-value write of the log targets, if the call is one.
 inline bool writeKey(const devsim::Call &c, Key &key) {
-    if (c.service == devsim::Service::meSTCSetStatus) key = {0, uint32_t(c.args[2])};
-    else if (c.service == devsim::Service::meSVCSetCurrent) key = {uint32_t(c.args[1]), uint32_t(c.args[2])};
-    else return false;
+    if (c.service == devsim::Service::meSTCSetStatus)
+        key = {0, uint32_t(c.args[2])};
+    else if (c.service == devsim::Service::meSVCSetCurrent)
+        key = {uint32_t(c.args[1]), uint32_t(c.args[2])};
+    else
+        return false;
     return true;
 }
 
