@@ -15,12 +15,11 @@ namespace {
 // The row sequences are unrolled: one jump into a run of 32 copies of the
 // row's calls, entered at the copy that leaves n rows to go.
 
+// clang-format off
 #define CORVEL_CASES(X)                                                                                      \
-    X(32)                                                                                                    \
-    X(31)                                                                                                    \
-    X(30)                                                                                                    \
-    X(29) X(28) X(27) X(26) X(25) X(24) X(23) X(22) X(21) X(20) X(19) X(18) X(17) X(16) X(15) X(14) X(13)    \
-        X(12) X(11) X(10) X(9) X(8) X(7) X(6) X(5) X(4) X(3) X(2) X(1)
+    X(32) X(31) X(30) X(29) X(28) X(27) X(26) X(25) X(24) X(23) X(22) X(21) X(20) X(19) X(18) X(17)          \
+    X(16) X(15) X(14) X(13) X(12) X(11) X(10) X(9) X(8) X(7) X(6) X(5) X(4) X(3) X(2) X(1)
+// clang-format on
 
 __attribute__((always_inline)) inline uint32_t getRows(const Steps &t, uint8_t *rec) {
     const Step *e = t.s + t.n;

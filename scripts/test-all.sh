@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
-stages=(host plain asan valgrind tsan fuzz ppc)
+stages=(format host plain asan valgrind tsan fuzz ppc)
 passed=0
 for s in "${stages[@]}"; do
   script="scripts/stages/$s.sh"
