@@ -1,6 +1,7 @@
 // fault_commands.cpp - entmlst fault add|list|clear: faults kept with the
 // simulated device, so that they fire in whichever program makes the call.
 #include "command_line.h"
+#include "device_control.h"
 
 #include "devsim.h"
 #include "usage_error.h"
@@ -82,15 +83,6 @@ std::string faultLine(const devsim::FaultInfo &f) {
                 std::to_string(f.fired) + " times";
     }
     return line + (f.write_first ? "  write-first" : "");
-}
-
-template <typename Call>
-auto control(Call call) {
-    try {
-        return call();
-    } catch (const devsim::DeviceError &e) {
-        throw DeviceFileError(e.what());
-    }
 }
 
 int runAdd(const Options &o, const AddArgs &a) {

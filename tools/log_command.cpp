@@ -1,6 +1,7 @@
 // log_command.cpp - entmlst log: what the device received, from every
 // process, read from the device's log.
 #include "command_line.h"
+#include "device_control.h"
 
 #include "devsim.h"
 #include "usage_error.h"
@@ -94,15 +95,11 @@ int runLog(const Options &o, const LogArgs &a) {
         std::fflush(stdout);
         if (!entries.empty()) filter.after_seq = entries.back().seq;
     };
-    try {
-        print(devsim::log(filter), a.follow);
-        // New entries as other processes make them, until interrupted.
-        while (a.follow) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            print(devsim::log(filter), true);
-        }
-    } catch (const devsim::DeviceError &e) {
-        throw DeviceFileError(e.what());
+    print(control([&] { return devsim::log(filter); }), a.follow);
+    // New entries as other processes make them, until interrupted.
+    while (a.follow) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        print(control([&] { return devsim::log(filter); }), true);
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // reset_command.cpp - entmlst reset: the simulated device back to its
 // factory settings.
 #include "command_line.h"
+#include "device_control.h"
 
 #include "corvellib.h"
 #include "devsim.h"
@@ -16,11 +17,7 @@ struct ResetArgs {
 int runReset(const Options &o, const ResetArgs &a) {
     simulatorOnly("reset");
     DeviceSession dev(o.device);
-    try {
-        devsim::factoryReset(a.keep_jobs);
-    } catch (const devsim::DeviceError &e) {
-        throw DeviceFileError(e.what());
-    }
+    control([&] { devsim::factoryReset(a.keep_jobs); });
     Json body{{"device", o.device},
               {"settings", "factory"},
               {"jobs", a.keep_jobs ? "kept" : "cleared"},

@@ -2,6 +2,7 @@
 // is the one every program linked with libdevsim uses; faults given with
 // --fail are this process's own; what the library's calls did comes from
 // the device's log.
+#include "device_control.h"
 #include "device_session.h"
 
 #include "devsim.h"
@@ -12,16 +13,6 @@
 
 namespace entmlst {
 namespace {
-
-// Runs a control call; the device's own failures become DeviceFileError.
-template <typename Call>
-auto control(Call call) {
-    try {
-        return call();
-    } catch (const devsim::DeviceError &e) {
-        throw DeviceFileError(e.what());
-    }
-}
 
 std::string withoutNewline(std::string text) {
     if (!text.empty() && text.back() == '\n') text.pop_back();
