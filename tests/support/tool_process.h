@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,8 +65,21 @@ protected:
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_addopen(&fa, 1, outFile(n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&fa, 2, errFile(n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        // As from a shell: no signal blocked or ignored, whatever this process
+        // inherited (under valgrind, SIGINT can arrive blocked).
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t none, stops;
+        sigemptyset(&none);
+        sigemptyset(&stops);
+        sigaddset(&stops, SIGINT);
+        sigaddset(&stops, SIGTERM);
+        posix_spawnattr_setsigmask(&attr, &none);
+        posix_spawnattr_setsigdefault(&attr, &stops);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
         pid_t pid = -1;
-        EXPECT_EQ(posix_spawn(&pid, cargs[0], &fa, nullptr, cargs.data(), environ), 0);
+        EXPECT_EQ(posix_spawn(&pid, cargs[0], &fa, &attr, cargs.data(), environ), 0);
+        posix_spawnattr_destroy(&attr);
         posix_spawn_file_actions_destroy(&fa);
         return pid;
     }
