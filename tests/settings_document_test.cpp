@@ -2,7 +2,7 @@
 // an import makes and with which masks, what a failing call leaves, and that
 // any stored bytes survive export and import.
 #include "corvellib.h"
-#include "settings_document.h"
+#include "document/settings_document.h"
 
 #include <gtest/gtest.h>
 

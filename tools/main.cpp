@@ -1,9 +1,9 @@
 // entmlst - reads and writes the device's mail settings and job values
 // through libcorvellib: on the device itself, or on a PC against a
 // simulated device kept in a file.
-#include "command_line.h"
-#include "record_fields.h"
-#include "usage_error.h"
+#include "cli/command_line.h"
+#include "document/record_fields.h"
+#include "cli/usage_error.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,12 +1,12 @@
 // backup_commands.cpp - export, import, diff and schema: every setting group
 // at once, as one JSON document. The document logic is in
 // settings_document.cpp; here are the file, the device session and output.
-#include "command_line.h"
+#include "cli/command_line.h"
 
-#include "result_codes.h"
-#include "settings_document.h"
-#include "settings_schema.h"
-#include "usage_error.h"
+#include "cli/result_codes.h"
+#include "document/settings_document.h"
+#include "document/settings_schema.h"
+#include "cli/usage_error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "functions.h"
-#include "record_fields.h"
+#include "document/record_fields.h"
 
 #include <cstdint>
 #include <span>

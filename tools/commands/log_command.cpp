@@ -1,10 +1,10 @@
 // log_command.cpp - entmlst log: what the device received, from every
 // process, read from the device's log.
-#include "command_line.h"
-#include "device_control.h"
+#include "cli/command_line.h"
+#include "device/device_control.h"
 
 #include "devsim.h"
-#include "usage_error.h"
+#include "cli/usage_error.h"
 
 #include <chrono>
 #include <cstdio>

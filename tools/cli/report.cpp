@@ -1,8 +1,8 @@
 // report.cpp - one way of printing every command's outcome.
-#include "commands.h"
+#include "cli/commands.h"
 
 #include "corvellib.h"
-#include "result_codes.h"
+#include "cli/result_codes.h"
 
 #include <cstdio>
 

@@ -1,9 +1,9 @@
 // settings_schema.cpp - the settings document's schema, field by field from
 // the group tables. Its rules are the ones import checks (except repeated
 // keys and one stored setting given two values, which a schema cannot say).
-#include "settings_schema.h"
+#include "document/settings_schema.h"
 
-#include "settings_document.h"
+#include "document/settings_document.h"
 
 namespace entmlst {
 namespace {

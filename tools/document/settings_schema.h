@@ -2,7 +2,7 @@
 // document, made from the same group and field tables as the document.
 #pragma once
 
-#include "record_fields.h"
+#include "document/record_fields.h"
 
 namespace entmlst {
 

@@ -2,9 +2,9 @@
 // own services, which keep their state themselves. There is no file to
 // hold, nothing to arm and nothing of what the device received to read
 // back; the simulator-only commands refuse.
-#include "device_session.h"
+#include "device/device_session.h"
 
-#include "usage_error.h"
+#include "cli/usage_error.h"
 
 namespace entmlst {
 

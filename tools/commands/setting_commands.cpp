@@ -1,10 +1,10 @@
 // setting_commands.cpp - groups, get and set: the setting groups through the
 // library's Get and Set functions.
-#include "command_line.h"
+#include "cli/command_line.h"
 
-#include "result_codes.h"
-#include "setting_groups.h"
-#include "usage_error.h"
+#include "cli/result_codes.h"
+#include "document/setting_groups.h"
+#include "cli/usage_error.h"
 
 #include <algorithm>
 #include <cstdio>

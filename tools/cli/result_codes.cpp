@@ -1,5 +1,5 @@
 // result_codes.cpp - result codes by name, from the header's map.
-#include "result_codes.h"
+#include "cli/result_codes.h"
 
 #include "corvellib.h"
 

@@ -1,6 +1,6 @@
 // settings_document.cpp - the settings document: built from the device's
 // records, checked, and compared field by field into Set calls.
-#include "settings_document.h"
+#include "document/settings_document.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,12 +2,12 @@
 // is the one every program linked with libdevsim uses; faults given with
 // --fail are this process's own; what the library's calls did comes from
 // the device's log.
-#include "device_control.h"
-#include "device_session.h"
+#include "device/device_control.h"
+#include "device/device_session.h"
 
 #include "devsim.h"
-#include "record_fields.h"
-#include "usage_error.h"
+#include "document/record_fields.h"
+#include "cli/usage_error.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 // damaged file) become DeviceFileError, exit 3.
 #pragma once
 
-#include "device_session.h"
+#include "device/device_session.h"
 #include "devsim.h"
 
 namespace entmlst {

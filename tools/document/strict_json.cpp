@@ -1,6 +1,6 @@
 // strict_json.cpp - a SAX reader that builds the value itself, so that it
 // sees every key of every object.
-#include "strict_json.h"
+#include "document/strict_json.h"
 
 #include <list>
 #include <set>

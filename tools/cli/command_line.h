@@ -4,7 +4,7 @@
 // whole line has been parsed and the global options are known.
 #pragma once
 
-#include "commands.h"
+#include "cli/commands.h"
 
 #include <CLI/CLI.hpp>
 

@@ -3,7 +3,7 @@
 // silently) and absurd nesting are reported.
 #pragma once
 
-#include "record_fields.h"
+#include "document/record_fields.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 // record_fields.cpp - naming, showing and parsing record fields.
-#include "record_fields.h"
+#include "document/record_fields.h"
 
-#include "usage_error.h"
+#include "cli/usage_error.h"
 
 #include <cstring>
 

@@ -1,10 +1,10 @@
 // job_commands.cpp - simulated jobs and links, and the job functions.
-#include "command_line.h"
+#include "cli/command_line.h"
 
 #include "corvellib.h"
 #include "functions.h"
-#include "result_codes.h"
-#include "usage_error.h"
+#include "cli/result_codes.h"
+#include "cli/usage_error.h"
 
 #include <cstring>
 

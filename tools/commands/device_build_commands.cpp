@@ -1,6 +1,6 @@
 // device_build_commands.cpp - the simulated device's own commands on the
 // device build: each refuses in one line, whatever follows it.
-#include "command_line.h"
+#include "cli/command_line.h"
 
 namespace entmlst {
 namespace {

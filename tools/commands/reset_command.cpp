@@ -1,11 +1,11 @@
 // reset_command.cpp - entmlst reset: the simulated device back to its
 // factory settings.
-#include "command_line.h"
-#include "device_control.h"
+#include "cli/command_line.h"
+#include "device/device_control.h"
 
 #include "corvellib.h"
 #include "devsim.h"
-#include "result_codes.h"
+#include "cli/result_codes.h"
 
 namespace entmlst {
 namespace {

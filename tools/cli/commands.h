@@ -3,8 +3,8 @@
 // library calls; command_line.h says how a command file adds its subcommands.
 #pragma once
 
-#include "device_session.h"
-#include "record_fields.h"
+#include "device/device_session.h"
+#include "document/record_fields.h"
 
 #include <cstdint>
 #include <string>

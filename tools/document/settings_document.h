@@ -8,9 +8,9 @@
 //  "read-only": {"counters": {...}, ...}}
 #pragma once
 
-#include "record_fields.h"
-#include "setting_groups.h"
-#include "strict_json.h"
+#include "document/record_fields.h"
+#include "document/setting_groups.h"
+#include "document/strict_json.h"
 
 #include <cstdint>
 #include <string>

@@ -1,10 +1,10 @@
 // setting_groups.cpp - the setting groups as the tool offers them: the
 // registry's groups, each with a summary and the members of its record.
-#include "setting_groups.h"
+#include "document/setting_groups.h"
 
 #include "corvellib.h"
 #include "functions.h"
-#include "usage_error.h"
+#include "cli/usage_error.h"
 
 namespace entmlst {
 namespace {

@@ -1,7 +1,7 @@
 // result_codes.h - the library's result codes by name.
 #pragma once
 
-#include "record_fields.h"
+#include "document/record_fields.h"
 
 #include <cstdint>
 #include <string>

@@ -1,10 +1,10 @@
 // fault_commands.cpp - entmlst fault add|list|clear: faults kept with the
 // simulated device, so that they fire in whichever program makes the call.
-#include "command_line.h"
-#include "device_control.h"
+#include "cli/command_line.h"
+#include "device/device_control.h"
 
 #include "devsim.h"
-#include "usage_error.h"
+#include "cli/usage_error.h"
 
 #include <cinttypes>
 #include <cstdio>

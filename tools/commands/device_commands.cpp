@@ -1,8 +1,8 @@
 // device_commands.cpp - init and sync.
-#include "command_line.h"
+#include "cli/command_line.h"
 
 #include "corvellib.h"
-#include "result_codes.h"
+#include "cli/result_codes.h"
 
 namespace entmlst {
 namespace {
