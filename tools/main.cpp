@@ -2,8 +2,8 @@
 // through libcorvellib: on the device itself, or on a PC against a
 // simulated device kept in a file.
 #include "cli/command_line.h"
-#include "document/record_fields.h"
 #include "cli/usage_error.h"
+#include "document/record_fields.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,8 +1,8 @@
 // report.cpp - one way of printing every command's outcome.
 #include "cli/commands.h"
 
-#include "corvellib.h"
 #include "cli/result_codes.h"
+#include "corvellib.h"
 
 #include <cstdio>
 

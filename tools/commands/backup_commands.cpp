@@ -4,9 +4,9 @@
 #include "cli/command_line.h"
 
 #include "cli/result_codes.h"
+#include "cli/usage_error.h"
 #include "document/settings_document.h"
 #include "document/settings_schema.h"
-#include "cli/usage_error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

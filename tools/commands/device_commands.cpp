@@ -1,8 +1,8 @@
 // device_commands.cpp - init and sync.
 #include "cli/command_line.h"
 
-#include "corvellib.h"
 #include "cli/result_codes.h"
+#include "corvellib.h"
 
 namespace entmlst {
 namespace {

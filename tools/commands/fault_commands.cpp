@@ -3,8 +3,8 @@
 #include "cli/command_line.h"
 #include "device/device_control.h"
 
-#include "devsim.h"
 #include "cli/usage_error.h"
+#include "devsim.h"
 
 #include <cinttypes>
 #include <cstdio>

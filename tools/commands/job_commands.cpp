@@ -1,10 +1,10 @@
 // job_commands.cpp - simulated jobs and links, and the job functions.
 #include "cli/command_line.h"
 
-#include "corvellib.h"
-#include "functions.h"
 #include "cli/result_codes.h"
 #include "cli/usage_error.h"
+#include "corvellib.h"
+#include "functions.h"
 
 #include <cstring>
 

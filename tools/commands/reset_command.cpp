@@ -3,9 +3,9 @@
 #include "cli/command_line.h"
 #include "device/device_control.h"
 
+#include "cli/result_codes.h"
 #include "corvellib.h"
 #include "devsim.h"
-#include "cli/result_codes.h"
 
 namespace entmlst {
 namespace {

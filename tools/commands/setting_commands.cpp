@@ -3,8 +3,8 @@
 #include "cli/command_line.h"
 
 #include "cli/result_codes.h"
-#include "document/setting_groups.h"
 #include "cli/usage_error.h"
+#include "document/setting_groups.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,9 +5,9 @@
 #include "device/device_control.h"
 #include "device/device_session.h"
 
+#include "cli/usage_error.h"
 #include "devsim.h"
 #include "document/record_fields.h"
-#include "cli/usage_error.h"
 
 #include <unistd.h>
 

@@ -2,9 +2,9 @@
 // registry's groups, each with a summary and the members of its record.
 #include "document/setting_groups.h"
 
+#include "cli/usage_error.h"
 #include "corvellib.h"
 #include "functions.h"
-#include "cli/usage_error.h"
 
 namespace entmlst {
 namespace {

@@ -2,8 +2,8 @@
 // fields and the library functions that read and write it.
 #pragma once
 
-#include "functions.h"
 #include "document/record_fields.h"
+#include "functions.h"
 
 #include <cstdint>
 #include <span>
