@@ -121,7 +121,7 @@ TEST(SettingsDocument, EachRecordThatDiffersGetsOneCallWithExactlyTheFieldsThatD
 
 TEST(SettingsDocument, ARecordCarriesTheDocumentsBytesInTheDevicesOrder) {
     FakeDevice dev;
-    applyWrites(dev, plan(dev, check(R"("smtp": {"port": 587, "server": "mx", "size_limit": 65535})")));
+    (void)applyWrites(dev, plan(dev, check(R"("smtp": {"port": 587, "server": "mx", "size_limit": 65535})")));
     ASSERT_EQ(dev.calls.size(), 1u);
     ENTMLSTSMTP smtp;
     std::memcpy(&smtp, dev.calls[0].record.data(), sizeof smtp);
@@ -131,21 +131,59 @@ TEST(SettingsDocument, ARecordCarriesTheDocumentsBytesInTheDevicesOrder) {
     EXPECT_STREQ(reinterpret_cast<const char *>(smtp.server), "mx");
 }
 
-TEST(SettingsDocument, AFailingCallStopsTheImportAndSaysWhatWasWritten) {
-    const char *doc = R"("pop3": {"auth": 1}, "smtp": {"port": 1}, "smtp-event": [{}, {"interval": 3}, {}],
+TEST(SettingsDocument, AFailingCallStopsTheImportAndEachFieldSaysWhatBecameOfIt) {
+    // smtp's ssl is the device's own value already.
+    const char *doc =
+        R"("pop3": {"auth": 1}, "smtp": {"port": 1, "ssl": 0}, "smtp-event": [{}, {"interval": 3}, {}],
                          "maintenance": {"week": 1})";
+    const std::vector<std::string> fields = {"auth", "port", "interval", "week"};
     for (std::size_t failing = 1; failing <= 4; ++failing) {
         FakeDevice dev;
         dev.fail_write = failing;
-        Applied a = applyWrites(dev, plan(dev, check(doc)));
-        const std::vector<std::string> all = {"pop3", "smtp", "smtp-event#2", "maintenance"};
+        CheckedDocument c = check(doc);
+        std::vector<Write> writes = plan(dev, c);
+        Applied a = applyWrites(dev, writes);
         EXPECT_EQ(a.code, uint32_t(ENTMLST_ERR_STATUS_SET));
         EXPECT_EQ(dev.calls.size(), failing);
-        EXPECT_EQ(a.written, std::vector<std::string>(all.begin(), all.begin() + failing - 1));
-        EXPECT_EQ(a.failed, all[failing - 1]);
-        EXPECT_EQ(a.not_written, std::vector<std::string>(all.begin() + failing, all.end()));
+        // No log: what the records read back holds.
+        std::vector<FieldReport> r = reportWrites(dev, c.values, writes, a, std::nullopt);
+        ASSERT_EQ(r.size(), 4u);
+        EXPECT_EQ(r[2].record, "smtp-event#2");
+        for (std::size_t i = 0; i < r.size(); ++i) {
+            using List = std::vector<std::string>;
+            const List mine = {fields[i]}, none;
+            EXPECT_EQ(r[i].written, i + 1 < failing ? mine : none) << failing << " " << i;
+            EXPECT_EQ(r[i].failed, i + 1 == failing ? mine : none) << failing << " " << i;
+            EXPECT_EQ(r[i].not_written, i + 1 > failing ? mine : none) << failing << " " << i;
+            EXPECT_EQ(r[i].unchanged, i == 1 ? List{"ssl"} : none);
+        }
         // What did reach the device is not planned again.
-        EXPECT_EQ(plan(dev, check(doc)).size(), all.size() - failing + 1);
+        EXPECT_EQ(plan(dev, check(doc)).size(), fields.size() - failing + 1);
+    }
+}
+
+// With a log, the settings IDs it names decide, whatever the record reads.
+TEST(SettingsDocument, TheLogsSettingsIdsSayWhichFieldsWereWritten) {
+    struct Case {
+        StoreLog log;
+        std::vector<std::string> written, failed, not_written;
+    } cases[] = {
+        {{{0x85006334}, 0x85005484}, {"port"}, {"server"}, {"ssl"}},
+        {{{}, 0x85006334}, {}, {"port"}, {"server", "ssl"}},
+        {{{0x85006334, 0x85005484}, 0x85005d44}, {"port", "server"}, {"ssl"}, {}},
+        // A read of a field that held its value already can fail too.
+        {{{}, 0x85005fec}, {}, {"protocol"}, {"port", "server", "ssl"}},
+    };
+    for (const Case &k : cases) {
+        FakeDevice dev;
+        dev.fail_write = 1;
+        CheckedDocument c = check(R"("smtp": {"protocol": 0, "port": 26, "server": "y", "ssl": 1})");
+        std::vector<Write> writes = plan(dev, c);
+        Applied a = applyWrites(dev, writes);
+        FieldReport r = reportWrites(dev, c.values, writes, a, k.log).at(0);
+        EXPECT_EQ(r.written, k.written);
+        EXPECT_EQ(r.failed, k.failed);
+        EXPECT_EQ(r.not_written, k.not_written);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fields.h"
 #include "frame/diag.h"
 #include "frame/messages.h"
 #include "frame/notify.h"
@@ -168,29 +169,16 @@ constexpr bool recipientIds(const ENTMLSTRECIPDESC (&r)[N]) {
 
 } // namespace check
 
-// Row builders from the record type itself, so the header's layout is the
-// one source of offsets and sizes.
-#define CORVEL_ROW(id, Rec, member, bit, notify)                                                             \
-    {                                                                                                        \
-        (id), { offsetof(Rec, member), sizeof(Rec::member), (bit), (notify) }                                \
-    }
-#define CORVEL_ROW_AT(id, Rec, member, index, bit, notify)                                                   \
-    {                                                                                                        \
-        (id), {                                                                                              \
-            offsetof(Rec, member) + (index) * sizeof(Rec::member[0]), sizeof(Rec::member[0]), (bit),         \
-                (notify)                                                                                     \
-        }                                                                                                    \
-    }
-#define CORVEL_RROW(id1, id2, id3, Rec, member, bit, notify)                                                 \
-    {                                                                                                        \
-        {(id1), (id2), (id3)}, { offsetof(Rec, member), sizeof(Rec::member), (bit), (notify) }               \
-    }
-#define CORVEL_RROW_AT(id1, id2, id3, Rec, member, index, bit, notify)                                       \
-    {                                                                                                        \
-        {(id1), (id2), (id3)}, {                                                                             \
-            offsetof(Rec, member) + (index) * sizeof(Rec::member[0]), sizeof(Rec::member[0]), (bit),         \
-                (notify)                                                                                     \
-        }                                                                                                    \
-    }
+// Rows built from a record's field list (fields.h) and the record type
+// itself, so the header's layout is the one source of offsets and sizes.
+// kind and secret are the tool's business.
+#define CORVEL_FIELD_(Rec, member, place, bit, notify)                                                       \
+    { ENTMLST_PLACE_OFFSET(Rec, member, place), ENTMLST_PLACE_SIZE(Rec, member, place), (bit), (notify) }
+#define CORVEL_ROW(Rec, member, place, bit, ids, notify, kind, secret)                                       \
+    {ENTMLST_IDS ids, CORVEL_FIELD_(Rec, member, place, bit, notify)},
+#define CORVEL_RECIPIENT_ROW(Rec, member, place, bit, ids, notify, kind, secret)                             \
+    {{ENTMLST_IDS ids}, CORVEL_FIELD_(Rec, member, place, bit, notify)},
+#define CORVEL_READ_ROW(Rec, member, place, bit, ids, notify, kind, secret)                                  \
+    {ENTMLST_IDS ids, static_cast<uint32_t>(ENTMLST_PLACE_OFFSET(Rec, member, place))},
 
 } // namespace corvel

@@ -6,10 +6,7 @@ namespace corvel {
 namespace {
 
 using H = ENTMLSTHOSTBUFFER;
-constexpr ENTMLSTREADDESC kHostBufferRows[] = {
-    {0x85002308, offsetof(H, mode)},
-    {0x85002330, offsetof(H, size)},
-};
+constexpr ENTMLSTREADDESC kHostBufferRows[] = {ENTMLST_FIELDS_HostBuffer(CORVEL_READ_ROW, H)};
 static_assert(check::ascendingOffsets(kHostBufferRows, sizeof(H)));
 
 constexpr Group kHostBuffer{kHostBufferRows, sizeof(H), Msg::None};

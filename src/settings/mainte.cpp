@@ -6,23 +6,11 @@ namespace corvel {
 namespace {
 
 using M = ENTMLSTMAINTE;
-constexpr ENTMLSTDESC kMainteRows[] = {
-    CORVEL_ROW(0x8500513c, M, subject, ENTMLST_MASK_MAINTE_SUBJECT, 0),
-    CORVEL_ROW(0x85605704, M, address, ENTMLST_MASK_MAINTE_ADDRESS, 0),
-    CORVEL_ROW(0x850057cc, M, name, ENTMLST_MASK_MAINTE_NAME, 0),
-    CORVEL_ROW(0x85005a74, M, week, ENTMLST_MASK_MAINTE_WEEK, 1),
-    CORVEL_ROW(0x85005aec, M, day, ENTMLST_MASK_MAINTE_DAY, 1),
-    CORVEL_ROW(0x85005ac4, M, hour, ENTMLST_MASK_MAINTE_HOUR, 1),
-    CORVEL_ROW(0x8500630c, M, period, ENTMLST_MASK_MAINTE_PERIOD, 1),
-    CORVEL_ROW(0x85005b14, M, minute, ENTMLST_MASK_MAINTE_MINUTE, 1),
-    CORVEL_ROW(0x85005a9c, M, enable, ENTMLST_MASK_MAINTE_ENABLE, 1),
-};
+constexpr ENTMLSTDESC kMainteRows[] = {ENTMLST_FIELDS_Mainte(CORVEL_ROW, M)};
 static_assert(check::rows(kMainteRows, sizeof(M)));
 
 using L = ENTMLSTLASTSEND;
-constexpr ENTMLSTDESC kMainteLastSendRows[] = {
-    CORVEL_ROW(0x8500658c, L, time, ENTMLST_MASK_MAINTE_LASTSEND, 0),
-};
+constexpr ENTMLSTDESC kMainteLastSendRows[] = {ENTMLST_FIELDS_MainteLastSend(CORVEL_ROW, L)};
 static_assert(check::rows(kMainteLastSendRows, sizeof(L)));
 
 constexpr Group kMainte{kMainteRows,

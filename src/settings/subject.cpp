@@ -6,11 +6,7 @@ namespace corvel {
 namespace {
 
 using S = ENTMLSTSUBJECT;
-constexpr ENTMLSTREADDESC kSubjectRows[] = {
-    {0x8500513c, offsetof(S, subject)},  {0x850008c8, offsetof(S, device_name)},
-    {0x840071cc, offsetof(S, location)}, {0x840073ac, offsetof(S, contact)},
-    {0x85000288, offsetof(S, model)},    {0x85004a90, offsetof(S, serial)},
-};
+constexpr ENTMLSTREADDESC kSubjectRows[] = {ENTMLST_FIELDS_Subject(CORVEL_READ_ROW, S)};
 static_assert(check::ascendingOffsets(kSubjectRows, sizeof(S)));
 
 constexpr Group kSubject{kSubjectRows, sizeof(S), Msg::Param};

@@ -25,17 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The library's Get and Set functions of each group.
-class LibraryAccess : public SettingsAccess {
-public:
-    uint32_t read(const Group &g, uint32_t recipient, uint8_t *record) override {
-        return g.get(recipient, record);
-    }
-    uint32_t write(const Group &g, uint32_t recipient, uint32_t mask, const uint8_t *record) override {
-        return g.set(mask, recipient, record);
-    }
-};
-
 // A problem line never spans lines, whatever the document's keys hold.
 std::string oneLine(const std::string &s) {
     std::string out;
@@ -110,10 +99,6 @@ void reportReadFailure(const std::string &command, const Reading &r) {
                  codeText(r.read.code).c_str());
 }
 
-Json shown(const Change &c, const Json &v, bool show_secrets) {
-    return c.field.secret && !show_secrets ? Json(kMaskedSecret) : v;
-}
-
 Json changesJson(const std::vector<Write> &writes, bool show_secrets) {
     Json all = Json::array();
     for (const Write &w : writes)
@@ -121,8 +106,12 @@ Json changesJson(const std::vector<Write> &writes, bool show_secrets) {
             Json j = {{"group", w.group->name}};
             if (w.group->per_recipient) j["recipient"] = w.recipient;
             j["field"] = c.field.name;
-            j["device"] = shown(c, c.device, show_secrets);
-            j["document"] = shown(c, c.document, show_secrets);
+            if (c.field.secret && !show_secrets) {
+                j["secret"] = true;
+            } else {
+                j["device"] = c.device;
+                j["document"] = c.document;
+            }
             all.push_back(std::move(j));
         }
     return all;
@@ -131,12 +120,36 @@ Json changesJson(const std::vector<Write> &writes, bool show_secrets) {
 // One heading per record, then "  field: device value -> document value".
 void printChanges(const std::vector<Write> &writes, bool show_secrets) {
     for (const Write &w : writes) {
+        if (w.changes.empty()) continue;
         std::printf("%s\n", instanceName(*w.group, w.recipient).c_str());
         for (const Change &c : w.changes)
-            std::printf("  %s: %s -> %s\n", c.field.name.c_str(),
-                        shown(c, c.device, show_secrets).dump().c_str(),
-                        shown(c, c.document, show_secrets).dump().c_str());
+            if (c.field.secret && !show_secrets)
+                std::printf("  %s: differs (secret, not shown)\n", c.field.name.c_str());
+            else
+                std::printf("  %s: %s -> %s\n", c.field.name.c_str(), c.device.dump().c_str(),
+                            c.document.dump().c_str());
     }
+}
+
+// Lists by JSON pointer: values that were never compared or never imported.
+void printPointers(const char *what, const std::vector<std::string> &pointers) {
+    if (pointers.empty()) return;
+    std::printf("%s:", what);
+    for (const std::string &p : pointers) std::printf(" %s", p.c_str());
+    std::printf("\n");
+}
+
+// Without --show-secrets a diff compares no secret: a masked one stands for
+// any value, and a clear one is not to be hinted at.
+std::vector<std::string> secretsNotCompared(const CheckedDocument &doc, std::vector<Write> &writes,
+                                            bool show_secrets) {
+    std::vector<std::string> out = doc.kept_secrets;
+    if (show_secrets) return out;
+    for (const Wanted &v : doc.values)
+        if (v.field.secret) out.push_back(v.pointer);
+    for (Write &w : writes) std::erase_if(w.changes, [](const Change &c) { return c.field.secret; });
+    std::erase_if(writes, [](const Write &w) { return w.changes.empty(); });
+    return out;
 }
 
 // Writes next to the target and renames, so that a failed export leaves no
@@ -191,17 +204,26 @@ int runDiff(const Options &o, const DocumentArgs &a) {
     CheckedDocument doc;
     if (!loadDocument(a.file, doc)) return kExitUsage;
     DeviceSession dev(o.device);
-    Reading r = readAll(dev, o, false);
+    Reading r = readAll(dev, o, !doc.read_only.empty());
     dev.commit();
     if (r.read.code) {
         reportReadFailure("diff", r);
         return kExitUsage;
     }
     std::vector<Write> writes = planWrites(r.read.instances, doc.values);
-    if (o.json)
-        std::printf("%s\n", Json{{"differences", changesJson(writes, a.show_secrets)}}.dump(2).c_str());
-    else
+    const std::vector<std::string> not_compared = secretsNotCompared(doc, writes, a.show_secrets);
+    const std::vector<std::string> not_imported = notImported(r.read.instances, doc.read_only);
+    if (o.json) {
+        Json body = {{"differences", changesJson(writes, a.show_secrets)},
+                     {"not_compared", not_compared},
+                     {"not_imported", not_imported}};
+        std::printf("%s\n", body.dump(2).c_str());
+    } else {
         printChanges(writes, a.show_secrets);
+        printPointers("not compared (secrets)", not_compared);
+        printPointers("not imported (read-only, the device keeps its own)", not_imported);
+    }
+    // Read-only values never count as differences: they are never imported.
     return writes.empty() ? 0 : 1;
 }
 
@@ -211,12 +233,12 @@ int runImport(const Options &o, const DocumentArgs &a) {
     DeviceSession dev(o.device);
     LibraryAccess lib;
     dev.begin(o.faults);
-    DeviceRead before = readDevice(lib, false);
+    DeviceRead before = readDevice(lib, !doc.read_only.empty());
     std::vector<Write> writes = planWrites(before.instances, doc.values);
+    const std::vector<std::string> not_imported = notImported(before.instances, doc.read_only);
     Applied done;
     if (before.code) {
         done.code = before.code;
-        done.failed = "reading " + before.failed;
         writes.clear();
     } else if (!a.dry_run) {
         done = applyWrites(lib, writes);
@@ -229,15 +251,22 @@ int runImport(const Options &o, const DocumentArgs &a) {
         body["changes"] = changesJson(writes, a.show_secrets);
     else
         printChanges(writes, a.show_secrets);
-    if (a.dry_run && !before.code) {
+    if (!doc.kept_secrets.empty()) body["kept"] = doc.kept_secrets; // masked: the device keeps its own
+    if (!not_imported.empty()) body["not_imported"] = not_imported;
+    if (before.code) {
+        body["read_failed"] = before.failed;
+    } else if (a.dry_run) {
         body["dry_run"] = "nothing written";
     } else {
-        body["written"] = done.written;
-        if (!done.failed.empty()) {
-            body["failed"] = done.failed;
-            if (!before.code) body["stored_before_the_failure"] = done.failed_but_stored;
-            body["not_written"] = done.not_written;
-        }
+        std::optional<StoreLog> log;
+        if (news.seen) log = StoreLog{news.stored_settings, news.failed_setting};
+        Json records = Json::object();
+        for (const FieldReport &r : reportWrites(lib, doc.values, writes, done, log))
+            records[r.record] = {{"written", r.written},
+                                 {"failed", r.failed},
+                                 {"not_written", r.not_written},
+                                 {"unchanged", r.unchanged}};
+        body["records"] = records;
     }
     return report(o, body, news, codeText(done.code), done.code);
 }

@@ -4,28 +4,24 @@
 
 #include "cli/result_codes.h"
 #include "cli/usage_error.h"
-#include "document/setting_groups.h"
+#include "document/settings_document.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace entmlst {
 namespace {
 
-using Record = std::vector<uint8_t>;
-
-// recipient is empty when not given.
-uint32_t checkRecipient(const Group &g, const std::string &recipient) {
+uint32_t checkRecipient(const Group &g, const std::optional<std::string> &recipient) {
     if (!g.per_recipient) {
-        if (!recipient.empty())
+        if (recipient)
             throw UsageError(std::string("group ") + g.name + " has no recipients; drop --recipient");
         return 0;
     }
-    if (recipient.empty()) return 1;
-    uint32_t n = parseNumber("--recipient", recipient);
-    if (n < 1 || n > 3) throw UsageError("--recipient " + recipient + ": recipients are 1, 2 and 3");
-    return n;
+    if (!recipient) return 1;
+    return static_cast<uint32_t>(parseUnsigned("--recipient", *recipient, kRecipients, 1));
 }
 
 Json header(const Group &g, uint32_t recipient) {
@@ -62,7 +58,8 @@ int runGroups(const Options &o) {
     return 0;
 }
 
-int runGet(const Options &o, const std::string &group, const std::string &recipient, bool show_secrets) {
+int runGet(const Options &o, const std::string &group, const std::optional<std::string> &recipient,
+           bool show_secrets) {
     const Group &g = findGroup(group);
     uint32_t n = checkRecipient(g, recipient);
     auto fields = expand(g.members);
@@ -83,63 +80,59 @@ int runGet(const Options &o, const std::string &group, const std::string &recipi
     return report(o, body, news, codeText(code), code);
 }
 
-int runSet(const Options &o, const std::string &group, const std::string &recipient,
+int runSet(const Options &o, const std::string &group, const std::optional<std::string> &recipient,
            const std::vector<std::string> &assignments) {
     const Group &g = findGroup(group);
     if (!g.set) throw UsageError(std::string("group ") + g.name + " is read only");
     uint32_t n = checkRecipient(g, recipient);
-    auto fields = expand(g.members);
     if (assignments.empty()) throw UsageError("set " + group + ": give at least one FIELD=VALUE");
-    std::vector<std::pair<const Field *, Record>> edits;
+    std::vector<Wanted> values;
     for (const std::string &a : assignments) {
         auto [name, value] = splitAssignment(a);
-        const Field &f = requireField(std::string("group ") + g.name, fields, name);
-        std::erase_if(edits, [&](const auto &e) { return e.first == &f; }); // the last one given wins
-        edits.emplace_back(&f, parseValue(f, value));
+        const Field &f = requireField(std::string("group ") + g.name, groupFields(g), name);
+        if (std::any_of(values.begin(), values.end(),
+                        [&](const Wanted &v) { return v.field.name == f.name; }))
+            throw UsageError(f.name + ": given twice");
+        values.push_back({&g, n, f, parseValue(f, value), name});
     }
 
     DeviceSession dev(o.device);
-    Record before(g.size, 0);
-    uint32_t code = g.get(n, before.data());
-    News news;
-    Record rec = before;
-    if (code == 0) {
-        uint32_t mask = 0;
-        for (const auto &[f, bytes] : edits) {
-            std::memcpy(rec.data() + f->offset, bytes.data(), f->size);
-            mask |= maskBit(g, *f);
-        }
-        dev.begin(o.faults);
-        code = g.set(mask, n, rec.data());
-        news = dev.finish();
+    LibraryAccess lib;
+    // The Set gets every given field; the library itself skips the ones that
+    // hold their value already.
+    Write w{&g, n, 0, Record(g.size, 0), Record(g.size, 0), {}};
+    uint32_t code = g.get(n, w.before.data());
+    w.record = w.before;
+    for (const Wanted &v : values) {
+        std::memcpy(w.record.data() + v.field.offset, v.bytes.data(), v.field.size);
+        w.mask |= maskBit(g, v.field);
+        const bool same = std::memcmp(w.before.data() + v.field.offset, v.bytes.data(), v.field.size) == 0;
+        if (!same || code != 0) w.changes.push_back({v.field, Json(), Json()});
     }
-    // A field was written when the device stored a value from it (a Set
-    // that stopped part-way has still written its earlier fields). The
-    // device build sees no log: there, what a Get shows changed.
-    auto stored = [&](const Field &f) {
-        const auto at = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(rec.data() + f.offset));
-        return std::find(news.stored_from.begin(), news.stored_from.end(), at) != news.stored_from.end();
-    };
-    Record after(g.size, 0);
-    uint32_t reread = news.seen ? 1 : g.get(n, after.data());
-    auto changed = [&](const Field &f) {
-        return news.seen ? stored(f)
-                         : reread == 0 &&
-                               std::memcmp(before.data() + f.offset, after.data() + f.offset, f.size) != 0;
-    };
+    News news;
+    Applied applied;
+    if (code == 0) {
+        dev.begin(o.faults);
+        applied = applyWrites(lib, {w});
+        news = dev.finish();
+        code = applied.code;
+    }
+    std::optional<StoreLog> log;
+    if (news.seen) log = StoreLog{news.stored_settings, news.failed_setting};
+    FieldReport r = reportWrites(lib, values, {w}, applied, log).front();
     dev.commit();
 
     Json body = header(g, n);
-    Json written = Json::array(), unchanged = Json::array();
-    for (const auto &[f, bytes] : edits) (changed(*f) ? written : unchanged).push_back(f->name);
-    body["written"] = written;
-    body["unchanged"] = unchanged;
+    body["written"] = r.written;
+    body["failed"] = r.failed;
+    body["not_written"] = r.not_written;
+    body["unchanged"] = r.unchanged;
     return report(o, body, news, codeText(code), code);
 }
 
 struct GroupArgs {
     std::string group;
-    std::string recipient; // empty when not given
+    std::optional<std::string> recipient;
     std::vector<std::string> assignments;
     bool show_secrets = false;
 };

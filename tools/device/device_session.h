@@ -50,9 +50,10 @@ struct News {
     bool seen = true;
     std::vector<std::string> diagnostics;   // monitor lines
     std::vector<std::string> notifications; // e.g. "mscMLRPTChgSMTPProtocol(1)"
-    // Source addresses of the values the device stored (settings and job
-    // values), in call order: which of the caller's fields were written.
-    std::vector<uint64_t> stored_from;
+    // Settings IDs the device stored, in call order, and the one whose read
+    // or store failed (0: none): which fields a Set wrote, and where it stopped.
+    std::vector<uint32_t> stored_settings;
+    uint32_t failed_setting = 0;
 };
 
 // One command's hold on the device. Simulated: the device is opened on

@@ -82,10 +82,15 @@ News DeviceSession::finish() {
             }
             call += ')';
             news.notifications.push_back(call);
-        } else if (e.kind == LogKind::call && e.done && !e.args.empty() &&
-                   (e.service == devsim::Service::meSTCSetStatus ||
-                    e.service == devsim::Service::meSVCSetCurrent)) {
-            news.stored_from.push_back(e.args.back());
+        } else if (e.kind == LogKind::call && e.service == devsim::Service::meSTCSetStatus &&
+                   e.args.size() == 4) {
+            // (writer, area, settings ID, source)
+            if (e.done) news.stored_settings.push_back(static_cast<uint32_t>(e.args[2]));
+            if (e.result != 0) news.failed_setting = static_cast<uint32_t>(e.args[2]);
+        } else if (e.kind == LogKind::call && e.service == devsim::Service::meSTCGetStatus &&
+                   e.args.size() == 3 && e.result != 0) {
+            // (area, settings ID, destination)
+            news.failed_setting = static_cast<uint32_t>(e.args[1]);
         }
     }
     return news;

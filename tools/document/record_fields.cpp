@@ -8,13 +8,13 @@
 namespace entmlst {
 namespace {
 
-// Bytes up to a NUL inside the field, all printable: shown as text.
-bool isPrintableString(const uint8_t *p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        if (p[i] == 0) return true;
-        if (p[i] < 0x20 || p[i] > 0x7e) return false;
-    }
-    return false;
+// Bytes up to a NUL inside the field, valid UTF-8: shown as text (JSON
+// escapes its control characters).
+bool isText(const uint8_t *p, std::size_t n) {
+    const void *nul = std::memchr(p, 0, n);
+    if (nul == nullptr) return false;
+    return isUtf8(
+        {reinterpret_cast<const char *>(p), static_cast<std::size_t>(static_cast<const uint8_t *>(nul) - p)});
 }
 
 uint64_t bigEndian(const uint8_t *p, std::size_t n) {
@@ -52,24 +52,6 @@ bool isNumeric(const Field &f) {
     return (f.kind == Kind::number || f.kind == Kind::native) && (f.size == 1 || f.size == 2 || f.size == 4);
 }
 
-std::vector<uint8_t> parseHex(const Field &f, const std::string &digits) {
-    if (digits.size() % 2 != 0 || digits.size() / 2 > f.size)
-        throw UsageError(f.name + ": hex value must be an even number of digits, at most " +
-                         std::to_string(2 * f.size));
-    std::vector<uint8_t> out(f.size, 0);
-    for (std::size_t i = 0; i < digits.size(); i += 2) {
-        std::size_t used = 0;
-        unsigned long b = 0;
-        try {
-            b = std::stoul(digits.substr(i, 2), &used, 16);
-        } catch (const std::exception &) {
-        }
-        if (used != 2) throw UsageError(f.name + ": \"" + digits + "\" is not hex");
-        out[i / 2] = static_cast<uint8_t>(b);
-    }
-    return out;
-}
-
 } // namespace
 
 std::vector<Field> expand(std::span<const Member> members) {
@@ -78,8 +60,15 @@ std::vector<Field> expand(std::span<const Member> members) {
         std::size_t each = m.size / m.count;
         for (std::size_t i = 0; i < m.count; ++i) {
             std::string name = m.count == 1 ? m.name : m.name + std::to_string(i + 1);
-            out.push_back({name, m.offset + i * each, each, m.kind, static_cast<unsigned>(out.size()),
-                           m.secret, m.mask << i});
+            if (m.element >= 0) name = m.name + std::to_string(m.element + 1);
+            out.push_back({name,
+                           m.offset + i * each,
+                           each,
+                           m.kind,
+                           static_cast<unsigned>(out.size()),
+                           m.secret,
+                           m.mask << i,
+                           {m.ids[0], m.ids[1], m.ids[2]}});
         }
     }
     return out;
@@ -102,7 +91,7 @@ const Field &requireField(const std::string &record, const std::vector<Field> &f
 Json jsonValue(const Field &f, const uint8_t *record) {
     const uint8_t *p = record + f.offset;
     if (isNumeric(f)) return f.kind == Kind::native ? native(p, f.size) : bigEndian(p, f.size);
-    if (f.kind == Kind::text && isPrintableString(p, f.size)) {
+    if (f.kind == Kind::text && isText(p, f.size)) {
         std::string text(reinterpret_cast<const char *>(p));
         if (!text.starts_with(kHexPrefix)) return text;
     }
@@ -126,45 +115,36 @@ Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record, bool sh
     return j;
 }
 
-uint32_t parseNumber(const std::string &what, const std::string &text) {
-    std::size_t used = 0;
-    unsigned long long v = 0;
-    bool ok = !text.empty() && text[0] != '-' && text[0] != '+' && text[0] != ' ';
-    if (ok) {
-        try {
-            v = std::stoull(text, &used, 0);
-        } catch (const std::exception &) {
-            ok = false;
-        }
-    }
-    if (!ok || used != text.size() || v > 0xffffffffull)
-        throw UsageError(what + ": \"" + text + "\" is not a number (decimal or 0x hex, 0..4294967295)");
-    return static_cast<uint32_t>(v);
-}
-
 std::vector<uint8_t> parseValue(const Field &f, const std::string &value) {
-    if (value.starts_with(kHexPrefix)) return parseHex(f, value.substr(kHexPrefix.size()));
+    const bool number = isNumeric(f) && f.kind == Kind::number;
+    const auto bytes = [&](std::size_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); };
+    if (value.starts_with(kHexPrefix)) {
+        std::optional<std::vector<uint8_t>> raw =
+            hexDigits(std::string_view(value).substr(kHexPrefix.size()));
+        // A number is given whole: its bytes, most significant first.
+        if (number && (!raw || raw->size() != f.size))
+            throw UsageError(f.name + ": hex: takes exactly " + std::to_string(2 * f.size) + " hex digits (" +
+                             bytes(f.size) + ")");
+        if (!raw || raw->size() > f.size)
+            throw UsageError(f.name + ": hex: takes pairs of hex digits, at most " +
+                             std::to_string(2 * f.size) + " (" + bytes(f.size) + ")");
+        raw->resize(f.size, 0);
+        return *raw;
+    }
     std::vector<uint8_t> out(f.size, 0);
-    if (isNumeric(f) && f.kind == Kind::number) {
-        uint64_t v = parseNumber(f.name, value);
-        if (f.size < 4 && v >> (8 * f.size) != 0)
-            throw UsageError(f.name + ": " + value + " does not fit in " + std::to_string(f.size) +
-                             (f.size == 1 ? " byte" : " bytes"));
+    if (number) {
+        uint64_t v = parseUnsigned(f.name, value, maxNumber(f));
         for (std::size_t i = 0; i < f.size; ++i) out[f.size - 1 - i] = static_cast<uint8_t>(v >> (8 * i));
         return out;
     }
     if (f.kind != Kind::text) throw UsageError(f.name + ": give the bytes as hex:...");
+    if (value.find('\0') != std::string::npos || !isUtf8(value))
+        throw UsageError(f.name + ": text is UTF-8 without NUL; give other bytes as hex:...");
     // Keep room for the terminator the device's readers expect.
     if (value.size() >= f.size)
-        throw UsageError(f.name + ": value too long (at most " + std::to_string(f.size - 1) + " bytes)");
+        throw UsageError(f.name + ": too long: " + bytes(value.size()) + ", at most " + bytes(f.size - 1));
     std::memcpy(out.data(), value.data(), value.size());
     return out;
-}
-
-std::pair<std::string, std::string> splitAssignment(const std::string &arg) {
-    auto eq = arg.find('=');
-    if (eq == std::string::npos || eq == 0) throw UsageError("\"" + arg + "\": expected FIELD=VALUE");
-    return {arg.substr(0, eq), arg.substr(eq + 1)};
 }
 
 } // namespace entmlst

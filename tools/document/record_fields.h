@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "document/values.h"
+
 #include <nlohmann/json.hpp>
 
 namespace entmlst {
@@ -30,24 +32,16 @@ struct Member {
     std::size_t size; // of the whole member
     std::size_t count;
     Kind kind;
-    bool secret = false; // a password: shown as kMaskedSecret unless asked for
-    uint32_t mask = 0;   // change-mask bit of the (first) field; element i has mask << i
+    bool secret = false;  // a password: shown as kMaskedSecret unless asked for
+    uint32_t mask = 0;    // change-mask bit of the (first) field; element i has mask << i
+    int element = -1;     // >= 0: the member's element of that index alone
+    uint32_t ids[3] = {}; // settings IDs of a setting field, one per recipient
 };
 
 #define ENTMLST_MEMBER(type, member, kind)                                                                   \
     ::entmlst::Member { #member, offsetof(type, member), sizeof(type::member), 1, ::entmlst::Kind::kind }
 #define ENTMLST_ARRAY(type, member, n, kind)                                                                 \
     ::entmlst::Member { #member, offsetof(type, member), sizeof(type::member), n, ::entmlst::Kind::kind }
-// A field a Set writes: mask is the header's ENTMLST_MASK_* bit (of the first
-// element, for an array); a secret is a password, shown masked.
-#define ENTMLST_SET_FIELD(type, member, n, kind_, mask_, secret_)                                            \
-    ::entmlst::Member {                                                                                      \
-        .name = #member, .offset = offsetof(type, member), .size = sizeof(type::member), .count = n,         \
-        .kind = ::entmlst::Kind::kind_, .secret = secret_, .mask = mask_                                     \
-    }
-
-// Raw bytes are given as this prefix and two hex digits a byte.
-inline constexpr std::string_view kHexPrefix = "hex:";
 
 // What a secret field shows instead of its value.
 inline constexpr const char *kMaskedSecret = "********";
@@ -62,6 +56,11 @@ struct Field {
     unsigned row;
     bool secret = false;
     uint32_t mask = 0; // change-mask bit; 0 in records no Set writes
+    uint32_t ids[3] = {};
+
+    // The settings ID that holds the field's value; 0 for job fields. Two
+    // fields with one ID are one stored setting.
+    uint32_t settingsId(uint32_t recipient) const { return ids[recipient > 1 ? recipient - 1 : 0]; }
 };
 
 std::vector<Field> expand(std::span<const Member> members);
@@ -70,7 +69,7 @@ const Field *findField(const std::vector<Field> &fields, const std::string &name
 const Field &requireField(const std::string &record, const std::vector<Field> &fields,
                           const std::string &name);
 
-// A field's value: a string for printable NUL-terminated text, a number
+// A field's value: a string for NUL-terminated UTF-8 text, a number
 // for numeric fields, "hex:..." for anything else (also for text that itself
 // begins with "hex:", so that every value reads back as it was).
 Json jsonValue(const Field &f, const uint8_t *record);
@@ -81,12 +80,10 @@ uint64_t maxNumber(const Field &f);
 // All fields of a record, in order; secrets masked unless show_secrets.
 Json jsonRecord(const std::vector<Field> &fields, const uint8_t *record, bool show_secrets = false);
 
-// Parses a user's value for a field into exactly f.size bytes; throws
-// UsageError on malformed numbers, overflows and over-long text.
+// Parses a user's value for a field into exactly f.size bytes: a number
+// 0..the field's maximum, hex: of exactly the width of a number or at most
+// the size of other fields, or text. Throws UsageError, which never repeats
+// a secret field's value.
 std::vector<uint8_t> parseValue(const Field &f, const std::string &value);
-// Parses an unsigned number (decimal or 0x hex); throws UsageError.
-uint32_t parseNumber(const std::string &what, const std::string &text);
-// Splits FIELD=VALUE; throws UsageError without '='.
-std::pair<std::string, std::string> splitAssignment(const std::string &arg);
 
 } // namespace entmlst

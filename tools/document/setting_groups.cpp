@@ -4,6 +4,7 @@
 
 #include "cli/usage_error.h"
 #include "corvellib.h"
+#include "fields.h"
 #include "functions.h"
 
 namespace entmlst {
@@ -18,110 +19,26 @@ struct Shown {
     std::span<const Member> members;
 };
 
-#define M(member, kind, mask) ENTMLST_SET_FIELD(Rec, member, 1, kind, mask, false)
-#define A(member, n, kind, mask) ENTMLST_SET_FIELD(Rec, member, n, kind, mask, false)
-#define S(member, mask) ENTMLST_SET_FIELD(Rec, member, 1, text, mask, true)
-#define R(member, kind) ENTMLST_MEMBER(Rec, member, kind)
-#define RA(member, n, kind) ENTMLST_ARRAY(Rec, member, n, kind)
-
-#define Rec ENTMLSTPOP3
-constexpr Member kPop3Members[] = {
-    M(receive, number, ENTMLST_MASK_POP3_RECEIVE),
-    M(interval, number, ENTMLST_MASK_POP3_INTERVAL),
-    M(auth, number, ENTMLST_MASK_POP3_AUTH),
-    A(domain, 10, text, ENTMLST_MASK_POP3_DOMAIN(0)),
-};
-#undef Rec
-
-#define Rec ENTMLSTPOP3USER
-constexpr Member kPop3UserMembers[] = {
-    M(enable, number, ENTMLST_MASK_POP3USER_ENABLE),
-    M(server, text, ENTMLST_MASK_POP3USER_SERVER),
-    M(user, text, ENTMLST_MASK_POP3USER_USER),
-    M(port, number, ENTMLST_MASK_POP3USER_PORT),
-    M(auth, number, ENTMLST_MASK_POP3USER_AUTH),
-    S(password, ENTMLST_MASK_POP3USER_PASSWORD),
-    M(mailbox, text, ENTMLST_MASK_POP3USER_MAILBOX),
-    M(ssl, number, ENTMLST_MASK_POP3USER_SSL),
-    M(timeout, number, ENTMLST_MASK_POP3USER_TIMEOUT),
-    M(leave_on_server, number, ENTMLST_MASK_POP3USER_LEAVE_ON_SERVER),
-    M(apop, number, ENTMLST_MASK_POP3USER_APOP),
-};
-#undef Rec
-
-#define Rec ENTMLSTSMTP
-constexpr Member kSmtpMembers[] = {
-    M(protocol, number, ENTMLST_MASK_SMTP_PROTOCOL),
-    M(port, number, ENTMLST_MASK_SMTP_PORT),
-    M(server, text, ENTMLST_MASK_SMTP_SERVER),
-    M(auth, number, ENTMLST_MASK_SMTP_AUTH),
-    M(ssl, number, ENTMLST_MASK_SMTP_SSL),
-    M(pop_before_smtp, number, ENTMLST_MASK_SMTP_POP_BEFORE_SMTP),
-    M(user, text, ENTMLST_MASK_SMTP_USER),
-    S(password, ENTMLST_MASK_SMTP_PASSWORD),
-    M(size_limit_on, number, ENTMLST_MASK_SMTP_SIZE_LIMIT_ON),
-    M(size_limit, number, ENTMLST_MASK_SMTP_SIZE_LIMIT),
-    M(from, text, ENTMLST_MASK_SMTP_FROM),
-    M(signature, text, ENTMLST_MASK_SMTP_SIGNATURE),
-    M(reply_to, text, ENTMLST_MASK_SMTP_REPLY_TO),
-    M(domain_filter, number, ENTMLST_MASK_SMTP_DOMAIN_FILTER),
-    A(domain, 10, text, ENTMLST_MASK_SMTP_DOMAIN(0)),
-};
-#undef Rec
-
-#define Rec ENTMLSTSMTPEVENT
-constexpr Member kSmtpEventMembers[] = {
-    M(address, text, ENTMLST_MASK_SMTPEVENT_ADDRESS),
-    M(name, text, ENTMLST_MASK_SMTPEVENT_NAME),
-    A(event, 7, number, ENTMLST_MASK_SMTPEVENT_EVENT(0)),
-    M(interval, number, ENTMLST_MASK_SMTPEVENT_INTERVAL),
-};
-#undef Rec
-
-#define Rec ENTMLSTSMTPSCH
-constexpr Member kSmtpSchMembers[] = {
-    M(address, text, ENTMLST_MASK_SMTPSCH_ADDRESS), M(name, text, ENTMLST_MASK_SMTPSCH_NAME),
-    M(enable, number, ENTMLST_MASK_SMTPSCH_ENABLE), M(week, number, ENTMLST_MASK_SMTPSCH_WEEK),
-    M(day, number, ENTMLST_MASK_SMTPSCH_DAY),       M(hour, number, ENTMLST_MASK_SMTPSCH_HOUR),
-    M(period, number, ENTMLST_MASK_SMTPSCH_PERIOD), M(minute, number, ENTMLST_MASK_SMTPSCH_MINUTE),
-    M(report, number, ENTMLST_MASK_SMTPSCH_REPORT),
-};
-#undef Rec
-
-#define Rec ENTMLSTLASTSEND
-constexpr Member kEvrLastSendMembers[] = {M(time, number, ENTMLST_MASK_EVR_LASTSEND)};
-constexpr Member kScrLastSendMembers[] = {M(time, number, ENTMLST_MASK_SCR_LASTSEND)};
-constexpr Member kMainteLastSendMembers[] = {M(time, number, ENTMLST_MASK_MAINTE_LASTSEND)};
-#undef Rec
-
-#define Rec ENTMLSTMAINTE
-constexpr Member kMainteMembers[] = {
-    M(subject, text, ENTMLST_MASK_MAINTE_SUBJECT), M(address, text, ENTMLST_MASK_MAINTE_ADDRESS),
-    M(name, text, ENTMLST_MASK_MAINTE_NAME),       M(week, number, ENTMLST_MASK_MAINTE_WEEK),
-    M(day, number, ENTMLST_MASK_MAINTE_DAY),       M(hour, number, ENTMLST_MASK_MAINTE_HOUR),
-    M(period, number, ENTMLST_MASK_MAINTE_PERIOD), M(minute, number, ENTMLST_MASK_MAINTE_MINUTE),
-    M(enable, number, ENTMLST_MASK_MAINTE_ENABLE),
-};
-#undef Rec
-
-#define Rec ENTMLSTCOUNTER
-constexpr Member kCounterMembers[] = {RA(count, 16, number)};
-#undef Rec
-
-#define Rec ENTMLSTSUBJECT
-constexpr Member kSubjectMembers[] = {R(subject, text), R(device_name, text), R(location, text),
-                                      R(contact, text), R(model, text),       R(serial, text)};
-#undef Rec
-
-#define Rec ENTMLSTHOSTBUFFER
-constexpr Member kHostBufferMembers[] = {R(mode, number), R(size, number)};
-#undef Rec
-
-#undef M
-#undef A
-#undef S
-#undef R
-#undef RA
+// Each group's fields, from its list in fields.h.
+#define SECRET_secret true
+#define SECRET_plain false
+#define FIELD(Rec, member, place, bit, ids_, notify, kind_, secret_)                                         \
+    Member{.name = #member,                                                                                  \
+           .offset = ENTMLST_PLACE_OFFSET(Rec, member, place),                                               \
+           .size = ENTMLST_PLACE_SIZE(Rec, member, place),                                                   \
+           .count = 1,                                                                                       \
+           .kind = Kind::kind_,                                                                              \
+           .secret = SECRET_##secret_,                                                                       \
+           .mask = (bit),                                                                                    \
+           .element = ENTMLST_PLACE_##place,                                                                 \
+           .ids = {ENTMLST_IDS ids_}},
+#define MEMBERS(Name, tool, Rec, rows, inst, access, Get, Set)                                               \
+    constexpr Member k##Name##Members[] = {ENTMLST_FIELDS_##Name(FIELD, Rec)};
+ENTMLST_SETTING_GROUPS(MEMBERS)
+#undef MEMBERS
+#undef FIELD
+#undef SECRET_secret
+#undef SECRET_plain
 
 constexpr Shown kPop3{"POP3 server", kPop3Members};
 constexpr Shown kPop3User{"POP3 user 1..3", kPop3UserMembers};

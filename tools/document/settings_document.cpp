@@ -2,6 +2,9 @@
 // records, checked, and compared field by field into Set calls.
 #include "document/settings_document.h"
 
+#include "cli/usage_error.h"
+#include "corvellib.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -9,19 +12,6 @@
 
 namespace entmlst {
 namespace {
-
-// Stored settings reached through two groups: for the same recipient, a
-// write through one group changes what the other reads.
-struct SharedValue {
-    const char *group_a;
-    const char *group_b;
-    const char *field;
-};
-constexpr SharedValue kShared[] = {
-    {"smtp-event", "smtp-schedule", "address"},
-    {"smtp-event", "smtp-schedule", "name"},
-    {"maintenance", "subject", "subject"},
-};
 
 const Group *groupNamed(std::string_view name) {
     for (const Group &g : groups())
@@ -44,62 +34,44 @@ Json canonical(Field f, const Record &bytes) {
 
 std::string quoted(const std::string &s) { return Json(s).dump(); }
 
-bool isHexText(std::string_view s, std::size_t max_bytes) {
-    if (!s.starts_with(kHexPrefix)) return false;
-    s.remove_prefix(kHexPrefix.size());
-    return s.size() % 2 == 0 && s.size() / 2 <= max_bytes && std::all_of(s.begin(), s.end(), [](char c) {
-               return std::isxdigit(static_cast<unsigned char>(c));
-           });
-}
-
 std::string expectation(const Field &f) {
     if (uint64_t max = maxNumber(f)) return "a whole number 0.." + std::to_string(max);
     std::string hex = "hex: and at most " + std::to_string(f.size) + " bytes as two hex digits each";
     if (f.kind != Kind::text) return hex;
-    return "printable text of at most " + std::to_string(f.size - 1) + " characters, or " + hex;
+    return "UTF-8 text of at most " + std::to_string(f.size - 1) + " bytes, or " + hex;
 }
 
-// The field's bytes for a document value, or why there are none. The rules
-// are the ones the schema states.
+// The field's bytes for a document value, or why there are none: numbers as
+// JSON numbers, everything else as a string in the grammar `set` reads.
 bool fieldBytes(const Field &f, const Json &v, Record &bytes, std::string &why) {
+    std::string text;
     if (uint64_t max = maxNumber(f)) {
-        uint64_t n = 0;
-        if (v.is_number_unsigned()) {
-            n = v.get<uint64_t>();
-        } else if (v.is_number_float() && v.get<double>() == std::floor(v.get<double>())) {
-            double d = v.get<double>();
-            n = d >= 0 && d <= static_cast<double>(max) ? static_cast<uint64_t>(d) : max + 1;
-        } else if (v.is_number_integer()) { // negative
-            n = max + 1;
+        if (v.is_number_unsigned() && v.get<uint64_t>() <= max) {
+            text = std::to_string(v.get<uint64_t>());
+        } else if (v.is_number_float() && v.get<double>() == std::floor(v.get<double>()) &&
+                   v.get<double>() >= 0 && v.get<double>() <= static_cast<double>(max)) {
+            text = std::to_string(static_cast<uint64_t>(v.get<double>()));
+        } else if (v.is_number_integer() || v.is_number_unsigned() ||
+                   (v.is_number_float() && v.get<double>() == std::floor(v.get<double>()))) {
+            why = v.dump() + " is out of range 0.." + std::to_string(max);
+            return false;
         } else {
             why = "expected " + expectation(f) + ", not " + (v.is_number() ? "a fraction" : v.type_name());
             return false;
         }
-        if (n > max) {
-            why = v.dump() + " is out of range 0.." + std::to_string(max);
-            return false;
-        }
-        bytes = parseValue(f, std::to_string(n));
-        return true;
-    }
-    if (!v.is_string()) {
+    } else if (v.is_string()) {
+        text = v.get<std::string>();
+    } else {
         why = std::string("expected ") + expectation(f) + ", not " + v.type_name();
         return false;
     }
-    const std::string &s = v.get_ref<const std::string &>();
-    if (s.starts_with(kHexPrefix) || f.kind != Kind::text) {
-        if (!isHexText(s, f.size)) {
-            why = quoted(s.size() > 40 ? s.substr(0, 40) + "..." : s) + ": expected " + expectation(f);
-            return false;
-        }
-    } else if (!std::all_of(s.begin(), s.end(), [](char c) { return c >= 0x20 && c <= 0x7e; })) {
-        why = "text is printable ASCII; give other bytes as hex:";
-        return false;
-    } else if (s.size() >= f.size) {
-        why = "too long: " + std::to_string(s.size()) + " characters, at most " + std::to_string(f.size - 1);
+    try {
+        bytes = parseValue(f, text);
+    } catch (const UsageError &e) {
+        // The field is named by the pointer already.
+        why = std::string(e.what()).substr(f.name.size() + 2);
         return false;
     }
-    bytes = parseValue(f, s);
     return true;
 }
 
@@ -204,49 +176,42 @@ private:
                                 " (see: entmlst groups)");
                 continue;
             }
-            if (f->secret && value == kMaskedSecret) // keeps the stored secret
+            if (f->secret && value == kMaskedSecret) { // keeps the stored secret
+                out.kept_secrets.push_back(fp);
                 continue;
+            }
             Record bytes;
             std::string why;
             if (!fieldBytes(*f, value, bytes, why))
                 problem(fp, why);
-            else if (writable)
-                out.values.push_back({&g, recipient, *f, std::move(bytes), fp});
+            else
+                (writable ? out.values : out.read_only).push_back({&g, recipient, *f, std::move(bytes), fp});
         }
     }
 
     // One stored setting given two different values cannot be written both.
     void shared() {
-        for (const SharedValue &s : kShared)
-            for (const Wanted &a : out.values) {
-                if (a.group->name != std::string_view(s.group_a) || a.field.name != s.field) continue;
-                for (const Wanted &b : out.values)
-                    if (b.group->name == std::string_view(s.group_b) && b.recipient == a.recipient &&
-                        b.field.name == s.field && canonical(a.field, a.bytes) != canonical(b.field, b.bytes))
-                        problem(b.pointer,
-                                "differs from " + a.pointer + ", which is the same stored setting");
-            }
+        for (auto a = out.values.begin(); a != out.values.end(); ++a)
+            for (auto b = a + 1; b != out.values.end(); ++b)
+                if (a->field.settingsId(a->recipient) == b->field.settingsId(b->recipient) &&
+                    canonical(a->field, a->bytes) != canonical(b->field, b->bytes))
+                    problem(b->pointer, "differs from " + a->pointer +
+                                            ", which is the same stored setting; give both the same value, "
+                                            "or drop one of them");
     }
 };
 
-Instance *findInstance(std::vector<Instance> &all, std::string_view group, uint32_t recipient) {
-    for (Instance &i : all)
-        if (i.group->name == group && i.recipient == recipient) return &i;
-    return nullptr;
-}
-
-// What a planned write does to the records of the groups sharing its fields.
+// What a planned write does to the records that share its settings IDs.
 void shareWritten(std::vector<Instance> &model, const Instance &written, const Write &w) {
-    for (const Change &c : w.changes)
-        for (const SharedValue &s : kShared) {
-            if (c.field.name != s.field) continue;
-            std::string_view name = written.group->name;
-            const char *other = name == s.group_a ? s.group_b : name == s.group_b ? s.group_a : nullptr;
-            Instance *o = other ? findInstance(model, other, written.recipient) : nullptr;
-            const Field *of = o ? findField(groupFields(*o->group), s.field) : nullptr;
-            if (of && of->size == c.field.size)
-                std::memcpy(o->record.data() + of->offset, written.record.data() + c.field.offset, of->size);
+    for (const Change &c : w.changes) {
+        const uint32_t id = c.field.settingsId(written.recipient);
+        for (Instance &o : model) {
+            if (&o == &written) continue;
+            for (const Field &of : groupFields(*o.group))
+                if (of.settingsId(o.recipient) == id && of.size == c.field.size)
+                    std::memcpy(o.record.data() + of.offset, written.record.data() + c.field.offset, of.size);
         }
+    }
 }
 
 } // namespace
@@ -308,7 +273,7 @@ std::vector<Write> planWrites(const std::vector<Instance> &device, const std::ve
     for (Instance &inst : model) {
         const Group &g = *inst.group;
         if (!g.set) continue;
-        Write w{&g, inst.recipient, 0, inst.record, {}};
+        Write w{&g, inst.recipient, 0, inst.record, inst.record, {}};
         for (const Field &f : groupFields(g))
             for (const Wanted &v : values) {
                 if (v.group != &g || v.recipient != inst.recipient || v.field.name != f.name) continue;
@@ -327,26 +292,76 @@ std::vector<Write> planWrites(const std::vector<Instance> &device, const std::ve
     return writes;
 }
 
+std::vector<std::string> notImported(const std::vector<Instance> &device,
+                                     const std::vector<Wanted> &read_only) {
+    std::vector<std::string> out;
+    for (const Wanted &v : read_only)
+        for (const Instance &i : device)
+            if (i.group == v.group && i.recipient == v.recipient &&
+                jsonValue(v.field, i.record.data()) != canonical(v.field, v.bytes))
+                out.push_back(v.pointer);
+    return out;
+}
+
 Applied applyWrites(SettingsAccess &device, const std::vector<Write> &writes) {
     Applied out;
-    for (std::size_t i = 0; i < writes.size(); ++i) {
-        const Write &w = writes[i];
-        uint32_t code = device.write(*w.group, w.recipient, w.mask, w.record.data());
-        if (code == 0) {
-            out.written.push_back(instanceName(*w.group, w.recipient));
-            continue;
+    for (const Write &w : writes) {
+        out.code = device.write(*w.group, w.recipient, w.mask, w.record.data());
+        out.codes.push_back(out.code);
+        if (out.code != 0) break;
+    }
+    return out;
+}
+
+std::vector<FieldReport> reportWrites(SettingsAccess &device, const std::vector<Wanted> &values,
+                                      const std::vector<Write> &writes, const Applied &applied,
+                                      const std::optional<StoreLog> &log) {
+    std::vector<FieldReport> out;
+    std::vector<std::pair<const Group *, uint32_t>> records;
+    for (const Wanted &v : values)
+        if (std::find(records.begin(), records.end(), std::pair(v.group, v.recipient)) == records.end())
+            records.emplace_back(v.group, v.recipient);
+    for (const auto &[g, n] : records) {
+        FieldReport r{instanceName(*g, n), {}, {}, {}, {}};
+        auto w = std::find_if(writes.begin(), writes.end(),
+                              [&](const Write &x) { return x.group == g && x.recipient == n; });
+        const std::size_t index = static_cast<std::size_t>(w - writes.begin());
+        const bool called = w != writes.end() && index < applied.codes.size();
+        const uint32_t code = called ? applied.codes[index] : 0;
+        Record after;
+        if (called && !log) {
+            after.assign(g->size, 0);
+            if (device.read(*g, n, after.data()) != 0) after.clear();
         }
-        out.code = code;
-        out.failed = instanceName(*w.group, w.recipient);
-        // A Set that stopped part-way has still written its earlier fields.
-        Record now(w.group->size, 0);
-        if (device.read(*w.group, w.recipient, now.data()) == 0)
-            for (const Change &c : w.changes)
-                if (jsonValue(c.field, now.data()) == c.document)
-                    out.failed_but_stored.push_back(c.field.name);
-        for (std::size_t j = i + 1; j < writes.size(); ++j)
-            out.not_written.push_back(instanceName(*writes[j].group, writes[j].recipient));
-        break;
+        for (const Field &f : groupFields(*g)) {
+            if (std::none_of(values.begin(), values.end(), [&](const Wanted &v) {
+                    return v.group == g && v.recipient == n && v.field.name == f.name;
+                }))
+                continue;
+            const bool differs =
+                w != writes.end() && std::any_of(w->changes.begin(), w->changes.end(),
+                                                 [&](const Change &c) { return c.field.name == f.name; });
+            const uint32_t id = f.settingsId(n);
+            bool written = false;
+            if (called && differs)
+                written = log ? std::find(log->stored.begin(), log->stored.end(), id) != log->stored.end()
+                              : !after.empty() && std::memcmp(after.data() + f.offset,
+                                                              w->record.data() + f.offset, f.size) == 0;
+            // Without a log the failing field is the first that differs and
+            // was not written: the rows are tried in this order.
+            const bool stopped_here =
+                code != 0 && r.failed.empty() &&
+                (log ? id == log->failed
+                     : differs && !written &&
+                           (code == ENTMLST_ERR_STATUS_GET || code == ENTMLST_ERR_STATUS_SET));
+            std::vector<std::string> &list = stopped_here      ? r.failed
+                                             : written         ? r.written
+                                             : !differs        ? r.unchanged
+                                             : called && !code ? r.unchanged // the device held it already
+                                                               : r.not_written;
+            list.push_back(f.name);
+        }
+        out.push_back(std::move(r));
     }
     return out;
 }

@@ -13,6 +13,7 @@
 #include "document/strict_json.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,17 @@ public:
     virtual ~SettingsAccess() = default;
     virtual uint32_t read(const Group &g, uint32_t recipient, uint8_t *record) = 0;
     virtual uint32_t write(const Group &g, uint32_t recipient, uint32_t mask, const uint8_t *record) = 0;
+};
+
+// The library's own Get and Set functions of each group.
+class LibraryAccess : public SettingsAccess {
+public:
+    uint32_t read(const Group &g, uint32_t recipient, uint8_t *record) override {
+        return g.get(recipient, record);
+    }
+    uint32_t write(const Group &g, uint32_t recipient, uint32_t mask, const uint8_t *record) override {
+        return g.set(mask, recipient, record);
+    }
 };
 
 // One record as the device holds it; recipient 0 for a single-instance group.
@@ -76,6 +88,8 @@ struct Wanted {
 // passed over. The values are only to be used when there are no problems.
 struct CheckedDocument {
     std::vector<Wanted> values;
+    std::vector<Wanted> read_only;         // compared with the device's, never written
+    std::vector<std::string> kept_secrets; // pointers of masked secrets: the stored ones stay
     std::vector<Problem> problems;
 };
 CheckedDocument checkDocument(const Json &doc);
@@ -95,6 +109,7 @@ struct Write {
     uint32_t recipient;
     uint32_t mask;
     Record record;
+    Record before; // the record as the device held it
     std::vector<Change> changes;
 };
 
@@ -103,15 +118,38 @@ struct Write {
 // through one group is taken as written for the other group that shares it.
 std::vector<Write> planWrites(const std::vector<Instance> &device, const std::vector<Wanted> &values);
 
-// What making the planned calls did. The device has no rollback: at a
-// failing call the calls before it stay made.
+// Pointers of the read-only values that differ from the device's: never
+// imported, as the device keeps its own.
+std::vector<std::string> notImported(const std::vector<Instance> &device,
+                                     const std::vector<Wanted> &read_only);
+
+// The planned calls, made in order until one fails; the device has no
+// rollback, so the calls before it stay made.
 struct Applied {
-    std::vector<std::string> written;
-    std::string failed;                         // empty when every call returned ENTMLST_OK
-    std::vector<std::string> failed_but_stored; // fields of the failed call that reached the store
-    std::vector<std::string> not_written;
-    uint32_t code = 0;
+    std::vector<uint32_t> codes; // of the calls made
+    uint32_t code = 0;           // of the failing call, else ENTMLST_OK
 };
 Applied applyWrites(SettingsAccess &device, const std::vector<Write> &writes);
+
+// What the device's log shows of the calls: the settings IDs stored, and the
+// one whose read or write failed (0: none). The device build has no log.
+struct StoreLog {
+    std::vector<uint32_t> stored;
+    uint32_t failed = 0;
+};
+
+// What became of each given field of one record: written; failed (the one
+// the failing call stopped at); not written (differing, never tried); or
+// unchanged (the device held the value already).
+struct FieldReport {
+    std::string record; // instanceName
+    std::vector<std::string> written, failed, not_written, unchanged;
+};
+// One report per record the values name, in their order. A field was written
+// when the log shows a store of its settings ID; without a log, when the
+// record read back holds the value.
+std::vector<FieldReport> reportWrites(SettingsAccess &device, const std::vector<Wanted> &values,
+                                      const std::vector<Write> &writes, const Applied &applied,
+                                      const std::optional<StoreLog> &log);
 
 } // namespace entmlst

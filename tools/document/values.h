@@ -1,0 +1,34 @@
+// values.h - the one grammar of the values a user types, for set, import and
+// the numeric options alike: whole numbers in decimal or 0x hex (a leading
+// zero is still decimal), raw bytes as "hex:" and pairs of hex digits, and
+// text that is valid UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace entmlst {
+
+// Raw bytes are given as this prefix and two hex digits a byte.
+inline constexpr std::string_view kHexPrefix = "hex:";
+
+// A whole number min..max; throws UsageError naming `what` and that range.
+// An empty text is refused like any other.
+uint64_t parseUnsigned(const std::string &what, std::string_view text, uint64_t max, uint64_t min = 0);
+// The same for 0..4294967295.
+uint32_t parseNumber(const std::string &what, std::string_view text);
+
+// The bytes of exactly pairs of hex digits (no sign, no blanks); nullopt
+// for anything else.
+std::optional<std::vector<uint8_t>> hexDigits(std::string_view digits);
+
+bool isUtf8(std::string_view s);
+
+// Splits FIELD=VALUE; throws UsageError without '='.
+std::pair<std::string, std::string> splitAssignment(const std::string &arg);
+
+} // namespace entmlst
