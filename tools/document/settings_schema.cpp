@@ -1,6 +1,7 @@
 // settings_schema.cpp - the settings document's schema, field by field from
 // the group tables. Its rules are the ones import checks (except repeated
-// keys and one stored setting given two values, which a schema cannot say).
+// keys, one stored setting given two values, and the length of text in
+// bytes rather than characters, which a schema cannot say).
 #include "document/settings_schema.h"
 
 #include "document/settings_document.h"
@@ -15,10 +16,10 @@ Json hexString(std::size_t bytes) {
 Json fieldSchema(const Field &f) {
     if (uint64_t max = maxNumber(f)) return {{"type", "integer"}, {"minimum", 0}, {"maximum", max}};
     if (f.kind != Kind::text) return hexString(f.size);
-    // Printable text that leaves room for the terminator, or raw bytes.
+    // Text without NUL that leaves room for the terminator, or raw bytes.
     Json text = {{"type", "string"},
                  {"maxLength", f.size - 1},
-                 {"pattern", "^[ -~]*$"},
+                 {"pattern", "^[^\\x00]*$"},
                  {"not", {{"pattern", "^hex:"}}}};
     Json s = {{"anyOf", {hexString(f.size), text}}};
     if (f.secret) s["description"] = std::string("secret; \"") + kMaskedSecret + "\" keeps the stored value";
