@@ -153,6 +153,9 @@ TEST_F(ToolTest, EachCommandLineExitsWithItsStatusAndSaysWhatHappened) {
          true},
         {{"set", "smtp", "port=1", "port=2"}, 2, "^entmlst: port: given twice\n$", "^$", true},
         {{"set", "smtp-event", "--recipient", "", "name=x"}, 2, "^entmlst: --recipient: empty", "^$", true},
+        {{"fault", "add", "meSTCGetStatus=1", "--probability", ""}, 2, one_line, "^$", true},
+        {{"job", "create", "5", "--parent", ""}, 2, "^entmlst: --parent: empty", "^$", true},
+        {{"log", "--pid", ""}, 2, "^entmlst: --pid: empty", "^$", true},
         {{"set", "smtp", "server=\xff"}, 2, "^entmlst: server: text is UTF-8", "^$", true},
         // A password's value is never repeated, right or wrong.
         {{"set", "smtp", "password=hex:zzMySecret"},

@@ -9,6 +9,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 
 namespace entmlst {
@@ -17,8 +18,8 @@ namespace {
 struct AddArgs {
     std::string fault;
     bool write_first = false;
-    std::string probability;
-    std::string seed;
+    std::optional<std::string> probability;
+    std::optional<std::string> seed;
 };
 
 // A percentage: "10", "0.5" or "10%", more than 0 and at most 100.
@@ -29,15 +30,6 @@ double parsePercent(const std::string &text) {
     if (number.empty() || *end != '\0' || !(p > 0) || p > 100)
         throw UsageError("--probability " + text + ": give a percentage above 0 and at most 100");
     return p;
-}
-
-uint64_t parseSeed(const std::string &text) {
-    char *end = nullptr;
-    errno = 0;
-    unsigned long long s = std::strtoull(text.c_str(), &end, 0);
-    if (text.empty() || text[0] == '-' || *end != '\0' || errno != 0)
-        throw UsageError("--seed " + text + ": give an unsigned 64-bit number");
-    return s;
 }
 
 std::string hex(uint32_t v) {
@@ -88,12 +80,14 @@ std::string faultLine(const devsim::FaultInfo &f) {
 int runAdd(const Options &o, const AddArgs &a) {
     simulatorOnly("fault add");
     ArmedFault f = parseFault(a.fault, "fault add");
-    const bool random = !a.probability.empty();
+    const bool random = a.probability.has_value();
     if (random && f.nth_given)
         throw UsageError("fault add " + a.fault + ": give either #N or --probability, not both");
-    if (!random && !a.seed.empty()) throw UsageError("--seed goes with --probability");
-    const double percent = random ? parsePercent(a.probability) : 0;
-    const uint64_t seed = !a.seed.empty() ? parseSeed(a.seed) : random ? std::random_device{}() : 0;
+    if (!random && a.seed) throw UsageError("--seed goes with --probability");
+    const double percent = random ? parsePercent(*a.probability) : 0;
+    const uint64_t seed = a.seed   ? parseUnsigned("--seed", *a.seed, UINT64_MAX)
+                          : random ? std::random_device{}()
+                                   : 0;
     const devsim::Service s = *devsim::serviceByName(f.service);
 
     DeviceSession dev(o.device);

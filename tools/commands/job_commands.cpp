@@ -7,6 +7,7 @@
 #include "functions.h"
 
 #include <cstring>
+#include <optional>
 
 namespace entmlst {
 namespace {
@@ -111,12 +112,12 @@ void requireJob(DeviceSession &dev, uint32_t job) {
                          std::to_string(job) + ")");
 }
 
-int runJobCreate(const Options &o, const std::string &job_text, const std::string &parent_text,
+int runJobCreate(const Options &o, const std::string &job_text, const std::optional<std::string> &parent_text,
                  const std::vector<std::string> &values) {
     simulatorOnly("job create");
     uint32_t job = jobId(job_text);
     std::optional<uint32_t> parent;
-    if (!parent_text.empty()) parent = parseNumber("--parent", parent_text);
+    if (parent_text) parent = parseNumber("--parent", *parent_text);
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> puts;
     for (const std::string &a : values) {
         auto [id_text, value] = splitAssignment(a);
@@ -230,7 +231,7 @@ int runJobAttach(const Options &o, const std::string &job_text, const std::vecto
 
 struct JobArgs {
     std::string job;
-    std::string parent; // empty when not given
+    std::optional<std::string> parent;
     std::string kind;
     std::string child;
     std::string capacity = "16";

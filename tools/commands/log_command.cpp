@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <thread>
 
 namespace entmlst {
@@ -17,7 +18,7 @@ namespace {
 struct LogArgs {
     bool follow = false;
     std::string since;
-    std::string pid;
+    std::optional<std::string> pid;
 };
 
 // --since: "30s", "10m", "2h", "1d" ago, or a local time "YYYY-MM-DD",
@@ -80,7 +81,7 @@ int runLog(const Options &o, const LogArgs &a) {
     simulatorOnly("log");
     devsim::LogFilter filter;
     if (!a.since.empty()) filter.since_us = sinceMicros(a.since);
-    if (!a.pid.empty()) filter.pid = static_cast<int32_t>(parseNumber("--pid", a.pid));
+    if (a.pid) filter.pid = static_cast<int32_t>(parseUnsigned("--pid", *a.pid, INT32_MAX));
     DeviceSession dev(o.device);
 
     auto print = [&](const std::vector<devsim::LogEntry> &entries, bool lines_of_json) {
