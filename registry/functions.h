@@ -3,9 +3,10 @@
 // The entmlst tool, the test adapters, the call fuzzer and the benchmarks
 // expand these lists instead of naming the functions themselves, so a new
 // setting group is added to the library, corvellib.h, the simulator's
-// catalogue and ENTMLST_SETTING_GROUPS below. A list says which functions
-// exist and how they are called, never what they should do: what a caller
-// expects (masks, texts, codes) stays written by each user on its own.
+// catalogue, ENTMLST_SETTING_GROUPS below and its field list in fields.h. A
+// list says which functions exist and how they are called, never what they
+// should do: what a caller expects (masks, texts, codes) stays written by
+// each user on its own.
 //
 // Not installed: callers of the library see corvellib.h only.
 #pragma once
