@@ -128,8 +128,6 @@ TEST_F(BackupTest, PasswordsAreMaskedUnlessAskedForAndAMaskedOneKeepsTheStoredSe
     EXPECT_EQ(diff.status, 1);
     EXPECT_EQ(diff.out, "smtp\n  port: 99 -> 25\nnot compared (secrets): /pop3user/0/password "
                         "/pop3user/1/password /pop3user/2/password /smtp/password\n");
-    diff = tool({"diff", "--show-secrets", clear.string()});
-    EXPECT_TRUE(has(diff.out, "  password: \"changed\" -> \"s3cret\"\n")) << diff.out;
 
     ASSERT_EQ(tool({"import", masked.string()}).status, 0);
     EXPECT_EQ(get({"smtp", "--show-secrets"})["password"], "changed");
@@ -179,7 +177,9 @@ TEST_F(BackupTest, BadDocumentsGetOneLinePerProblemExitTwoAndLeaveTheDeviceAlone
           "/smtp/ssl: expected a whole number 0..255, not a fraction", "/pop3: expected an object"}},
         {"shared",
          head + R"("smtp-event": [{}, {"name": "a"}, {}], "smtp-schedule": [{}, {"name": "b"}, {}]})",
-         {"/smtp-schedule/1/name: differs from /smtp-event/1/name"}},
+         {"/smtp-schedule/1/name: differs from /smtp-event/1/name, which is the same stored setting; give "
+          "both "
+          "the same value, or drop one of them"}},
     };
     const std::string before = slurp(device);
     for (const Case &c : cases) {

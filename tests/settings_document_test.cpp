@@ -206,12 +206,14 @@ TEST(SettingsDocument, AnyStoredBytesSurviveExportAndImport) {
                 }
             }
         for (uint32_t n = 1; n <= kRecipients; ++n) source.share(n);
-        // Texts that read like the tool's own notations.
+        // Texts that read like the tool's own notations, and UTF-8 text.
         char *smtp = reinterpret_cast<char *>(source.at(findGroup("smtp"), 0).data());
         std::strcpy(smtp + offsetof(ENTMLSTSMTP, password), kMaskedSecret);
         std::strcpy(smtp + offsetof(ENTMLSTSMTP, server), "hex:00");
+        std::strcpy(smtp + offsetof(ENTMLSTSMTP, from), "caf\xc3\xa9 \x01");
 
         Json exported = exportDocument(readDevice(source, false).instances, true);
+        EXPECT_EQ(exported["smtp"]["from"], "caf\u00e9 \u0001");
         std::vector<Problem> problems;
         auto reread = parseStrict(exported.dump(), problems);
         ASSERT_TRUE(reread && problems.empty());
