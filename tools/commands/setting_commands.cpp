@@ -100,13 +100,13 @@ int runSet(const Options &o, const std::string &group, const std::optional<std::
     LibraryAccess lib;
     // The Set gets every given field; the library itself skips the ones that
     // hold their value already.
-    Write w{&g, n, 0, Record(g.size, 0), Record(g.size, 0), {}};
-    uint32_t code = g.get(n, w.before.data());
-    w.record = w.before;
+    Record before(g.size, 0);
+    uint32_t code = g.get(n, before.data());
+    Write w{&g, n, 0, before, {}};
     for (const Wanted &v : values) {
         std::memcpy(w.record.data() + v.field.offset, v.bytes.data(), v.field.size);
         w.mask |= maskBit(g, v.field);
-        const bool same = std::memcmp(w.before.data() + v.field.offset, v.bytes.data(), v.field.size) == 0;
+        const bool same = std::memcmp(before.data() + v.field.offset, v.bytes.data(), v.field.size) == 0;
         if (!same || code != 0) w.changes.push_back({v.field, Json(), Json()});
     }
     News news;

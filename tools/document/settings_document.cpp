@@ -273,7 +273,7 @@ std::vector<Write> planWrites(const std::vector<Instance> &device, const std::ve
     for (Instance &inst : model) {
         const Group &g = *inst.group;
         if (!g.set) continue;
-        Write w{&g, inst.recipient, 0, inst.record, inst.record, {}};
+        Write w{&g, inst.recipient, 0, inst.record, {}};
         for (const Field &f : groupFields(g))
             for (const Wanted &v : values) {
                 if (v.group != &g || v.recipient != inst.recipient || v.field.name != f.name) continue;

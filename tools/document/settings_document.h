@@ -109,7 +109,6 @@ struct Write {
     uint32_t recipient;
     uint32_t mask;
     Record record;
-    Record before; // the record as the device held it
     std::vector<Change> changes;
 };
 
