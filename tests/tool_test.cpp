@@ -3,8 +3,11 @@
 #include "support/tool_process.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <regex>
 
 namespace {
 
@@ -80,45 +83,185 @@ TEST_F(ToolTest, JsonOutputParsesForEveryReadingCommand) {
     EXPECT_EQ(get({"host-buffer"})["size"], 0x00100000);
 }
 
-TEST_F(ToolTest, BadInputIsOneLineAndLeavesTheFileByteForByte) {
+// ---- the command line's contract, one row a case --------------------------
+// Exit status, the whole of standard error, a pattern standard output
+// contains, and whether the device file keeps every byte. "@" in an
+// argument stands for the test's folder. Rows run in order on one device.
+struct CliCase {
+    Args args;
+    int status;
+    const char *err; // matches the whole of standard error
+    bool unchanged;
+    const char *out = "";            // found in standard output
+    const char *stdout_to = nullptr; // instead of a file of the test's
+};
+
+constexpr const char *kOneLine = "entmlst: [^\n]*\n"; // a failure says so in one line
+constexpr const char *kQuiet = "";
+constexpr const char *kLostOutput = "entmlst: cannot write standard output[^\n]*\n";
+
+const CliCase kCli[] = {
+    // Bad input: exit 2, nothing written.
+    {{"set", "smtp", "nosuchfield=1"}, 2, kOneLine, true},
+    {{"get", "nosuchgroup"}, 2, kOneLine, true},
+    {{"set", "smtp", "port=65536"}, 2, kOneLine, true},
+    {{"set", "smtp", "port=12x"}, 2, kOneLine, true},
+    {{"set", "smtp", "port=-1"}, 2, kOneLine, true},
+    {{"set", "smtp", "server=" + std::string(64, 'a')}, 2, kOneLine, true},
+    {{"get", "smtp-event", "--recipient", "0"}, 2, kOneLine, true},
+    {{"set", "pop3user", "--user", "4", "apop=1"}, 2, kOneLine, true},
+    {{"set", "counters", "count1=1"}, 2, kOneLine, true},
+    {{"set", "smtp", "port"}, 2, kOneLine, true},
+    {{"job", "ip", "77"}, 2, kOneLine, true},
+    {{"job", "link", "1", "fax", "2"}, 2, kOneLine, true},
+    {{"job", "create", "1", "0x12345678=1"}, 2, kOneLine, true},
+    {{"--fail", "nosuchservice=1", "set", "smtp", "port=1"}, 2, kOneLine, true},
+    {{"--fail", "meSTCSetStatus#0=1", "get", "smtp"}, 2, kOneLine, true},
+    {{"fault", "add", "nosuch=1"}, 2, kOneLine, true},
+    {{"fault", "add", "meSTCGetStatus#0=1"}, 2, kOneLine, true},
+    {{"fault", "add", "meSTCGetStatus"}, 2, kOneLine, true},
+    {{"fault", "add", "meSTCGetStatus=1", "--probability", "0"}, 2, kOneLine, true},
+    {{"fault", "add", "meSTCGetStatus=1", "--probability", "101"}, 2, kOneLine, true},
+    {{"fault", "add", "meSTCGetStatus=1", "--probability", "x"}, 2, kOneLine, true},
+    {{"fault", "add", "meSTCGetStatus#2=1", "--probability", "5"}, 2, kOneLine, true},
+    {{"fault", "add", "meSTCGetStatus=1", "--seed", "3"}, 2, kOneLine, true},
+    {{"fault", "add", "meSTCGetStatus=1", "--probability", "5", "--seed", "-3"}, 2, kOneLine, true},
+    {{"log", "--since", "yesterday"}, 2, kOneLine, true},
+    {{"log", "--pid", "x"}, 2, kOneLine, true},
+    {{"reset", "--keep"}, 2, kOneLine, true},
+    // Commands people mistype or ask about.
+    {{"frobnicate"}, 2, "entmlst: 'frobnicate' is not an entmlst command. See 'entmlst --help'.\n", true},
+    {{"gte", "smtp"},
+     2,
+     "entmlst: 'gte' is not an entmlst command. See 'entmlst --help'. Did you mean 'get'\\?\n",
+     true},
+    {{"fault", "lsit"},
+     2,
+     "entmlst: 'lsit' is not an entmlst fault command. See 'entmlst fault --help'. .*\n",
+     true},
+    {{}, 2, kOneLine, true},
+    {{"help"}, 0, kQuiet, true, "\n  set +change fields of a setting group\n"},
+    {{"help", "get"},
+     0,
+     kQuiet,
+     true,
+     "--recipient,--user N .*\n(.*\n)*  --json .*\n(.*\n)*  3  the device file"},
+    {{"fault", "add", "--help"}, 0, kQuiet, true, "--probability PERCENT .*\n(.*\n)*  --fail SERVICE"},
+    {{"--version"},
+     0,
+     kQuiet,
+     true,
+     "^entmlst [0-9]+\\.[0-9]+\\.[0-9]+\nlibrary libcorvellib\\.so\\.1\ndevice schema "},
+    {{"--help-man"},
+     0,
+     kQuiet,
+     true,
+     "^\\.TH ENTMLST 1 (.*\n)*\\.SS \"job create\"\n(.*\n)*\\.SH EXIT STATUS\n"},
+    // Failures: the library's answer, the output, the device file.
+    {{"--fail", "meSTCSetStatus=0x77", "set", "smtp", "port=9"},
+     1,
+     "entmlst: the library answered ENTMLST_ERR_STATUS_SET \\(0x70020006\\)\n",
+     false,
+     "ret=0x77"},
+    {{"get", "smtp"}, 4, kLostOutput, false, "", "/dev/full"},
+    {{"export"}, 4, kLostOutput, false, "", "/dev/full"},
+    {{"schema"}, 4, kLostOutput, true, "", "/dev/full"},
+    {{"--device", "@/typo.db", "log"},
+     3,
+     "entmlst: .*/typo.db: no device file there \\(entmlst init creates one\\)\n",
+     true},
+    {{"--device", "@/typo.db", "fault", "list"}, 3, kOneLine, true},
+    // -o writes a regular file, or through the user's own link; nothing else.
+    {{"export", "-o", "@/fifo"}, 2, "entmlst: .*/fifo: not a regular file; .*\n", false},
+    {{"export", "-o", "@/folder"}, 2, kOneLine, false},
+    {{"export", "-o", "@/shared/link"},
+     2,
+     "entmlst: .*/shared/link: a symlink in a folder others can write to; .*\n",
+     false},
+    {{"export", "-o", "@/mine/link"}, 0, kQuiet, false},
+    {{"export", "-o", "-"}, 0, kQuiet, false, "^\\{\n  \"format\": \"corvellib-settings\""},
+    // The device is said: created once, memory that keeps nothing, the device reset.
+    {{"--device", "@/new.db", "get", "smtp"}, 0, "entmlst: created .*/new.db with factory settings\n", false},
+    {{"--device", "@/new.db", "get", "smtp"}, 0, kQuiet, false, "^[^{]*$"},
+    {{"--device", ":memory:", "set", "smtp", "port=1"},
+     0,
+     "entmlst: warning: the device is :memory:, nothing this command changes persists\n",
+     true},
+    {{"--device", ":memory:", "get", "smtp"}, 0, kQuiet, true},
+    {{"reset"}, 0, kQuiet, false, "device: +\".*/device.db\"\n"},
+};
+
+TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
     ASSERT_EQ(tool({"init"}).status, 0);
-    const std::string before = slurp(device);
-    for (const Args &args :
-         std::vector<Args>{{"set", "smtp", "nosuchfield=1"},
-                           {"get", "nosuchgroup"},
-                           {"set", "smtp", "port=65536"},
-                           {"set", "smtp", "port=12x"},
-                           {"set", "smtp", "port=-1"},
-                           {"set", "smtp", "server=" + std::string(64, 'a')},
-                           {"get", "smtp-event", "--recipient", "0"},
-                           {"set", "pop3user", "--user", "4", "apop=1"},
-                           {"set", "counters", "count1=1"},
-                           {"set", "smtp", "port"},
-                           {"job", "ip", "77"},
-                           {"job", "link", "1", "fax", "2"},
-                           {"job", "create", "1", "0x12345678=1"},
-                           {"--fail", "nosuchservice=1", "set", "smtp", "port=1"},
-                           {"--fail", "meSTCSetStatus#0=1", "get", "smtp"},
-                           {"fault", "add", "nosuch=1"},
-                           {"fault", "add", "meSTCGetStatus#0=1"},
-                           {"fault", "add", "meSTCGetStatus"},
-                           {"fault", "add", "meSTCGetStatus=1", "--probability", "0"},
-                           {"fault", "add", "meSTCGetStatus=1", "--probability", "101"},
-                           {"fault", "add", "meSTCGetStatus=1", "--probability", "x"},
-                           {"fault", "add", "meSTCGetStatus#2=1", "--probability", "5"},
-                           {"fault", "add", "meSTCGetStatus=1", "--seed", "3"},
-                           {"fault", "add", "meSTCGetStatus=1", "--probability", "5", "--seed", "-3"},
-                           {"log", "--since", "yesterday"},
-                           {"log", "--pid", "x"},
-                           {"reset", "--keep"}}) {
-        Outcome r = tool(args);
-        EXPECT_EQ(r.status, 2) << args[1];
-        EXPECT_EQ(r.err.rfind("entmlst: ", 0), 0u) << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        EXPECT_EQ(slurp(device), before) << args[0] << " " << args[1] << " " << args.back();
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_directories(dir / "folder");
+    fs::create_directories(dir / "shared");
+    fs::permissions(dir / "shared", fs::perms::all | fs::perms::sticky_bit);
+    fs::create_directories(dir / "mine");
+    std::ofstream(dir / "victim") << "keep";
+    std::ofstream(dir / "target.json") << "old";
+    fs::create_symlink(dir / "victim", dir / "shared" / "link");
+    fs::create_symlink(dir / "target.json", dir / "mine" / "link");
+
+    for (const CliCase &c : kCli) {
+        Args args = c.args;
+        for (std::string &a : args)
+            if (a[0] == '@') a = dir.string() + a.substr(1);
+        const std::string before = slurp(device);
+        Outcome r = finish(start(args, 0, c.stdout_to ? c.stdout_to : ""), 0);
+        std::string line;
+        for (const std::string &a : args) line += " " + a;
+        EXPECT_EQ(r.status, c.status) << line << "\n" << r.out << r.err;
+        EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << line << ": stderr\n" << r.err;
+        EXPECT_TRUE(std::regex_search(r.out, std::regex(c.out))) << line << ": stdout\n" << r.out;
+        if (c.unchanged) {
+            EXPECT_EQ(slurp(device), before) << line;
+        }
+    }
+    // What -o refused is as it was; the user's own link still names the file it wrote.
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+    EXPECT_EQ(slurp(dir / "victim"), "keep");
+    EXPECT_TRUE(fs::is_symlink(dir / "mine" / "link"));
+    EXPECT_EQ(slurp(dir / "target.json").rfind("{\n  \"format\": \"corvellib-settings\"", 0), 0u);
+    EXPECT_FALSE(fs::exists(dir / "typo.db"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "folder"), fs::directory_iterator()), 0);
+}
+
+// The completion offers what the command table and the setting groups hold.
+TEST_F(ToolTest, TheBashCompletionOffersCommandsGroupsAndFields) {
+    Outcome script = tool({"--help-completion"});
+    ASSERT_EQ(script.status, 0);
+    std::ofstream(dir / "completion.bash") << script.out;
+    struct Case {
+        const char *line; // what was typed; the last word is completed
+        const char *want; // the offers, sorted, one per line
+    } cases[] = {
+        {"entmlst se", "set\n"},
+        {"entmlst fault ", "add\nclear\nlist\n"},
+        {"entmlst --json get smtp-", "smtp-event\nsmtp-schedule\n"},
+        {"entmlst set counters", ""}, // read only
+        {"entmlst set smtp por", "port=\n"},
+        {"entmlst job send-result 5 fax --ca", "--capacity\n"},
+    };
+    for (const Case &c : cases) {
+        const std::string script_text = "source '" + (dir / "completion.bash").string() + "'\n" +
+                                        "COMP_WORDS=(" + c.line +
+                                        (std::string(c.line).back() == ' ' ? " ''" : "") +
+                                        ")\nCOMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n_entmlst\n"
+                                        "printf '%s\\n' \"${COMPREPLY[@]}\" | sort\n";
+        std::ofstream(dir / "run.bash") << script_text;
+        const std::string out = dir / "offers";
+        const std::string cmd = "bash '" + (dir / "run.bash").string() + "' > '" + out + "' 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << c.line;
+        std::string got = slurp(out);
+        if (got == "\n") got.clear();
+        EXPECT_EQ(got, c.want) << c.line;
     }
 }
 
+// A file that is not a device is refused with exit 3 by a read and by a
+// write alike, and keeps its bytes.
 TEST_F(ToolTest, AFileThatIsNotADeviceIsRefusedAndNeverWritten) {
     struct Case {
         const char *name;
@@ -135,9 +278,11 @@ TEST_F(ToolTest, AFileThatIsNotADeviceIsRefusedAndNeverWritten) {
         else
             std::ofstream(file, std::ios::binary) << c.bytes;
         device = file;
-        Outcome r = tool({"get", "smtp"});
-        EXPECT_EQ(r.status, 3) << c.name << r.err;
-        EXPECT_EQ(r.err.rfind("entmlst: " + file.string(), 0), 0u) << r.err;
+        for (const Args &args : {Args{"get", "smtp"}, Args{"set", "smtp", "port=1"}}) {
+            Outcome r = tool(args);
+            EXPECT_EQ(r.status, 3) << c.name << " " << args[0] << r.err;
+            EXPECT_EQ(r.err.rfind("entmlst: " + file.string(), 0), 0u) << r.err;
+        }
         if (!c.bytes.empty()) {
             EXPECT_EQ(slurp(file), c.bytes) << c.name;
         }

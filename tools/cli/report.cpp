@@ -9,17 +9,30 @@
 namespace entmlst {
 namespace {
 
+std::string scalar(const Json &v) { return v.is_string() ? v.get<std::string>() : v.dump(); }
+
 void printBody(const Json &body, const std::string &indent) {
     for (const auto &[key, value] : body.items()) {
         if (value.is_object()) {
             std::printf("%s%s:\n", indent.c_str(), key.c_str());
             printBody(value, indent + "  ");
         } else if (value.is_array()) {
+            if (!value.empty() && value.front().is_object()) {
+                // A list of records: each its own block, never JSON inside text.
+                std::printf("%s%s:\n", indent.c_str(), key.c_str());
+                for (const auto &v : value) {
+                    std::string line;
+                    for (const auto &[k, x] : v.items())
+                        line.append(line.empty() ? "" : ", ").append(k).append(": ").append(scalar(x));
+                    std::printf("%s  - %s\n", indent.c_str(), line.c_str());
+                }
+                continue;
+            }
             std::string list;
             for (const auto &v : value) {
                 // Appended piece by piece: " " + string trips GCC 12's -Wrestrict.
                 list += ' ';
-                list += v.is_string() ? v.get<std::string>() : v.dump();
+                list += scalar(v);
             }
             std::printf("%s%s:%s\n", indent.c_str(), key.c_str(), list.empty() ? " (none)" : list.c_str());
         } else {
@@ -44,8 +57,13 @@ int report(const Options &o, Json body, const News &news, const std::string &cod
         for (const auto &d : news.diagnostics) std::printf("monitor: %s\n", d.c_str());
         std::printf("result: %s\n", code_text.c_str());
     }
-    std::fflush(stdout);
-    return code == ENTMLST_OK ? 0 : 1;
+    if (!news.device_failure.empty()) {
+        std::fprintf(stderr, "entmlst: %s\n", news.device_failure.c_str());
+        return kExitDeviceFile;
+    }
+    if (code == ENTMLST_OK) return kExitOk;
+    std::fprintf(stderr, "entmlst: the library answered %s\n", code_text.c_str());
+    return kExitFailed;
 }
 
 } // namespace entmlst
