@@ -17,8 +17,9 @@
 //     loses nothing that a call reported done).
 //   - ENTMLST_DEVICE=:memory: a private device in this process's memory,
 //     with factory settings at start. For test suites.
-//   - unset or empty: the per-user default file,
+//   - unset: the per-user default file,
 //     $XDG_DATA_HOME/entmlst/device.db, else ~/.local/share/entmlst/device.db.
+//     Set but empty is an error (most likely a script's unset variable).
 // A build without SQLite (the PowerPC cross build) always uses memory.
 // The device is opened at the first service or control call; openDevice()
 // switches to another one.
@@ -125,7 +126,8 @@ struct DeviceError : std::runtime_error {
 inline constexpr const char *kDeviceVariable = "ENTMLST_DEVICE";
 inline constexpr const char *kMemoryDevice = ":memory:";
 // What ENTMLST_DEVICE names now: a file path or ":memory:". Throws
-// DeviceError when it falls back to the default and there is no HOME.
+// DeviceError (kDeviceFile) when it is set but empty, or when it falls back
+// to the default and there is no HOME.
 std::string configuredDevice();
 // Closes the current device and uses where (a file path, or ":memory:")
 // from now on; opens it at once. Throws DeviceError when the file is not
@@ -143,6 +145,25 @@ void setBusyTimeout(unsigned milliseconds);
 // durable only when body returns, and if body throws nothing it did is
 // kept. Throws DeviceError when the device's storage fails.
 void batch(const std::function<void()> &body);
+
+// What `entmlst status` shows.
+struct DeviceStatus {
+    std::string path;       // file path, or ":memory:"
+    int64_t created_us = 0; // when the device was created (0 when unknown)
+    int schema_version = 0; // the file's layout version (0 for memory)
+    uint64_t file_size = 0; // bytes of the device file (0 for memory)
+    uint64_t log_entries = 0;
+    std::size_t faults = 0; // armed faults kept with the device
+    int32_t last_writer_pid = 0;
+    bool created_now = false; // this process created the file when it opened it
+};
+// Opens the device if need be. Throws DeviceError when the storage fails.
+DeviceStatus deviceStatus();
+// Runs body as an out-of-band look at the device, the way a debugger reads memory:
+// one read transaction that never waits for a writer, service calls neither logged nor
+// answered by the device's armed faults (this process's own failCallHere() faults still
+// fire), nothing written to the file. Throws DeviceError when the storage fails.
+void inspect(const std::function<void()> &body);
 
 // ---- lifecycle -----------------------------------------------------------
 // Restores the device to its defaults: catalogue default values, no jobs,
@@ -271,6 +292,10 @@ std::vector<LogEntry> log(const LogFilter &filter = {});
 uint64_t lastLogSeq();
 // One line: "2026-12-06 03:10:11.123456 pid 4242 call meSTCGetStatus(0x4050300,...) = 0x0".
 std::string formatLogEntry(const LogEntry &e);
+// What the service calls inside inspect() would have logged (seq 0), oldest
+// first, since the last inspectedEntries(), which forgets them: how a tool
+// sees the monitor lines and notifications of its own reads.
+std::vector<LogEntry> inspectedEntries();
 
 // ---- observation -------------------------------------------------------------------
 // The calls are the log's call entries; clearCalls() hides those logged so far

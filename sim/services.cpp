@@ -63,13 +63,17 @@ uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexc
             d.transact(s, [&](Store &st) {
                 Ctx c{d, st, d.arm(st, s), {}, false};
                 result = body(c);
-                for (LogEntry &e : d.pending) st.append(e);
-                d.pending.clear();
                 LogEntry e = d.entry(kindOf(s), s);
                 e.args.assign(args);
                 e.result = result;
                 e.done = c.done;
                 e.text = std::move(c.text);
+                if (d.inspecting != 0) {
+                    d.inspected.push_back(std::move(e));
+                    return;
+                }
+                for (LogEntry &p : d.pending) st.append(p);
+                d.pending.clear();
                 st.append(e);
             });
         } catch (const DeviceError &e) {

@@ -60,6 +60,7 @@ void DeviceSession::commit() {}
 void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
     control([&] {
         mark_ = devsim::lastLogSeq();
+        devsim::inspectedEntries();
         for (const ArmedFault &f : faults)
             devsim::failCallHere(*devsim::serviceByName(f.service), f.nth, f.code);
     });
@@ -69,6 +70,7 @@ News DeviceSession::finish() {
     devsim::clearFaultsHere();
     News news;
     auto entries = control([&] { return devsim::log({mark_, 0, static_cast<int32_t>(getpid())}); });
+    for (devsim::LogEntry &e : devsim::inspectedEntries()) entries.push_back(std::move(e));
     for (const devsim::LogEntry &e : entries) {
         using devsim::LogKind;
         if (e.kind == LogKind::monitor) {
@@ -92,7 +94,7 @@ News DeviceSession::finish() {
 }
 
 void DeviceSession::reading(const std::function<void()> &body) {
-    control([&] { devsim::batch(body); });
+    control([&] { devsim::inspect(body); });
 }
 
 bool DeviceSession::jobMissing(uint32_t job) {
