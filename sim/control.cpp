@@ -9,30 +9,15 @@
 namespace devsim {
 namespace {
 
-constexpr const char *kServiceNames[kServiceCount] = {
-    "meSTCGetStatus",
-    "meSTCSetStatus",
-    "meSVCGetCurrent",
-    "meSVCSetCurrent",
-    "mectInitDefault",
-    "mectSetDstProduct",
-    "mectSetDstArea",
-    "mectIdSync",
-    "mectSVCGetParentLink",
-    "mectSVCGetChildLink",
-    "mectGetChildLinkNum",
-    "mectGetChildLink",
-    "mectSVCGetCurrent",
-    "mscMLPRNChgSchedule",
-    "mscMLRPTChgSMTPProtocol",
-    "mscMLRPTChgEventReportTime",
-    "mscMLRPTChgScheduleReportTime",
-    "mscMLRPTChgMaintenanceReportTime",
-    "emwOSWOrgAllocMemPart",
-    "emwOSWOrgFreeMemPart",
-    "emwGENMonSendMessage",
+struct ServiceRow {
+    const char *name;
+    LogKind kind;
+    std::size_t args;
 };
-static_assert(static_cast<std::size_t>(Service::emwGENMonSendMessage) + 1 == kServiceCount);
+#define DEVSIM_SERVICE_ROW(name, kind, args) {#name, LogKind::kind, args},
+constexpr ServiceRow kServices[] = {DEVSIM_SERVICES(DEVSIM_SERVICE_ROW)};
+#undef DEVSIM_SERVICE_ROW
+static_assert(std::size(kServices) == kServiceCount);
 
 std::size_t index(Service s) { return static_cast<std::size_t>(s); }
 
@@ -98,14 +83,18 @@ std::vector<Call> callsMatching(const std::function<bool(Service)> &want) {
 
 const char *serviceName(Service s) {
     std::size_t i = index(s);
-    return i < kServiceCount ? kServiceNames[i] : "?";
+    return i < kServiceCount ? kServices[i].name : "?";
 }
 
 std::optional<Service> serviceByName(const std::string &name) {
     for (std::size_t i = 0; i < kServiceCount; ++i)
-        if (name == kServiceNames[i]) return static_cast<Service>(i);
+        if (name == kServices[i].name) return static_cast<Service>(i);
     return std::nullopt;
 }
+
+LogKind serviceKind(Service s) { return index(s) < kServiceCount ? kServices[index(s)].kind : LogKind::note; }
+
+std::size_t serviceArgCount(Service s) { return index(s) < kServiceCount ? kServices[index(s)].args : 0; }
 
 // ---- where the device lives --------------------------------------------------------
 

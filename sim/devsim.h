@@ -1,7 +1,7 @@
 // devsim.h - control API of the device-services simulator (libdevsim.so).
 //
 // The simulator implements every device service the library imports (see
-// src/frame/device_services.h) with the same C names and signatures, over one
+// contract/device_services.h) with the same C names and signatures, over one
 // simulated device: a settings store that knows each settings ID's size and
 // default value, job values with their own widths, parent and child links,
 // the scheduler/report notifications, memory partition 0 and a monitor that
@@ -43,34 +43,55 @@ namespace devsim {
 
 using Bytes = std::vector<uint8_t>;
 
-// Every service the simulator implements, in one list.
-enum class Service : uint8_t {
-    meSTCGetStatus,
-    meSTCSetStatus,
-    meSVCGetCurrent,
-    meSVCSetCurrent,
-    mectInitDefault,
-    mectSetDstProduct,
-    mectSetDstArea,
-    mectIdSync,
-    mectSVCGetParentLink,
-    mectSVCGetChildLink,
-    mectGetChildLinkNum,
-    mectGetChildLink,
-    mectSVCGetCurrent,
-    mscMLPRNChgSchedule,
-    mscMLRPTChgSMTPProtocol,
-    mscMLRPTChgEventReportTime,
-    mscMLRPTChgScheduleReportTime,
-    mscMLRPTChgMaintenanceReportTime,
-    emwOSWOrgAllocMemPart,
-    emwOSWOrgFreeMemPart,
-    emwGENMonSendMessage,
-};
-inline constexpr std::size_t kServiceCount = 21;
+// The kinds of the device's log entries, once: X(kind, name as shown).
+#define DEVSIM_LOG_KINDS(X)                                                                                  \
+    X(call, "call")                                                                                          \
+    X(notification, "notify")                                                                                \
+    X(monitor, "monitor")                                                                                    \
+    X(fault, "fault")                                                                                        \
+    X(violation, "violation")                                                                                \
+    X(device, "device")                                                                                      \
+    X(note, "note")
+
+// Every service the simulator implements, once: X(name, the kind of its log
+// entry, how many arguments it logs).
+#define DEVSIM_SERVICES(X)                                                                                   \
+    X(meSTCGetStatus, call, 3)                                                                               \
+    X(meSTCSetStatus, call, 4)                                                                               \
+    X(meSVCGetCurrent, call, 3)                                                                              \
+    X(meSVCSetCurrent, call, 4)                                                                              \
+    X(mectInitDefault, call, 2)                                                                              \
+    X(mectSetDstProduct, call, 2)                                                                            \
+    X(mectSetDstArea, call, 2)                                                                               \
+    X(mectIdSync, call, 1)                                                                                   \
+    X(mectSVCGetParentLink, call, 3)                                                                         \
+    X(mectSVCGetChildLink, call, 5)                                                                          \
+    X(mectGetChildLinkNum, call, 4)                                                                          \
+    X(mectGetChildLink, call, 5)                                                                             \
+    X(mectSVCGetCurrent, call, 3)                                                                            \
+    X(mscMLPRNChgSchedule, notification, 2)                                                                  \
+    X(mscMLRPTChgSMTPProtocol, notification, 1)                                                              \
+    X(mscMLRPTChgEventReportTime, notification, 1)                                                           \
+    X(mscMLRPTChgScheduleReportTime, notification, 1)                                                        \
+    X(mscMLRPTChgMaintenanceReportTime, notification, 0)                                                     \
+    X(emwOSWOrgAllocMemPart, call, 3)                                                                        \
+    X(emwOSWOrgFreeMemPart, call, 2)                                                                         \
+    X(emwGENMonSendMessage, monitor, 3)
+
+#define DEVSIM_ENUMERATOR(name, ...) name,
+#define DEVSIM_PLUS_ONE(...) +1
+enum class LogKind : uint8_t { DEVSIM_LOG_KINDS(DEVSIM_ENUMERATOR) };
+enum class Service : uint8_t { DEVSIM_SERVICES(DEVSIM_ENUMERATOR) };
+inline constexpr std::size_t kServiceCount = 0 DEVSIM_SERVICES(DEVSIM_PLUS_ONE);
+inline constexpr std::size_t kLogKindCount = 0 DEVSIM_LOG_KINDS(DEVSIM_PLUS_ONE);
+#undef DEVSIM_PLUS_ONE
+#undef DEVSIM_ENUMERATOR
 
 const char *serviceName(Service s);
 std::optional<Service> serviceByName(const std::string &name);
+// The kind of a service's log entry, and how many arguments it logs.
+LogKind serviceKind(Service s);
+std::size_t serviceArgCount(Service s);
 
 // Codes the simulated services answer with when the caller asked for
 // something the device does not have.
@@ -269,8 +290,8 @@ IdSetup idSetup();
 // each broken rule and each problem of the device's storage. The device
 // keeps the last kLogCapacity entries.
 inline constexpr std::size_t kLogCapacity = 10000;
-enum class LogKind : uint8_t { call, notification, monitor, fault, violation, device, note };
 const char *logKindName(LogKind k);
+std::optional<LogKind> logKindByName(const std::string &name);
 struct LogEntry {
     uint64_t seq = 0;    // increasing, never reused
     int64_t time_us = 0; // microseconds since the epoch

@@ -285,7 +285,7 @@ public:
             e.seq = static_cast<uint64_t>(q.integer(0));
             e.time_us = q.integer(1);
             e.pid = static_cast<int32_t>(q.integer(2));
-            e.kind = logKindByName(q.text(3));
+            e.kind = logKindByName(q.text(3)).value_or(LogKind::note);
             e.service = serviceByName(q.text(4)).value_or(Service{});
             Bytes args = q.blob(5);
             e.args.resize(args.size() / sizeof(uint64_t));
@@ -409,13 +409,6 @@ private:
             return *this;
         }
     };
-
-    static LogKind logKindByName(const std::string &name) {
-        for (auto k : {LogKind::call, LogKind::notification, LogKind::monitor, LogKind::fault,
-                       LogKind::violation, LogKind::device, LogKind::note})
-            if (name == logKindName(k)) return k;
-        return LogKind::note;
-    }
 
     std::vector<StoredFault> readFaults(Query &q) {
         std::vector<StoredFault> out;
