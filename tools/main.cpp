@@ -196,7 +196,16 @@ int dispatch(int argc, char **argv) {
     }
     const std::string word = first < words.size() ? words[first] : "";
     const bool alone = first + 1 == words.size();
-    if (alone && word == "--version") return std::fputs(versionText().c_str(), stdout), 0;
+    if (alone && word == "--version") {
+        std::string device;
+        for (std::size_t i = 0; i < first; ++i)
+            if (words[i] == "--device" && i + 1 < first)
+                device = words[i + 1];
+            else if (words[i].rfind("--device=", 0) == 0)
+                device = words[i].substr(9);
+        if (!kSimulated && !device.empty()) notOnTheDevice("--device");
+        return std::fputs(versionText(device).c_str(), stdout), 0;
+    }
     if (alone && word == "--help-man") return std::fputs(manPage(line.app).c_str(), stdout), 0;
     if (alone && word == "--help-completion") return std::fputs(bashCompletion(line.app).c_str(), stdout), 0;
     // "entmlst help [COMMAND...]" is "entmlst [COMMAND...] --help".

@@ -23,6 +23,8 @@ constexpr unsigned kSim = kSimulatorOnly;
 constexpr Command kCommands[] = {
     {nullptr, "init", "start-up: set up the ID service, send every notification once", kWrites, bindInit},
     {nullptr, "sync", "wait until the ID service is synchronised", kWrites, bindSync},
+    {nullptr, "status", "where the simulated device is and what it holds", kSim | kInspects,
+     SIMULATED(bindStatus)},
     {nullptr, "groups", "list the setting groups and their fields", 0, bindGroups},
     {nullptr, "get", "read a setting group", kReads, bindGet},
     {nullptr, "set", "change fields of a setting group", kWrites, bindSet},

@@ -69,9 +69,9 @@ void manOptions(std::string &page, const CLI::App &app) {
 
 } // namespace
 
-std::string versionText() {
+std::string versionText(const std::string &device) {
     return std::string("entmlst ") + ENTMLST_VERSION + "\nlibrary " + ENTMLST_LIBRARY_SONAME +
-           "\ndevice schema " + deviceSchema() + "\n";
+           "\ndevice schema " + deviceSchema(device) + "\n";
 }
 
 std::string manPage(const CLI::App &app) {

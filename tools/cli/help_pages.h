@@ -10,14 +10,15 @@
 namespace entmlst {
 
 // entmlst --version: the tool, the library's soname, the device's schema.
-std::string versionText();
+std::string versionText(const std::string &device);
 // entmlst(1) in roff (entmlst --help-man).
 std::string manPage(const CLI::App &app);
 // A bash completion script (entmlst --help-completion): commands, options,
 // setting groups and their field names.
 std::string bashCompletion(const CLI::App &app);
 
-// The device's schema: its number, or what the build has instead.
-std::string deviceSchema();
+// The schema of the device's file (device: --device, else the configured
+// one): its number, or why there is none.
+std::string deviceSchema(const std::string &device);
 
 } // namespace entmlst

@@ -21,6 +21,6 @@ News DeviceSession::finish() {
 void DeviceSession::reading(const std::function<void()> &body) { body(); }
 bool DeviceSession::jobMissing(uint32_t) { return false; }
 
-std::string deviceSchema() { return "none: the device keeps its own store"; }
+std::string deviceSchema(const std::string &) { return "none: the device keeps its own store"; }
 
 } // namespace entmlst

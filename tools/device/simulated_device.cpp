@@ -53,7 +53,7 @@ void openDevice(Options &o, const DeviceOptions &given, unsigned needs) {
         throw DeviceFileError(o.device + ": no device file there (entmlst init creates one)");
     control([&] {
         if (o.device != devsim::devicePath()) devsim::openDevice(o.device);
-        if (missing && ::stat(o.device.c_str(), &st) == 0)
+        if (missing && devsim::deviceStatus().created_now)
             std::fprintf(stderr, "entmlst: created %s with factory settings\n", o.device.c_str());
     });
     if (memory && (needs & kChangesState))
@@ -68,6 +68,7 @@ DeviceSession::~DeviceSession() = default;
 void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
     control([&] {
         mark_ = devsim::lastLogSeq();
+        devsim::inspectedEntries();
         for (const ArmedFault &f : faults)
             devsim::failCallHere(*devsim::serviceByName(f.service), f.nth, f.code);
     });
@@ -80,6 +81,7 @@ News DeviceSession::finish() {
         devsim::lastLogSeq(); // logs what a failed call left to log: a failure of the device's storage
         return devsim::log({mark_, 0, static_cast<int32_t>(getpid())});
     });
+    for (devsim::LogEntry &e : devsim::inspectedEntries()) entries.push_back(std::move(e));
     for (const devsim::LogEntry &e : entries) {
         using devsim::LogKind;
         if (e.kind == LogKind::device &&
@@ -106,13 +108,24 @@ News DeviceSession::finish() {
 }
 
 void DeviceSession::reading(const std::function<void()> &body) {
-    control([&] { devsim::batch(body); });
+    control([&] { devsim::inspect(body); });
 }
 
 bool DeviceSession::jobMissing(uint32_t job) {
     return !control([&] { return devsim::jobExists(job); });
 }
 
-std::string deviceSchema() { return "unknown"; }
+std::string deviceSchema(const std::string &device) {
+    try {
+        const std::string path = !device.empty() ? device : devsim::configuredDevice();
+        struct stat st {};
+        if (path == devsim::kMemoryDevice) return "none: the device is " + path;
+        if (::stat(path.c_str(), &st) != 0) return "none yet: no device file at " + path;
+        if (path != devsim::devicePath()) devsim::openDevice(path);
+        return std::to_string(devsim::deviceStatus().schema_version) + " (" + path + ")";
+    } catch (const devsim::DeviceError &e) {
+        return std::string("unknown: ") + e.what();
+    }
+}
 
 } // namespace entmlst
