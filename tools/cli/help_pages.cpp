@@ -55,7 +55,11 @@ std::string roff(const std::string &text) {
 }
 
 std::string optionSynopsis(const CLI::Option &o) {
-    if (o.get_positional()) return "\\fI" + roff(o.get_name()) + "\\fR" + (o.get_required() ? "" : "...");
+    if (o.get_positional()) {
+        const std::string name = o.get_type_name().empty() ? o.get_name() : o.get_type_name();
+        const std::string word = "\\fI" + roff(name) + "\\fR" + (o.get_expected_max() > 1 ? "..." : "");
+        return o.get_required() ? word : "[" + word + "]";
+    }
     std::string s = "\\fB" + roff(o.get_name(false, true)) + "\\fR";
     if (takesValue(o)) s += " \\fI" + roff(o.get_type_name()) + "\\fR";
     return s;
