@@ -11,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -67,7 +68,16 @@ struct Line {
     std::map<const CLI::App *, const Command *> command_of;
 };
 
-void build(Line &line) {
+bool refusedHere(const Command &c) {
+    return (c.bind == nullptr && !(c.needs & kGroupOfCommands)) ||
+           (!kSimulated && (c.needs & kSimulatorOnly));
+}
+
+// Makes the command line from the table: every command for help and the
+// pages made from it, else only the commands on path, with the options of
+// the last. A run needs no more, and making them all is a good part of a
+// short run.
+void build(Line &line, const std::vector<const Command *> &path, bool everything) {
     CLI::App &app = line.app;
     app.require_subcommand(1);
     app.fallthrough();
@@ -77,6 +87,8 @@ void build(Line &line) {
     std::map<std::string, CLI::App *> groups;
     for (const Command &c : commands()) {
         if (c.name == nullptr) continue;
+        const bool on_path = std::find(path.begin(), path.end(), &c) != path.end();
+        if (!everything && !on_path) continue;
         CLI::App *parent = &app;
         if (c.group != nullptr) {
             auto g = groups.find(c.group);
@@ -86,9 +98,7 @@ void build(Line &line) {
         CLI::App *cmd = parent->add_subcommand(c.name, c.summary ? c.summary : "");
         cmd->footer(text);
         line.command_of[cmd] = &c;
-        const bool refused = (c.bind == nullptr && !(c.needs & kGroupOfCommands)) ||
-                             (!kSimulated && (c.needs & kSimulatorOnly));
-        if (refused) {
+        if (refusedHere(c)) {
             // Whatever follows, one line: the command is the simulated device's.
             cmd->allow_extras();
             cmd->fallthrough(false);
@@ -96,7 +106,7 @@ void build(Line &line) {
         } else if (c.needs & kGroupOfCommands) {
             cmd->require_subcommand(1);
             groups[c.name] = cmd;
-        } else {
+        } else if (everything || &c == path.back()) {
             c.bind(*cmd, line.chosen);
         }
     }
@@ -130,40 +140,46 @@ std::size_t distance(const std::string &a, const std::string &b) {
     return row[b.size()];
 }
 
-// Checks the command words before CLI11 sees them, so that a mistyped one
-// gets the message people know: "'x' is not an entmlst command".
-void checkCommandWords(const CLI::App &app, const std::vector<std::string> &words) {
-    const CLI::App *at = &app;
-    std::string path = "entmlst";
+// The commands the words name, from the table, before CLI11 sees them: a
+// mistyped one gets the message people know, "'x' is not an entmlst
+// command", with the closest one when there is one.
+std::vector<const Command *> commandPath(const std::vector<std::string> &words) {
+    std::vector<const Command *> path;
+    std::string said = "entmlst";
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string &w = words[i];
-        if (w == "--") return;
+        if (w == "--") break;
         if (!w.empty() && w[0] == '-') {
             // A global option's value is not a command word.
-            if ((w == "--device" || w == "--fail") && at == &app) ++i;
+            if ((w == "--device" || w == "--fail") && path.empty()) ++i;
             continue;
         }
-        auto subs = at->get_subcommands([](const CLI::App *) { return true; });
-        if (subs.empty()) return; // the command's own arguments
-        const CLI::App *next = nullptr;
+        const char *group = path.empty() ? nullptr : path.back()->name;
+        if (!path.empty() && (!(path.back()->needs & kGroupOfCommands) || refusedHere(*path.back())))
+            break; // the command's own arguments
+        const Command *next = nullptr;
         std::string best;
         std::size_t best_distance = 3;
-        for (const CLI::App *s : subs) {
-            if (s->get_name() == w) next = s;
-            std::size_t d = distance(w, s->get_name());
-            if (d < best_distance || s->get_name().rfind(w, 0) == 0) {
+        for (const Command &c : commands()) {
+            if (c.name == nullptr || (c.group == nullptr) != (group == nullptr) ||
+                (group != nullptr && std::strcmp(c.group, group) != 0))
+                continue;
+            if (w == c.name) next = &c;
+            std::size_t d = distance(w, c.name);
+            if (d < best_distance || std::string(c.name).rfind(w, 0) == 0) {
                 best_distance = std::min(d, best_distance);
-                best = s->get_name();
+                best = c.name;
             }
         }
         if (next == nullptr) {
-            std::string message = "'" + w + "' is not an " + path + " command. See '" + path + " --help'.";
+            std::string message = "'" + w + "' is not an " + said + " command. See '" + said + " --help'.";
             if (!best.empty()) message += " Did you mean '" + best + "'?";
             throw UsageError(message);
         }
-        at = next;
-        path += " " + w;
+        path.push_back(next);
+        said += " " + w;
     }
+    return path;
 }
 
 // Everything the program prints goes through stdio: flushed and checked
@@ -180,7 +196,6 @@ int flushed(int status) {
 
 int dispatch(int argc, char **argv) {
     Line line;
-    build(line);
     std::vector<std::string> words(argv + 1, argv + argc);
     // The first word that is not a global option: a command, or one of the
     // program's own words.
@@ -206,15 +221,22 @@ int dispatch(int argc, char **argv) {
         if (!kSimulated && !device.empty()) notOnTheDevice("--device");
         return std::fputs(versionText(device).c_str(), stdout), 0;
     }
-    if (alone && word == "--help-man") return std::fputs(manPage(line.app).c_str(), stdout), 0;
-    if (alone && word == "--help-completion") return std::fputs(bashCompletion(line.app).c_str(), stdout), 0;
+    if (alone && (word == "--help-man" || word == "--help-completion")) {
+        build(line, {}, true);
+        const std::string text = word == "--help-man" ? manPage(line.app) : bashCompletion(line.app);
+        return std::fputs(text.c_str(), stdout), 0;
+    }
     // "entmlst help [COMMAND...]" is "entmlst [COMMAND...] --help".
     if (word == "help") {
         words.erase(words.begin() + static_cast<std::ptrdiff_t>(first));
         words.push_back("--help");
     }
     if (words.empty()) throw UsageError("give a command. See 'entmlst --help'.");
-    checkCommandWords(line.app, words);
+    const std::vector<const Command *> path = commandPath(words);
+    const bool help = std::find_if(words.begin(), words.end(), [](const std::string &w) {
+                          return w == "--help" || w == "-h";
+                      }) != words.end();
+    build(line, path, help || path.empty());
 
     try {
         std::vector<std::string> reversed(words.rbegin(), words.rend());
