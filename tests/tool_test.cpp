@@ -3,10 +3,12 @@
 #include "support/tool_process.h"
 
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <regex>
 
 namespace {
@@ -296,6 +298,36 @@ TEST_F(ToolTest, AFileThatIsNotADeviceIsRefusedAndNeverWritten) {
     device = dir / "missing" / "device.db";
     EXPECT_EQ(tool({"get", "smtp"}).status, 3);
     EXPECT_FALSE(fs::exists(device.parent_path()));
+}
+
+// A file system that is full or read-only (mounted here when the test may
+// mount, else skipped) stops a write with exit 3, whichever call meets it
+// first, and entmlst's own line names the file.
+TEST_F(ToolTest, AFullOrReadOnlyFileSystemStopsAWriteWithExitThree) {
+    const fs::path mnt = dir / "small";
+    fs::create_directories(mnt);
+    if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=256k,mode=0700") != 0)
+        GTEST_SKIP() << "cannot mount a file system here: " << std::strerror(errno);
+    device = mnt / "device.db";
+    ASSERT_EQ(tool({"init"}).status, 0);
+    for (const char *how : {"full", "read-only"}) {
+        if (std::string(how) == "full") {
+            std::ofstream fill(mnt / "fill", std::ios::binary);
+            for (int i = 0; i < 1024 && fill; ++i) fill << std::string(1024, 'x') << std::flush;
+        } else {
+            ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+        }
+        for (const Args &args : {Args{"set", "smtp", "port=26", "server=x.example"}, Args{"init"}}) {
+            Outcome r = tool(args);
+            EXPECT_EQ(r.status, 3) << how << " " << args[0] << "\n" << r.err;
+            const auto last = r.err.rfind("\nentmlst: ");
+            EXPECT_NE(last, std::string::npos) << r.err;
+            if (last != std::string::npos) {
+                EXPECT_EQ(r.err.compare(last + 10, device.string().size(), device.string()), 0) << r.err;
+            }
+        }
+    }
+    umount(mnt.c_str());
 }
 
 TEST_F(ToolTest, AnArmedFaultShowsTheDiagnosticAndTheCode) {

@@ -57,11 +57,8 @@ int report(const Options &o, Json body, const News &news, const std::string &cod
         for (const auto &d : news.diagnostics) std::printf("monitor: %s\n", d.c_str());
         std::printf("result: %s\n", code_text.c_str());
     }
-    if (!news.device_failure.empty()) {
-        std::fprintf(stderr, "entmlst: %s\n", news.device_failure.c_str());
-        return kExitDeviceFile;
-    }
     if (code == ENTMLST_OK) return kExitOk;
+    if (std::string why = storageFailure(); !why.empty()) throw DeviceFileError(why);
     std::fprintf(stderr, "entmlst: the library answered %s\n", code_text.c_str());
     return kExitFailed;
 }

@@ -106,7 +106,7 @@ Reading readAll(DeviceSession &dev, const Options &o, bool with_read_only) {
 // A failed read of a command whose standard output is a document or a diff:
 // reported on standard error.
 void reportReadFailure(const std::string &command, const Reading &r) {
-    if (!r.news.device_failure.empty()) throw DeviceFileError(r.news.device_failure);
+    if (std::string why = storageFailure(); !why.empty()) throw DeviceFileError(why);
     for (const auto &d : r.news.diagnostics) std::fprintf(stderr, "monitor: %s\n", d.c_str());
     std::fprintf(stderr, "entmlst: %s: reading %s: %s\n", command.c_str(), r.read.failed.c_str(),
                  codeText(r.read.code).c_str());

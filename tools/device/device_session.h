@@ -43,10 +43,13 @@ struct News {
     // Source addresses of the values the device stored (settings and job
     // values), in call order: which of the caller's fields were written.
     std::vector<uint64_t> stored_from;
-    // The device's storage failed under a call (its file unusable or
-    // locked): the reason, for exit 3.
-    std::string device_failure;
 };
+
+// After the library answered other than ENTMLST_OK: why, when the reason
+// was the simulated device's storage (its file unusable, full, read-only or
+// locked past the timeout), whichever call met it; else empty. The device
+// build has no such storage.
+std::string storageFailure();
 
 // One command's hold on the device, opened by openDevice(). Every service
 // call the library makes is a transaction of its own, durable when it

@@ -9,6 +9,8 @@ namespace entmlst {
 
 void openDevice(Options &, const DeviceOptions &, unsigned) {}
 
+std::string storageFailure() { return {}; }
+
 DeviceSession::DeviceSession(const std::string &) {}
 DeviceSession::~DeviceSession() = default;
 

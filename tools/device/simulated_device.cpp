@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 namespace entmlst {
@@ -61,6 +62,27 @@ void openDevice(Options &o, const DeviceOptions &given, unsigned needs) {
                      devsim::kMemoryDevice);
 }
 
+std::string storageFailure() {
+    static const int64_t started_us = std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::system_clock::now().time_since_epoch())
+                                          .count();
+    try {
+        // A write: it logs what this process's failed calls left to log,
+        // or fails itself while the storage still does.
+        devsim::batch([] {});
+        devsim::LogFilter mine;
+        mine.since_us = started_us;
+        mine.pid = static_cast<int32_t>(getpid());
+        for (const devsim::LogEntry &e : devsim::log(mine))
+            if (e.kind == devsim::LogKind::device &&
+                (e.result == devsim::kDeviceFile || e.result == devsim::kDeviceBusy))
+                return e.text;
+        return {};
+    } catch (const devsim::DeviceError &e) {
+        return e.what();
+    }
+}
+
 DeviceSession::DeviceSession(const std::string &) {}
 
 DeviceSession::~DeviceSession() = default;
@@ -77,17 +99,11 @@ void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
 News DeviceSession::finish() {
     devsim::clearFaultsHere();
     News news;
-    auto entries = control([&] {
-        devsim::lastLogSeq(); // logs what a failed call left to log: a failure of the device's storage
-        return devsim::log({mark_, 0, static_cast<int32_t>(getpid())});
-    });
+    auto entries = control([&] { return devsim::log({mark_, 0, static_cast<int32_t>(getpid())}); });
     for (devsim::LogEntry &e : devsim::inspectedEntries()) entries.push_back(std::move(e));
     for (const devsim::LogEntry &e : entries) {
         using devsim::LogKind;
-        if (e.kind == LogKind::device &&
-            (e.result == devsim::kDeviceFile || e.result == devsim::kDeviceBusy)) {
-            news.device_failure = e.text;
-        } else if (e.kind == LogKind::monitor) {
+        if (e.kind == LogKind::monitor) {
             news.diagnostics.push_back(withoutNewline(e.text));
         } else if (e.kind == LogKind::notification && e.done) {
             std::string call = devsim::serviceName(e.service);
