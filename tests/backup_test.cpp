@@ -208,7 +208,7 @@ TEST_F(BackupTest, APartialDocumentTouchesOnlyWhatItNamesAndADryRunWritesNothing
     EXPECT_EQ(dry.out,
               "pop3user#3\n  port: 110 -> 995\n  ssl: 0 -> 1\nsmtp\n  from: \"" +
                   get({"smtp"})["from"].get<std::string>() +
-                  "\" -> \"hi\"\ndry_run:           \"nothing written\"\nresult: ENTMLST_OK (0x00000000)\n");
+                  "\" -> \"hi\"\ndry run:           \"nothing written\"\nresult: ENTMLST_OK (0x00000000)\n");
     EXPECT_EQ(slurp(device), before);
 
     Outcome json = tool({"--json", "import", file.string()});
@@ -232,8 +232,8 @@ TEST_F(BackupTest, AFailingSetStopsTheImportAndSaysWhatWasAndWasNotWritten) {
     Outcome r = tool({"--fail", "meSTCSetStatus#3=0x1234", "import", file.string()});
     EXPECT_EQ(r.status, 1) << r.out << r.err;
     for (const char *part :
-         {"written: pop3\n", "failed:            \"smtp\"\n", "stored_before_the_failure: port\n",
-          "not_written: maintenance\n", "ret=0x1234", "result: ENTMLST_ERR_STATUS_SET (0x70020006)\n"})
+         {"written: pop3\n", "failed:            \"smtp\"\n", "stored before the failure: port\n",
+          "not written: maintenance\n", "ret=0x1234", "result: ENTMLST_ERR_STATUS_SET (0x70020006)\n"})
         EXPECT_TRUE(has(r.out, part)) << "missing \"" << part << "\" in\n" << r.out;
     EXPECT_EQ(get({"pop3"})["auth"], 1);
     EXPECT_EQ(get({"smtp"})["port"], 26);

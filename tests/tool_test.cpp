@@ -194,7 +194,7 @@ const CliCase kCli[] = {
      0,
      kQuiet,
      true,
-     "^device: +/.*/device.db\ncreated: +[0-9-]+ [0-9:]+ UTC\nschema version: +[1-9]"},
+     "^device: +\"/.*/device.db\"\ncreated: +\"[0-9-]+ [0-9:]+ UTC\"\nschema version: +[1-9]"},
     {{"--json", "status"}, 0, kQuiet, true, "\"log_entries\": [1-9][0-9]*,\n"},
     {{"reset"}, 0, kQuiet, false, "device: +\".*/device.db\"\n"},
 };

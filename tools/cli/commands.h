@@ -32,6 +32,10 @@ struct DeviceOptions {
 // there is nothing to find or open.
 void openDevice(Options &o, const DeviceOptions &given, unsigned needs);
 
+// Prints a command's report as text: one "key: value" a line, lists and
+// records indented, the same in every command.
+void printText(const Json &body);
+
 // Prints a command's outcome (body, what the device received, result) as
 // text or JSON on standard output and returns the exit status (exit_status.h);
 // a failure also gets its line on standard error.

@@ -24,28 +24,19 @@ std::string when(int64_t us) {
 
 int runStatus(const Options &o, const NoArgs &) {
     devsim::DeviceStatus s = control([] { return devsim::deviceStatus(); });
-    Json j{{"path", s.path},
+    Json j{{"device", s.path},
            {"created", when(s.created_us)},
-           {"created_us", s.created_us},
            {"schema_version", s.schema_version},
            {"file_size", s.file_size},
            {"log_entries", s.log_entries},
            {"armed_faults", s.faults},
            {"last_writer_pid", s.last_writer_pid}};
     if (o.json) {
+        j["created_us"] = s.created_us;
         std::printf("%s\n", j.dump(2).c_str());
-        return 0;
+    } else {
+        printText(j);
     }
-    std::printf("device:          %s\n", s.path.c_str());
-    std::printf("created:         %s\n", when(s.created_us).c_str());
-    std::printf("schema version:  %d\n", s.schema_version);
-    std::printf("file size:       %llu bytes\n", static_cast<unsigned long long>(s.file_size));
-    std::printf("log entries:     %llu\n", static_cast<unsigned long long>(s.log_entries));
-    std::printf("armed faults:    %zu\n", s.faults);
-    if (s.last_writer_pid != 0)
-        std::printf("last writer pid: %d\n", static_cast<int>(s.last_writer_pid));
-    else
-        std::printf("last writer pid: none\n");
     return 0;
 }
 
