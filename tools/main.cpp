@@ -46,7 +46,8 @@ void addGlobals(CLI::App &app, Globals &g) {
         ->allow_extra_args(false);
 }
 
-std::string footer(const CLI::App &app) {
+// The global options, for the help of every command.
+std::string globalOptionsText(const CLI::App &app) {
     std::string text = "Global options:\n";
     for (const CLI::Option *opt : app.get_options()) {
         if (opt->get_name() == "--help") continue;
@@ -54,7 +55,11 @@ std::string footer(const CLI::App &app) {
         text += "  " + name + std::string(name.size() < 28 ? 28 - name.size() : 1, ' ') +
                 opt->get_description() + "\n";
     }
-    text += "\nExit status:\n";
+    return text + "\n";
+}
+
+std::string exitStatusText() {
+    std::string text = "Exit status:\n";
     for (const ExitStatus &s : kExitStatuses)
         text += "  " + std::to_string(s.status) + "  " + s.meaning + "\n";
     return text;
@@ -82,8 +87,8 @@ void build(Line &line, const std::vector<const Command *> &path, bool everything
     app.require_subcommand(1);
     app.fallthrough();
     addGlobals(app, line.globals);
-    const std::string text = footer(app);
-    app.footer(text);
+    const std::string text = globalOptionsText(app) + exitStatusText();
+    app.footer(exitStatusText());
     std::map<std::string, CLI::App *> groups;
     for (const Command &c : commands()) {
         if (c.name == nullptr) continue;
