@@ -26,3 +26,7 @@ file(RELATIVE_PATH corvellib_pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
 string(REGEX REPLACE "/$" "" corvellib_pc_to_prefix "${corvellib_pc_to_prefix}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/corvellib.pc.in ${PROJECT_BINARY_DIR}/corvellib.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/corvellib.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The example client, to read and to build against the installed package.
+install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt ${PROJECT_SOURCE_DIR}/examples/smtp_settings.c
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

@@ -56,7 +56,12 @@ std::string defaultDevice(bool create) {
 
 std::string configured(bool create) {
     if (!fileStoreAvailable()) return kMemoryDevice;
-    if (const char *env = std::getenv(kDeviceVariable); env && *env) return env;
+    if (const char *env = std::getenv(kDeviceVariable)) {
+        if (*env) return env;
+        throw DeviceError(kDeviceFile,
+                          std::string(kDeviceVariable) +
+                              " is set but empty: name a device file, or unset it for the default");
+    }
     return defaultDevice(create);
 }
 
@@ -132,10 +137,21 @@ LogEntry Device::entry(LogKind kind, Service s) const {
     return e;
 }
 
-void Device::transact(Service about, const std::function<void(Store &)> &body) {
+void Device::record(LogEntry e) {
+    if (inspecting != 0)
+        inspected.push_back(std::move(e));
+    else
+        pending.push_back(std::move(e));
+}
+
+void Device::transact(Service about, const std::function<void(Store &)> &body, Access access) {
     Inside inside;
     try {
         Store &st = open();
+        if (access == Access::read || inspecting != 0) {
+            st.read([&] { body(st); });
+            return;
+        }
         st.transact([&] {
             body(st);
             for (LogEntry &e : pending) st.append(e);
@@ -156,20 +172,23 @@ void Device::transact(Service about, const std::function<void(Store &)> &body) {
     }
 }
 
-void Device::batch(const std::function<void()> &body) {
-    transact(Service{}, [&](Store &) {
-        // The body's calls are the caller's own, as outside a batch (its
-        // sleeps are the simulated ones).
-        bool was = t_inside;
-        t_inside = false;
-        try {
-            body();
-        } catch (...) {
+void Device::batch(const std::function<void()> &body, Access access) {
+    transact(
+        Service{},
+        [&](Store &) {
+            // The body's calls are the caller's own, as outside a batch (its
+            // sleeps are the simulated ones).
+            bool was = t_inside;
+            t_inside = false;
+            try {
+                body();
+            } catch (...) {
+                t_inside = was;
+                throw;
+            }
             t_inside = was;
-            throw;
-        }
-        t_inside = was;
-    });
+        },
+        access);
 }
 
 namespace {
@@ -209,7 +228,8 @@ Armed Device::arm(Store &st, Service s) {
         else
             ++it;
     }
-    for (StoredFault &f : st.faults(s)) {
+    // An inspection is not the program's call: the device's faults wait for one.
+    for (StoredFault &f : inspecting != 0 ? std::vector<StoredFault>{} : st.faults(s)) {
         switch (step(f, a)) {
         case Step::update:
             st.updateFault(f);
@@ -226,7 +246,7 @@ Armed Device::arm(Store &st, Service s) {
         e.result = a.code;
         e.text = std::string(serviceName(s)) + " answers " + hex(a.code) +
                  (a.write_first ? " after doing its work" : "");
-        pending.push_back(std::move(e));
+        record(std::move(e));
     }
     return a;
 }
@@ -237,7 +257,7 @@ uint32_t Device::violate(uint32_t code, const std::string &what) {
     LogEntry e = entry(LogKind::violation, Service{});
     e.result = code;
     e.text = what;
-    pending.push_back(std::move(e));
+    record(std::move(e));
     return code;
 }
 
@@ -258,6 +278,7 @@ void Device::resetProcessLocked() {
     freeAllBlocks();
     mem = MemStats{};
     pending.clear();
+    inspected.clear();
 }
 
 } // namespace devsim

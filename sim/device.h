@@ -38,6 +38,10 @@ struct Device {
     // Entries waiting for the next transaction: broken rules of the call in
     // progress, and storage problems of a call whose transaction failed.
     std::vector<LogEntry> pending;
+    // Inside inspect(): calls go unlogged and the device's faults unarmed;
+    // what would have been logged is kept here for inspectedEntries().
+    unsigned inspecting = 0;
+    std::vector<LogEntry> inspected;
 
     // This process's own.
     IdSetup id;
@@ -56,9 +60,15 @@ struct Device {
     // Runs body as one transaction of the store, with the pending entries
     // logged in it. A storage failure is logged (later, when the store takes
     // it), told on stderr and thrown as DeviceError.
-    void transact(Service about, const std::function<void(Store &)> &body);
+    // A read (or any transaction inside inspect()) writes nothing and leaves
+    // the pending entries for a later write.
+    enum class Access { read, write };
+    void transact(Service about, const std::function<void(Store &)> &body, Access access = Access::write);
     // Runs body, whose service calls nest in one transaction (see devsim::batch).
-    void batch(const std::function<void()> &body);
+    void batch(const std::function<void()> &body, Access access = Access::write);
+    // Keeps an entry for the log: for the next write, or for
+    // inspectedEntries() inside inspect().
+    void record(LogEntry e);
     // Counts the call against the armed faults and takes the one that fires.
     Armed arm(Store &st, Service s);
     // Records a broken rule (also on stderr and in the log) and returns code.

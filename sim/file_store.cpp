@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -94,6 +95,38 @@ public:
             undo(outer);
             throw;
         }
+    }
+
+    // A read inside a transaction is part of it; an outer one is BEGIN
+    // DEFERRED, which in WAL mode reads its own snapshot beside a writer,
+    // and ends in ROLLBACK so that nothing it did can reach the file.
+    void read(const std::function<void()> &body) override {
+        if (depth_ != 0) {
+            body();
+            return;
+        }
+        exec("BEGIN");
+        ++depth_;
+        try {
+            body();
+        } catch (...) {
+            --depth_;
+            undo(true);
+            throw;
+        }
+        --depth_;
+        exec("ROLLBACK");
+    }
+
+    DeviceStatus status() override {
+        DeviceStatus s;
+        s.schema_version = static_cast<int>(pragma("PRAGMA user_version"));
+        Query created(*this, "SELECT value FROM meta WHERE key = 'created'");
+        if (created.row()) s.created_us = created.integer(0);
+        struct stat st {};
+        if (::stat(path_.c_str(), &st) == 0) s.file_size = static_cast<uint64_t>(st.st_size);
+        s.created_now = created_now_;
+        return s;
     }
 
     std::optional<Bytes> setting(uint32_t id) override {
@@ -252,7 +285,7 @@ public:
             e.seq = static_cast<uint64_t>(q.integer(0));
             e.time_us = q.integer(1);
             e.pid = static_cast<int32_t>(q.integer(2));
-            e.kind = logKindByName(q.text(3));
+            e.kind = logKindByName(q.text(3)).value_or(LogKind::note);
             e.service = serviceByName(q.text(4)).value_or(Service{});
             Bytes args = q.blob(5);
             e.args.resize(args.size() / sizeof(uint64_t));
@@ -308,6 +341,7 @@ public:
 private:
     std::string path_;
     unsigned timeout_ms_;
+    bool created_now_ = false;
     sqlite3 *db_ = nullptr;
     std::map<const char *, sqlite3_stmt *> stmts_; // prepared once per connection
 
@@ -376,13 +410,6 @@ private:
         }
     };
 
-    static LogKind logKindByName(const std::string &name) {
-        for (auto k : {LogKind::call, LogKind::notification, LogKind::monitor, LogKind::fault,
-                       LogKind::violation, LogKind::device, LogKind::note})
-            if (name == logKindName(k)) return k;
-        return LogKind::note;
-    }
-
     std::vector<StoredFault> readFaults(Query &q) {
         std::vector<StoredFault> out;
         while (q.row()) {
@@ -443,6 +470,7 @@ void FileStore::createFile() {
     if (fd < 0 && errno != EEXIST)
         throw DeviceError(kDeviceFile, path_ + ": cannot create: " + std::strerror(errno));
     if (fd >= 0) ::close(fd);
+    created_now_ = fd >= 0;
 }
 
 void FileStore::open() {
@@ -494,6 +522,12 @@ void FileStore::checkLayout() {
         exec(cat({"PRAGMA application_id = ", std::to_string(kApplicationId)}).c_str());
         exec(cat({"PRAGMA user_version = ", std::to_string(kFormatVersion)}).c_str());
         insertDefaults();
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        Query(*this, "INSERT INTO meta(key, value) VALUES('created', ?)")
+            .bind(1, static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000)
+            .run();
+        created_now_ = true;
         return;
     }
     if (app != kApplicationId)

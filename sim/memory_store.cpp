@@ -16,6 +16,8 @@ public:
     // A body that throws (out of memory) may leave part of its work: the
     // device lock already orders the calls, and nothing else can fail here.
     void transact(const std::function<void()> &body) override { body(); }
+    void read(const std::function<void()> &body) override { body(); }
+    DeviceStatus status() override { return {}; }
 
     std::optional<Bytes> setting(uint32_t id) override {
         auto it = settings_.find(id);

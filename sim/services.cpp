@@ -11,6 +11,7 @@
 #include "device.h"
 #include "device_services.h"
 
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 
@@ -34,27 +35,13 @@ struct Ctx {
     }
 };
 
-LogKind kindOf(Service s) {
-    switch (s) {
-    case Service::mscMLPRNChgSchedule:
-    case Service::mscMLRPTChgSMTPProtocol:
-    case Service::mscMLRPTChgEventReportTime:
-    case Service::mscMLRPTChgScheduleReportTime:
-    case Service::mscMLRPTChgMaintenanceReportTime:
-        return LogKind::notification;
-    case Service::emwGENMonSendMessage:
-        return LogKind::monitor;
-    default:
-        return LogKind::call;
-    }
-}
-
 // Runs body as one transaction of the device, under the device lock, with
 // the fault armed for this call, and logs the call with its result. When
 // the device's storage fails, the call answers kDeviceBusy or kDeviceFile
 // and does nothing else.
 template <typename Body>
 uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexcept {
+    assert(args.size() == serviceArgCount(s));
     try {
         Device &d = device();
         std::lock_guard lock(d.mu);
@@ -63,13 +50,17 @@ uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexc
             d.transact(s, [&](Store &st) {
                 Ctx c{d, st, d.arm(st, s), {}, false};
                 result = body(c);
-                for (LogEntry &e : d.pending) st.append(e);
-                d.pending.clear();
-                LogEntry e = d.entry(kindOf(s), s);
+                LogEntry e = d.entry(serviceKind(s), s);
                 e.args.assign(args);
                 e.result = result;
                 e.done = c.done;
                 e.text = std::move(c.text);
+                if (d.inspecting != 0) {
+                    d.inspected.push_back(std::move(e));
+                    return;
+                }
+                for (LogEntry &p : d.pending) st.append(p);
+                d.pending.clear();
                 st.append(e);
             });
         } catch (const DeviceError &e) {

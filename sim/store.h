@@ -24,6 +24,12 @@ public:
     // Runs body as one transaction: everything it changed is kept, or on an
     // exception nothing. Throws DeviceError when the storage fails.
     virtual void transact(const std::function<void()> &body) = 0;
+    // Runs body as one read transaction: one state of the device, taken
+    // without waiting for a writer; nothing is written, whatever body does.
+    virtual void read(const std::function<void()> &body) = 0;
+    // What the back end knows of itself (path, log and faults are left to
+    // the caller).
+    virtual DeviceStatus status() = 0;
 
     // Settings (every catalogue ID is present).
     virtual std::optional<Bytes> setting(uint32_t id) = 0;

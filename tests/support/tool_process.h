@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -51,19 +52,24 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // Starts the tool (under the target's emulator when cross-compiled)
-    // with its output going to files; returns the pid.
-    pid_t start(const Args &args, int n) {
+    // with its output going to files (standard output to stdout_to, when
+    // given), on the test's device unless args name one; returns the pid.
+    pid_t start(const Args &args, int n, const std::string &stdout_to = {}) {
         Args argv;
         std::stringstream emulator(ENTMLST_EMULATOR);
         for (std::string word; emulator >> word;) argv.push_back(word);
-        argv.insert(argv.end(), {ENTMLST_TOOL, "--device", device.string()});
+        argv.push_back(ENTMLST_TOOL);
+        if (std::find(args.begin(), args.end(), "--device") == args.end())
+            argv.insert(argv.end(), {"--device", device.string()});
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char *> cargs;
         for (auto &a : argv) cargs.push_back(a.data());
         cargs.push_back(nullptr);
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 1, outFile(n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (!stdout_to.empty()) std::ofstream(outFile(n), std::ios::trunc);
+        const std::string out = stdout_to.empty() ? outFile(n) : stdout_to;
+        posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&fa, 2, errFile(n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         // As from a shell: no signal blocked or ignored, whatever this process
         // inherited (under valgrind, SIGINT can arrive blocked).

@@ -2,6 +2,8 @@
 // nothing written to the device.
 #pragma once
 
+#include "cli/exit_status.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -10,7 +12,5 @@ namespace entmlst {
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-inline constexpr int kExitUsage = 2;
 
 } // namespace entmlst

@@ -3,6 +3,7 @@
 // settings_document.cpp; here are the file, the device session and output.
 #include "cli/command_line.h"
 
+#include "cli/output_file.h"
 #include "cli/result_codes.h"
 #include "cli/usage_error.h"
 #include "document/settings_document.h"
@@ -94,6 +95,7 @@ Reading readAll(DeviceSession &dev, const Options &o, bool with_read_only) {
 // A failed read of a command whose standard output is a document or a diff:
 // reported on standard error.
 void reportReadFailure(const std::string &command, const Reading &r) {
+    if (std::string why = storageFailure(); !why.empty()) throw DeviceFileError(why);
     for (const auto &d : r.news.diagnostics) std::fprintf(stderr, "monitor: %s\n", d.c_str());
     std::fprintf(stderr, "entmlst: %s: reading %s: %s\n", command.c_str(), r.read.failed.c_str(),
                  codeText(r.read.code).c_str());
@@ -152,27 +154,6 @@ std::vector<std::string> secretsNotCompared(const CheckedDocument &doc, std::vec
     return out;
 }
 
-// Writes next to the target and renames, so that a failed export leaves no
-// half a file; a file that holds passwords is readable by its owner only.
-void writeFileWhole(const std::string &path, const std::string &text, bool private_file) {
-    std::string tmp = path + ".tmp-XXXXXX";
-    int fd = mkstemp(tmp.data());
-    if (fd < 0) throw UsageError(path + ": " + std::strerror(errno));
-    int err = fchmod(fd, private_file ? 0600 : 0644) == 0 ? 0 : errno;
-    for (std::size_t done = 0; err == 0 && done < text.size();) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else
-            err = n < 0 ? errno : EIO;
-    }
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && std::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
-    if (err == 0) return;
-    ::unlink(tmp.c_str());
-    throw UsageError(path + ": " + std::strerror(err));
-}
-
 struct ExportArgs {
     std::string output;
     bool show_secrets = false;
@@ -181,7 +162,6 @@ struct ExportArgs {
 int runExport(const Options &o, const ExportArgs &a) {
     DeviceSession dev(o.device);
     Reading r = readAll(dev, o, true);
-    dev.commit();
     if (r.read.code) {
         reportReadFailure("export", r);
         return 1;
@@ -205,10 +185,9 @@ int runDiff(const Options &o, const DocumentArgs &a) {
     if (!loadDocument(a.file, doc)) return kExitUsage;
     DeviceSession dev(o.device);
     Reading r = readAll(dev, o, !doc.read_only.empty());
-    dev.commit();
     if (r.read.code) {
         reportReadFailure("diff", r);
-        return kExitUsage;
+        return kExitFailed;
     }
     std::vector<Write> writes = planWrites(r.read.instances, doc.values);
     const std::vector<std::string> not_compared = secretsNotCompared(doc, writes, a.show_secrets);
@@ -244,7 +223,6 @@ int runImport(const Options &o, const DocumentArgs &a) {
         done = applyWrites(lib, writes);
     }
     News news = dev.finish();
-    dev.commit();
 
     Json body = Json::object();
     if (o.json)
@@ -271,35 +249,51 @@ int runImport(const Options &o, const DocumentArgs &a) {
     return report(o, body, news, codeText(done.code), done.code);
 }
 
+const std::string kShowSecrets = std::string("print passwords instead of ") + kMaskedSecret;
+
+void bindDocumentFile(CLI::App &cmd, DocumentArgs &a) {
+    cmd.add_option("file", a.file, "settings document (- for standard input)")->required()->type_name("FILE");
+}
+
 } // namespace
 
-void registerBackupCommands(CLI::App &app, Chosen &chosen) {
-    const std::string show = std::string("print passwords instead of ") + kMaskedSecret;
-    addCommand<ExportArgs>(
-        app, chosen, "export", "write every setting group to one JSON document",
-        [show](CLI::App &cmd, ExportArgs &a) {
-            cmd.add_option("-o,--output", a.output, "file to write (default: standard output)");
-            cmd.add_flag("--show-secrets", a.show_secrets, show + " (the file then holds them)");
+void bindExport(CLI::App &cmd, Chosen &chosen) {
+    define<ExportArgs>(
+        cmd, chosen,
+        [](CLI::App &c, ExportArgs &a) {
+            c.add_option("-o,--output", a.output,
+                         "file to write through a temporary file, a regular file or none yet (default and -: "
+                         "standard output)")
+                ->type_name("FILE");
+            c.add_flag("--show-secrets", a.show_secrets, kShowSecrets + " (the file then holds them)");
         },
         runExport);
-    addCommand<DocumentArgs>(
-        app, chosen, "import", "check a settings document whole, then write the fields that differ",
-        [show](CLI::App &cmd, DocumentArgs &a) {
-            cmd.add_option("file", a.file, "settings document (- for standard input)")->required();
-            cmd.add_flag("--dry-run", a.dry_run, "print what would change, write nothing");
-            cmd.add_flag("--show-secrets", a.show_secrets, show);
+}
+
+void bindImport(CLI::App &cmd, Chosen &chosen) {
+    define<DocumentArgs>(
+        cmd, chosen,
+        [](CLI::App &c, DocumentArgs &a) {
+            bindDocumentFile(c, a);
+            c.add_flag("--dry-run", a.dry_run, "print what would change, write nothing");
+            c.add_flag("--show-secrets", a.show_secrets, kShowSecrets);
         },
         runImport);
-    addCommand<DocumentArgs>(
-        app, chosen, "diff", "fields where the device and a settings document differ (exit 1 if any)",
-        [show](CLI::App &cmd, DocumentArgs &a) {
-            cmd.add_option("file", a.file, "settings document (- for standard input)")->required();
-            cmd.add_flag("--show-secrets", a.show_secrets, show);
+}
+
+void bindDiff(CLI::App &cmd, Chosen &chosen) {
+    define<DocumentArgs>(
+        cmd, chosen,
+        [](CLI::App &c, DocumentArgs &a) {
+            bindDocumentFile(c, a);
+            c.add_flag("--show-secrets", a.show_secrets, kShowSecrets);
         },
         runDiff);
-    addCommand<NoArgs>(
-        app, chosen, "schema", "print the JSON Schema (draft 2020-12) of the settings document",
-        [](CLI::App &, NoArgs &) {},
+}
+
+void bindSchema(CLI::App &cmd, Chosen &chosen) {
+    define<NoArgs>(
+        cmd, chosen, [](CLI::App &, NoArgs &) {},
         [](const Options &, const NoArgs &) {
             std::printf("%s\n", settingsSchema().dump(2).c_str());
             return 0;

@@ -14,7 +14,6 @@ int runCall(const Options &o, Json body, Call call) {
     dev.begin(o.faults);
     uint32_t code = call();
     News news = dev.finish();
-    dev.commit();
     return report(o, std::move(body), news, codeText(code), code);
 }
 
@@ -32,13 +31,16 @@ struct InitArgs {
 
 } // namespace
 
-void registerDeviceCommands(CLI::App &app, Chosen &chosen) {
-    addCommand<InitArgs>(
-        app, chosen, "init", "start-up: set up the ID service, send every notification once",
-        [](CLI::App &cmd, InitArgs &a) { cmd.add_option("--area", a.area, "destination area"); },
+void bindInit(CLI::App &cmd, Chosen &chosen) {
+    define<InitArgs>(
+        cmd, chosen,
+        [](CLI::App &c, InitArgs &a) { c.add_option("--area", a.area, "destination area")->type_name("N"); },
         [](const Options &o, const InitArgs &a) { return runInit(o, parseNumber("--area", a.area)); });
-    addCommand<NoArgs>(
-        app, chosen, "sync", "wait until the ID service is synchronised", [](CLI::App &, NoArgs &) {},
+}
+
+void bindSync(CLI::App &cmd, Chosen &chosen) {
+    define<NoArgs>(
+        cmd, chosen, [](CLI::App &, NoArgs &) {},
         [](const Options &o, const NoArgs &) { return runSync(o); });
 }
 

@@ -78,7 +78,6 @@ std::string faultLine(const devsim::FaultInfo &f) {
 }
 
 int runAdd(const Options &o, const AddArgs &a) {
-    simulatorOnly("fault add");
     ArmedFault f = parseFault(a.fault, "fault add");
     const bool random = a.probability.has_value();
     if (random && f.nth_given)
@@ -106,7 +105,6 @@ int runAdd(const Options &o, const AddArgs &a) {
 }
 
 int runList(const Options &o, const NoArgs &) {
-    simulatorOnly("fault list");
     DeviceSession dev(o.device);
     auto all = control([] { return devsim::faults(); });
     if (o.json) {
@@ -120,7 +118,6 @@ int runList(const Options &o, const NoArgs &) {
 }
 
 int runClear(const Options &o, const NoArgs &) {
-    simulatorOnly("fault clear");
     DeviceSession dev(o.device);
     auto n = control([] {
         std::size_t armed = devsim::faults().size();
@@ -136,23 +133,28 @@ int runClear(const Options &o, const NoArgs &) {
 
 } // namespace
 
-void registerFaultCommands(CLI::App &app, Chosen &chosen) {
-    CLI::App *fault = app.add_subcommand("fault", "faults kept with the simulated device, for every program");
-    fault->require_subcommand(1);
-    addCommand<AddArgs>(
-        *fault, chosen, "add", "arm a fault: the Nth matching call (default the next) answers CODE",
-        [](CLI::App &cmd, AddArgs &a) {
-            cmd.add_option("fault", a.fault, "SERVICE[#N]=CODE")->required();
-            cmd.add_flag("--write-first", a.write_first, "the service does its work, then answers CODE");
-            cmd.add_option("--probability", a.probability,
-                           "fire on each matching call with this probability (percent) until cleared");
-            cmd.add_option("--seed", a.seed, "seed of --probability, to repeat a run");
+void bindFaultAdd(CLI::App &cmd, Chosen &chosen) {
+    define<AddArgs>(
+        cmd, chosen,
+        [](CLI::App &c, AddArgs &a) {
+            c.add_option("fault", a.fault, "SERVICE[#N]=CODE")->required()->type_name("SERVICE[#N]=CODE");
+            c.add_flag("--write-first", a.write_first, "the service does its work, then answers CODE");
+            c.add_option("--probability", a.probability,
+                         "fire on each matching call with this probability (percent) until cleared")
+                ->type_name("PERCENT");
+            c.add_option("--seed", a.seed, "seed of --probability, to repeat a run")->type_name("N");
         },
         runAdd);
-    addCommand<NoArgs>(
-        *fault, chosen, "list", "the armed faults", [](CLI::App &, NoArgs &) {}, runList);
-    addCommand<NoArgs>(
-        *fault, chosen, "clear", "disarm every fault", [](CLI::App &, NoArgs &) {}, runClear);
+}
+
+void bindFaultList(CLI::App &cmd, Chosen &chosen) {
+    define<NoArgs>(
+        cmd, chosen, [](CLI::App &, NoArgs &) {}, runList);
+}
+
+void bindFaultClear(CLI::App &cmd, Chosen &chosen) {
+    define<NoArgs>(
+        cmd, chosen, [](CLI::App &, NoArgs &) {}, runClear);
 }
 
 } // namespace entmlst

@@ -1,5 +1,6 @@
 // job_commands.cpp - simulated jobs and links, and the job functions.
 #include "cli/command_line.h"
+#include "commands/job_words.h"
 
 #include "cli/result_codes.h"
 #include "cli/usage_error.h"
@@ -91,68 +92,10 @@ constexpr JobRead readOf(const char *name) {
 constexpr JobRead kReads[] = {ENTMLST_JOB_FUNCTIONS(READ)};
 #undef READ
 
-// Link kinds by the names the header gives them.
-struct KindName {
-    const char *name;
-    int32_t kind;
-};
-constexpr KindName kKinds[] = {{"fax", ENTMLST_LINK_KIND_FAX}, {"mail", ENTMLST_LINK_KIND_MAIL}};
-
-int32_t linkKind(const std::string &text) {
-    for (const KindName &k : kKinds)
-        if (text == k.name) return k.kind;
-    return static_cast<int32_t>(parseNumber("link kind", text));
-}
-
-uint32_t jobId(const std::string &text) { return parseNumber("job", text); }
-
 void requireJob(DeviceSession &dev, uint32_t job) {
     if (dev.jobMissing(job))
         throw UsageError("no job " + std::to_string(job) + " on the device (create it with: job create " +
                          std::to_string(job) + ")");
-}
-
-int runJobCreate(const Options &o, const std::string &job_text, const std::optional<std::string> &parent_text,
-                 const std::vector<std::string> &values) {
-    simulatorOnly("job create");
-    uint32_t job = jobId(job_text);
-    std::optional<uint32_t> parent;
-    if (parent_text) parent = parseNumber("--parent", *parent_text);
-    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> puts;
-    for (const std::string &a : values) {
-        auto [id_text, value] = splitAssignment(a);
-        uint32_t id = parseNumber("value ID", id_text);
-        auto width = jobValueWidth(id);
-        if (!width) throw UsageError("value ID " + id_text + " is not one the device knows");
-        Field f{id_text, 0, *width, *width <= 4 ? Kind::number : Kind::text, 0};
-        puts.emplace_back(id, parseValue(f, value));
-    }
-
-    DeviceSession dev(o.device);
-    dev.createJob(job);
-    for (const auto &[id, bytes] : puts) dev.putJobValue(job, id, bytes);
-    if (parent) {
-        dev.createJob(*parent);
-        dev.setParent(job, *parent);
-    }
-    dev.commit();
-    Json body{{"job", job}, {"values", puts.size()}};
-    if (parent) body["parent"] = *parent;
-    return report(o, body, News{}, codeText(ENTMLST_OK), ENTMLST_OK);
-}
-
-int runJobLink(const Options &o, const std::string &job_text, const std::string &kind_text,
-               const std::string &child_text) {
-    simulatorOnly("job link");
-    uint32_t job = jobId(job_text), child = jobId(child_text);
-    int32_t kind = linkKind(kind_text);
-    DeviceSession dev(o.device);
-    requireJob(dev, job);
-    requireJob(dev, child);
-    dev.addChild(job, kind, child);
-    dev.commit();
-    return report(o, Json{{"job", job}, {"kind", kind}, {"child", child}}, News{}, codeText(ENTMLST_OK),
-                  ENTMLST_OK);
 }
 
 int runJobRead(const Options &o, const JobRead *r, const std::string &job_text) {
@@ -168,7 +111,6 @@ int runJobRead(const Options &o, const JobRead *r, const std::string &job_text) 
         code = r->read(job, rec.data());
         news = dev.finish();
     });
-    dev.commit();
 
     Json body{{"job", job}};
     if (code == ENTMLST_OK) body["fields"] = jsonRecord(expand(r->members), rec.data());
@@ -193,7 +135,6 @@ int runJobSendResult(const Options &o, const std::string &job_text, const std::s
         code = entMLSTGetSendJobResult(job, kind, static_cast<int32_t>(capacity), entries.data(), &count);
         news = dev.finish();
     });
-    dev.commit();
 
     auto fields = expand(kSendResult);
     Json list = Json::array();
@@ -223,7 +164,6 @@ int runJobAttach(const Options &o, const std::string &job_text, const std::vecto
     dev.begin(o.faults);
     uint32_t code = entMLSTSetMailAttach(job, &rec);
     News news = dev.finish();
-    dev.commit();
     return report(
         o, Json{{"job", job}, {"written", jsonRecord(fields, reinterpret_cast<const uint8_t *>(&rec))}}, news,
         codeText(code), code);
@@ -231,60 +171,65 @@ int runJobAttach(const Options &o, const std::string &job_text, const std::vecto
 
 struct JobArgs {
     std::string job;
-    std::optional<std::string> parent;
     std::string kind;
-    std::string child;
     std::string capacity = "16";
     std::vector<std::string> values;
 };
 
-void bindJob(CLI::App &cmd, JobArgs &a) { cmd.add_option("job", a.job, "job ID")->required(); }
+void bindJob(CLI::App &cmd, JobArgs &a) {
+    cmd.add_option("job", a.job, "job ID")->required()->type_name("JOB");
+}
 void bindKind(CLI::App &cmd, JobArgs &a) {
-    cmd.add_option("kind", a.kind, "link kind: number, fax or mail")->required();
+    cmd.add_option("kind", a.kind, "link kind: number, fax or mail")->required()->type_name("KIND");
 }
 
 } // namespace
 
-void registerJobCommands(CLI::App &app, Chosen &chosen) {
-    CLI::App *job = app.add_subcommand("job", "simulated jobs and the job functions");
-    job->require_subcommand(1);
+// Link kinds by the names the header gives them.
+struct KindName {
+    const char *name;
+    int32_t kind;
+};
+constexpr KindName kKinds[] = {{"fax", ENTMLST_LINK_KIND_FAX}, {"mail", ENTMLST_LINK_KIND_MAIL}};
 
-    addCommand<JobArgs>(
-        *job, chosen, "create", "create or update a simulated job",
-        [](CLI::App &cmd, JobArgs &a) {
-            bindJob(cmd, a);
-            cmd.add_option("--parent", a.parent, "parent (user) job ID");
-            cmd.add_option("values", a.values, "VALUEID=VALUE");
-        },
-        [](const Options &o, const JobArgs &a) { return runJobCreate(o, a.job, a.parent, a.values); });
-    addCommand<JobArgs>(
-        *job, chosen, "link", "link a child job under a job",
-        [](CLI::App &cmd, JobArgs &a) {
-            bindJob(cmd, a);
-            bindKind(cmd, a);
-            cmd.add_option("child", a.child, "child job ID")->required();
-        },
-        [](const Options &o, const JobArgs &a) { return runJobLink(o, a.job, a.kind, a.child); });
+int32_t linkKind(const std::string &text) {
+    for (const KindName &k : kKinds)
+        if (text == k.name) return k.kind;
+    return static_cast<int32_t>(parseNumber("link kind", text));
+}
+
+uint32_t jobId(const std::string &text) { return parseNumber("job", text); }
+
+void bindJobRead(CLI::App &cmd, Chosen &chosen) {
     for (const JobRead &r : kReads)
-        if (r.name)
-            addCommand<JobArgs>(
-                *job, chosen, r.name, std::string("read the job's ") + r.name + " values", bindJob,
-                [r = &r](const Options &o, const JobArgs &a) { return runJobRead(o, r, a.job); });
-    addCommand<JobArgs>(
-        *job, chosen, "send-result", "list the send results of a job's children of one link kind",
-        [](CLI::App &cmd, JobArgs &a) {
-            bindJob(cmd, a);
-            bindKind(cmd, a);
-            cmd.add_option("--capacity", a.capacity, "entries to offer (default 16)");
+        if (r.name && cmd.get_name() == r.name) {
+            cmd.description(std::string("read the job's ") + r.name + " values");
+            define<JobArgs>(cmd, chosen, bindJob,
+                            [r = &r](const Options &o, const JobArgs &a) { return runJobRead(o, r, a.job); });
+        }
+}
+
+void bindJobSendResult(CLI::App &cmd, Chosen &chosen) {
+    define<JobArgs>(
+        cmd, chosen,
+        [](CLI::App &c, JobArgs &a) {
+            bindJob(c, a);
+            bindKind(c, a);
+            c.add_option("--capacity", a.capacity, "entries to offer (default 16)")->type_name("N");
         },
         [](const Options &o, const JobArgs &a) {
             return runJobSendResult(o, a.job, a.kind, parseNumber("--capacity", a.capacity));
         });
-    addCommand<JobArgs>(
-        *job, chosen, "attach", "write a job's mail attachment values",
-        [](CLI::App &cmd, JobArgs &a) {
-            bindJob(cmd, a);
-            cmd.add_option("values", a.values, "attach_mode=N attach_format=N resolution=N")->required();
+}
+
+void bindJobAttach(CLI::App &cmd, Chosen &chosen) {
+    define<JobArgs>(
+        cmd, chosen,
+        [](CLI::App &c, JobArgs &a) {
+            bindJob(c, a);
+            c.add_option("values", a.values, "attach_mode=N attach_format=N resolution=N")
+                ->required()
+                ->type_name("FIELD=VALUE");
         },
         [](const Options &o, const JobArgs &a) { return runJobAttach(o, a.job, a.values); });
 }

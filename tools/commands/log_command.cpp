@@ -78,7 +78,6 @@ Json entryJson(const devsim::LogEntry &e) {
 }
 
 int runLog(const Options &o, const LogArgs &a) {
-    simulatorOnly("log");
     devsim::LogFilter filter;
     if (!a.since.empty()) filter.since_us = sinceMicros(a.since);
     if (a.pid) filter.pid = static_cast<int32_t>(parseUnsigned("--pid", *a.pid, INT32_MAX));
@@ -93,7 +92,9 @@ int runLog(const Options &o, const LogArgs &a) {
             for (const auto &e : entries)
                 std::printf("%s\n", o.json ? entryJson(e).dump().c_str() : devsim::formatLogEntry(e).c_str());
         }
-        std::fflush(stdout);
+        // A reader that went away ends the follow: nothing more can be shown.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout))
+            throw OutputError("cannot write standard output");
         if (!entries.empty()) filter.after_seq = entries.back().seq;
     };
     print(control([&] { return devsim::log(filter); }), a.follow);
@@ -107,17 +108,15 @@ int runLog(const Options &o, const LogArgs &a) {
 
 } // namespace
 
-void registerLogCommand(CLI::App &app, Chosen &chosen) {
-    addCommand<LogArgs>(
-        app, chosen, "log",
-        "what the simulated device received from every process (calls, notifications, monitor lines, "
-        "faults), "
-        "oldest first",
-        [](CLI::App &cmd, LogArgs &a) {
-            cmd.add_flag("-f,--follow", a.follow, "keep printing new entries until interrupted");
-            cmd.add_option("--since", a.since,
-                           "only entries since WHEN: 10m, 2h, 1d ago, or YYYY-MM-DD [HH:MM[:SS]]");
-            cmd.add_option("--pid", a.pid, "only the entries of one process");
+void bindLog(CLI::App &cmd, Chosen &chosen) {
+    define<LogArgs>(
+        cmd, chosen,
+        [](CLI::App &c, LogArgs &a) {
+            c.add_flag("-f,--follow", a.follow, "keep printing new entries until interrupted");
+            c.add_option("--since", a.since,
+                         "only entries since WHEN: 10m, 2h, 1d ago, or YYYY-MM-DD [HH:MM[:SS]]")
+                ->type_name("WHEN");
+            c.add_option("--pid", a.pid, "only the entries of one process")->type_name("PID");
         },
         runLog);
 }

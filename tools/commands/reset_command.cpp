@@ -15,8 +15,6 @@ struct ResetArgs {
 };
 
 int runReset(const Options &o, const ResetArgs &a) {
-    simulatorOnly("reset");
-    DeviceSession dev(o.device);
     control([&] { devsim::factoryReset(a.keep_jobs); });
     Json body{{"device", o.device},
               {"settings", "factory"},
@@ -30,12 +28,11 @@ int runReset(const Options &o, const ResetArgs &a) {
 
 } // namespace
 
-void registerResetCommand(CLI::App &app, Chosen &chosen) {
-    addCommand<ResetArgs>(
-        app, chosen, "reset",
-        "put the simulated device back to factory settings; clear its jobs, log and faults",
-        [](CLI::App &cmd, ResetArgs &a) {
-            cmd.add_flag("--keep-jobs", a.keep_jobs, "keep the jobs and their links");
+void bindReset(CLI::App &cmd, Chosen &chosen) {
+    define<ResetArgs>(
+        cmd, chosen,
+        [](CLI::App &c, ResetArgs &a) {
+            c.add_flag("--keep-jobs", a.keep_jobs, "keep the jobs and their links");
         },
         runReset);
 }

@@ -73,7 +73,6 @@ int runGet(const Options &o, const std::string &group, const std::optional<std::
         code = g.get(n, rec.data());
         news = dev.finish();
     });
-    dev.commit();
 
     Json body = header(g, n);
     if (code == 0) body["fields"] = jsonRecord(fields, rec.data(), show_secrets);
@@ -120,7 +119,6 @@ int runSet(const Options &o, const std::string &group, const std::optional<std::
     std::optional<StoreLog> log;
     if (news.seen) log = StoreLog{news.stored_settings, news.failed_setting};
     FieldReport r = reportWrites(lib, values, {w}, applied, log).front();
-    dev.commit();
 
     Json body = header(g, n);
     body["written"] = r.written;
@@ -138,29 +136,38 @@ struct GroupArgs {
 };
 
 void bindGroup(CLI::App &cmd, GroupArgs &a, const char *help) {
-    cmd.add_option("group", a.group, help)->required();
-    cmd.add_option("--recipient,--user", a.recipient, "recipient or POP3 user, 1..3 (default 1)");
+    cmd.add_option("group", a.group, help)->required()->type_name("GROUP");
+    cmd.add_option("--recipient,--user", a.recipient, "recipient or POP3 user, 1..3 (default 1)")
+        ->type_name("N");
 }
 
 } // namespace
 
-void registerSettingCommands(CLI::App &app, Chosen &chosen) {
-    addCommand<NoArgs>(
-        app, chosen, "groups", "list the setting groups and their fields", [](CLI::App &, NoArgs &) {},
+void bindGroups(CLI::App &cmd, Chosen &chosen) {
+    define<NoArgs>(
+        cmd, chosen, [](CLI::App &, NoArgs &) {},
         [](const Options &o, const NoArgs &) { return runGroups(o); });
-    addCommand<GroupArgs>(
-        app, chosen, "get", "read a setting group",
-        [](CLI::App &cmd, GroupArgs &a) {
-            bindGroup(cmd, a, "setting group (see: entmlst groups)");
-            cmd.add_flag("--show-secrets", a.show_secrets,
-                         "print passwords instead of " + std::string(kMaskedSecret));
+}
+
+void bindGet(CLI::App &cmd, Chosen &chosen) {
+    define<GroupArgs>(
+        cmd, chosen,
+        [](CLI::App &c, GroupArgs &a) {
+            bindGroup(c, a, "setting group (see: entmlst groups)");
+            c.add_flag("--show-secrets", a.show_secrets,
+                       "print passwords instead of " + std::string(kMaskedSecret));
         },
         [](const Options &o, const GroupArgs &a) { return runGet(o, a.group, a.recipient, a.show_secrets); });
-    addCommand<GroupArgs>(
-        app, chosen, "set", "change fields of a setting group",
-        [](CLI::App &cmd, GroupArgs &a) {
-            bindGroup(cmd, a, "setting group");
-            cmd.add_option("assignments", a.assignments, "FIELD=VALUE (text, number, or hex:..)")->required();
+}
+
+void bindSet(CLI::App &cmd, Chosen &chosen) {
+    define<GroupArgs>(
+        cmd, chosen,
+        [](CLI::App &c, GroupArgs &a) {
+            bindGroup(c, a, "setting group");
+            c.add_option("assignments", a.assignments, "FIELD=VALUE (text, number, or hex:..)")
+                ->required()
+                ->type_name("FIELD=VALUE");
         },
         [](const Options &o, const GroupArgs &a) { return runSet(o, a.group, a.recipient, a.assignments); });
 }

@@ -7,6 +7,8 @@
 // libdevsim's control API.
 #pragma once
 
+#include "cli/exit_status.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -16,20 +18,11 @@
 
 namespace entmlst {
 
-// The device file is missing, unreadable, damaged or not ours.
+// The device file is missing, unreadable, damaged, locked or not ours:
+// exit 3, whichever call meets it first.
 struct DeviceFileError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-inline constexpr int kExitDeviceFile = 3;
-
-// Throws a UsageError "WHAT: not available on the device build" there;
-// nothing on the simulated device.
-void simulatorOnly(const std::string &what);
-
-// --device, else $ENTMLST_DEVICE, else the per-user default: the same
-// device as any program linked with libdevsim (whose directories are
-// created on first use). Empty on the device build.
-std::string devicePath(const std::string &option);
 
 // --fail SERVICE[#N]=CODE: the Nth call of SERVICE answers CODE.
 struct ArmedFault {
@@ -38,11 +31,8 @@ struct ArmedFault {
     bool nth_given = false;
     uint32_t code = 0;
 };
-// what names the option in messages ("--fail", "fault add").
+// Simulated build: what names the option in messages ("--fail", "fault add").
 ArmedFault parseFault(const std::string &text, const std::string &what = "--fail"); // throws UsageError
-
-// Width of a job value the device knows; nullopt for unknown value IDs.
-std::optional<uint32_t> jobValueWidth(uint32_t value_id);
 
 // What the device received during a command; not seen (and not reported)
 // on the device build.
@@ -56,11 +46,17 @@ struct News {
     uint32_t failed_setting = 0;
 };
 
-// One command's hold on the device. Simulated: the device is opened on
-// construction; every service call the library makes is a transaction of
-// its own, durable when it returns, so there is nothing to write back and
-// commit() does nothing. What the command's calls did is read from the
-// device's log: this process's entries since begin().
+// After the library answered other than ENTMLST_OK: why, when the reason
+// was the simulated device's storage (its file unusable, full, read-only or
+// locked past the timeout), whichever call met it; else empty. The device
+// build has no such storage.
+std::string storageFailure();
+
+// One command's hold on the device, opened by openDevice(). Every service
+// call the library makes is a transaction of its own, durable when it
+// returns: there is nothing to write back. What the command's calls did is
+// read from the simulated device's log: this process's entries since
+// begin().
 class DeviceSession {
 public:
     explicit DeviceSession(const std::string &path);
@@ -68,27 +64,20 @@ public:
     DeviceSession(const DeviceSession &) = delete;
     DeviceSession &operator=(const DeviceSession &) = delete;
 
-    void commit();
-
     // Arms the faults for the library calls that follow and starts
     // collecting news; finish() disarms what is left and returns the news.
     void begin(const std::vector<ArmedFault> &faults);
     News finish();
 
-    // Runs body, which only reads the device: on the simulated device its
-    // calls are one transaction, seen by other processes at once. Never
-    // around writes, each of which is durable when its call returns.
+    // Runs body, which only reads the device: on the simulated device a
+    // look from outside, as a debugger reads memory (one state of the
+    // device, its calls neither logged nor answered by the device's armed
+    // faults, --fail still firing). Never around writes.
     void reading(const std::function<void()> &body);
 
     // True when the simulated device has no such job; the device build
     // cannot tell and leaves it to the library's answer.
     bool jobMissing(uint32_t job);
-
-    // Simulated jobs and links.
-    void putJobValue(uint32_t job, uint32_t value_id, const std::vector<uint8_t> &bytes);
-    void createJob(uint32_t job);
-    void setParent(uint32_t job, uint32_t parent);
-    void addChild(uint32_t job, int32_t kind, uint32_t child);
 
 private:
     uint64_t mark_ = 0; // newest log entry before begin()

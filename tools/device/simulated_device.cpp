@@ -3,13 +3,20 @@
 // --fail are this process's own; what the library's calls did comes from
 // the device's log.
 #include "device/device_control.h"
-#include "device/device_session.h"
+
+#include "cli/command_line.h"
+#include "cli/help_pages.h"
 
 #include "cli/usage_error.h"
 #include "devsim.h"
 #include "document/record_fields.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
 
 namespace entmlst {
 namespace {
@@ -20,13 +27,6 @@ std::string withoutNewline(std::string text) {
 }
 
 } // namespace
-
-void simulatorOnly(const std::string &) {}
-
-std::string devicePath(const std::string &option) {
-    if (!option.empty()) return option;
-    return control([] { return devsim::configuredDevice(); });
-}
 
 ArmedFault parseFault(const std::string &text, const std::string &what) {
     auto [lhs, code] = splitAssignment(text);
@@ -44,22 +44,53 @@ ArmedFault parseFault(const std::string &text, const std::string &what) {
     return f;
 }
 
-std::optional<uint32_t> jobValueWidth(uint32_t value_id) { return devsim::valueWidth(value_id); }
-
-DeviceSession::DeviceSession(const std::string &path) {
+void openDevice(Options &o, const DeviceOptions &given, unsigned needs) {
+    for (const auto &text : given.fails) o.faults.push_back(parseFault(text));
+    o.device = !given.device.empty() ? given.device : control([] { return devsim::configuredDevice(); });
+    const bool memory = o.device == devsim::kMemoryDevice;
+    struct stat st {};
+    const bool missing = !memory && ::stat(o.device.c_str(), &st) != 0 && errno == ENOENT;
+    if (missing && (needs & kInspects))
+        throw DeviceFileError(o.device + ": no device file there (entmlst init creates one)");
     control([&] {
-        if (path != devsim::devicePath()) devsim::openDevice(path);
-        mark_ = devsim::lastLogSeq();
+        if (o.device != devsim::devicePath()) devsim::openDevice(o.device);
+        if (missing && devsim::deviceStatus().created_now)
+            std::fprintf(stderr, "entmlst: created %s with factory settings\n", o.device.c_str());
     });
+    if (memory && (needs & kChangesState))
+        std::fprintf(stderr, "entmlst: warning: the device is %s, nothing this command changes persists\n",
+                     devsim::kMemoryDevice);
 }
 
-DeviceSession::~DeviceSession() = default;
+std::string storageFailure() {
+    static const int64_t started_us = std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::system_clock::now().time_since_epoch())
+                                          .count();
+    try {
+        // A write: it logs what this process's failed calls left to log,
+        // or fails itself while the storage still does.
+        devsim::batch([] {});
+        devsim::LogFilter mine;
+        mine.since_us = started_us;
+        mine.pid = static_cast<int32_t>(getpid());
+        for (const devsim::LogEntry &e : devsim::log(mine))
+            if (e.kind == devsim::LogKind::device &&
+                (e.result == devsim::kDeviceFile || e.result == devsim::kDeviceBusy))
+                return e.text;
+        return {};
+    } catch (const devsim::DeviceError &e) {
+        return e.what();
+    }
+}
 
-void DeviceSession::commit() {}
+DeviceSession::DeviceSession(const std::string &) {}
+
+DeviceSession::~DeviceSession() = default;
 
 void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
     control([&] {
         mark_ = devsim::lastLogSeq();
+        devsim::inspectedEntries();
         for (const ArmedFault &f : faults)
             devsim::failCallHere(*devsim::serviceByName(f.service), f.nth, f.code);
     });
@@ -69,6 +100,7 @@ News DeviceSession::finish() {
     devsim::clearFaultsHere();
     News news;
     auto entries = control([&] { return devsim::log({mark_, 0, static_cast<int32_t>(getpid())}); });
+    for (devsim::LogEntry &e : devsim::inspectedEntries()) entries.push_back(std::move(e));
     for (const devsim::LogEntry &e : entries) {
         using devsim::LogKind;
         if (e.kind == LogKind::monitor) {
@@ -97,31 +129,24 @@ News DeviceSession::finish() {
 }
 
 void DeviceSession::reading(const std::function<void()> &body) {
-    control([&] { devsim::batch(body); });
+    control([&] { devsim::inspect(body); });
 }
 
 bool DeviceSession::jobMissing(uint32_t job) {
     return !control([&] { return devsim::jobExists(job); });
 }
-void DeviceSession::createJob(uint32_t job) {
-    control([&] { devsim::createJob(job); });
-}
-void DeviceSession::putJobValue(uint32_t job, uint32_t value_id, const std::vector<uint8_t> &bytes) {
-    // A name the device keeps at its own width: the text and its NUL, if it has room.
-    std::vector<uint8_t> value = bytes;
-    if (devsim::widthPerValue(value_id)) {
-        while (value.size() > 1 && value.back() == 0 && value[value.size() - 2] == 0) value.pop_back();
-        if (value.size() == 1 && value[0] == 0) value.clear();
+
+std::string deviceSchema(const std::string &device) {
+    try {
+        const std::string path = !device.empty() ? device : devsim::configuredDevice();
+        struct stat st {};
+        if (path == devsim::kMemoryDevice) return "none: the device is " + path;
+        if (::stat(path.c_str(), &st) != 0) return "none yet: no device file at " + path;
+        if (path != devsim::devicePath()) devsim::openDevice(path);
+        return std::to_string(devsim::deviceStatus().schema_version) + " (" + path + ")";
+    } catch (const devsim::DeviceError &e) {
+        return std::string("unknown: ") + e.what();
     }
-    if (!control([&] { return devsim::putJobValue(job, value_id, value); }))
-        throw UsageError(std::string("value ").append(std::to_string(value_id)) +
-                         " does not fit the device's value");
-}
-void DeviceSession::setParent(uint32_t job, uint32_t parent) {
-    control([&] { devsim::setParentLink(job, parent); });
-}
-void DeviceSession::addChild(uint32_t job, int32_t kind, uint32_t child) {
-    control([&] { devsim::addChildLink(job, kind, child); });
 }
 
 } // namespace entmlst

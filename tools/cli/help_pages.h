@@ -1,0 +1,24 @@
+// help_pages.h - what the command line says about itself, made from the
+// command line the table built, so that the help, the man page and the
+// shell completion cannot drift apart.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+namespace entmlst {
+
+// entmlst --version: the tool, the library's soname, the device's schema.
+std::string versionText(const std::string &device);
+// entmlst(1) in roff (entmlst --help-man).
+std::string manPage(const CLI::App &app);
+// A bash completion script (entmlst --help-completion): commands, options,
+// setting groups and their field names.
+std::string bashCompletion(const CLI::App &app);
+
+// The schema of the device's file (device: --device, else the configured
+// one): its number, or why there is none.
+std::string deviceSchema(const std::string &device);
+
+} // namespace entmlst

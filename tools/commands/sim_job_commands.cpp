@@ -1,0 +1,111 @@
+// sim_job_commands.cpp - job create and job link: jobs and links of the
+// simulated device, made through libdevsim's control API.
+#include "cli/command_line.h"
+#include "commands/job_words.h"
+#include "device/device_control.h"
+
+#include "cli/result_codes.h"
+#include "cli/usage_error.h"
+#include "corvellib.h"
+#include "devsim.h"
+
+#include <optional>
+
+namespace entmlst {
+namespace {
+
+struct CreateArgs {
+    std::string job;
+    std::optional<std::string> parent;
+    std::vector<std::string> values;
+};
+
+struct LinkArgs {
+    std::string job;
+    std::string kind;
+    std::string child;
+};
+
+void requireJob(uint32_t job) {
+    if (!control([&] { return devsim::jobExists(job); }))
+        throw UsageError("no job " + std::to_string(job) +
+                         " on the device (create it with: entmlst job create " + std::to_string(job) + ")");
+}
+
+// A name the device keeps at its own width: the text and its NUL, if it has room.
+std::vector<uint8_t> asKept(uint32_t value_id, std::vector<uint8_t> value) {
+    if (devsim::widthPerValue(value_id)) {
+        while (value.size() > 1 && value.back() == 0 && value[value.size() - 2] == 0) value.pop_back();
+        if (value.size() == 1 && value[0] == 0) value.clear();
+    }
+    return value;
+}
+
+int runJobCreate(const Options &o, const CreateArgs &a) {
+    uint32_t job = jobId(a.job);
+    std::optional<uint32_t> parent;
+    if (a.parent) parent = parseNumber("--parent", *a.parent);
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> puts;
+    for (const std::string &assignment : a.values) {
+        auto [id_text, value] = splitAssignment(assignment);
+        uint32_t id = parseNumber("value ID", id_text);
+        auto width = devsim::valueWidth(id);
+        if (!width) throw UsageError("value ID " + id_text + " is not one the device knows");
+        Field f{id_text, 0, *width, *width <= 4 ? Kind::number : Kind::text, 0};
+        puts.emplace_back(id, asKept(id, parseValue(f, value)));
+    }
+
+    control([&] {
+        devsim::createJob(job);
+        for (const auto &[id, bytes] : puts)
+            if (!devsim::putJobValue(job, id, bytes))
+                throw UsageError("value " + std::to_string(id) + " does not fit the device's value");
+        if (parent) {
+            devsim::createJob(*parent);
+            devsim::setParentLink(job, *parent);
+        }
+    });
+    Json body{{"job", job}, {"values", puts.size()}};
+    if (parent) body["parent"] = *parent;
+    News none;
+    none.seen = false;
+    return report(o, body, none, codeText(ENTMLST_OK), ENTMLST_OK);
+}
+
+int runJobLink(const Options &o, const LinkArgs &a) {
+    uint32_t job = jobId(a.job), child = jobId(a.child);
+    int32_t kind = linkKind(a.kind);
+    requireJob(job);
+    requireJob(child);
+    control([&] { devsim::addChildLink(job, kind, child); });
+    News none;
+    none.seen = false;
+    return report(o, Json{{"job", job}, {"kind", kind}, {"child", child}}, none, codeText(ENTMLST_OK),
+                  ENTMLST_OK);
+}
+
+} // namespace
+
+void bindJobCreate(CLI::App &cmd, Chosen &chosen) {
+    define<CreateArgs>(
+        cmd, chosen,
+        [](CLI::App &c, CreateArgs &a) {
+            c.add_option("job", a.job, "job ID")->required()->type_name("JOB");
+            c.add_option("--parent", a.parent, "parent (user) job ID")->type_name("JOB");
+            c.add_option("values", a.values, "VALUEID=VALUE")->type_name("VALUEID=VALUE");
+        },
+        runJobCreate);
+}
+
+void bindJobLink(CLI::App &cmd, Chosen &chosen) {
+    define<LinkArgs>(
+        cmd, chosen,
+        [](CLI::App &c, LinkArgs &a) {
+            c.add_option("job", a.job, "job ID")->required()->type_name("JOB");
+            c.add_option("kind", a.kind, "link kind: number, fax or mail")->required()->type_name("KIND");
+            c.add_option("child", a.child, "child job ID")->required()->type_name("JOB");
+        },
+        runJobLink);
+}
+
+} // namespace entmlst
