@@ -121,10 +121,13 @@ Store &Device::open() {
     if (store) return *store;
     Inside inside;
     if (where.empty()) where = configured(true);
-    if (where == kMemoryDevice)
-        store = makeMemoryStore();
-    else
-        store = makeFileStore(where, busy_timeout_ms);
+    std::unique_ptr<Store> st =
+        where == kMemoryDevice ? makeMemoryStore() : makeFileStore(where, busy_timeout_ms);
+    DeviceState state(*st);
+    bool set_up = true;
+    st->read([&] { set_up = !state.needsSetUp(); });
+    if (!set_up) st->transact([&] { state.setUp(); });
+    store = std::move(st);
     return *store;
 }
 
@@ -144,15 +147,16 @@ void Device::record(LogEntry e) {
         pending.push_back(std::move(e));
 }
 
-void Device::transact(Service about, const std::function<void(Store &)> &body, Access access) {
+void Device::transact(Service about, const std::function<void(DeviceState &)> &body, Access access) {
     Inside inside;
     try {
-        Store &st = open();
+        Store &store = open();
+        DeviceState st(store);
         if (access == Access::read || inspecting != 0) {
-            st.read([&] { body(st); });
+            store.read([&] { body(st); });
             return;
         }
-        st.transact([&] {
+        store.transact([&] {
             body(st);
             for (LogEntry &e : pending) st.append(e);
         });
@@ -175,7 +179,7 @@ void Device::transact(Service about, const std::function<void(Store &)> &body, A
 void Device::batch(const std::function<void()> &body, Access access) {
     transact(
         Service{},
-        [&](Store &) {
+        [&](DeviceState &) {
             // The body's calls are the caller's own, as outside a batch (its
             // sleeps are the simulated ones).
             bool was = t_inside;
@@ -219,7 +223,7 @@ Step step(StoredFault &f, Armed &a) {
 
 } // namespace
 
-Armed Device::arm(Store &st, Service s) {
+Armed Device::arm(DeviceState &st, Service s) {
     Armed a;
     // This process's own faults first, then those kept with the device.
     for (auto it = own_faults.begin(); it != own_faults.end();) {

@@ -2,6 +2,7 @@
 // (control.cpp) and the C services (services.cpp). Internal to libdevsim.
 #pragma once
 
+#include "device_state.h"
 #include "devsim.h"
 #include "store.h"
 
@@ -55,7 +56,7 @@ struct Device {
     std::size_t live_bytes = 0;
     MemStats mem;
 
-    // The store, opened if need be; throws DeviceError.
+    // The store, opened (and set up as a device) if need be; throws DeviceError.
     Store &open();
     // Runs body as one transaction of the store, with the pending entries
     // logged in it. A storage failure is logged (later, when the store takes
@@ -63,14 +64,15 @@ struct Device {
     // A read (or any transaction inside inspect()) writes nothing and leaves
     // the pending entries for a later write.
     enum class Access { read, write };
-    void transact(Service about, const std::function<void(Store &)> &body, Access access = Access::write);
+    void transact(Service about, const std::function<void(DeviceState &)> &body,
+                  Access access = Access::write);
     // Runs body, whose service calls nest in one transaction (see devsim::batch).
     void batch(const std::function<void()> &body, Access access = Access::write);
     // Keeps an entry for the log: for the next write, or for
     // inspectedEntries() inside inspect().
     void record(LogEntry e);
     // Counts the call against the armed faults and takes the one that fires.
-    Armed arm(Store &st, Service s);
+    Armed arm(DeviceState &st, Service s);
     // Records a broken rule (also on stderr and in the log) and returns code.
     uint32_t violate(uint32_t code, const std::string &what);
     LogEntry entry(LogKind kind, Service s) const;

@@ -24,7 +24,7 @@ uint64_t addr(const void *p) { return static_cast<uint64_t>(reinterpret_cast<uin
 // on the call, and what the call log records about it.
 struct Ctx {
     Device &d;
-    Store &st;
+    DeviceState &st;
     Armed fault;
     std::string text;
     bool done = false;
@@ -47,7 +47,7 @@ uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexc
         std::lock_guard lock(d.mu);
         uint32_t result = 0;
         try {
-            d.transact(s, [&](Store &st) {
+            d.transact(s, [&](DeviceState &st) {
                 Ctx c{d, st, d.arm(st, s), {}, false};
                 result = body(c);
                 LogEntry e = d.entry(serviceKind(s), s);

@@ -180,9 +180,9 @@ TEST_F(DeviceFile, FilesThatAreNotThisDevicesAreRefusedAndLeftAlone) {
          "application_id 0x4d2"},
         {"newer",
          [](const fs::path &p) {
-             sql(p, "PRAGMA application_id = 1296847700; PRAGMA user_version = 3; CREATE TABLE t(x);");
+             sql(p, "PRAGMA application_id = 1296847700; PRAGMA user_version = 4; CREATE TABLE t(x);");
          },
-         "format 3 is newer than this libdevsim reads (2)"},
+         "format 4 is newer than this libdevsim reads (3)"},
     };
     devsim::openDevice(devsim::kMemoryDevice);
     for (const Case &c : cases) {
@@ -225,7 +225,7 @@ TEST_F(DeviceFile, AFileOfTheFirstFormatIsUpgraded) {
     )");
     ::testing::internal::CaptureStderr();
     devsim::openDevice(old.string());
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("upgraded from device file format 1 to 2"),
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("upgraded from device file format 1 to 3"),
               std::string::npos);
     EXPECT_EQ(stored(kPort), (Bytes{0x02, 0x4b}));
     EXPECT_EQ(stored(kServer).size(), 64u); // settings the old file lacked have their defaults
@@ -288,7 +288,7 @@ TEST_F(DeviceFile, AnInspectionReadsBesideAWriterAndLeavesNoTrace) {
     EXPECT_EQ(after.log_entries, before.log_entries);
     EXPECT_EQ(after.faults, 1u);
     EXPECT_EQ(after.path, file.string());
-    EXPECT_EQ(after.schema_version, 2);
+    EXPECT_EQ(after.schema_version, 3);
     EXPECT_NE(after.created_us, 0);
     EXPECT_GT(after.file_size, 0u);
 }
