@@ -12,17 +12,53 @@ namespace {
 
 class MemoryStore final : public Store {
 public:
-    // A body that throws (out of memory) may leave part of its work: the
-    // device lock already orders the calls, and nothing else can fail here.
-    void transact(const std::function<void()> &body) override { body(); }
-    void read(const std::function<void()> &body) override { body(); }
+    // Each change inside a transaction leaves a way back; a body that
+    // throws takes its own changes back, newest first.
+    void transact(const std::function<void()> &body) override {
+        const std::size_t mark = undo_.size();
+        ++depth_;
+        try {
+            body();
+        } catch (...) {
+            while (undo_.size() > mark) {
+                undo_.back()();
+                undo_.pop_back();
+            }
+            --depth_;
+            throw;
+        }
+        if (--depth_ == 0) undo_.clear();
+    }
+    // The device lock already keeps writers out while body runs.
+    void read(const std::function<void()> &body) override {
+        ++depth_;
+        const std::size_t mark = undo_.size();
+        struct Back {
+            MemoryStore &m;
+            std::size_t mark;
+            ~Back() {
+                while (m.undo_.size() > mark) {
+                    m.undo_.back()();
+                    m.undo_.pop_back();
+                }
+                --m.depth_;
+            }
+        } back{*this, mark};
+        body();
+    }
 
     std::optional<Bytes> get(Space s, Key k) override {
         auto it = rows_.find({s, k});
         return it == rows_.end() ? std::nullopt : std::optional<Bytes>(it->second);
     }
-    void put(Space s, Key k, const Bytes &value) override { rows_[{s, k}] = value; }
-    void erase(Space s, Key k) override { rows_.erase({s, k}); }
+    void put(Space s, Key k, const Bytes &value) override {
+        remember(s, k);
+        rows_[{s, k}] = value;
+    }
+    void erase(Space s, Key k) override {
+        remember(s, k);
+        rows_.erase({s, k});
+    }
     std::vector<Row> scan(Space s, std::optional<uint64_t> major) override {
         auto first = rows_.lower_bound({s, Key{major.value_or(0), 0}});
         std::vector<Row> out;
@@ -33,7 +69,10 @@ public:
         return out;
     }
 
-    void append(const LogEntry &e) override { log_.push_back(e); }
+    void append(const LogEntry &e) override {
+        if (depth_ != 0) undo_.push_back([this] { log_.pop_back(); });
+        log_.push_back(e);
+    }
     std::vector<LogEntry> log(const LogFilter &f) override {
         auto first = std::upper_bound(log_.begin(), log_.end(), f.after_seq,
                                       [](uint64_t seq, const LogEntry &e) { return seq < e.seq; });
@@ -44,7 +83,10 @@ public:
     }
     uint64_t newestSeq() override { return log_.empty() ? 0 : log_.back().seq; }
     void drop(uint64_t through) override {
-        while (!log_.empty() && log_.front().seq <= through) log_.pop_front();
+        while (!log_.empty() && log_.front().seq <= through) {
+            if (depth_ != 0) undo_.push_back([this, e = log_.front()] { log_.push_front(e); });
+            log_.pop_front();
+        }
     }
 
     DeviceStatus status() override {
@@ -57,6 +99,17 @@ public:
 private:
     std::map<std::pair<Space, Key>, Bytes> rows_;
     std::deque<LogEntry> log_;
+    unsigned depth_ = 0;
+    std::vector<std::function<void()>> undo_;
+
+    void remember(Space s, Key k) {
+        if (depth_ == 0) return;
+        auto it = rows_.find({s, k});
+        if (it == rows_.end())
+            undo_.push_back([this, s, k] { rows_.erase({s, k}); });
+        else
+            undo_.push_back([this, s, k, v = it->second] { rows_[{s, k}] = v; });
+    }
 };
 
 } // namespace
