@@ -143,6 +143,18 @@ void batch(const std::function<void()> &body) {
     d.batch(body);
 }
 
+void tellStorageProblems(bool on) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.tell_problems = on;
+}
+
+std::optional<DeviceError> takeStorageProblem() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    return std::exchange(d.last_problem, std::nullopt);
+}
+
 DeviceStatus deviceStatus() {
     DeviceStatus s = readDevice([&](DeviceState &st) {
         DeviceStatus out = st.status();

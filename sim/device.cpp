@@ -89,6 +89,12 @@ struct Inside {
 void closeAtExit() {
     Device &d = device();
     std::lock_guard lock(d.mu);
+    // Entries still waiting go in now if the lock is free.
+    if (d.store && !d.pending.empty()) try {
+            d.transact(
+                Service{}, [](DeviceState &) {}, Device::Access::now);
+        } catch (const DeviceError &) {
+        }
     d.store.reset();
 }
 
@@ -143,37 +149,45 @@ LogEntry Device::entry(LogKind kind, Service s) const {
 void Device::record(LogEntry e) {
     if (inspecting != 0)
         inspected.push_back(std::move(e));
-    else
+    else if (pending.size() < kPendingLimit)
         pending.push_back(std::move(e));
 }
 
-void Device::transact(Service about, const std::function<void(DeviceState &)> &body, Access access) {
+bool Device::transact(Service about, const std::function<void(DeviceState &)> &body, Access access) {
     Inside inside;
     try {
         Store &store = open();
         DeviceState st(store);
         if (access == Access::read || inspecting != 0) {
             store.read([&] { body(st); });
-            return;
+            return true;
         }
-        store.transact([&] {
+        auto write = [&] {
             body(st);
             for (LogEntry &e : pending) st.append(e);
-        });
+        };
+        if (access == Access::now) {
+            if (!store.transactNow(write)) return false;
+        } else {
+            store.transact(write);
+        }
         pending.clear();
+        return true;
     } catch (const DeviceError &e) {
-        // Nothing of the failed transaction is kept; the problem itself is
-        // logged by the next transaction that succeeds.
-        pending.erase(std::remove_if(pending.begin(), pending.end(),
-                                     [](const LogEntry &p) { return p.kind != LogKind::device; }),
-                      pending.end());
-        LogEntry problem = entry(LogKind::device, about);
-        problem.result = e.code;
-        problem.text = std::string(serviceName(about)) + " answered " + hex(e.code) + ": " + e.what();
-        if (pending.size() < 16) pending.push_back(std::move(problem));
-        std::fprintf(stderr, "devsim: %s: %s\n", serviceName(about), e.what());
+        problem(about, e);
         throw;
     }
+}
+
+void Device::problem(Service about, const DeviceError &e) {
+    last_problem = e;
+    if (!told.insert(e.what()).second) return;
+    // Logged by the next transaction that succeeds, once per problem.
+    LogEntry p = entry(LogKind::device, about);
+    p.result = e.code;
+    p.text = cat({serviceName(about), " answered ", hex(e.code), ": ", e.what()});
+    if (pending.size() < kPendingLimit) pending.push_back(std::move(p));
+    if (tell_problems) std::fprintf(stderr, "devsim: %s\n", e.what());
 }
 
 void Device::batch(const std::function<void()> &body, Access access) {
@@ -223,7 +237,7 @@ Step step(StoredFault &f, Armed &a) {
 
 } // namespace
 
-Armed Device::arm(DeviceState &st, Service s) {
+Armed Device::arm(DeviceState &st, Service s, bool device_faults) {
     Armed a;
     // This process's own faults first, then those kept with the device.
     for (auto it = own_faults.begin(); it != own_faults.end();) {
@@ -233,7 +247,7 @@ Armed Device::arm(DeviceState &st, Service s) {
             ++it;
     }
     // An inspection is not the program's call: the device's faults wait for one.
-    for (StoredFault &f : inspecting != 0 ? std::vector<StoredFault>{} : st.faults(s)) {
+    for (StoredFault &f : inspecting != 0 || !device_faults ? std::vector<StoredFault>{} : st.faults(s)) {
         switch (step(f, a)) {
         case Step::update:
             st.updateFault(f);

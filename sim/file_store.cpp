@@ -10,12 +10,14 @@
 #include <sqlite3.h>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string_view>
@@ -57,12 +59,16 @@ int64_t i64(uint64_t v) { return static_cast<int64_t>(v); }
 class FileStore final : public Store {
 public:
     FileStore(const std::string &path, unsigned timeout_ms) : path_(path), timeout_ms_(timeout_ms) {}
+    // The last process to close the file folds the WAL into it and removes
+    // -wal and -shm (SQLite does this when no other connection is open), so
+    // that a copy of a device no process holds is the whole device. The fold
+    // syncs the WAL and then the file: two fsyncs for that last process
+    // only, against a file that a power cut in an unsynced fold could leave
+    // damaged rather than merely short of its last changes.
     ~FileStore() override {
         for (auto &[sql, stmt] : stmts_) sqlite3_finalize(stmt);
-        // Closing leaves the WAL for the next process: a checkpoint here
-        // would cost every short-lived program two fsyncs.
-        if (db_ != nullptr) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         sqlite3_close(db_);
+        if (shm_fd_ >= 0) ::close(shm_fd_);
     }
     FileStore(const FileStore &) = delete;
     FileStore &operator=(const FileStore &) = delete;
@@ -97,6 +103,34 @@ public:
             undo(outer);
             throw;
         }
+    }
+
+    bool transactNow(const std::function<void()> &body) override {
+        if (depth_ != 0) {
+            transact(body);
+            return true;
+        }
+        sqlite3_busy_timeout(db_, 0);
+        const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        sqlite3_busy_timeout(db_, static_cast<int>(timeout_ms_));
+        if ((rc & 0xff) == SQLITE_BUSY) return false;
+        if (rc != SQLITE_OK) fail();
+        ++depth_;
+        try {
+            body();
+        } catch (...) {
+            --depth_;
+            undo(true);
+            throw;
+        }
+        --depth_;
+        try {
+            exec("COMMIT");
+        } catch (...) {
+            undo(true);
+            throw;
+        }
+        return true;
     }
 
     // A read inside a transaction is part of it; an outer one is BEGIN
@@ -212,6 +246,7 @@ private:
     std::string path_;
     unsigned timeout_ms_;
     bool created_now_ = false;
+    int shm_fd_ = -1;
     sqlite3 *db_ = nullptr;
     std::map<const char *, sqlite3_stmt *> stmts_; // prepared once per connection
 
@@ -281,18 +316,52 @@ private:
     };
 
     // The error of the last SQLite call, as the device's answer to it.
+    // The error of the last SQLite call, as the device's answer to it,
+    // named by its cause.
     [[noreturn]] void fail() {
-        int rc = sqlite3_errcode(db_) & 0xff;
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-            throw DeviceError(kDeviceBusy, path_ + ": locked by another process for more than " +
-                                               std::to_string(timeout_ms_) + " ms");
+        const int rc = sqlite3_errcode(db_) & 0xff;
+        const int e = sqlite3_system_errno(db_);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            std::string who = "another process";
+            if (pid_t pid = lockHolder(); pid > 0) who += " (pid " + std::to_string(pid) + ")";
+            throw DeviceError(kDeviceBusy, cat({path_, ": locked by ", who, " for more than ",
+                                                std::to_string(timeout_ms_), " ms"}));
+        }
+        std::string cause;
         if (rc == SQLITE_NOTADB)
             throw DeviceError(kDeviceFile,
                               path_ + ": not a device file (not an SQLite database); it was left as it is");
+        if (rc == SQLITE_READONLY)
+            cause = "read-only";
+        else if (rc == SQLITE_FULL || e == ENOSPC)
+            cause = "disk full";
+        else if (e == EFBIG)
+            cause = "too large for the file size limit (ulimit -f)";
+        else if (rc == SQLITE_CORRUPT)
+            cause = "damaged";
+        else if (e == EACCES || e == EPERM || rc == SQLITE_PERM)
+            cause = "permission denied";
+        else if (e == EROFS)
+            cause = "read-only";
         std::string why = sqlite3_errmsg(db_);
-        if (int e = sqlite3_system_errno(db_); e != 0 && rc == SQLITE_IOERR)
-            why += std::string(" (") + std::strerror(e) + ")";
-        throw DeviceError(kDeviceFile, path_ + ": " + why);
+        if (e != 0 && (rc == SQLITE_IOERR || rc == SQLITE_CANTOPEN))
+            why = cat({why, " (", std::strerror(e), ")"});
+        throw DeviceError(kDeviceFile,
+                          cause.empty() ? cat({path_, ": ", why}) : cat({path_, ": ", cause, ": ", why}));
+    }
+    // The process holding the write lock, when the system says: the lock
+    // is a byte of -shm. The descriptor stays open until the connection
+    // closes, as closing it would drop this process's own locks on -shm.
+    pid_t lockHolder() {
+        if (shm_fd_ < 0) shm_fd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+        if (shm_fd_ < 0) return 0;
+        struct flock l {};
+        l.l_type = F_WRLCK;
+        l.l_whence = SEEK_SET;
+        l.l_start = 120; // the WAL's write lock
+        l.l_len = 1;
+        if (::fcntl(shm_fd_, F_GETLK, &l) != 0 || l.l_type == F_UNLCK) return 0;
+        return l.l_pid;
     }
     void exec(const char *sql) {
         if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail();
@@ -302,6 +371,7 @@ private:
         return q.row() ? q.integer(0) : 0;
     }
     void createFile();
+    void checkFiles(const struct stat &file);
     bool checkLayout(bool may_write);
     void upgrade(int64_t from);
 };
@@ -315,6 +385,55 @@ void FileStore::createFile() {
     created_now_ = fd >= 0;
 }
 
+// What is there before SQLite opens it. A device file's data may be only
+// in its -wal until the last process closes it; an empty file next to a
+// -wal that holds something is such a device, damaged, not a new one. A
+// file that does not start as SQLite's do is not a device file, whatever
+// its size. The companion files are never more open than the file, and
+// all of them must be the user's own.
+void FileStore::checkFiles(const struct stat &file) {
+    const char *trust = std::getenv("ENTMLST_TRUST_OWNER");
+    const bool trust_owner = trust != nullptr && std::string(trust) == "1";
+    auto owned = [&](const std::string &p, const struct stat &st) {
+        if (trust_owner || st.st_uid == ::geteuid()) return;
+        const passwd *pw = ::getpwuid(st.st_uid);
+        throw DeviceError(kDeviceFile,
+                          cat({p, ": owned by ", pw ? pw->pw_name : "uid " + std::to_string(st.st_uid),
+                               ", not by you: another user could read the passwords you set "
+                               "(ENTMLST_TRUST_OWNER=1 uses it anyway)"}));
+    };
+    owned(path_, file);
+    off_t companions = 0;
+    for (const char *suffix : {"-wal", "-shm"}) {
+        const std::string p = path_ + suffix;
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0) continue;
+        if (!S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, p + ": not a regular file");
+        owned(p, st);
+        if (std::string(suffix) == "-wal") companions += st.st_size;
+        if ((st.st_mode & 0777 & ~(file.st_mode & 0777)) != 0 &&
+            ::chmod(p.c_str(), st.st_mode & file.st_mode & 0777) != 0)
+            throw DeviceError(
+                kDeviceFile,
+                cat({p, ": cannot narrow its mode to the device file's: ", std::strerror(errno)}));
+    }
+    if (file.st_size == 0) {
+        if (companions > 0)
+            throw DeviceError(kDeviceFile,
+                              cat({path_, ": damaged: the file is empty but its -wal holds ",
+                                   std::to_string(companions), " bytes; both were left as they are"}));
+        return; // a new device, or one whose making was cut short
+    }
+    char head[16] = {};
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    ssize_t got = fd >= 0 ? ::read(fd, head, sizeof head) : -1;
+    if (fd >= 0) ::close(fd);
+    if (got < 0) return; // SQLite says why
+    if (got != sizeof head || std::memcmp(head, "SQLite format 3", 16) != 0)
+        throw DeviceError(kDeviceFile,
+                          path_ + ": not a device file (not an SQLite database); it was left as it is");
+}
+
 void FileStore::open() {
     const std::size_t slash = path_.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string(".")
@@ -325,6 +444,7 @@ void FileStore::open() {
         throw DeviceError(kDeviceFile, path_ + ": directory " + dir + " does not exist");
     if (::stat(path_.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, path_ + ": not a regular file");
+        checkFiles(st);
     } else {
         createFile();
     }
@@ -347,8 +467,8 @@ void FileStore::open() {
     // Only now is it known to be a device file, with the device's passwords.
     if (::stat(path_.c_str(), &st) == 0 && (st.st_mode & 077))
         std::fprintf(stderr,
-                     "devsim: warning: %s can be read by other users (mode %03o) and holds the device's "
-                     "passwords; chmod 600 it\n",
+                     "devsim: warning: %s (and its -wal and -shm) can be read by other users (mode %03o) and "
+                     "holds the device's passwords; chmod 600 it\n",
                      path_.c_str(), static_cast<unsigned>(st.st_mode & 0777));
     // Persistent in the file; a no-op once set.
     Query wal(*this, "PRAGMA journal_mode = WAL");

@@ -29,6 +29,10 @@ public:
         }
         if (--depth_ == 0) undo_.clear();
     }
+    bool transactNow(const std::function<void()> &body) override {
+        transact(body);
+        return true;
+    }
     // The device lock already keeps writers out while body runs.
     void read(const std::function<void()> &body) override {
         ++depth_;

@@ -40,6 +40,9 @@ public:
     // on an exception nothing. Inside another transaction it nests (undone
     // alone when it throws). Throws DeviceError when the storage fails.
     virtual void transact(const std::function<void()> &body) = 0;
+    // The same, only when no other process holds the write lock now:
+    // false (and body not run) when one does. Never waits.
+    virtual bool transactNow(const std::function<void()> &body) = 0;
     // Runs body as one read transaction: one state of the store, taken
     // without waiting for a writer; nothing is written, whatever body does.
     virtual void read(const std::function<void()> &body) = 0;

@@ -138,8 +138,35 @@ TEST_F(DeviceFile, TheFileIsPrivateAndAnOpenOneIsNamed) {
     ::testing::internal::CaptureStderr();
     devsim::openDevice(file.string());
     std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find(file.string() + " can be read by other users (mode 644)"), std::string::npos) << err;
+    EXPECT_NE(err.find(file.string() + " (and its -wal and -shm) can be read by other users (mode 644)"),
+              std::string::npos)
+        << err;
     EXPECT_NE(err.find("chmod 600"), std::string::npos) << err;
+
+    // A companion file left more open than the file is brought down to its mode.
+    devsim::openDevice(devsim::kMemoryDevice);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    const fs::path wal = file.string() + "-wal";
+    std::ofstream(wal).close();
+    fs::permissions(wal, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    devsim::openDevice(file.string());
+    EXPECT_EQ(fs::status(wal).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// What the last process to close the device leaves is one whole file: no
+// -wal or -shm beside it, and a copy of it holds the newest values.
+TEST_F(DeviceFile, TheLastToCloseLeavesEverythingInTheFile) {
+    uint8_t first[64] = "first.example", latest[64] = "latest.example";
+    ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, first), 0u);
+    sql(file, "PRAGMA wal_checkpoint(TRUNCATE)");
+    ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, latest), 0u);
+    devsim::openDevice(devsim::kMemoryDevice);
+    EXPECT_FALSE(fs::exists(file.string() + "-wal"));
+    EXPECT_FALSE(fs::exists(file.string() + "-shm"));
+    const fs::path copy = dir / "copy.db";
+    fs::copy_file(file, copy);
+    devsim::openDevice(copy.string());
+    EXPECT_EQ(stored(kServer), Bytes(latest, latest + 64));
 }
 
 // The same settings through every back end's call, and the default device
@@ -520,14 +547,17 @@ TEST_F(DeviceFile, ABatchIsOneTransactionKeptWholeOrNotAtAll) {
     EXPECT_EQ(stored(kServer), before);
     EXPECT_EQ(devsim::lastLogSeq(), mark);
 
-    // Kept: while it runs, another process waits for it (and past its
-    // timeout says so); afterwards everyone sees all of it.
+    // Kept: while it runs, another process reads what was there before at
+    // once, and a write waits for it (and past its timeout says so);
+    // afterwards everyone sees all of it.
     devsim::batch([&] {
         ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, server), 0u);
-        EXPECT_EQ(inChild([] {
+        EXPECT_EQ(inChild([&] {
                       devsim::setBusyTimeout(50);
                       uint8_t b[64];
-                      return meSTCGetStatus(kArea, kServer, b) == devsim::kDeviceBusy ? 0 : 1;
+                      bool read = meSTCGetStatus(kArea, kServer, b) == 0 && Bytes(b, b + 64) == before;
+                      return read && meSTCSetStatus(kWriter, kArea, kServer, b) == devsim::kDeviceBusy ? 0
+                                                                                                       : 1;
                   }),
                   0);
     });
