@@ -68,11 +68,19 @@ std::string configured(bool create) {
 // A process made by fork() must not use its parent's connection: it
 // leaves it alone (closing it would disturb the parent's locks) and opens
 // the device again at its next call.
+// fork() waits for a device call of another thread to end (the parent
+// holds the device lock across it), so that the child never inherits a
+// transaction in progress.
+void lockForFork() { device().mu.lock(); }
+void unlockAfterFork() { device().mu.unlock(); }
+
 void forgetStoreInChild() {
     Device &d = device();
     // Kept, never destroyed: its destructor would close the parent's file.
     static auto *parents = new std::vector<std::unique_ptr<Store>>;
     if (d.store) parents->push_back(std::move(d.store));
+    // Taken by lockForFork(); a new lock, as the child's thread is not the
+    // one the old lock names as its owner.
     new (&d.mu) std::recursive_mutex;
 }
 
@@ -106,7 +114,7 @@ Device &device() {
     // Never destroyed: the library may still call in from static destructors.
     static Device *d = [] {
         auto *dev = new Device;
-        pthread_atfork(nullptr, nullptr, forgetStoreInChild);
+        pthread_atfork(lockForFork, unlockAfterFork, forgetStoreInChild);
         // The file is closed at exit, its locks and statements released.
         // A call made later still finds the device (it opens it again).
         std::atexit(closeAtExit);

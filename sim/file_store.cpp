@@ -10,7 +10,9 @@
 #include <sqlite3.h>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -56,6 +58,37 @@ std::string hex(uint64_t v) {
 uint32_t u32(int64_t v) { return static_cast<uint32_t>(v); }
 int64_t i64(uint64_t v) { return static_cast<int64_t>(v); }
 
+// Blocks SIGXFSZ while the file is written, so that a write past the file
+// size limit fails (and is answered) instead of ending the program, and
+// discards the one the write raised. The program's own disposition, and a
+// SIGXFSZ already pending for it, are left alone.
+class NoFileSizeSignal {
+public:
+    NoFileSizeSignal() {
+        sigemptyset(&xfsz_);
+        sigaddset(&xfsz_, SIGXFSZ);
+        pthread_sigmask(SIG_BLOCK, &xfsz_, &old_);
+        sigset_t pending;
+        sigpending(&pending);
+        was_pending_ = sigismember(&pending, SIGXFSZ) == 1;
+    }
+    ~NoFileSizeSignal() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!was_pending_ && sigismember(&pending, SIGXFSZ) == 1) {
+            const timespec now{};
+            sigtimedwait(&xfsz_, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+    NoFileSizeSignal(const NoFileSizeSignal &) = delete;
+    NoFileSizeSignal &operator=(const NoFileSizeSignal &) = delete;
+
+private:
+    sigset_t xfsz_{}, old_{};
+    bool was_pending_ = false;
+};
+
 class FileStore final : public Store {
 public:
     FileStore(const std::string &path, unsigned timeout_ms) : path_(path), timeout_ms_(timeout_ms) {}
@@ -66,6 +99,7 @@ public:
     // only, against a file that a power cut in an unsynced fold could leave
     // damaged rather than merely short of its last changes.
     ~FileStore() override {
+        NoFileSizeSignal no_signal;
         for (auto &[sql, stmt] : stmts_) sqlite3_finalize(stmt);
         sqlite3_close(db_);
         if (shm_fd_ >= 0) ::close(shm_fd_);
@@ -86,6 +120,7 @@ public:
     // A transaction inside another (a service call inside a batch) is a
     // savepoint: it is undone alone when it fails, and kept with the outer one.
     void transact(const std::function<void()> &body) override {
+        NoFileSizeSignal no_signal;
         bool outer = depth_ == 0;
         exec(outer ? "BEGIN IMMEDIATE" : "SAVEPOINT nested");
         ++depth_;
@@ -106,6 +141,7 @@ public:
     }
 
     bool transactNow(const std::function<void()> &body) override {
+        NoFileSizeSignal no_signal;
         if (depth_ != 0) {
             transact(body);
             return true;
@@ -137,6 +173,7 @@ public:
     // DEFERRED, which in WAL mode reads its own snapshot beside a writer,
     // and ends in ROLLBACK so that nothing it did can reach the file.
     void read(const std::function<void()> &body) override {
+        NoFileSizeSignal no_signal;
         if (depth_ != 0) {
             body();
             return;
@@ -331,12 +368,12 @@ private:
         if (rc == SQLITE_NOTADB)
             throw DeviceError(kDeviceFile,
                               path_ + ": not a device file (not an SQLite database); it was left as it is");
-        if (rc == SQLITE_READONLY)
+        if (e == EFBIG)
+            cause = "too large for the file size limit (ulimit -f)";
+        else if (rc == SQLITE_READONLY)
             cause = "read-only";
         else if (rc == SQLITE_FULL || e == ENOSPC)
             cause = "disk full";
-        else if (e == EFBIG)
-            cause = "too large for the file size limit (ulimit -f)";
         else if (rc == SQLITE_CORRUPT)
             cause = "damaged";
         else if (e == EACCES || e == EPERM || rc == SQLITE_PERM)
@@ -435,6 +472,7 @@ void FileStore::checkFiles(const struct stat &file) {
 }
 
 void FileStore::open() {
+    NoFileSizeSignal no_signal;
     const std::size_t slash = path_.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string(".")
                             : slash == 0               ? std::string("/")

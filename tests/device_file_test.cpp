@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -424,6 +425,33 @@ TEST_F(DeviceFile, AProcessKilledMidSetLeavesEveryRowWholeOrNotWritten) {
             EXPECT_TRUE(kept || written) << "round " << round << " offset " << off;
         }
     }
+}
+
+// A child forked while another thread is inside a device call can use the
+// device at once, and its parent goes on.
+TEST_F(DeviceFile, AChildForkedWhileAnotherThreadIsInsideACallUsesTheDevice) {
+    std::atomic<bool> stop{false};
+    std::thread busy([&] {
+        uint8_t b[64] = "busy.example";
+        while (!stop) {
+            meSTCSetStatus(kWriter, kArea, kServer, b);
+            meSTCGetStatus(kArea, kServer, b);
+        }
+    });
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(inChild([] {
+                      devsim::setBusyTimeout(2000);
+                      ENTMLSTSMTP smtp;
+                      return entMLSTGetSmtp(&smtp) == ENTMLST_OK && entMLSTSetSmtp(0x1, &smtp) == ENTMLST_OK
+                                 ? 0
+                                 : 1;
+                  }),
+                  0)
+            << "child " << i;
+    stop = true;
+    busy.join();
+    ENTMLSTSMTP smtp;
+    EXPECT_EQ(entMLSTGetSmtp(&smtp), ENTMLST_OK);
 }
 
 // Writes with the file size limited: the writes that answered 0 are all
