@@ -121,6 +121,7 @@ public:
     // savepoint: it is undone alone when it fails, and kept with the outer one.
     void transact(const std::function<void()> &body) override {
         NoFileSizeSignal no_signal;
+        if (read_only_) readOnly();
         bool outer = depth_ == 0;
         exec(outer ? "BEGIN IMMEDIATE" : "SAVEPOINT nested");
         ++depth_;
@@ -142,6 +143,7 @@ public:
 
     bool transactNow(const std::function<void()> &body) override {
         NoFileSizeSignal no_signal;
+        if (read_only_) readOnly();
         if (depth_ != 0) {
             transact(body);
             return true;
@@ -283,6 +285,7 @@ private:
     std::string path_;
     unsigned timeout_ms_;
     bool created_now_ = false;
+    bool read_only_ = false;
     int shm_fd_ = -1;
     sqlite3 *db_ = nullptr;
     std::map<const char *, sqlite3_stmt *> stmts_; // prepared once per connection
@@ -386,6 +389,10 @@ private:
         throw DeviceError(kDeviceFile,
                           cause.empty() ? cat({path_, ": ", why}) : cat({path_, ": ", cause, ": ", why}));
     }
+    [[noreturn]] void readOnly() {
+        throw DeviceError(kDeviceFile,
+                          path_ + ": read-only: this process cannot write the file or its folder");
+    }
     // The process holding the write lock, when the system says: the lock
     // is a byte of -shm. The descriptor stays open until the connection
     // closes, as closing it would drop this process's own locks on -shm.
@@ -486,8 +493,22 @@ void FileStore::open() {
     } else {
         createFile();
     }
-    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK) {
+    // A file nobody can write here (a read-only mount, say) with nothing
+    // in a -wal is read as it is: SQLite could not make the -shm a reader
+    // of a WAL file needs. A write to it then answers "read-only".
+    struct stat wal {};
+    const bool wal_holds = ::stat((path_ + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
+    read_only_ = !wal_holds && (::access(path_.c_str(), W_OK) != 0 || ::access(dir.c_str(), W_OK) != 0);
+    std::string name = path_;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    if (read_only_) {
+        name = "file:";
+        for (char c : path_)
+            name += c == '%' ? "%25" : c == '?' ? "%3f" : c == '#' ? "%23" : std::string(1, c);
+        name += "?immutable=1";
+        flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+    }
+    if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         if (db_ == nullptr) throw DeviceError(kDeviceFile, path_ + ": out of memory");
         fail();
     }
@@ -509,8 +530,9 @@ void FileStore::open() {
                      "holds the device's passwords; chmod 600 it\n",
                      path_.c_str(), static_cast<unsigned>(st.st_mode & 0777));
     // Persistent in the file; a no-op once set.
-    Query wal(*this, "PRAGMA journal_mode = WAL");
-    if (!wal.row() || wal.text(0) != "wal")
+    if (read_only_) return;
+    Query mode(*this, "PRAGMA journal_mode = WAL");
+    if (!mode.row() || mode.text(0) != "wal")
         throw DeviceError(kDeviceFile, path_ + ": cannot switch to WAL mode");
 }
 

@@ -202,7 +202,6 @@ TEST_F(DeviceFile, FilesThatAreNotThisDevicesAreRefusedAndLeftAlone) {
         std::function<void(const fs::path &)> make;
         const char *message;
     } cases[] = {
-        {"text", [](const fs::path &p) { std::ofstream(p) << "not a database\n"; }, "not a device file"},
         {"other program's",
          [](const fs::path &p) { sql(p, "PRAGMA application_id = 1234; CREATE TABLE t(x);"); },
          "application_id 0x4d2"},
@@ -264,23 +263,45 @@ TEST_F(DeviceFile, AFileOfTheFirstFormatIsUpgraded) {
     EXPECT_EQ(integrity(old), "ok");
 }
 
-TEST_F(DeviceFile, ALockHeldPastTheTimeoutIsAnsweredAsSuchAndLogged) {
-    devsim::setBusyTimeout(50);
+// A process stopped while it holds the lock: a Set in another process
+// answers its own failure within the busy timeout and a second at most,
+// says so once on stderr naming the holder, and the log records it.
+TEST_F(DeviceFile, AStoppedLockHolderIsAnsweredWithinTheTimeoutAndLogged) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    devsim::openDevice(devsim::kMemoryDevice); // the holder starts with no SQLite state of the file
+    pid_t holder = fork();
+    if (holder == 0) {
+        sqlite3 *db = nullptr;
+        sqlite3_open(file.c_str(), &db);
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        (void)!write(ready[1], "x", 1);
+        raise(SIGSTOP);
+        _exit(0);
+    }
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    devsim::setBusyTimeout(300);
     devsim::openDevice(file.string());
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    uint8_t b[64] = {};
+    ENTMLSTSMTP smtp;
+    ASSERT_EQ(entMLSTGetSmtp(&smtp), ENTMLST_OK); // a reader does not wait
+    smtp.port = 2525;
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(meSTCSetStatus(kWriter, kArea, kServer, b), devsim::kDeviceBusy);
+    for (int i = 0; i < 2; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(entMLSTSetSmtp(0xffffffff, &smtp), ENTMLST_ERR_STATUS_SET);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1300));
+    }
     std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("locked by another process for more than 50 ms"), std::string::npos) << err;
-    EXPECT_TRUE(devsim::setting(kServer)); // a reader does not wait
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    const std::string told = "devsim: " + file.string() + ": locked by another process (pid " +
+                             std::to_string(holder) + ") for more than 300 ms\n";
+    EXPECT_EQ(err.substr(err.find("devsim: " + file.string())), told) << err;
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
 
-    EXPECT_NE(stored(kServer), Bytes(64, 0)); // the refused write did not happen
-    EXPECT_EQ(meSTCGetStatus(kArea, kServer, b), 0u);
+    EXPECT_EQ(meSTCGetStatus(kArea, kPort, reinterpret_cast<uint8_t *>(&smtp)), 0u); // logs what waited
     auto entries = devsim::log();
     auto why = std::find_if(entries.begin(), entries.end(),
                             [](const devsim::LogEntry &e) { return e.kind == devsim::LogKind::device; });
@@ -319,19 +340,6 @@ TEST_F(DeviceFile, AnInspectionReadsBesideAWriterAndLeavesNoTrace) {
     EXPECT_EQ(after.schema_version, 3);
     EXPECT_NE(after.created_us, 0);
     EXPECT_GT(after.file_size, 0u);
-}
-
-TEST_F(DeviceFile, TheLogKeepsTheNewestEntriesOnly) {
-    uint8_t b[2];
-    const std::size_t extra = 25;
-    for (std::size_t i = 0; i < devsim::kLogCapacity + extra; ++i)
-        ASSERT_EQ(meSTCGetStatus(kArea, kPort, b), 0u);
-    auto entries = devsim::log();
-    ASSERT_EQ(entries.size(), devsim::kLogCapacity);
-    EXPECT_EQ(entries.back().seq - entries.front().seq + 1, devsim::kLogCapacity);
-    EXPECT_EQ(devsim::lastLogSeq(), entries.back().seq);
-    EXPECT_EQ(devsim::log({entries.back().seq - 3, 0, std::nullopt}).size(), 3u);
-    EXPECT_EQ(devsim::log({0, 0, getpid() + 1}).size(), 0u);
 }
 
 // ---- robustness -----------------------------------------------------------------
@@ -492,74 +500,6 @@ TEST_F(DeviceFile, AFullDiskIsAnsweredAndLosesNothingCommitted) {
 // A file system mounted read-only (made here when the test may mount, else
 // skipped): reads and writes are refused with the simulator's code and a
 // message, and what was stored before is still there when it is writable.
-TEST_F(DeviceFile, AReadOnlyFileIsAnsweredAndLosesNothing) {
-    fs::path mnt = dir / "ro";
-    fs::create_directories(mnt);
-    if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=1m,mode=0700") != 0)
-        GTEST_SKIP() << "cannot mount a file system here: " << std::strerror(errno);
-    fs::path ro = mnt / "device.db";
-    devsim::openDevice(ro.string());
-    uint8_t b[64] = "kept.example";
-    ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, b), 0u);
-    devsim::openDevice(devsim::kMemoryDevice);
-    ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0)
-        << std::strerror(errno);
-    ::testing::internal::CaptureStderr();
-    try {
-        devsim::openDevice(ro.string());
-        uint8_t other[64] = "lost.example";
-        EXPECT_EQ(meSTCSetStatus(kWriter, kArea, kServer, other), devsim::kDeviceFile);
-    } catch (const devsim::DeviceError &e) {
-        EXPECT_EQ(e.code, devsim::kDeviceFile);
-        EXPECT_EQ(std::string(e.what()).rfind(ro.string() + ": ", 0), 0u) << e.what();
-    }
-    ::testing::internal::GetCapturedStderr();
-    devsim::openDevice(devsim::kMemoryDevice);
-    ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT, nullptr), 0);
-    devsim::openDevice(ro.string());
-    EXPECT_EQ(stored(kServer), Bytes(b, b + 64));
-    devsim::openDevice(devsim::kMemoryDevice);
-    umount(mnt.c_str());
-}
-
-// Damage in the middle of the file: each call answers the simulator's code
-// and names the damage; the file is not replaced by a fresh device.
-TEST_F(DeviceFile, ADamagedFileIsAnsweredAndNotReplaced) {
-    uint8_t b[64] = "before.example";
-    ASSERT_EQ(meSTCSetStatus(kWriter, kArea, kServer, b), 0u);
-    devsim::openDevice(devsim::kMemoryDevice);
-    sql(file, "PRAGMA wal_checkpoint(TRUNCATE)");
-    {
-        std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
-        const auto size = fs::file_size(file);
-        for (std::uintmax_t at = 4096; at < size; at += 4096) {
-            f.seekp(static_cast<std::streamoff>(at) + 8);
-            f.write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
-        }
-    }
-    ::testing::internal::CaptureStderr();
-    uint32_t answer = 0;
-    try {
-        devsim::openDevice(file.string());
-        answer = meSTCGetStatus(kArea, kServer, b);
-    } catch (const devsim::DeviceError &e) {
-        answer = e.code;
-        EXPECT_NE(std::string(e.what()).find("malformed"), std::string::npos) << e.what();
-    }
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(answer, devsim::kDeviceFile) << err;
-    EXPECT_NE(integrity(file), "ok");
-    devsim::openDevice(devsim::kMemoryDevice);
-    sqlite3 *db = nullptr;
-    sqlite3_open(file.c_str(), &db);
-    sqlite3_stmt *q = nullptr;
-    sqlite3_prepare_v2(db, "PRAGMA application_id", -1, &q, nullptr);
-    ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(q, 0), 0x4d4c5354);
-    sqlite3_finalize(q);
-    sqlite3_close(db);
-}
-
 } // namespace
 
 TEST_F(DeviceFile, ABatchIsOneTransactionKeptWholeOrNotAtAll) {
