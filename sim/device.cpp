@@ -30,13 +30,15 @@ uint64_t nextRandom(uint64_t &state) {
     return z ^ (z >> 31);
 }
 
-// mkdir -p, new directories private to the user.
-void makePrivateDirs(const std::string &dir) {
+// mkdir -p, new directories private to the user; a failure names the
+// device file it was for.
+void makePrivateDirs(const std::string &dir, const std::string &file) {
     for (std::size_t at = 1; at <= dir.size(); ++at) {
         if (at != dir.size() && dir[at] != '/') continue;
         std::string part = dir.substr(0, at);
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            throw DeviceError(kDeviceFile, part + ": cannot create: " + std::strerror(errno));
+            throw DeviceError(kDeviceFile,
+                              cat({file, ": cannot create its folder ", part, ": ", std::strerror(errno)}));
     }
 }
 
@@ -50,7 +52,7 @@ std::string defaultDevice(bool create) {
     else
         throw DeviceError(kDeviceFile, "no HOME: name the device file with ENTMLST_DEVICE=FILE");
     std::string dir = base + "/entmlst";
-    if (create) makePrivateDirs(dir);
+    if (create) makePrivateDirs(dir, dir + "/device.db");
     return dir + "/device.db";
 }
 

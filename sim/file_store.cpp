@@ -13,6 +13,7 @@
 #include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -60,22 +61,24 @@ int64_t i64(uint64_t v) { return static_cast<int64_t>(v); }
 
 // Blocks SIGXFSZ while the file is written, so that a write past the file
 // size limit fails (and is answered) instead of ending the program, and
-// discards the one the write raised. The program's own disposition, and a
-// SIGXFSZ already pending for it, are left alone.
+// discards the one the write raised. Without a limit there is nothing to
+// do. The program's own disposition is left alone, and so is a SIGXFSZ it
+// blocks itself (one pending then may be its own).
 class NoFileSizeSignal {
 public:
     NoFileSizeSignal() {
+        rlimit limit{};
+        if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return;
         sigemptyset(&xfsz_);
         sigaddset(&xfsz_, SIGXFSZ);
         pthread_sigmask(SIG_BLOCK, &xfsz_, &old_);
-        sigset_t pending;
-        sigpending(&pending);
-        was_pending_ = sigismember(&pending, SIGXFSZ) == 1;
+        active_ = sigismember(&old_, SIGXFSZ) == 0;
     }
     ~NoFileSizeSignal() {
+        if (!active_) return;
         sigset_t pending;
         sigpending(&pending);
-        if (!was_pending_ && sigismember(&pending, SIGXFSZ) == 1) {
+        if (sigismember(&pending, SIGXFSZ) == 1) {
             const timespec now{};
             sigtimedwait(&xfsz_, nullptr, &now);
         }
@@ -86,7 +89,7 @@ public:
 
 private:
     sigset_t xfsz_{}, old_{};
-    bool was_pending_ = false;
+    bool active_ = false;
 };
 
 class FileStore final : public Store {
