@@ -29,9 +29,16 @@ uint32_t u32(uint64_t v) { return static_cast<uint32_t>(v); }
 
 } // namespace
 
+uint64_t DeviceState::number(const Bytes &value, std::size_t i) {
+    auto v = unpackU64s(value);
+    if (i >= v.size())
+        damaged(cat({"a row of ", std::to_string(value.size()), " bytes where numbers were expected"}));
+    return v[i];
+}
+
 uint64_t DeviceState::meta(uint64_t key) {
     auto v = st_.get(Space::meta, {key});
-    return v ? unpackU64s(*v).at(0) : 0;
+    return v ? number(*v, 0) : 0;
 }
 
 void DeviceState::setMeta(uint64_t key, uint64_t value) { st_.put(Space::meta, {key}, packU64s({value})); }
@@ -84,9 +91,9 @@ void DeviceState::removeJob(uint32_t job) {
     st_.erase(Space::jobs, {job});
     for (const Row &r : st_.scan(Space::values, job)) st_.erase(Space::values, r.key);
     for (const Row &r : st_.scan(Space::parents))
-        if (r.key.major == job || unpackU64s(r.value).at(0) == job) st_.erase(Space::parents, r.key);
+        if (r.key.major == job || number(r.value, 0) == job) st_.erase(Space::parents, r.key);
     for (const Row &r : st_.scan(Space::children))
-        if (r.key.major == job || unpackU64s(r.value).at(1) == job) st_.erase(Space::children, r.key);
+        if (r.key.major == job || number(r.value, 1) == job) st_.erase(Space::children, r.key);
 }
 
 std::optional<Bytes> DeviceState::jobValue(uint32_t job, uint32_t value_id) {
@@ -104,7 +111,7 @@ void DeviceState::putJobValue(uint32_t job, uint32_t value_id, const Bytes &valu
 std::optional<uint32_t> DeviceState::parent(uint32_t job) {
     auto v = st_.get(Space::parents, {job});
     if (!v) return std::nullopt;
-    return u32(unpackU64s(*v).at(0));
+    return u32(number(*v, 0));
 }
 
 void DeviceState::setParent(uint32_t job, uint32_t parent) {
@@ -114,8 +121,7 @@ void DeviceState::setParent(uint32_t job, uint32_t parent) {
 std::vector<uint32_t> DeviceState::children(uint32_t job, int32_t kind) {
     std::vector<uint32_t> out;
     for (const Row &r : st_.scan(Space::children, job)) {
-        auto v = unpackU64s(r.value);
-        if (static_cast<int32_t>(u32(v.at(0))) == kind) out.push_back(u32(v.at(1)));
+        if (static_cast<int32_t>(u32(number(r.value, 0))) == kind) out.push_back(u32(number(r.value, 1)));
     }
     return out;
 }
@@ -192,14 +198,13 @@ State DeviceState::snapshot() {
     for (Row &r : st_.scan(Space::values))
         s.job_values[{u32(r.key.major), u32(r.key.minor)}] = std::move(r.value);
     for (const Row &r : st_.scan(Space::jobs)) s.jobs.push_back(u32(r.key.major));
-    for (const Row &r : st_.scan(Space::parents))
-        s.parents[u32(r.key.major)] = u32(unpackU64s(r.value).at(0));
+    for (const Row &r : st_.scan(Space::parents)) s.parents[u32(r.key.major)] = u32(number(r.value, 0));
     std::vector<Row> links = st_.scan(Space::children);
     std::stable_sort(links.begin(), links.end(),
                      [](const Row &a, const Row &b) { return a.key.minor < b.key.minor; });
     for (const Row &r : links) {
-        auto v = unpackU64s(r.value);
-        s.children.emplace_back(u32(r.key.major), static_cast<int32_t>(u32(v.at(0))), u32(v.at(1)));
+        s.children.emplace_back(u32(r.key.major), static_cast<int32_t>(u32(number(r.value, 0))),
+                                u32(number(r.value, 1)));
     }
     return s;
 }

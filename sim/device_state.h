@@ -62,6 +62,7 @@ private:
     Store &st_;
     [[noreturn]] void damaged(const std::string &what);
     uint64_t meta(uint64_t key);
+    uint64_t number(const Bytes &value, std::size_t i); // a damaged row throws
     void setMeta(uint64_t key, uint64_t value);
     void clear(Space s);
 };
