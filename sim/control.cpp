@@ -42,13 +42,13 @@ template <typename Body>
 auto onDevice(Body body, Device::Access access = Device::Access::write) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    using R = decltype(body(std::declval<Store &>()));
+    using R = decltype(body(std::declval<DeviceState &>()));
     if constexpr (std::is_void_v<R>) {
         d.transact(Service{}, body, access);
     } else {
         R out{};
         d.transact(
-            Service{}, [&](Store &st) { out = body(st); }, access);
+            Service{}, [&](DeviceState &st) { out = body(st); }, access);
         return out;
     }
 }
@@ -107,7 +107,8 @@ void openDevice(const std::string &where) {
         d.open();
     } catch (const DeviceError &) {
         d.where = kMemoryDevice;
-        d.store = makeMemoryStore();
+        d.store.reset();
+        d.open();
         throw;
     }
 }
@@ -142,13 +143,25 @@ void batch(const std::function<void()> &body) {
     d.batch(body);
 }
 
+void tellStorageProblems(bool on) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.tell_problems = on;
+}
+
+std::optional<DeviceError> takeStorageProblem() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    return std::exchange(d.last_problem, std::nullopt);
+}
+
 DeviceStatus deviceStatus() {
-    DeviceStatus s = readDevice([&](Store &st) {
+    DeviceStatus s = readDevice([&](DeviceState &st) {
         DeviceStatus out = st.status();
         auto entries = st.log(LogFilter{});
         out.log_entries = entries.size();
         if (!entries.empty()) out.last_writer_pid = entries.back().pid;
-        out.faults = st.allFaults().size();
+        out.faults = st.faults().size();
         return out;
     });
     s.path = devicePath();
@@ -175,18 +188,18 @@ std::vector<LogEntry> inspectedEntries() {
 }
 
 void factoryReset(bool keep_jobs) {
-    onDevice([&](Store &st) { st.factoryReset(keep_jobs); });
+    onDevice([&](DeviceState &st) { st.factoryReset(keep_jobs); });
 }
 
 std::optional<Bytes> setting(uint32_t id) {
-    return readDevice([&](Store &st) { return st.setting(id); });
+    return readDevice([&](DeviceState &st) { return st.setting(id); });
 }
 
 bool putSetting(uint32_t id, const Bytes &value) {
     auto size = settingSize(id);
     auto v = size ? padded(value, *size) : std::nullopt;
     if (!v) return false;
-    onDevice([&](Store &st) { st.putSetting(id, *v); });
+    onDevice([&](DeviceState &st) { st.putSetting(id, *v); });
     return true;
 }
 
@@ -195,7 +208,7 @@ bool putSetting(uint32_t id, const Bytes &value) {
 bool putJobValue(uint32_t job_id, uint32_t value_id, const Bytes &value) {
     auto v = shaped(value_id, value);
     if (!v) return false;
-    onDevice([&](Store &st) {
+    onDevice([&](DeviceState &st) {
         st.createJob(job_id);
         st.putJobValue(job_id, value_id, *v);
     });
@@ -205,7 +218,7 @@ bool putJobValue(uint32_t job_id, uint32_t value_id, const Bytes &value) {
 std::optional<Bytes> jobValue(uint32_t job_id, uint32_t value_id) {
     auto width = valueWidth(value_id);
     if (!width) return std::nullopt;
-    return readDevice([&](Store &st) -> std::optional<Bytes> {
+    return readDevice([&](DeviceState &st) -> std::optional<Bytes> {
         if (!st.jobExists(job_id)) return std::nullopt;
         auto v = st.jobValue(job_id, value_id);
         return v ? *v : (widthPerValue(value_id) ? Bytes() : Bytes(*width, 0));
@@ -213,19 +226,19 @@ std::optional<Bytes> jobValue(uint32_t job_id, uint32_t value_id) {
 }
 
 void createJob(uint32_t job_id) {
-    onDevice([&](Store &st) { st.createJob(job_id); });
+    onDevice([&](DeviceState &st) { st.createJob(job_id); });
 }
 
 bool jobExists(uint32_t job_id) {
-    return readDevice([&](Store &st) { return st.jobExists(job_id); });
+    return readDevice([&](DeviceState &st) { return st.jobExists(job_id); });
 }
 
 void removeJob(uint32_t job_id) {
-    onDevice([&](Store &st) { st.removeJob(job_id); });
+    onDevice([&](DeviceState &st) { st.removeJob(job_id); });
 }
 
 void setParentLink(uint32_t job_id, uint32_t parent_job_id) {
-    onDevice([&](Store &st) {
+    onDevice([&](DeviceState &st) {
         st.createJob(job_id);
         st.createJob(parent_job_id);
         st.setParent(job_id, parent_job_id);
@@ -233,7 +246,7 @@ void setParentLink(uint32_t job_id, uint32_t parent_job_id) {
 }
 
 void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id) {
-    onDevice([&](Store &st) {
+    onDevice([&](DeviceState &st) {
         st.createJob(job_id);
         st.createJob(link_id);
         st.addChild(job_id, link_kind, link_id);
@@ -246,7 +259,7 @@ void failCall(Service s, unsigned nth, uint32_t code, bool write_first) {
     if (nth == 0 || index(s) >= kServiceCount) return;
     StoredFault f;
     f.info = FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0};
-    onDevice([&](Store &st) { st.addFault(f); });
+    onDevice([&](DeviceState &st) { st.addFault(f); });
 }
 
 void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
@@ -267,11 +280,11 @@ void failRandomly(Service s, double percent, uint64_t seed, uint32_t code, bool 
     StoredFault f;
     f.info = FaultInfo{0, s, code, write_first, 0, percent, seed, 0};
     f.rng = seed;
-    onDevice([&](Store &st) { st.addFault(f); });
+    onDevice([&](DeviceState &st) { st.addFault(f); });
 }
 
 std::vector<FaultInfo> faults() {
-    auto stored = readDevice([&](Store &st) { return st.allFaults(); });
+    auto stored = readDevice([&](DeviceState &st) { return st.faults(); });
     std::vector<FaultInfo> out;
     for (const StoredFault &f : stored) out.push_back(f.info);
     return out;
@@ -290,7 +303,7 @@ void clearFaults() {
         d.id_sync_script.clear();
         d.own_faults.clear();
     }
-    onDevice([&](Store &st) { st.clearFaults(); });
+    onDevice([&](DeviceState &st) { st.clearFaults(); });
 }
 
 IdSetup idSetup() {
@@ -302,11 +315,11 @@ IdSetup idSetup() {
 // ---- log and observation -------------------------------------------------------------------
 
 std::vector<LogEntry> log(const LogFilter &filter) {
-    return readDevice([&](Store &st) { return st.log(filter); });
+    return readDevice([&](DeviceState &st) { return st.log(filter); });
 }
 
 uint64_t lastLogSeq() {
-    return readDevice([&](Store &st) { return st.lastSeq(); });
+    return readDevice([&](DeviceState &st) { return st.lastSeq(); });
 }
 
 std::vector<Call> calls() {
@@ -364,7 +377,7 @@ void fakeSleep(bool enabled) {
 // ---- snapshots -----------------------------------------------------------------------------
 
 State exportState() {
-    State s = readDevice([&](Store &st) { return st.snapshot(); });
+    State s = readDevice([&](DeviceState &st) { return st.snapshot(); });
     for (const LogEntry &e : log())
         if (auto line = eventLine(e); !line.empty()) s.events.push_back(line);
     return s;
@@ -401,7 +414,7 @@ void importState(const State &s) {
     clean.children = s.children;
     for (const auto &[job, parent] : s.parents) clean.jobs.insert(clean.jobs.end(), {job, parent});
     for (const auto &[job, kind, link] : s.children) clean.jobs.insert(clean.jobs.end(), {job, link});
-    d.transact(Service{}, [&](Store &st) {
+    d.transact(Service{}, [&](DeviceState &st) {
         for (const SettingInfo &info : catalogue())
             if (!clean.settings.count(info.id)) clean.settings[info.id] = info.default_value;
         st.restore(clean);

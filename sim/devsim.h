@@ -167,6 +167,15 @@ void setBusyTimeout(unsigned milliseconds);
 // kept. Throws DeviceError when the device's storage fails.
 void batch(const std::function<void()> &body);
 
+// Each problem of the device's storage (locked, read-only, full, too large,
+// damaged, not a device file, another user's) is told once per process on
+// stderr, naming the file and the cause, and logged when the log can be
+// written. A tool that tells its user itself turns the stderr line off.
+void tellStorageProblems(bool on);
+// The storage problem this process met most recently, forgotten as it is
+// taken; nullopt when there was none.
+std::optional<DeviceError> takeStorageProblem();
+
 // What `entmlst status` shows.
 struct DeviceStatus {
     std::string path;       // file path, or ":memory:"

@@ -6,7 +6,8 @@
 # their own command. Programs that are not ELF files of the build tree are
 # left out (package_install, a cmake script that builds the examples against
 # an installed copy), and so are tests whose names match VALGRIND_SKIP (a
-# regex; by default the DeviceFile cases: they fork children that are
+# regex; by default the DeviceFile and DeviceFileTool cases: they fork
+# children, hold locks and limit the file size, and children that are
 # killed, or leave with _exit while holding the parent's transaction, which
 # memcheck reports as the child's own, and under its slowness their timing
 # assumptions fail; the asan stage runs them). tool_test runs under memcheck, but the entmlst
@@ -16,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 build=build/default
-skip_re="${VALGRIND_SKIP:-^DeviceFile\.}"
+skip_re="${VALGRIND_SKIP:-^DeviceFile(Tool)?\.}"
 cmake --preset default >/dev/null
 cmake --build --preset default
 

@@ -212,7 +212,8 @@ int runImport(const Options &o, const DocumentArgs &a) {
     DeviceSession dev(o.device);
     LibraryAccess lib;
     dev.begin(o.faults);
-    DeviceRead before = readDevice(lib, !doc.read_only.empty());
+    DeviceRead before;
+    dev.reading([&] { before = readDevice(lib, !doc.read_only.empty()); });
     std::vector<Write> writes = planWrites(before.instances, doc.values);
     const std::vector<std::string> not_imported = notImported(before.instances, doc.read_only);
     Applied done;

@@ -21,6 +21,9 @@
 namespace entmlst {
 namespace {
 
+// entmlst tells a storage problem itself, once, as its own line.
+const bool kToolTellsStorageProblems = (devsim::tellStorageProblems(false), true);
+
 std::string withoutNewline(std::string text) {
     if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
@@ -91,6 +94,7 @@ void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
     control([&] {
         mark_ = devsim::lastLogSeq();
         devsim::inspectedEntries();
+        devsim::takeStorageProblem();
         for (const ArmedFault &f : faults)
             devsim::failCallHere(*devsim::serviceByName(f.service), f.nth, f.code);
     });
@@ -98,6 +102,8 @@ void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
 
 News DeviceSession::finish() {
     devsim::clearFaultsHere();
+    // A call the device's storage failed: the command's answer is that.
+    if (auto problem = devsim::takeStorageProblem()) throw DeviceFileError(problem->what());
     News news;
     auto entries = control([&] { return devsim::log({mark_, 0, static_cast<int32_t>(getpid())}); });
     for (devsim::LogEntry &e : devsim::inspectedEntries()) entries.push_back(std::move(e));
