@@ -36,6 +36,7 @@ int main(int argc, char **argv) {
     registerLogCommand(app, chosen);
     registerFaultCommands(app, chosen);
     registerResetCommand(app, chosen);
+    registerCheckCommand(app, chosen);
     registerBackupCommands(app, chosen);
 
     try {

@@ -45,6 +45,7 @@ void registerJobCommands(CLI::App &app, Chosen &chosen);     // job ...
 void registerLogCommand(CLI::App &app, Chosen &chosen);     // log
 void registerFaultCommands(CLI::App &app, Chosen &chosen);  // fault add|list|clear
 void registerResetCommand(CLI::App &app, Chosen &chosen);   // reset
+void registerCheckCommand(CLI::App &app, Chosen &chosen);   // check
 void registerBackupCommands(CLI::App &app, Chosen &chosen); // export, import, diff, schema
 
 } // namespace entmlst

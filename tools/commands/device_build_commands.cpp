@@ -34,5 +34,8 @@ void registerFaultCommands(CLI::App &app, Chosen &chosen) {
 void registerResetCommand(CLI::App &app, Chosen &chosen) {
     refusing(app, chosen, "reset", "factory settings of the simulated device (not on the device build)");
 }
+void registerCheckCommand(CLI::App &app, Chosen &chosen) {
+    refusing(app, chosen, "check", "the simulated device's file and rules (not on the device build)");
+}
 
 } // namespace entmlst
