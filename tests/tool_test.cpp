@@ -339,9 +339,12 @@ TEST_F(ToolTest, TheLogFollowerWaitsThroughALockAndFollowsANewFile) {
     EXPECT_TRUE(
         eventually(dir / "err5", device.string() + " was deleted; waiting for a device file there\n"));
     ASSERT_EQ(tool({"set", "smtp", "protocol=3"}).status, 0);
-    EXPECT_TRUE(eventually(dir / "out5", "notify mscMLRPTChgSMTPProtocol(3)"));
+    const std::string fresh = tool({"log"}).out; // the new file's entries, from its first
+    ASSERT_NE(fresh.find("notify mscMLRPTChgSMTPProtocol(3)"), std::string::npos);
+    EXPECT_TRUE(eventually(dir / "out5", fresh.substr(fresh.rfind('\n', fresh.size() - 2) + 1)));
     kill(follower, SIGINT);
     Outcome r = finish(follower, 5);
+    EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), fresh.size())), fresh);
     EXPECT_EQ(occurrences(r.err, "locked"), 1u) << r.err;
     EXPECT_EQ(
         occurrences(r.err, device.string() + " was replaced; following the new file from its first entry\n"),

@@ -14,12 +14,12 @@ int runCheck(const Options &o, const NoArgs &) {
     simulatorOnly("check");
     DeviceSession dev(o.device);
     const std::vector<std::string> problems = control([] { return devsim::checkDevice(); });
-    if (o.json)
+    if (o.json) {
         std::printf("%s\n", Json{{"device", o.device}, {"problems", problems}}.dump(2).c_str());
-    else if (problems.empty())
-        std::printf("ok\n");
-    for (const std::string &p : problems)
-        if (!o.json) std::printf("%s\n", p.c_str());
+    } else {
+        for (const std::string &p : problems) std::printf("%s\n", p.c_str());
+        if (problems.empty()) std::printf("ok\n");
+    }
     return problems.empty() ? 0 : 1;
 }
 
