@@ -117,8 +117,8 @@ public:
     // True when path names this file; false when it names no file (gone)
     // or another one (replaced).
     bool isAt(const std::string &path, bool &gone) const {
-        struct stat now {
-        }, held{};
+        struct stat now = {};
+        struct stat held = {};
         gone = ::stat(path.c_str(), &now) != 0;
         return !gone && fd_ >= 0 && ::fstat(fd_, &held) == 0 && now.st_dev == held.st_dev &&
                now.st_ino == held.st_ino;
@@ -155,11 +155,11 @@ int runLog(const Options &o, const LogArgs &a) {
     // New entries as other processes make them, until interrupted, through
     // locks and across a new file at the path.
     devsim::setBusyTimeout(kFollowWaitMs);
-    auto open = [&] {
+    auto openWatched = [&] {
         waitingThroughLocks(o.device, [&] { devsim::openDevice(o.device); });
         return std::make_unique<WatchedFile>(o.device);
     };
-    auto watched = open();
+    auto watched = openWatched();
     const bool file = o.device != devsim::kMemoryDevice;
     bool said_gone = false;
     for (;;) {
@@ -170,13 +170,13 @@ int runLog(const Options &o, const LogArgs &a) {
                     std::fprintf(stderr, "entmlst: %s was deleted; waiting for a device file there\n",
                                  o.device.c_str());
                 said_gone = true;
-            } else if (struct stat st{}; ::stat(o.device.c_str(), &st) == 0 && st.st_size > 0) {
+            } else if (struct stat st = {}; ::stat(o.device.c_str(), &st) == 0 && st.st_size > 0) {
                 // Not while it is still empty: its maker has yet to set it up.
                 std::fprintf(stderr,
                              "entmlst: %s was replaced; following the new file from its first entry\n",
                              o.device.c_str());
                 watched.reset();
-                watched = open();
+                watched = openWatched();
                 filter.after_seq = 0;
                 said_gone = false;
             }
