@@ -299,10 +299,16 @@ TEST_F(ToolTest, TheLogFollowsOtherProcesses) {
     EXPECT_EQ(seen.find("notify mscMLRPTChgSMTPProtocol(2)"), std::string::npos) << "another process's entry";
 }
 
-// Polls a file until it holds text; bounded by progress, not by speed.
-bool eventually(const fs::path &file, const std::string &text) {
+// Polls the output of a running process until it holds text: bounded by
+// the process's progress, not by its speed, and over once it has ended.
+bool eventually(const fs::path &file, const std::string &text, pid_t writer) {
     for (int i = 0; i < 1200; ++i) {
+        siginfo_t info{};
+        const bool ended =
+            waitid(P_PID, static_cast<id_t>(writer), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == writer;
         if (slurp(file).find(text) != std::string::npos) return true;
+        if (ended) return false;
         usleep(50000);
     }
     return false;
@@ -327,18 +333,18 @@ TEST_F(ToolTest, TheLogFollowerWaitsThroughALockAndFollowsANewFile) {
         sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
         SQLITE_OK);
     pid_t follower = start({"log", "--follow"}, 5);
-    EXPECT_TRUE(eventually(dir / "err5", " is locked by another process; waiting for it\n"));
+    EXPECT_TRUE(eventually(dir / "err5", " is locked by another process; waiting for it\n", follower));
     sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(holder);
-    EXPECT_TRUE(eventually(dir / "out5", "notify mscMLPRNChgSchedule"));
+    EXPECT_TRUE(eventually(dir / "out5", "notify mscMLPRNChgSchedule", follower));
 
     for (const char *companion : {"", "-wal", "-shm"}) fs::remove(device.string() + companion);
-    EXPECT_TRUE(
-        eventually(dir / "err5", device.string() + " was deleted; waiting for a device file there\n"));
+    EXPECT_TRUE(eventually(dir / "err5", device.string() + " was deleted; waiting for a device file there\n",
+                           follower));
     ASSERT_EQ(tool({"set", "smtp", "protocol=3"}).status, 0);
     const std::string fresh = tool({"log"}).out; // the new file's entries, from its first
     ASSERT_NE(fresh.find("notify mscMLRPTChgSMTPProtocol(3)"), std::string::npos);
-    EXPECT_TRUE(eventually(dir / "out5", fresh.substr(fresh.rfind('\n', fresh.size() - 2) + 1)));
+    EXPECT_TRUE(eventually(dir / "out5", fresh.substr(fresh.rfind('\n', fresh.size() - 2) + 1), follower));
     kill(follower, SIGINT);
     Outcome r = finish(follower, 5);
     EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), fresh.size())), fresh);
