@@ -13,8 +13,9 @@
 namespace devsim {
 namespace {
 
-// SQLite's check of the file, on a read-only connection of its own, so
-// that it writes nothing and sees the file as it is.
+// SQLite's check of the file, on a connection of its own that only reads:
+// opened for writing where it can be, since a read-only connection leaves
+// the CHECK constraints out of the check.
 void checkFile(const std::string &path, std::vector<std::string> &problems) {
 #ifdef DEVSIM_SQLITE
     unsigned timeout_ms = 0;
@@ -25,8 +26,15 @@ void checkFile(const std::string &path, std::vector<std::string> &problems) {
     }
     sqlite3 *db = nullptr;
     sqlite3_stmt *q = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db);
+        db = nullptr;
+        rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    }
     if (rc == SQLITE_OK) {
+        // Closing is the device's business, never a checkpoint of this look.
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         sqlite3_busy_timeout(db, static_cast<int>(timeout_ms));
         rc = sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &q, nullptr);
     }
@@ -88,23 +96,35 @@ void checkJobs(const State &s, std::vector<std::string> &problems) {
 }
 
 // Log numbers increase, oldest first, up to the newest number, and stay in
-// the range the file can hold.
+// the range the file can hold. One line for each kind of fault, however many
+// entries have it.
 void checkLog(const std::vector<LogEntry> &entries, uint64_t newest, std::vector<std::string> &problems) {
     constexpr auto kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    std::size_t wild = 0, backwards = 0;
+    std::string first_backwards;
     uint64_t before = 0;
     for (const LogEntry &e : entries) {
-        if (e.seq == 0 || e.seq > kMax)
-            problems.push_back("log: number " + std::to_string(e.seq) + " is out of range");
-        else if (e.seq <= before)
-            problems.push_back("log: entry " + std::to_string(e.seq) + " comes after entry " +
-                               std::to_string(before));
+        if (e.seq == 0 || e.seq > kMax) {
+            ++wild;
+            continue;
+        }
+        if (e.seq <= before && backwards++ == 0)
+            first_backwards =
+                "log: entry " + std::to_string(e.seq) + " comes after entry " + std::to_string(before);
         before = std::max(before, e.seq);
     }
+    if (wild != 0)
+        problems.push_back("log: " + std::to_string(wild) + (wild == 1 ? " entry" : " entries") +
+                           " numbered out of range");
+    if (backwards != 0)
+        problems.push_back(
+            first_backwards +
+            (backwards > 1 ? " (" + std::to_string(backwards - 1) + " more out of order)" : ""));
     if (newest > kMax)
-        problems.push_back("log: number " + std::to_string(newest) + " is out of range");
-    else if (!entries.empty() && entries.back().seq != newest)
-        problems.push_back("log: the newest entry is " + std::to_string(entries.back().seq) +
-                           ", but the log's newest number is " + std::to_string(newest));
+        problems.push_back("log: the newest number " + std::to_string(newest) + " is out of range");
+    else if (before > newest)
+        problems.push_back("log: entry " + std::to_string(before) + " is past the newest number " +
+                           std::to_string(newest));
 }
 
 } // namespace
@@ -116,8 +136,9 @@ std::vector<std::string> checkDevice() {
     State s;
     std::vector<LogEntry> entries;
     uint64_t newest = 0;
-    // One state of the device for every rule.
-    batch([&] {
+    // One state of the device for every rule, read without waiting for a
+    // writer and without writing.
+    inspect([&] {
         s = exportState();
         entries = log();
         newest = lastLogSeq();

@@ -9,30 +9,15 @@
 namespace devsim {
 namespace {
 
-constexpr const char *kServiceNames[kServiceCount] = {
-    "meSTCGetStatus",
-    "meSTCSetStatus",
-    "meSVCGetCurrent",
-    "meSVCSetCurrent",
-    "mectInitDefault",
-    "mectSetDstProduct",
-    "mectSetDstArea",
-    "mectIdSync",
-    "mectSVCGetParentLink",
-    "mectSVCGetChildLink",
-    "mectGetChildLinkNum",
-    "mectGetChildLink",
-    "mectSVCGetCurrent",
-    "mscMLPRNChgSchedule",
-    "mscMLRPTChgSMTPProtocol",
-    "mscMLRPTChgEventReportTime",
-    "mscMLRPTChgScheduleReportTime",
-    "mscMLRPTChgMaintenanceReportTime",
-    "emwOSWOrgAllocMemPart",
-    "emwOSWOrgFreeMemPart",
-    "emwGENMonSendMessage",
+struct ServiceRow {
+    const char *name;
+    LogKind kind;
+    std::size_t args;
 };
-static_assert(static_cast<std::size_t>(Service::emwGENMonSendMessage) + 1 == kServiceCount);
+#define DEVSIM_SERVICE_ROW(name, kind, args) {#name, LogKind::kind, args},
+constexpr ServiceRow kServices[] = {DEVSIM_SERVICES(DEVSIM_SERVICE_ROW)};
+#undef DEVSIM_SERVICE_ROW
+static_assert(std::size(kServices) == kServiceCount);
 
 std::size_t index(Service s) { return static_cast<std::size_t>(s); }
 
@@ -54,17 +39,24 @@ std::optional<Bytes> shaped(uint32_t value_id, const Bytes &value) {
 // Runs body on the shared device under the lock; a storage failure
 // reaches the caller as DeviceError.
 template <typename Body>
-auto onDevice(Body body) {
+auto onDevice(Body body, Device::Access access = Device::Access::write) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    using R = decltype(body(std::declval<Store &>()));
+    using R = decltype(body(std::declval<DeviceState &>()));
     if constexpr (std::is_void_v<R>) {
-        d.transact(Service{}, body);
+        d.transact(Service{}, body, access);
     } else {
         R out{};
-        d.transact(Service{}, [&](Store &st) { out = body(st); });
+        d.transact(
+            Service{}, [&](DeviceState &st) { out = body(st); }, access);
         return out;
     }
+}
+
+// The same for a body that only reads: it never waits for a writer.
+template <typename Body>
+auto readDevice(Body body) {
+    return onDevice(body, Device::Access::read);
 }
 
 std::vector<Call> callsMatching(const std::function<bool(Service)> &want) {
@@ -91,14 +83,18 @@ std::vector<Call> callsMatching(const std::function<bool(Service)> &want) {
 
 const char *serviceName(Service s) {
     std::size_t i = index(s);
-    return i < kServiceCount ? kServiceNames[i] : "?";
+    return i < kServiceCount ? kServices[i].name : "?";
 }
 
 std::optional<Service> serviceByName(const std::string &name) {
     for (std::size_t i = 0; i < kServiceCount; ++i)
-        if (name == kServiceNames[i]) return static_cast<Service>(i);
+        if (name == kServices[i].name) return static_cast<Service>(i);
     return std::nullopt;
 }
+
+LogKind serviceKind(Service s) { return index(s) < kServiceCount ? kServices[index(s)].kind : LogKind::note; }
+
+std::size_t serviceArgCount(Service s) { return index(s) < kServiceCount ? kServices[index(s)].args : 0; }
 
 // ---- where the device lives --------------------------------------------------------
 
@@ -111,7 +107,8 @@ void openDevice(const std::string &where) {
         d.open();
     } catch (const DeviceError &) {
         d.where = kMemoryDevice;
-        d.store = makeMemoryStore();
+        d.store.reset();
+        d.open();
         throw;
     }
 }
@@ -146,19 +143,63 @@ void batch(const std::function<void()> &body) {
     d.batch(body);
 }
 
+void tellStorageProblems(bool on) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.tell_problems = on;
+}
+
+std::optional<DeviceError> takeStorageProblem() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    return std::exchange(d.last_problem, std::nullopt);
+}
+
+DeviceStatus deviceStatus() {
+    DeviceStatus s = readDevice([&](DeviceState &st) {
+        DeviceStatus out = st.status();
+        auto entries = st.log(LogFilter{});
+        out.log_entries = entries.size();
+        if (!entries.empty()) out.last_writer_pid = entries.back().pid;
+        out.faults = st.faults().size();
+        return out;
+    });
+    s.path = devicePath();
+    return s;
+}
+
+void inspect(const std::function<void()> &body) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    ++d.inspecting;
+    try {
+        d.batch(body, Device::Access::read);
+    } catch (...) {
+        --d.inspecting;
+        throw;
+    }
+    --d.inspecting;
+}
+
+std::vector<LogEntry> inspectedEntries() {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    return std::exchange(d.inspected, {});
+}
+
 void factoryReset(bool keep_jobs) {
-    onDevice([&](Store &st) { st.factoryReset(keep_jobs); });
+    onDevice([&](DeviceState &st) { st.factoryReset(keep_jobs); });
 }
 
 std::optional<Bytes> setting(uint32_t id) {
-    return onDevice([&](Store &st) { return st.setting(id); });
+    return readDevice([&](DeviceState &st) { return st.setting(id); });
 }
 
 bool putSetting(uint32_t id, const Bytes &value) {
     auto size = settingSize(id);
     auto v = size ? padded(value, *size) : std::nullopt;
     if (!v) return false;
-    onDevice([&](Store &st) { st.putSetting(id, *v); });
+    onDevice([&](DeviceState &st) { st.putSetting(id, *v); });
     return true;
 }
 
@@ -167,7 +208,7 @@ bool putSetting(uint32_t id, const Bytes &value) {
 bool putJobValue(uint32_t job_id, uint32_t value_id, const Bytes &value) {
     auto v = shaped(value_id, value);
     if (!v) return false;
-    onDevice([&](Store &st) {
+    onDevice([&](DeviceState &st) {
         st.createJob(job_id);
         st.putJobValue(job_id, value_id, *v);
     });
@@ -177,7 +218,7 @@ bool putJobValue(uint32_t job_id, uint32_t value_id, const Bytes &value) {
 std::optional<Bytes> jobValue(uint32_t job_id, uint32_t value_id) {
     auto width = valueWidth(value_id);
     if (!width) return std::nullopt;
-    return onDevice([&](Store &st) -> std::optional<Bytes> {
+    return readDevice([&](DeviceState &st) -> std::optional<Bytes> {
         if (!st.jobExists(job_id)) return std::nullopt;
         auto v = st.jobValue(job_id, value_id);
         return v ? *v : (widthPerValue(value_id) ? Bytes() : Bytes(*width, 0));
@@ -185,19 +226,19 @@ std::optional<Bytes> jobValue(uint32_t job_id, uint32_t value_id) {
 }
 
 void createJob(uint32_t job_id) {
-    onDevice([&](Store &st) { st.createJob(job_id); });
+    onDevice([&](DeviceState &st) { st.createJob(job_id); });
 }
 
 bool jobExists(uint32_t job_id) {
-    return onDevice([&](Store &st) { return st.jobExists(job_id); });
+    return readDevice([&](DeviceState &st) { return st.jobExists(job_id); });
 }
 
 void removeJob(uint32_t job_id) {
-    onDevice([&](Store &st) { st.removeJob(job_id); });
+    onDevice([&](DeviceState &st) { st.removeJob(job_id); });
 }
 
 void setParentLink(uint32_t job_id, uint32_t parent_job_id) {
-    onDevice([&](Store &st) {
+    onDevice([&](DeviceState &st) {
         st.createJob(job_id);
         st.createJob(parent_job_id);
         st.setParent(job_id, parent_job_id);
@@ -205,7 +246,7 @@ void setParentLink(uint32_t job_id, uint32_t parent_job_id) {
 }
 
 void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id) {
-    onDevice([&](Store &st) {
+    onDevice([&](DeviceState &st) {
         st.createJob(job_id);
         st.createJob(link_id);
         st.addChild(job_id, link_kind, link_id);
@@ -218,7 +259,7 @@ void failCall(Service s, unsigned nth, uint32_t code, bool write_first) {
     if (nth == 0 || index(s) >= kServiceCount) return;
     StoredFault f;
     f.info = FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0};
-    onDevice([&](Store &st) { st.addFault(f); });
+    onDevice([&](DeviceState &st) { st.addFault(f); });
 }
 
 void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
@@ -239,11 +280,11 @@ void failRandomly(Service s, double percent, uint64_t seed, uint32_t code, bool 
     StoredFault f;
     f.info = FaultInfo{0, s, code, write_first, 0, percent, seed, 0};
     f.rng = seed;
-    onDevice([&](Store &st) { st.addFault(f); });
+    onDevice([&](DeviceState &st) { st.addFault(f); });
 }
 
 std::vector<FaultInfo> faults() {
-    auto stored = onDevice([&](Store &st) { return st.allFaults(); });
+    auto stored = readDevice([&](DeviceState &st) { return st.faults(); });
     std::vector<FaultInfo> out;
     for (const StoredFault &f : stored) out.push_back(f.info);
     return out;
@@ -262,7 +303,7 @@ void clearFaults() {
         d.id_sync_script.clear();
         d.own_faults.clear();
     }
-    onDevice([&](Store &st) { st.clearFaults(); });
+    onDevice([&](DeviceState &st) { st.clearFaults(); });
 }
 
 IdSetup idSetup() {
@@ -274,11 +315,11 @@ IdSetup idSetup() {
 // ---- log and observation -------------------------------------------------------------------
 
 std::vector<LogEntry> log(const LogFilter &filter) {
-    return onDevice([&](Store &st) { return st.log(filter); });
+    return readDevice([&](DeviceState &st) { return st.log(filter); });
 }
 
 uint64_t lastLogSeq() {
-    return onDevice([&](Store &st) { return st.lastSeq(); });
+    return readDevice([&](DeviceState &st) { return st.lastSeq(); });
 }
 
 std::vector<Call> calls() {
@@ -336,7 +377,7 @@ void fakeSleep(bool enabled) {
 // ---- snapshots -----------------------------------------------------------------------------
 
 State exportState() {
-    State s = onDevice([&](Store &st) { return st.snapshot(); });
+    State s = readDevice([&](DeviceState &st) { return st.snapshot(); });
     for (const LogEntry &e : log())
         if (auto line = eventLine(e); !line.empty()) s.events.push_back(line);
     return s;
@@ -373,7 +414,7 @@ void importState(const State &s) {
     clean.children = s.children;
     for (const auto &[job, parent] : s.parents) clean.jobs.insert(clean.jobs.end(), {job, parent});
     for (const auto &[job, kind, link] : s.children) clean.jobs.insert(clean.jobs.end(), {job, link});
-    d.transact(Service{}, [&](Store &st) {
+    d.transact(Service{}, [&](DeviceState &st) {
         for (const SettingInfo &info : catalogue())
             if (!clean.settings.count(info.id)) clean.settings[info.id] = info.default_value;
         st.restore(clean);

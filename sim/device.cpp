@@ -56,18 +56,31 @@ std::string defaultDevice(bool create) {
 
 std::string configured(bool create) {
     if (!fileStoreAvailable()) return kMemoryDevice;
-    if (const char *env = std::getenv(kDeviceVariable); env && *env) return env;
+    if (const char *env = std::getenv(kDeviceVariable)) {
+        if (*env) return env;
+        throw DeviceError(kDeviceFile,
+                          std::string(kDeviceVariable) +
+                              " is set but empty: name a device file, or unset it for the default");
+    }
     return defaultDevice(create);
 }
 
 // A process made by fork() must not use its parent's connection: it
 // leaves it alone (closing it would disturb the parent's locks) and opens
 // the device again at its next call.
+// fork() waits for a device call of another thread to end (the parent
+// holds the device lock across it), so that the child never inherits a
+// transaction in progress.
+void lockForFork() { device().mu.lock(); }
+void unlockAfterFork() { device().mu.unlock(); }
+
 void forgetStoreInChild() {
     Device &d = device();
     // Kept, never destroyed: its destructor would close the parent's file.
     static auto *parents = new std::vector<std::unique_ptr<Store>>;
     if (d.store) parents->push_back(std::move(d.store));
+    // Taken by lockForFork(); a new lock, as the child's thread is not the
+    // one the old lock names as its owner.
     new (&d.mu) std::recursive_mutex;
 }
 
@@ -84,6 +97,12 @@ struct Inside {
 void closeAtExit() {
     Device &d = device();
     std::lock_guard lock(d.mu);
+    // Entries still waiting go in now if the lock is free.
+    if (d.store && !d.pending.empty()) try {
+            d.transact(
+                Service{}, [](DeviceState &) {}, Device::Access::now);
+        } catch (const DeviceError &) {
+        }
     d.store.reset();
 }
 
@@ -95,7 +114,7 @@ Device &device() {
     // Never destroyed: the library may still call in from static destructors.
     static Device *d = [] {
         auto *dev = new Device;
-        pthread_atfork(nullptr, nullptr, forgetStoreInChild);
+        pthread_atfork(lockForFork, unlockAfterFork, forgetStoreInChild);
         // The file is closed at exit, its locks and statements released.
         // A call made later still finds the device (it opens it again).
         std::atexit(closeAtExit);
@@ -116,10 +135,13 @@ Store &Device::open() {
     if (store) return *store;
     Inside inside;
     if (where.empty()) where = configured(true);
-    if (where == kMemoryDevice)
-        store = makeMemoryStore();
-    else
-        store = makeFileStore(where, busy_timeout_ms);
+    std::unique_ptr<Store> st =
+        where == kMemoryDevice ? makeMemoryStore() : makeFileStore(where, busy_timeout_ms);
+    DeviceState state(*st);
+    bool set_up = true;
+    st->read([&] { set_up = !state.needsSetUp(); });
+    if (!set_up) st->transact([&] { state.setUp(); });
+    store = std::move(st);
     return *store;
 }
 
@@ -132,44 +154,67 @@ LogEntry Device::entry(LogKind kind, Service s) const {
     return e;
 }
 
-void Device::transact(Service about, const std::function<void(Store &)> &body) {
+void Device::record(LogEntry e) {
+    if (inspecting != 0)
+        inspected.push_back(std::move(e));
+    else if (pending.size() < kPendingLimit)
+        pending.push_back(std::move(e));
+}
+
+bool Device::transact(Service about, const std::function<void(DeviceState &)> &body, Access access) {
     Inside inside;
     try {
-        Store &st = open();
-        st.transact([&] {
+        Store &store = open();
+        DeviceState st(store);
+        if (access == Access::read || inspecting != 0) {
+            store.read([&] { body(st); });
+            return true;
+        }
+        auto write = [&] {
             body(st);
             for (LogEntry &e : pending) st.append(e);
-        });
+        };
+        if (access == Access::now) {
+            if (!store.transactNow(write)) return false;
+        } else {
+            store.transact(write);
+        }
         pending.clear();
+        return true;
     } catch (const DeviceError &e) {
-        // Nothing of the failed transaction is kept; the problem itself is
-        // logged by the next transaction that succeeds.
-        pending.erase(std::remove_if(pending.begin(), pending.end(),
-                                     [](const LogEntry &p) { return p.kind != LogKind::device; }),
-                      pending.end());
-        LogEntry problem = entry(LogKind::device, about);
-        problem.result = e.code;
-        problem.text = std::string(serviceName(about)) + " answered " + hex(e.code) + ": " + e.what();
-        if (pending.size() < 16) pending.push_back(std::move(problem));
-        std::fprintf(stderr, "devsim: %s: %s\n", serviceName(about), e.what());
+        problem(about, e);
         throw;
     }
 }
 
-void Device::batch(const std::function<void()> &body) {
-    transact(Service{}, [&](Store &) {
-        // The body's calls are the caller's own, as outside a batch (its
-        // sleeps are the simulated ones).
-        bool was = t_inside;
-        t_inside = false;
-        try {
-            body();
-        } catch (...) {
+void Device::problem(Service about, const DeviceError &e) {
+    last_problem = e;
+    if (!told.insert(e.what()).second) return;
+    // Logged by the next transaction that succeeds, once per problem.
+    LogEntry p = entry(LogKind::device, about);
+    p.result = e.code;
+    p.text = cat({serviceName(about), " answered ", hex(e.code), ": ", e.what()});
+    if (pending.size() < kPendingLimit) pending.push_back(std::move(p));
+    if (tell_problems) std::fprintf(stderr, "devsim: %s\n", e.what());
+}
+
+void Device::batch(const std::function<void()> &body, Access access) {
+    transact(
+        Service{},
+        [&](DeviceState &) {
+            // The body's calls are the caller's own, as outside a batch (its
+            // sleeps are the simulated ones).
+            bool was = t_inside;
+            t_inside = false;
+            try {
+                body();
+            } catch (...) {
+                t_inside = was;
+                throw;
+            }
             t_inside = was;
-            throw;
-        }
-        t_inside = was;
-    });
+        },
+        access);
 }
 
 namespace {
@@ -200,7 +245,7 @@ Step step(StoredFault &f, Armed &a) {
 
 } // namespace
 
-Armed Device::arm(Store &st, Service s) {
+Armed Device::arm(DeviceState &st, Service s, bool device_faults) {
     Armed a;
     // This process's own faults first, then those kept with the device.
     for (auto it = own_faults.begin(); it != own_faults.end();) {
@@ -209,7 +254,8 @@ Armed Device::arm(Store &st, Service s) {
         else
             ++it;
     }
-    for (StoredFault &f : st.faults(s)) {
+    // An inspection is not the program's call: the device's faults wait for one.
+    for (StoredFault &f : inspecting != 0 || !device_faults ? std::vector<StoredFault>{} : st.faults(s)) {
         switch (step(f, a)) {
         case Step::update:
             st.updateFault(f);
@@ -226,7 +272,7 @@ Armed Device::arm(Store &st, Service s) {
         e.result = a.code;
         e.text = std::string(serviceName(s)) + " answers " + hex(a.code) +
                  (a.write_first ? " after doing its work" : "");
-        pending.push_back(std::move(e));
+        record(std::move(e));
     }
     return a;
 }
@@ -237,7 +283,7 @@ uint32_t Device::violate(uint32_t code, const std::string &what) {
     LogEntry e = entry(LogKind::violation, Service{});
     e.result = code;
     e.text = what;
-    pending.push_back(std::move(e));
+    record(std::move(e));
     return code;
 }
 
@@ -258,6 +304,7 @@ void Device::resetProcessLocked() {
     freeAllBlocks();
     mem = MemStats{};
     pending.clear();
+    inspected.clear();
 }
 
 } // namespace devsim

@@ -2,6 +2,7 @@
 // (control.cpp) and the C services (services.cpp). Internal to libdevsim.
 #pragma once
 
+#include "device_state.h"
 #include "devsim.h"
 #include "store.h"
 
@@ -10,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string_view>
 
 namespace devsim {
@@ -38,6 +40,11 @@ struct Device {
     // Entries waiting for the next transaction: broken rules of the call in
     // progress, and storage problems of a call whose transaction failed.
     std::vector<LogEntry> pending;
+    static constexpr std::size_t kPendingLimit = 1000;
+    // Inside inspect(): calls go unlogged and the device's faults unarmed;
+    // what would have been logged is kept here for inspectedEntries().
+    unsigned inspecting = 0;
+    std::vector<LogEntry> inspected;
 
     // This process's own.
     IdSetup id;
@@ -51,16 +58,33 @@ struct Device {
     std::size_t live_bytes = 0;
     MemStats mem;
 
-    // The store, opened if need be; throws DeviceError.
+    // The store, opened (and set up as a device) if need be; throws DeviceError.
     Store &open();
     // Runs body as one transaction of the store, with the pending entries
     // logged in it. A storage failure is logged (later, when the store takes
     // it), told on stderr and thrown as DeviceError.
-    void transact(Service about, const std::function<void(Store &)> &body);
+    // A read (or any transaction inside inspect()) writes nothing and leaves
+    // the pending entries for a later write.
+    // now: a write only if the lock is free at once (see Store::transactNow);
+    // transact() then answers false without running body.
+    enum class Access { read, write, now };
+    bool transact(Service about, const std::function<void(DeviceState &)> &body,
+                  Access access = Access::write);
+    // A storage problem: told once per process on stderr (unless a tool
+    // tells it itself), logged by the next transaction that can, and kept
+    // for takeStorageProblem().
+    void problem(Service about, const DeviceError &e);
+    bool tell_problems = true;
+    std::set<std::string> told;
+    std::optional<DeviceError> last_problem;
     // Runs body, whose service calls nest in one transaction (see devsim::batch).
-    void batch(const std::function<void()> &body);
-    // Counts the call against the armed faults and takes the one that fires.
-    Armed arm(Store &st, Service s);
+    void batch(const std::function<void()> &body, Access access = Access::write);
+    // Keeps an entry for the log: for the next write, or for
+    // inspectedEntries() inside inspect().
+    void record(LogEntry e);
+    // Counts the call against the armed faults and takes the one that fires
+    // (the device's own only when device_faults).
+    Armed arm(DeviceState &st, Service s, bool device_faults = true);
     // Records a broken rule (also on stderr and in the log) and returns code.
     uint32_t violate(uint32_t code, const std::string &what);
     LogEntry entry(LogKind kind, Service s) const;

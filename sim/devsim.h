@@ -1,7 +1,7 @@
 // devsim.h - control API of the device-services simulator (libdevsim.so).
 //
 // The simulator implements every device service the library imports (see
-// src/frame/device_services.h) with the same C names and signatures, over one
+// contract/device_services.h) with the same C names and signatures, over one
 // simulated device: a settings store that knows each settings ID's size and
 // default value, job values with their own widths, parent and child links,
 // the scheduler/report notifications, memory partition 0 and a monitor that
@@ -17,8 +17,9 @@
 //     loses nothing that a call reported done).
 //   - ENTMLST_DEVICE=:memory: a private device in this process's memory,
 //     with factory settings at start. For test suites.
-//   - unset or empty: the per-user default file,
+//   - unset: the per-user default file,
 //     $XDG_DATA_HOME/entmlst/device.db, else ~/.local/share/entmlst/device.db.
+//     Set but empty is an error (most likely a script's unset variable).
 // A build without SQLite (the PowerPC cross build) always uses memory.
 // The device is opened at the first service or control call; openDevice()
 // switches to another one.
@@ -43,34 +44,55 @@ namespace devsim {
 
 using Bytes = std::vector<uint8_t>;
 
-// Every service the simulator implements, in one list.
-enum class Service : uint8_t {
-    meSTCGetStatus,
-    meSTCSetStatus,
-    meSVCGetCurrent,
-    meSVCSetCurrent,
-    mectInitDefault,
-    mectSetDstProduct,
-    mectSetDstArea,
-    mectIdSync,
-    mectSVCGetParentLink,
-    mectSVCGetChildLink,
-    mectGetChildLinkNum,
-    mectGetChildLink,
-    mectSVCGetCurrent,
-    mscMLPRNChgSchedule,
-    mscMLRPTChgSMTPProtocol,
-    mscMLRPTChgEventReportTime,
-    mscMLRPTChgScheduleReportTime,
-    mscMLRPTChgMaintenanceReportTime,
-    emwOSWOrgAllocMemPart,
-    emwOSWOrgFreeMemPart,
-    emwGENMonSendMessage,
-};
-inline constexpr std::size_t kServiceCount = 21;
+// The kinds of the device's log entries, once: X(kind, name as shown).
+#define DEVSIM_LOG_KINDS(X)                                                                                  \
+    X(call, "call")                                                                                          \
+    X(notification, "notify")                                                                                \
+    X(monitor, "monitor")                                                                                    \
+    X(fault, "fault")                                                                                        \
+    X(violation, "violation")                                                                                \
+    X(device, "device")                                                                                      \
+    X(note, "note")
+
+// Every service the simulator implements, once: X(name, the kind of its log
+// entry, how many arguments it logs).
+#define DEVSIM_SERVICES(X)                                                                                   \
+    X(meSTCGetStatus, call, 3)                                                                               \
+    X(meSTCSetStatus, call, 4)                                                                               \
+    X(meSVCGetCurrent, call, 3)                                                                              \
+    X(meSVCSetCurrent, call, 4)                                                                              \
+    X(mectInitDefault, call, 2)                                                                              \
+    X(mectSetDstProduct, call, 2)                                                                            \
+    X(mectSetDstArea, call, 2)                                                                               \
+    X(mectIdSync, call, 1)                                                                                   \
+    X(mectSVCGetParentLink, call, 3)                                                                         \
+    X(mectSVCGetChildLink, call, 5)                                                                          \
+    X(mectGetChildLinkNum, call, 4)                                                                          \
+    X(mectGetChildLink, call, 5)                                                                             \
+    X(mectSVCGetCurrent, call, 3)                                                                            \
+    X(mscMLPRNChgSchedule, notification, 2)                                                                  \
+    X(mscMLRPTChgSMTPProtocol, notification, 1)                                                              \
+    X(mscMLRPTChgEventReportTime, notification, 1)                                                           \
+    X(mscMLRPTChgScheduleReportTime, notification, 1)                                                        \
+    X(mscMLRPTChgMaintenanceReportTime, notification, 0)                                                     \
+    X(emwOSWOrgAllocMemPart, call, 3)                                                                        \
+    X(emwOSWOrgFreeMemPart, call, 2)                                                                         \
+    X(emwGENMonSendMessage, monitor, 3)
+
+#define DEVSIM_ENUMERATOR(name, ...) name,
+#define DEVSIM_PLUS_ONE(...) +1
+enum class LogKind : uint8_t { DEVSIM_LOG_KINDS(DEVSIM_ENUMERATOR) };
+enum class Service : uint8_t { DEVSIM_SERVICES(DEVSIM_ENUMERATOR) };
+inline constexpr std::size_t kServiceCount = 0 DEVSIM_SERVICES(DEVSIM_PLUS_ONE);
+inline constexpr std::size_t kLogKindCount = 0 DEVSIM_LOG_KINDS(DEVSIM_PLUS_ONE);
+#undef DEVSIM_PLUS_ONE
+#undef DEVSIM_ENUMERATOR
 
 const char *serviceName(Service s);
 std::optional<Service> serviceByName(const std::string &name);
+// The kind of a service's log entry, and how many arguments it logs.
+LogKind serviceKind(Service s);
+std::size_t serviceArgCount(Service s);
 
 // Codes the simulated services answer with when the caller asked for
 // something the device does not have.
@@ -126,7 +148,8 @@ struct DeviceError : std::runtime_error {
 inline constexpr const char *kDeviceVariable = "ENTMLST_DEVICE";
 inline constexpr const char *kMemoryDevice = ":memory:";
 // What ENTMLST_DEVICE names now: a file path or ":memory:". Throws
-// DeviceError when it falls back to the default and there is no HOME.
+// DeviceError (kDeviceFile) when it is set but empty, or when it falls back
+// to the default and there is no HOME.
 std::string configuredDevice();
 // Closes the current device and uses where (a file path, or ":memory:")
 // from now on; opens it at once. Throws DeviceError when the file is not
@@ -144,6 +167,34 @@ void setBusyTimeout(unsigned milliseconds);
 // durable only when body returns, and if body throws nothing it did is
 // kept. Throws DeviceError when the device's storage fails.
 void batch(const std::function<void()> &body);
+
+// Each problem of the device's storage (locked, read-only, full, too large,
+// damaged, not a device file, another user's) is told once per process on
+// stderr, naming the file and the cause, and logged when the log can be
+// written. A tool that tells its user itself turns the stderr line off.
+void tellStorageProblems(bool on);
+// The storage problem this process met most recently, forgotten as it is
+// taken; nullopt when there was none.
+std::optional<DeviceError> takeStorageProblem();
+
+// What `entmlst status` shows.
+struct DeviceStatus {
+    std::string path;       // file path, or ":memory:"
+    int64_t created_us = 0; // when the device was created (0 when unknown)
+    int schema_version = 0; // the file's layout version (0 for memory)
+    uint64_t file_size = 0; // bytes of the device file (0 for memory)
+    uint64_t log_entries = 0;
+    std::size_t faults = 0; // armed faults kept with the device
+    int32_t last_writer_pid = 0;
+    bool created_now = false; // this process created the file when it opened it
+};
+// Opens the device if need be. Throws DeviceError when the storage fails.
+DeviceStatus deviceStatus();
+// Runs body as an out-of-band look at the device, the way a debugger reads memory:
+// one read transaction that never waits for a writer, service calls neither logged nor
+// answered by the device's armed faults (this process's own failCallHere() faults still
+// fire), nothing written to the file. Throws DeviceError when the storage fails.
+void inspect(const std::function<void()> &body);
 
 // ---- lifecycle -----------------------------------------------------------
 // Restores the device to its defaults: catalogue default values, no jobs,
@@ -249,8 +300,8 @@ IdSetup idSetup();
 // each broken rule and each problem of the device's storage. The device
 // keeps the last kLogCapacity entries.
 inline constexpr std::size_t kLogCapacity = 10000;
-enum class LogKind : uint8_t { call, notification, monitor, fault, violation, device, note };
 const char *logKindName(LogKind k);
+std::optional<LogKind> logKindByName(const std::string &name);
 struct LogEntry {
     uint64_t seq = 0;    // increasing, never reused
     int64_t time_us = 0; // microseconds since the epoch
@@ -280,6 +331,10 @@ std::string formatLogEntry(const LogEntry &e);
 // the bytes. With controls, every control character (U+0000..U+001F, U+007F
 // and U+0080..U+009F) becomes \xHH too, byte by byte, for a terminal.
 std::string escapeLogText(std::string_view text, bool controls);
+// What the service calls inside inspect() would have logged (seq 0), oldest
+// first, since the last inspectedEntries(), which forgets them: how a tool
+// sees the monitor lines and notifications of its own reads.
+std::vector<LogEntry> inspectedEntries();
 
 // ---- observation -------------------------------------------------------------------
 // The calls are the log's call entries; clearCalls() hides those logged so far

@@ -5,61 +5,104 @@
 // that a call reported done; only a power cut may lose the last commits
 // before a checkpoint (which is when SQLite syncs the file). Writers take the lock with BEGIN IMMEDIATE
 // and wait for it up to the busy timeout.
-#include "device.h"
+#include "store.h"
 
 #include <sqlite3.h>
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string_view>
 
 namespace devsim {
 namespace {
 
 // Marks a file as the simulated device's ("MLST") and its layout's version.
 // Version 1 was written by entmlst before the simulator kept the file
-// itself: the same settings, jobs and links, and its log as plain lines.
+// itself (its log as plain lines); version 2 had a table per kind of row;
+// version 3 keeps every row in one table of keyed bytes beside the log.
 constexpr int kApplicationId = 0x4d4c5354;
-constexpr int kFormatVersion = 2;
+constexpr int kFormatVersion = 3;
 
-constexpr const char *kTablesV1 = R"(
-CREATE TABLE settings(id INTEGER PRIMARY KEY, value BLOB NOT NULL);
-CREATE TABLE jobs(id INTEGER PRIMARY KEY);
-CREATE TABLE job_values(job INTEGER NOT NULL, value_id INTEGER NOT NULL, value BLOB NOT NULL,
-                        PRIMARY KEY(job, value_id));
-CREATE TABLE parents(job INTEGER PRIMARY KEY, parent INTEGER NOT NULL);
-CREATE TABLE children(seq INTEGER PRIMARY KEY, job INTEGER NOT NULL, kind INTEGER NOT NULL,
-                      link INTEGER NOT NULL);
-)";
-// What version 2 adds to version 1's tables.
-constexpr const char *kTablesV2 = R"(
-CREATE INDEX children_by_job ON children(job, kind);
-CREATE TABLE faults(id INTEGER PRIMARY KEY AUTOINCREMENT, service TEXT NOT NULL, code INTEGER NOT NULL,
-                    write_first INTEGER NOT NULL, calls_left INTEGER NOT NULL, percent REAL NOT NULL,
-                    seed INTEGER NOT NULL, fired INTEGER NOT NULL, rng INTEGER NOT NULL);
-CREATE INDEX faults_by_service ON faults(service);
-CREATE TABLE meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL);
-CREATE TABLE log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, pid INTEGER NOT NULL,
+constexpr const char *kTables = R"(
+CREATE TABLE rows(space INTEGER NOT NULL, major INTEGER NOT NULL, minor INTEGER NOT NULL, value BLOB NOT NULL,
+                  PRIMARY KEY(space, major, minor)) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, pid INTEGER NOT NULL,
                  kind TEXT NOT NULL, service TEXT NOT NULL, args BLOB NOT NULL, result INTEGER NOT NULL,
                  done INTEGER NOT NULL, text TEXT NOT NULL);
 )";
 
+// Joins text piece by piece ("literal" + string trips GCC 12's -Wrestrict).
+std::string cat(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (std::string_view p : parts) out += p;
+    return out;
+}
+
+std::string hex(uint64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
 uint32_t u32(int64_t v) { return static_cast<uint32_t>(v); }
+int64_t i64(uint64_t v) { return static_cast<int64_t>(v); }
+
+// Blocks SIGXFSZ while the file is written, so that a write past the file
+// size limit fails (and is answered) instead of ending the program, and
+// discards the one the write raised. The program's own disposition, and a
+// SIGXFSZ already pending for it, are left alone.
+class NoFileSizeSignal {
+public:
+    NoFileSizeSignal() {
+        sigemptyset(&xfsz_);
+        sigaddset(&xfsz_, SIGXFSZ);
+        pthread_sigmask(SIG_BLOCK, &xfsz_, &old_);
+        sigset_t pending;
+        sigpending(&pending);
+        was_pending_ = sigismember(&pending, SIGXFSZ) == 1;
+    }
+    ~NoFileSizeSignal() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!was_pending_ && sigismember(&pending, SIGXFSZ) == 1) {
+            const timespec now{};
+            sigtimedwait(&xfsz_, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+    NoFileSizeSignal(const NoFileSizeSignal &) = delete;
+    NoFileSizeSignal &operator=(const NoFileSizeSignal &) = delete;
+
+private:
+    sigset_t xfsz_{}, old_{};
+    bool was_pending_ = false;
+};
 
 class FileStore final : public Store {
 public:
     FileStore(const std::string &path, unsigned timeout_ms) : path_(path), timeout_ms_(timeout_ms) {}
+    // The last process to close the file folds the WAL into it and removes
+    // -wal and -shm (SQLite does this when no other connection is open), so
+    // that a copy of a device no process holds is the whole device. The fold
+    // syncs the WAL and then the file: two fsyncs for that last process
+    // only, against a file that a power cut in an unsynced fold could leave
+    // damaged rather than merely short of its last changes.
     ~FileStore() override {
+        NoFileSizeSignal no_signal;
         for (auto &[sql, stmt] : stmts_) sqlite3_finalize(stmt);
-        // Closing leaves the WAL for the next process: a checkpoint here
-        // would cost every short-lived program two fsyncs.
-        if (db_ != nullptr) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         sqlite3_close(db_);
+        if (shm_fd_ >= 0) ::close(shm_fd_);
     }
     FileStore(const FileStore &) = delete;
     FileStore &operator=(const FileStore &) = delete;
@@ -77,6 +120,8 @@ public:
     // A transaction inside another (a service call inside a batch) is a
     // savepoint: it is undone alone when it fails, and kept with the outer one.
     void transact(const std::function<void()> &body) override {
+        NoFileSizeSignal no_signal;
+        if (read_only_) readOnly();
         bool outer = depth_ == 0;
         exec(outer ? "BEGIN IMMEDIATE" : "SAVEPOINT nested");
         ++depth_;
@@ -96,163 +141,117 @@ public:
         }
     }
 
-    std::optional<Bytes> setting(uint32_t id) override {
-        Query q(*this, "SELECT value FROM settings WHERE id = ?");
-        q.bind(1, id);
-        if (!q.row()) return std::nullopt;
-        Bytes v = q.blob(0);
-        auto size = settingSize(id);
-        if (size && *size != v.size())
-            damaged(cat({"settings ID ", hex(id), " holds ", std::to_string(v.size()),
-                         " bytes, the device's size is ", std::to_string(*size)}));
-        return v;
-    }
-    void putSetting(uint32_t id, const Bytes &value) override {
-        Query(*this, "INSERT OR REPLACE INTO settings(id, value) VALUES(?, ?)")
-            .bind(1, id)
-            .bind(2, value)
-            .run();
+    bool transactNow(const std::function<void()> &body) override {
+        NoFileSizeSignal no_signal;
+        if (read_only_) readOnly();
+        if (depth_ != 0) {
+            transact(body);
+            return true;
+        }
+        sqlite3_busy_timeout(db_, 0);
+        const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        sqlite3_busy_timeout(db_, static_cast<int>(timeout_ms_));
+        if ((rc & 0xff) == SQLITE_BUSY) return false;
+        if (rc != SQLITE_OK) fail();
+        ++depth_;
+        try {
+            body();
+        } catch (...) {
+            --depth_;
+            undo(true);
+            throw;
+        }
+        --depth_;
+        try {
+            exec("COMMIT");
+        } catch (...) {
+            undo(true);
+            throw;
+        }
+        return true;
     }
 
-    bool jobExists(uint32_t job) override {
-        Query q(*this, "SELECT 1 FROM jobs WHERE id = ?");
-        return q.bind(1, job).row();
+    // A read inside a transaction is part of it; an outer one is BEGIN
+    // DEFERRED, which in WAL mode reads its own snapshot beside a writer,
+    // and ends in ROLLBACK so that nothing it did can reach the file.
+    void read(const std::function<void()> &body) override {
+        NoFileSizeSignal no_signal;
+        if (depth_ != 0) {
+            body();
+            return;
+        }
+        exec("BEGIN");
+        ++depth_;
+        try {
+            body();
+        } catch (...) {
+            --depth_;
+            undo(true);
+            throw;
+        }
+        --depth_;
+        exec("ROLLBACK");
     }
-    void createJob(uint32_t job) override {
-        Query(*this, "INSERT OR IGNORE INTO jobs(id) VALUES(?)").bind(1, job).run();
-    }
-    void removeJob(uint32_t job) override {
-        Query(*this, "DELETE FROM jobs WHERE id = ?").bind(1, job).run();
-        Query(*this, "DELETE FROM job_values WHERE job = ?").bind(1, job).run();
-        Query(*this, "DELETE FROM parents WHERE job = ?1 OR parent = ?1").bind(1, job).run();
-        Query(*this, "DELETE FROM children WHERE job = ?1 OR link = ?1").bind(1, job).run();
-    }
-    std::optional<Bytes> jobValue(uint32_t job, uint32_t value_id) override {
-        Query q(*this, "SELECT value FROM job_values WHERE job = ? AND value_id = ?");
-        q.bind(1, job).bind(2, value_id);
+
+    std::optional<Bytes> get(Space sp, Key k) override {
+        Query q(*this, "SELECT value FROM rows WHERE space = ? AND major = ? AND minor = ?");
+        q.bind(1, static_cast<int64_t>(sp)).bind(2, i64(k.major)).bind(3, i64(k.minor));
         if (!q.row()) return std::nullopt;
-        Bytes v = q.blob(0);
-        auto width = valueWidth(value_id);
-        if (width && v.size() > *width)
-            damaged(
-                cat({"value ", hex(value_id), " of job ", hex(job), " is longer than the device's width"}));
-        return v;
+        return q.blob(0);
     }
-    void putJobValue(uint32_t job, uint32_t value_id, const Bytes &value) override {
-        Query(*this, "INSERT OR REPLACE INTO job_values(job, value_id, value) VALUES(?, ?, ?)")
-            .bind(1, job)
-            .bind(2, value_id)
-            .bind(3, value)
+    void put(Space sp, Key k, const Bytes &value) override {
+        Query(*this, "INSERT OR REPLACE INTO rows(space, major, minor, value) VALUES(?, ?, ?, ?)")
+            .bind(1, static_cast<int64_t>(sp))
+            .bind(2, i64(k.major))
+            .bind(3, i64(k.minor))
+            .bind(4, value)
             .run();
     }
-    std::optional<uint32_t> parent(uint32_t job) override {
-        Query q(*this, "SELECT parent FROM parents WHERE job = ?");
-        q.bind(1, job);
-        return q.row() ? std::optional<uint32_t>(u32(q.integer(0))) : std::nullopt;
-    }
-    void setParent(uint32_t job, uint32_t parent) override {
-        Query(*this, "INSERT OR REPLACE INTO parents(job, parent) VALUES(?, ?)")
-            .bind(1, job)
-            .bind(2, parent)
+    void erase(Space sp, Key k) override {
+        Query(*this, "DELETE FROM rows WHERE space = ? AND major = ? AND minor = ?")
+            .bind(1, static_cast<int64_t>(sp))
+            .bind(2, i64(k.major))
+            .bind(3, i64(k.minor))
             .run();
     }
-    std::vector<uint32_t> children(uint32_t job, int32_t kind) override {
-        Query q(*this, "SELECT link FROM children WHERE job = ? AND kind = ? ORDER BY seq");
-        q.bind(1, job).bind(2, kind);
-        std::vector<uint32_t> out;
-        while (q.row()) out.push_back(u32(q.integer(0)));
+    std::vector<Row> scan(Space sp, std::optional<uint64_t> major) override {
+        Query q(*this, "SELECT major, minor, value FROM rows WHERE space = ? AND (? OR major = ?) "
+                       "ORDER BY major, minor");
+        q.bind(1, static_cast<int64_t>(sp)).bind(2, !major).bind(3, i64(major.value_or(0)));
+        std::vector<Row> out;
+        while (q.row())
+            out.push_back(
+                Row{{static_cast<uint64_t>(q.integer(0)), static_cast<uint64_t>(q.integer(1))}, q.blob(2)});
         return out;
     }
-    void addChild(uint32_t job, int32_t kind, uint32_t link) override {
-        Query(*this, "INSERT INTO children(job, kind, link) VALUES(?, ?, ?)")
-            .bind(1, job)
-            .bind(2, kind)
-            .bind(3, link)
-            .run();
-    }
 
-    std::vector<StoredFault> faults(Service s) override {
-        Query q(*this,
-                "SELECT id, service, code, write_first, calls_left, percent, seed, fired, rng FROM faults "
-                "WHERE service = ? ORDER BY id");
-        q.bind(1, std::string(serviceName(s)));
-        return readFaults(q);
-    }
-    std::vector<StoredFault> allFaults() override {
-        Query q(*this,
-                "SELECT id, service, code, write_first, calls_left, percent, seed, fired, rng FROM faults "
-                "ORDER BY id");
-        return readFaults(q);
-    }
-    void addFault(StoredFault f) override {
-        Query(*this, "INSERT INTO faults(service, code, write_first, calls_left, percent, seed, fired, rng) "
-                     "VALUES(?, ?, ?, ?, ?, ?, ?, ?)")
-            .bind(1, std::string(serviceName(f.info.service)))
-            .bind(2, f.info.code)
-            .bind(3, f.info.write_first)
-            .bind(4, f.info.calls_left)
-            .bind(5, f.info.percent)
-            .bind(6, static_cast<int64_t>(f.info.seed))
-            .bind(7, static_cast<int64_t>(f.info.fired))
-            .bind(8, static_cast<int64_t>(f.rng))
-            .run();
-    }
-    void updateFault(const StoredFault &f) override {
-        Query(*this, "UPDATE faults SET calls_left = ?, fired = ?, rng = ? WHERE id = ?")
-            .bind(1, f.info.calls_left)
-            .bind(2, static_cast<int64_t>(f.info.fired))
-            .bind(3, static_cast<int64_t>(f.rng))
-            .bind(4, static_cast<int64_t>(f.info.id))
-            .run();
-    }
-    void dropFault(uint64_t id) override {
-        Query(*this, "DELETE FROM faults WHERE id = ?").bind(1, static_cast<int64_t>(id)).run();
-    }
-    void clearFaults() override { exec("DELETE FROM faults"); }
-
-    // A log entry costs one page of the file in most transactions: seq is
-    // the next after the newest (or after the last one before a reset, kept
-    // in meta, so that no seq is reused), and the oldest entries are dropped
-    // in batches; log() shows only the newest kLogCapacity.
-    static constexpr uint64_t kTrimEvery = 64;
-    void append(LogEntry &e) override {
+    void append(const LogEntry &e) override {
         Bytes args(e.args.size() * sizeof(uint64_t));
         if (!e.args.empty()) std::memcpy(args.data(), e.args.data(), args.size());
-        Query(*this,
-              "INSERT INTO log(seq, time, pid, kind, service, args, result, done, text) "
-              "VALUES(coalesce((SELECT max(seq) FROM log), (SELECT value FROM meta WHERE key = 'log_base'), "
-              "0) + 1, ?, ?, ?, ?, ?, ?, ?, ?)")
-            .bind(1, e.time_us)
-            .bind(2, e.pid)
-            .bind(3, std::string(logKindName(e.kind)))
-            .bind(4, std::string(serviceName(e.service)))
-            .bind(5, args)
-            .bind(6, e.result)
-            .bind(7, e.done)
-            .bind(8, e.text)
+        Query(*this, "INSERT INTO log(seq, time, pid, kind, service, args, result, done, text) "
+                     "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")
+            .bind(1, i64(e.seq))
+            .bind(2, e.time_us)
+            .bind(3, e.pid)
+            .bind(4, std::string(logKindName(e.kind)))
+            .bind(5, std::string(serviceName(e.service)))
+            .bind(6, args)
+            .bind(7, e.result)
+            .bind(8, e.done)
+            .bind(9, e.text)
             .run();
-        e.seq = static_cast<uint64_t>(sqlite3_last_insert_rowid(db_));
-        if (e.seq > kLogCapacity && e.seq % kTrimEvery == 0)
-            Query(*this, "DELETE FROM log WHERE seq <= ?")
-                .bind(1, static_cast<int64_t>(e.seq - kLogCapacity))
-                .run();
     }
     std::vector<LogEntry> log(const LogFilter &f) override {
         Query q(*this, "SELECT seq, time, pid, kind, service, args, result, done, text FROM log "
-                       "WHERE seq > max(?, coalesce((SELECT max(seq) FROM log), 0) - ?) AND time >= ? "
-                       "AND (? OR pid = ?) ORDER BY seq");
-        q.bind(1, static_cast<int64_t>(f.after_seq))
-            .bind(2, static_cast<int64_t>(kLogCapacity))
-            .bind(3, f.since_us)
-            .bind(4, !f.pid)
-            .bind(5, f.pid.value_or(0));
+                       "WHERE seq > ? AND time >= ? AND (? OR pid = ?) ORDER BY seq");
+        q.bind(1, i64(f.after_seq)).bind(2, f.since_us).bind(3, !f.pid).bind(4, f.pid.value_or(0));
         std::vector<LogEntry> out;
         while (q.row()) {
             LogEntry e;
             e.seq = static_cast<uint64_t>(q.integer(0));
             e.time_us = q.integer(1);
             e.pid = static_cast<int32_t>(q.integer(2));
-            e.kind = logKindByName(q.text(3));
+            e.kind = logKindByName(q.text(3)).value_or(LogKind::note);
             e.service = serviceByName(q.text(4)).value_or(Service{});
             Bytes args = q.blob(5);
             e.args.resize(args.size() / sizeof(uint64_t));
@@ -264,50 +263,30 @@ public:
         }
         return out;
     }
-    uint64_t lastSeq() override {
-        Query q(*this, "SELECT coalesce((SELECT max(seq) FROM log), (SELECT value FROM meta WHERE key = "
-                       "'log_base'), 0)");
+    uint64_t newestSeq() override {
+        Query q(*this, "SELECT coalesce(max(seq), 0) FROM log");
         return q.row() ? static_cast<uint64_t>(q.integer(0)) : 0;
     }
+    void drop(uint64_t through) override {
+        Query(*this, "DELETE FROM log WHERE seq <= ?").bind(1, i64(through)).run();
+    }
 
-    void factoryReset(bool keep_jobs) override {
-        exec("DELETE FROM settings");
-        insertDefaults();
-        if (!keep_jobs)
-            exec("DELETE FROM jobs; DELETE FROM job_values; DELETE FROM parents; DELETE FROM children;");
-        exec(
-            "INSERT OR REPLACE INTO meta(key, value) VALUES('log_base', coalesce((SELECT max(seq) FROM log), "
-            "(SELECT value FROM meta WHERE key = 'log_base'), 0));"
-            "DELETE FROM faults; DELETE FROM log;");
-    }
-    State snapshot() override {
-        State s;
-        Query settings(*this, "SELECT id, value FROM settings");
-        while (settings.row()) s.settings[u32(settings.integer(0))] = settings.blob(1);
-        Query values(*this, "SELECT job, value_id, value FROM job_values");
-        while (values.row()) s.job_values[{u32(values.integer(0)), u32(values.integer(1))}] = values.blob(2);
-        Query jobs(*this, "SELECT id FROM jobs ORDER BY id");
-        while (jobs.row()) s.jobs.push_back(u32(jobs.integer(0)));
-        Query parents(*this, "SELECT job, parent FROM parents");
-        while (parents.row()) s.parents[u32(parents.integer(0))] = u32(parents.integer(1));
-        Query children(*this, "SELECT job, kind, link FROM children ORDER BY seq");
-        while (children.row())
-            s.children.emplace_back(u32(children.integer(0)), static_cast<int32_t>(children.integer(1)),
-                                    u32(children.integer(2)));
+    DeviceStatus status() override {
+        DeviceStatus s;
+        s.path = path_;
+        s.schema_version = static_cast<int>(pragma("PRAGMA user_version"));
+        struct stat st {};
+        if (::stat(path_.c_str(), &st) == 0) s.file_size = static_cast<uint64_t>(st.st_size);
+        s.created_now = created_now_;
         return s;
-    }
-    void restore(const State &s) override {
-        exec("DELETE FROM jobs; DELETE FROM job_values; DELETE FROM parents; DELETE FROM children;");
-        for (const auto &[id, v] : s.settings) putSetting(id, v);
-        for (uint32_t job : s.jobs) createJob(job);
-        for (const auto &[key, v] : s.job_values) putJobValue(key.first, key.second, v);
-        for (const auto &[job, p] : s.parents) setParent(job, p);
-        for (const auto &[job, kind, link] : s.children) addChild(job, kind, link);
     }
 
 private:
     std::string path_;
     unsigned timeout_ms_;
+    bool created_now_ = false;
+    bool read_only_ = false;
+    int shm_fd_ = -1;
     sqlite3 *db_ = nullptr;
     std::map<const char *, sqlite3_stmt *> stmts_; // prepared once per connection
 
@@ -376,48 +355,57 @@ private:
         }
     };
 
-    static LogKind logKindByName(const std::string &name) {
-        for (auto k : {LogKind::call, LogKind::notification, LogKind::monitor, LogKind::fault,
-                       LogKind::violation, LogKind::device, LogKind::note})
-            if (name == logKindName(k)) return k;
-        return LogKind::note;
-    }
-
-    std::vector<StoredFault> readFaults(Query &q) {
-        std::vector<StoredFault> out;
-        while (q.row()) {
-            StoredFault f;
-            f.info.id = static_cast<uint64_t>(q.integer(0));
-            f.info.service = serviceByName(q.text(1)).value_or(Service{});
-            f.info.code = u32(q.integer(2));
-            f.info.write_first = q.integer(3) != 0;
-            f.info.calls_left = u32(q.integer(4));
-            f.info.percent = q.real(5);
-            f.info.seed = static_cast<uint64_t>(q.integer(6));
-            f.info.fired = static_cast<uint64_t>(q.integer(7));
-            f.rng = static_cast<uint64_t>(q.integer(8));
-            if (serviceByName(q.text(1))) out.push_back(f);
-        }
-        return out;
-    }
-
     // The error of the last SQLite call, as the device's answer to it.
+    // The error of the last SQLite call, as the device's answer to it,
+    // named by its cause.
     [[noreturn]] void fail() {
-        int rc = sqlite3_errcode(db_) & 0xff;
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-            throw DeviceError(kDeviceBusy, path_ + ": locked by another process for more than " +
-                                               std::to_string(timeout_ms_) + " ms");
+        const int rc = sqlite3_errcode(db_) & 0xff;
+        const int e = sqlite3_system_errno(db_);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            std::string who = "another process";
+            if (pid_t pid = lockHolder(); pid > 0) who += " (pid " + std::to_string(pid) + ")";
+            throw DeviceError(kDeviceBusy, cat({path_, ": locked by ", who, " for more than ",
+                                                std::to_string(timeout_ms_), " ms"}));
+        }
+        std::string cause;
         if (rc == SQLITE_NOTADB)
             throw DeviceError(kDeviceFile,
                               path_ + ": not a device file (not an SQLite database); it was left as it is");
+        if (e == EFBIG)
+            cause = "too large for the file size limit (ulimit -f)";
+        else if (rc == SQLITE_READONLY)
+            cause = "read-only";
+        else if (rc == SQLITE_FULL || e == ENOSPC)
+            cause = "disk full";
+        else if (rc == SQLITE_CORRUPT)
+            cause = "damaged";
+        else if (e == EACCES || e == EPERM || rc == SQLITE_PERM)
+            cause = "permission denied";
+        else if (e == EROFS)
+            cause = "read-only";
         std::string why = sqlite3_errmsg(db_);
-        if (int e = sqlite3_system_errno(db_); e != 0 && rc == SQLITE_IOERR)
-            why += std::string(" (") + std::strerror(e) + ")";
-        throw DeviceError(kDeviceFile, path_ + ": " + why);
-    }
-    [[noreturn]] void damaged(const std::string &what) {
+        if (e != 0 && (rc == SQLITE_IOERR || rc == SQLITE_CANTOPEN))
+            why = cat({why, " (", std::strerror(e), ")"});
         throw DeviceError(kDeviceFile,
-                          path_ + ": damaged: " + what + " (make a new device with: entmlst reset)");
+                          cause.empty() ? cat({path_, ": ", why}) : cat({path_, ": ", cause, ": ", why}));
+    }
+    [[noreturn]] void readOnly() {
+        throw DeviceError(kDeviceFile,
+                          path_ + ": read-only: this process cannot write the file or its folder");
+    }
+    // The process holding the write lock, when the system says: the lock
+    // is a byte of -shm. The descriptor stays open until the connection
+    // closes, as closing it would drop this process's own locks on -shm.
+    pid_t lockHolder() {
+        if (shm_fd_ < 0) shm_fd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+        if (shm_fd_ < 0) return 0;
+        struct flock l {};
+        l.l_type = F_WRLCK;
+        l.l_whence = SEEK_SET;
+        l.l_start = 120; // the WAL's write lock
+        l.l_len = 1;
+        if (::fcntl(shm_fd_, F_GETLK, &l) != 0 || l.l_type == F_UNLCK) return 0;
+        return l.l_pid;
     }
     void exec(const char *sql) {
         if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail();
@@ -426,15 +414,10 @@ private:
         Query q(*this, sql);
         return q.row() ? q.integer(0) : 0;
     }
-    void insertDefaults() {
-        Query put(*this, "INSERT OR IGNORE INTO settings(id, value) VALUES(?, ?)");
-        for (const SettingInfo &s : catalogue()) {
-            put.bind(1, s.id).bind(2, s.default_value).run();
-            put.next();
-        }
-    }
     void createFile();
-    void checkLayout();
+    void checkFiles(const struct stat &file);
+    bool checkLayout(bool may_write);
+    void upgrade(int64_t from);
 };
 
 void FileStore::createFile() {
@@ -443,9 +426,60 @@ void FileStore::createFile() {
     if (fd < 0 && errno != EEXIST)
         throw DeviceError(kDeviceFile, path_ + ": cannot create: " + std::strerror(errno));
     if (fd >= 0) ::close(fd);
+    created_now_ = fd >= 0;
+}
+
+// What is there before SQLite opens it. A device file's data may be only
+// in its -wal until the last process closes it; an empty file next to a
+// -wal that holds something is such a device, damaged, not a new one. A
+// file that does not start as SQLite's do is not a device file, whatever
+// its size. The companion files are never more open than the file, and
+// all of them must be the user's own.
+void FileStore::checkFiles(const struct stat &file) {
+    const char *trust = std::getenv("ENTMLST_TRUST_OWNER");
+    const bool trust_owner = trust != nullptr && std::string(trust) == "1";
+    auto owned = [&](const std::string &p, const struct stat &st) {
+        if (trust_owner || st.st_uid == ::geteuid()) return;
+        const passwd *pw = ::getpwuid(st.st_uid);
+        throw DeviceError(kDeviceFile,
+                          cat({p, ": owned by ", pw ? pw->pw_name : "uid " + std::to_string(st.st_uid),
+                               ", not by you: another user could read the passwords you set "
+                               "(ENTMLST_TRUST_OWNER=1 uses it anyway)"}));
+    };
+    owned(path_, file);
+    off_t companions = 0;
+    for (const char *suffix : {"-wal", "-shm"}) {
+        const std::string p = path_ + suffix;
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0) continue;
+        if (!S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, p + ": not a regular file");
+        owned(p, st);
+        if (std::string(suffix) == "-wal") companions += st.st_size;
+        if ((st.st_mode & 0777 & ~(file.st_mode & 0777)) != 0 &&
+            ::chmod(p.c_str(), st.st_mode & file.st_mode & 0777) != 0)
+            throw DeviceError(
+                kDeviceFile,
+                cat({p, ": cannot narrow its mode to the device file's: ", std::strerror(errno)}));
+    }
+    if (file.st_size == 0) {
+        if (companions > 0)
+            throw DeviceError(kDeviceFile,
+                              cat({path_, ": damaged: the file is empty but its -wal holds ",
+                                   std::to_string(companions), " bytes; both were left as they are"}));
+        return; // a new device, or one whose making was cut short
+    }
+    char head[16] = {};
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    ssize_t got = fd >= 0 ? ::read(fd, head, sizeof head) : -1;
+    if (fd >= 0) ::close(fd);
+    if (got < 0) return; // SQLite says why
+    if (got != sizeof head || std::memcmp(head, "SQLite format 3", 16) != 0)
+        throw DeviceError(kDeviceFile,
+                          path_ + ": not a device file (not an SQLite database); it was left as it is");
 }
 
 void FileStore::open() {
+    NoFileSizeSignal no_signal;
     const std::size_t slash = path_.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string(".")
                             : slash == 0               ? std::string("/")
@@ -455,11 +489,26 @@ void FileStore::open() {
         throw DeviceError(kDeviceFile, path_ + ": directory " + dir + " does not exist");
     if (::stat(path_.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, path_ + ": not a regular file");
+        checkFiles(st);
     } else {
         createFile();
     }
-    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK) {
+    // A file nobody can write here (a read-only mount, say) with nothing
+    // in a -wal is read as it is: SQLite could not make the -shm a reader
+    // of a WAL file needs. A write to it then answers "read-only".
+    struct stat wal {};
+    const bool wal_holds = ::stat((path_ + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
+    read_only_ = !wal_holds && (::access(path_.c_str(), W_OK) != 0 || ::access(dir.c_str(), W_OK) != 0);
+    std::string name = path_;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    if (read_only_) {
+        name = "file:";
+        for (char c : path_)
+            name += c == '%' ? "%25" : c == '?' ? "%3f" : c == '#' ? "%23" : std::string(1, c);
+        name += "?immutable=1";
+        flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+    }
+    if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         if (db_ == nullptr) throw DeviceError(kDeviceFile, path_ + ": out of memory");
         fail();
     }
@@ -469,32 +518,38 @@ void FileStore::open() {
     // back every 200 pages keeps that short (each service call adds about one).
     exec("PRAGMA wal_autocheckpoint = 200");
     exec("PRAGMA journal_size_limit = 1048576");
-    transact([&] { checkLayout(); });
+    // Checked in a read transaction first: a file that needs no change is
+    // opened without waiting for a writer.
+    bool ready = false;
+    read([&] { ready = checkLayout(false); });
+    if (!ready) transact([&] { checkLayout(true); });
     // Only now is it known to be a device file, with the device's passwords.
     if (::stat(path_.c_str(), &st) == 0 && (st.st_mode & 077))
         std::fprintf(stderr,
-                     "devsim: warning: %s can be read by other users (mode %03o) and holds the device's "
-                     "passwords; chmod 600 it\n",
+                     "devsim: warning: %s (and its -wal and -shm) can be read by other users (mode %03o) and "
+                     "holds the device's passwords; chmod 600 it\n",
                      path_.c_str(), static_cast<unsigned>(st.st_mode & 0777));
     // Persistent in the file; a no-op once set.
-    Query wal(*this, "PRAGMA journal_mode = WAL");
-    if (!wal.row() || wal.text(0) != "wal")
+    if (read_only_) return;
+    Query mode(*this, "PRAGMA journal_mode = WAL");
+    if (!mode.row() || mode.text(0) != "wal")
         throw DeviceError(kDeviceFile, path_ + ": cannot switch to WAL mode");
 }
 
-// Creates a new device in an empty file, upgrades one written by an older
-// entmlst, and refuses anything else without touching it.
-void FileStore::checkLayout() {
+// Makes the layout in an empty file, upgrades one written by an older
+// libdevsim or entmlst, and refuses anything else without touching it.
+// False when it would have to write and may not.
+bool FileStore::checkLayout(bool may_write) {
     int64_t app = pragma("PRAGMA application_id");
     int64_t version = pragma("PRAGMA user_version");
     int64_t objects = pragma("SELECT count(*) FROM sqlite_master");
     if (app == 0 && version == 0 && objects == 0) {
-        exec(kTablesV1);
-        exec(kTablesV2);
+        if (!may_write) return false;
+        exec(kTables);
         exec(cat({"PRAGMA application_id = ", std::to_string(kApplicationId)}).c_str());
         exec(cat({"PRAGMA user_version = ", std::to_string(kFormatVersion)}).c_str());
-        insertDefaults();
-        return;
+        created_now_ = true;
+        return true;
     }
     if (app != kApplicationId)
         throw DeviceError(kDeviceFile, path_ + ": not a device file (SQLite, but application_id " +
@@ -507,18 +562,47 @@ void FileStore::checkLayout() {
     if (version < 1)
         throw DeviceError(kDeviceFile, path_ + ": device file format " + std::to_string(version) +
                                            " is unknown; move the file away and start a new device");
-    if (version == 1) {
-        // Its log lines become notes; everything else is kept as it is.
-        exec(kTablesV2);
-        exec("INSERT INTO log(time, pid, kind, service, args, result, done, text) "
+    if (version == kFormatVersion) return true;
+    if (!may_write) return false;
+    upgrade(version);
+    return true;
+}
+
+// Format 1 and 2's tables become rows, in the layout device_state.cpp
+// reads; format 1's log lines become notes. Armed faults are not kept.
+void FileStore::upgrade(int64_t from) {
+    if (from == 1)
+        exec("CREATE TABLE log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, pid INTEGER NOT NULL, "
+             "kind TEXT NOT NULL, service TEXT NOT NULL, args BLOB NOT NULL, result INTEGER NOT NULL, "
+             "done INTEGER NOT NULL, text TEXT NOT NULL);"
+             "INSERT INTO log(time, pid, kind, service, args, result, done, text) "
              "SELECT 0, 0, 'note', '', x'', 0, 0, line FROM events ORDER BY seq;"
              "DROP TABLE events;");
-        exec(cat({"PRAGMA user_version = ", std::to_string(kFormatVersion)}).c_str());
-        std::fprintf(stderr, "devsim: %s: upgraded from device file format 1 to %d\n", path_.c_str(),
-                     kFormatVersion);
+    exec(kTables);
+    auto space = [](Space sp) { return std::to_string(static_cast<int>(sp)); };
+    exec(cat({"INSERT INTO rows SELECT ", space(Space::settings), ", id, 0, value FROM settings;",
+              "INSERT INTO rows SELECT ", space(Space::jobs), ", id, 0, x'' FROM jobs;",
+              "INSERT INTO rows SELECT ", space(Space::values), ", job, value_id, value FROM job_values;"})
+             .c_str());
+    {
+        Query q(*this, "SELECT job, parent FROM parents");
+        while (q.row())
+            put(Space::parents, {static_cast<uint64_t>(q.integer(0))}, packU64s({u32(q.integer(1))}));
     }
-    if (pragma("SELECT count(*) FROM settings") != static_cast<int64_t>(catalogue().size()))
-        insertDefaults(); // settings the device has learnt since the file was made
+    {
+        Query q(*this, "SELECT job, seq, kind, link FROM children");
+        while (q.row())
+            put(Space::children, {static_cast<uint64_t>(q.integer(0)), static_cast<uint64_t>(q.integer(1))},
+                packU64s({u32(q.integer(2)), u32(q.integer(3))}));
+    }
+    for (auto &[sql, stmt] : stmts_) sqlite3_finalize(stmt);
+    stmts_.clear();
+    exec("DROP TABLE settings; DROP TABLE jobs; DROP TABLE job_values; DROP TABLE parents; DROP TABLE "
+         "children;");
+    if (from >= 2) exec("DROP TABLE faults; DROP TABLE meta;");
+    exec(cat({"PRAGMA user_version = ", std::to_string(kFormatVersion)}).c_str());
+    std::fprintf(stderr, "devsim: %s: upgraded from device file format %d to %d\n", path_.c_str(),
+                 static_cast<int>(from), kFormatVersion);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <string_view>
 
 namespace devsim {
@@ -80,25 +81,20 @@ std::string escapeLogText(std::string_view text, bool controls) {
     }
     return out;
 }
+#define DEVSIM_KIND_NAME(kind, name) name,
+constexpr const char *kLogKindNames[] = {DEVSIM_LOG_KINDS(DEVSIM_KIND_NAME)};
+#undef DEVSIM_KIND_NAME
+static_assert(std::size(kLogKindNames) == kLogKindCount);
 
 const char *logKindName(LogKind k) {
-    switch (k) {
-    case LogKind::call:
-        return "call";
-    case LogKind::notification:
-        return "notify";
-    case LogKind::monitor:
-        return "monitor";
-    case LogKind::fault:
-        return "fault";
-    case LogKind::violation:
-        return "violation";
-    case LogKind::device:
-        return "device";
-    case LogKind::note:
-        return "note";
-    }
-    return "?";
+    auto i = static_cast<std::size_t>(k);
+    return i < kLogKindCount ? kLogKindNames[i] : "?";
+}
+
+std::optional<LogKind> logKindByName(const std::string &name) {
+    for (std::size_t i = 0; i < kLogKindCount; ++i)
+        if (name == kLogKindNames[i]) return static_cast<LogKind>(i);
+    return std::nullopt;
 }
 
 std::string eventLine(const LogEntry &e) {

@@ -1,83 +1,81 @@
 // memory_store.cpp - the device kept in this process's memory: for test
 // suites (ENTMLST_DEVICE=:memory:) and for builds without SQLite.
-#include "device.h"
+#include "store.h"
 
 #include <algorithm>
 #include <deque>
-#include <set>
+#include <map>
 
 namespace devsim {
+
 namespace {
 
 class MemoryStore final : public Store {
 public:
-    MemoryStore() { loadDefaults(); }
+    // Each change inside a transaction leaves a way back; a body that
+    // throws takes its own changes back, newest first.
+    void transact(const std::function<void()> &body) override {
+        const std::size_t mark = undo_.size();
+        ++depth_;
+        try {
+            body();
+        } catch (...) {
+            while (undo_.size() > mark) {
+                undo_.back()();
+                undo_.pop_back();
+            }
+            --depth_;
+            throw;
+        }
+        if (--depth_ == 0) undo_.clear();
+    }
+    bool transactNow(const std::function<void()> &body) override {
+        transact(body);
+        return true;
+    }
+    // The device lock already keeps writers out while body runs.
+    void read(const std::function<void()> &body) override {
+        ++depth_;
+        const std::size_t mark = undo_.size();
+        struct Back {
+            MemoryStore &m;
+            std::size_t mark;
+            ~Back() {
+                while (m.undo_.size() > mark) {
+                    m.undo_.back()();
+                    m.undo_.pop_back();
+                }
+                --m.depth_;
+            }
+        } back{*this, mark};
+        body();
+    }
 
-    // A body that throws (out of memory) may leave part of its work: the
-    // device lock already orders the calls, and nothing else can fail here.
-    void transact(const std::function<void()> &body) override { body(); }
-
-    std::optional<Bytes> setting(uint32_t id) override {
-        auto it = settings_.find(id);
-        return it == settings_.end() ? std::nullopt : std::optional<Bytes>(it->second);
+    std::optional<Bytes> get(Space s, Key k) override {
+        auto it = rows_.find({s, k});
+        return it == rows_.end() ? std::nullopt : std::optional<Bytes>(it->second);
     }
-    void putSetting(uint32_t id, const Bytes &value) override { settings_[id] = value; }
-
-    bool jobExists(uint32_t job) override { return jobs_.count(job) != 0; }
-    void createJob(uint32_t job) override { jobs_.insert(job); }
-    void removeJob(uint32_t job) override {
-        jobs_.erase(job);
-        std::erase_if(values_, [&](const auto &kv) { return kv.first.first == job; });
-        std::erase_if(parents_, [&](const auto &kv) { return kv.first == job || kv.second == job; });
-        std::erase_if(children_,
-                      [&](const auto &c) { return std::get<0>(c) == job || std::get<2>(c) == job; });
+    void put(Space s, Key k, const Bytes &value) override {
+        remember(s, k);
+        rows_[{s, k}] = value;
     }
-    std::optional<Bytes> jobValue(uint32_t job, uint32_t value_id) override {
-        auto it = values_.find({job, value_id});
-        return it == values_.end() ? std::nullopt : std::optional<Bytes>(it->second);
+    void erase(Space s, Key k) override {
+        remember(s, k);
+        rows_.erase({s, k});
     }
-    void putJobValue(uint32_t job, uint32_t value_id, const Bytes &value) override {
-        values_[{job, value_id}] = value;
-    }
-    std::optional<uint32_t> parent(uint32_t job) override {
-        auto it = parents_.find(job);
-        return it == parents_.end() ? std::nullopt : std::optional<uint32_t>(it->second);
-    }
-    void setParent(uint32_t job, uint32_t parent) override { parents_[job] = parent; }
-    std::vector<uint32_t> children(uint32_t job, int32_t kind) override {
-        std::vector<uint32_t> out;
-        for (const auto &[j, k, link] : children_)
-            if (j == job && k == kind) out.push_back(link);
+    std::vector<Row> scan(Space s, std::optional<uint64_t> major) override {
+        auto first = rows_.lower_bound({s, Key{major.value_or(0), 0}});
+        std::vector<Row> out;
+        for (auto it = first; it != rows_.end() && it->first.first == s; ++it) {
+            if (major && it->first.second.major != *major) break;
+            out.push_back(Row{it->first.second, it->second});
+        }
         return out;
     }
-    void addChild(uint32_t job, int32_t kind, uint32_t link) override {
-        children_.emplace_back(job, kind, link);
-    }
 
-    std::vector<StoredFault> faults(Service s) override {
-        std::vector<StoredFault> out;
-        std::copy_if(faults_.begin(), faults_.end(), std::back_inserter(out),
-                     [&](const StoredFault &f) { return f.info.service == s; });
-        return out;
-    }
-    std::vector<StoredFault> allFaults() override { return faults_; }
-    void addFault(StoredFault f) override {
-        f.info.id = ++fault_ids_;
-        faults_.push_back(f);
-    }
-    void updateFault(const StoredFault &f) override {
-        for (auto &g : faults_)
-            if (g.info.id == f.info.id) g = f;
-    }
-    void dropFault(uint64_t id) override {
-        std::erase_if(faults_, [&](const StoredFault &f) { return f.info.id == id; });
-    }
-    void clearFaults() override { faults_.clear(); }
-
-    void append(LogEntry &e) override {
-        e.seq = ++seq_;
+    void append(const LogEntry &e) override {
+        if (depth_ != 0) undo_.push_back([this] { log_.pop_back(); });
         log_.push_back(e);
-        if (log_.size() > kLogCapacity) log_.pop_front();
     }
     std::vector<LogEntry> log(const LogFilter &f) override {
         auto first = std::upper_bound(log_.begin(), log_.end(), f.after_seq,
@@ -87,52 +85,34 @@ public:
             if (it->time_us >= f.since_us && (!f.pid || it->pid == *f.pid)) out.push_back(*it);
         return out;
     }
-    uint64_t lastSeq() override { return log_.empty() ? 0 : log_.back().seq; }
-
-    void factoryReset(bool keep_jobs) override {
-        loadDefaults();
-        if (!keep_jobs) {
-            jobs_.clear();
-            values_.clear();
-            parents_.clear();
-            children_.clear();
+    uint64_t newestSeq() override { return log_.empty() ? 0 : log_.back().seq; }
+    void drop(uint64_t through) override {
+        while (!log_.empty() && log_.front().seq <= through) {
+            if (depth_ != 0) undo_.push_back([this, e = log_.front()] { log_.push_front(e); });
+            log_.pop_front();
         }
-        faults_.clear();
-        log_.clear();
     }
-    State snapshot() override {
-        State s;
-        s.settings = settings_;
-        s.job_values = values_;
-        s.jobs.assign(jobs_.begin(), jobs_.end());
-        s.parents = parents_;
-        s.children = children_;
+
+    DeviceStatus status() override {
+        DeviceStatus s;
+        s.path = kMemoryDevice;
+        s.created_now = true;
         return s;
-    }
-    void restore(const State &s) override {
-        loadDefaults();
-        jobs_.clear();
-        for (const auto &[id, v] : s.settings) settings_[id] = v;
-        jobs_.insert(s.jobs.begin(), s.jobs.end());
-        values_ = s.job_values;
-        parents_ = s.parents;
-        children_ = s.children;
     }
 
 private:
-    std::map<uint32_t, Bytes> settings_;
-    std::set<uint32_t> jobs_;
-    std::map<std::pair<uint32_t, uint32_t>, Bytes> values_;
-    std::map<uint32_t, uint32_t> parents_;
-    std::vector<std::tuple<uint32_t, int32_t, uint32_t>> children_;
-    std::vector<StoredFault> faults_;
-    uint64_t fault_ids_ = 0;
+    std::map<std::pair<Space, Key>, Bytes> rows_;
     std::deque<LogEntry> log_;
-    uint64_t seq_ = 0; // never reset: a seq is never reused
+    unsigned depth_ = 0;
+    std::vector<std::function<void()>> undo_;
 
-    void loadDefaults() {
-        settings_.clear();
-        for (const SettingInfo &info : catalogue()) settings_[info.id] = info.default_value;
+    void remember(Space s, Key k) {
+        if (depth_ == 0) return;
+        auto it = rows_.find({s, k});
+        if (it == rows_.end())
+            undo_.push_back([this, s, k] { rows_.erase({s, k}); });
+        else
+            undo_.push_back([this, s, k, v = it->second] { rows_[{s, k}] = v; });
     }
 };
 

@@ -1,5 +1,5 @@
 // no_file_store.cpp - a build without SQLite keeps the device in memory only.
-#include "device.h"
+#include "store.h"
 
 namespace devsim {
 

@@ -11,6 +11,7 @@
 #include "device.h"
 #include "device_services.h"
 
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,7 +24,7 @@ uint64_t addr(const void *p) { return static_cast<uint64_t>(reinterpret_cast<uin
 // on the call, and what the call log records about it.
 struct Ctx {
     Device &d;
-    Store &st;
+    DeviceState &st;
     Armed fault;
     std::string text;
     bool done = false;
@@ -34,48 +35,80 @@ struct Ctx {
     }
 };
 
-LogKind kindOf(Service s) {
-    switch (s) {
-    case Service::mscMLPRNChgSchedule:
-    case Service::mscMLRPTChgSMTPProtocol:
-    case Service::mscMLRPTChgEventReportTime:
-    case Service::mscMLRPTChgScheduleReportTime:
-    case Service::mscMLRPTChgMaintenanceReportTime:
-        return LogKind::notification;
-    case Service::emwGENMonSendMessage:
-        return LogKind::monitor;
-    default:
-        return LogKind::call;
-    }
-}
+// The services that change what the device stores; every other call only
+// reads it, or changes only this process's own state.
+bool changesStore(Service s) { return s == Service::meSTCSetStatus || s == Service::meSVCSetCurrent; }
 
-// Runs body as one transaction of the device, under the device lock, with
-// the fault armed for this call, and logs the call with its result. When
-// the device's storage fails, the call answers kDeviceBusy or kDeviceFile
-// and does nothing else.
+// Runs body under the device lock with the fault armed for this call, and
+// logs the call with its result. A call that changes what the device
+// stores is one write transaction, waiting for the lock up to the busy
+// timeout; when the storage fails it answers kDeviceBusy or kDeviceFile
+// and does nothing else. Any other call never waits for another process:
+// it is logged in the same transaction when the lock is free, else it
+// reads in a read transaction and its entry waits for a later write. A
+// log that cannot be written never changes such a call's answer.
 template <typename Body>
 uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexcept {
+    assert(args.size() == serviceArgCount(s));
     try {
         Device &d = device();
         std::lock_guard lock(d.mu);
         uint32_t result = 0;
+        std::optional<LogEntry> made;
+        auto run = [&](DeviceState &st, bool device_faults) {
+            Ctx c{d, st, d.arm(st, s, device_faults), {}, false};
+            result = body(c);
+            LogEntry e = d.entry(serviceKind(s), s);
+            e.args.assign(args);
+            e.result = result;
+            e.done = c.done;
+            e.text = std::move(c.text);
+            made = std::move(e);
+        };
+        auto logged = [&](DeviceState &st) {
+            run(st, true);
+            for (LogEntry &p : d.pending) st.append(p);
+            d.pending.clear();
+            st.append(*made);
+        };
         try {
-            d.transact(s, [&](Store &st) {
-                Ctx c{d, st, d.arm(st, s), {}, false};
-                result = body(c);
-                for (LogEntry &e : d.pending) st.append(e);
-                d.pending.clear();
-                LogEntry e = d.entry(kindOf(s), s);
-                e.args.assign(args);
-                e.result = result;
-                e.done = c.done;
-                e.text = std::move(c.text);
-                st.append(e);
-            });
+            if (d.inspecting != 0) {
+                d.transact(
+                    s, [&](DeviceState &st) { run(st, false); }, Device::Access::read);
+                d.inspected.push_back(std::move(*made));
+                return result;
+            }
+            if (changesStore(s)) {
+                d.transact(s, logged);
+                return result;
+            }
+            try {
+                if (d.transact(s, logged, Device::Access::now)) return result;
+            } catch (const DeviceError &) {
+                if (made) { // only the log failed: the answer stands
+                    d.record(std::move(*made));
+                    return result;
+                }
+            }
+            // Locked by another process, or not writable: read beside it.
+            bool armed = false;
+            d.transact(
+                s,
+                [&](DeviceState &st) {
+                    armed = !st.faults(s).empty();
+                    if (!armed) run(st, false);
+                },
+                Device::Access::read);
+            if (!armed) {
+                d.record(std::move(*made));
+                return result;
+            }
+            // A fault armed for this service is counted in a write.
+            d.transact(s, logged);
+            return result;
         } catch (const DeviceError &e) {
             return e.code;
         }
-        return result;
     } catch (...) {
         return kNoMemory;
     }

@@ -1,63 +1,83 @@
 // store.h - where the simulated device keeps what it shares between
-// processes: stored settings, jobs, values, links, armed faults and the log.
-// Two back ends: memory (one process) and an SQLite file (every process).
-// Internal to libdevsim; the caller holds the device lock around every use.
+// processes: keyed rows of bytes and the log. A back end knows bytes, keys
+// and transactions, nothing of jobs, faults or factory settings; what the
+// rows mean is device_state.cpp's. Two back ends: memory (one process) and
+// an SQLite file (every process). Internal to libdevsim; the caller holds
+// the device lock around every use.
 #pragma once
 
 #include "devsim.h"
 
+#include <compare>
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace devsim {
 
-// An armed fault as stored; rng is the random fault's generator state.
-struct StoredFault {
-    FaultInfo info;
-    uint64_t rng = 0;
+// The row spaces; a row's key is unique within its space.
+enum class Space : uint8_t { settings, jobs, values, parents, children, faults, meta };
+
+struct Key {
+    uint64_t major = 0;
+    uint64_t minor = 0;
+    auto operator<=>(const Key &) const = default;
+};
+
+struct Row {
+    Key key;
+    Bytes value;
 };
 
 class Store {
 public:
     virtual ~Store() = default;
 
-    // Runs body as one transaction: everything it changed is kept, or on an
-    // exception nothing. Throws DeviceError when the storage fails.
+    // Runs body as one write transaction: everything it changed is kept, or
+    // on an exception nothing. Inside another transaction it nests (undone
+    // alone when it throws). Throws DeviceError when the storage fails.
     virtual void transact(const std::function<void()> &body) = 0;
+    // The same, only when no other process holds the write lock now:
+    // false (and body not run) when one does. Never waits.
+    virtual bool transactNow(const std::function<void()> &body) = 0;
+    // Runs body as one read transaction: one state of the store, taken
+    // without waiting for a writer; nothing is written, whatever body does.
+    virtual void read(const std::function<void()> &body) = 0;
 
-    // Settings (every catalogue ID is present).
-    virtual std::optional<Bytes> setting(uint32_t id) = 0;
-    virtual void putSetting(uint32_t id, const Bytes &value) = 0;
+    // Keyed rows.
+    virtual std::optional<Bytes> get(Space s, Key k) = 0;
+    virtual void put(Space s, Key k, const Bytes &value) = 0;
+    virtual void erase(Space s, Key k) = 0;
+    // The rows of a space in key order; with major, only those whose key has it.
+    virtual std::vector<Row> scan(Space s, std::optional<uint64_t> major = std::nullopt) = 0;
 
-    // Jobs, their values and links. jobValue is nullopt for a value never set.
-    virtual bool jobExists(uint32_t job) = 0;
-    virtual void createJob(uint32_t job) = 0;
-    virtual void removeJob(uint32_t job) = 0; // with its values and every link from or to it
-    virtual std::optional<Bytes> jobValue(uint32_t job, uint32_t value_id) = 0;
-    virtual void putJobValue(uint32_t job, uint32_t value_id, const Bytes &value) = 0;
-    virtual std::optional<uint32_t> parent(uint32_t job) = 0;
-    virtual void setParent(uint32_t job, uint32_t parent) = 0;
-    virtual std::vector<uint32_t> children(uint32_t job, int32_t kind) = 0; // in link order
-    virtual void addChild(uint32_t job, int32_t kind, uint32_t link) = 0;
-
-    // Armed faults, oldest first.
-    virtual std::vector<StoredFault> faults(Service s) = 0;
-    virtual std::vector<StoredFault> allFaults() = 0;
-    virtual void addFault(StoredFault f) = 0;
-    virtual void updateFault(const StoredFault &f) = 0;
-    virtual void dropFault(uint64_t id) = 0;
-    virtual void clearFaults() = 0;
-
-    // The log: append assigns seq and keeps the newest kLogCapacity entries.
-    virtual void append(LogEntry &e) = 0;
+    // The log, in seq order. append() takes an entry whose seq is larger
+    // than any stored; drop() removes those up to and including through.
+    virtual void append(const LogEntry &e) = 0;
     virtual std::vector<LogEntry> log(const LogFilter &f) = 0;
-    virtual uint64_t lastSeq() = 0;
+    virtual uint64_t newestSeq() = 0; // 0 when the log is empty
+    virtual void drop(uint64_t through) = 0;
 
-    // Factory settings; clears log and faults, and the jobs unless kept.
-    virtual void factoryReset(bool keep_jobs) = 0;
-    virtual State snapshot() = 0; // without events
-    virtual void restore(const State &s) = 0;
+    // What the back end knows of itself: path, size, layout version, and
+    // whether it made a new, empty store when it opened.
+    virtual DeviceStatus status() = 0;
 };
+
+// Row values made of little-endian 64-bit integers.
+inline Bytes packU64s(std::initializer_list<uint64_t> values) {
+    Bytes out;
+    for (uint64_t v : values)
+        for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    return out;
+}
+inline std::vector<uint64_t> unpackU64s(const Bytes &value) {
+    std::vector<uint64_t> out(value.size() / 8);
+    for (std::size_t i = 0; i < out.size() * 8; ++i) out[i / 8] |= uint64_t{value[i]} << (8 * (i % 8));
+    return out;
+}
 
 std::unique_ptr<Store> makeMemoryStore();
 // Opens (creating 0600 in an existing directory if missing) the device file;

@@ -1,6 +1,6 @@
 #include "frame/notify.h"
 
-#include "frame/device_services.h"
+#include "device_services.h"
 
 namespace corvel {
 

@@ -2,7 +2,7 @@
 // waiting for ID synchronisation.
 #include <unistd.h>
 
-#include "frame/device_services.h"
+#include "device_services.h"
 #include "frame/diag.h"
 #include "frame/export.h"
 

@@ -2,7 +2,7 @@
 // send results of a job's children.
 #include <cstring>
 
-#include "frame/device_services.h"
+#include "device_services.h"
 #include "frame/export.h"
 #include "job/job_table.h"
 

@@ -1,6 +1,6 @@
 #include "job/job_table.h"
 
-#include "frame/device_services.h"
+#include "device_services.h"
 
 namespace corvel {
 

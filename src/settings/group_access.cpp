@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "frame/device_services.h"
+#include "device_services.h"
 #include "settings/group.h"
 
 namespace corvel {

@@ -211,7 +211,8 @@ int runImport(const Options &o, const DocumentArgs &a) {
     DeviceSession dev(o.device);
     LibraryAccess lib;
     dev.begin(o.faults);
-    DeviceRead before = readDevice(lib, false);
+    DeviceRead before;
+    dev.reading([&] { before = readDevice(lib, false); });
     std::vector<Write> writes = planWrites(before.instances, doc.values);
     Applied done;
     if (before.code) {

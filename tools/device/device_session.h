@@ -74,9 +74,10 @@ public:
     void begin(const std::vector<ArmedFault> &faults);
     News finish();
 
-    // Runs body, which only reads the device: on the simulated device its
-    // calls are one transaction, seen by other processes at once. Never
-    // around writes, each of which is durable when its call returns.
+    // Runs body, which only reads the device: on the simulated device a
+    // look from outside, as a debugger reads memory (one state of the
+    // device, its calls neither logged nor answered by the device's armed
+    // faults, --fail still firing). Never around writes.
     void reading(const std::function<void()> &body);
 
     // True when the simulated device has no such job; the device build

@@ -14,6 +14,9 @@
 namespace entmlst {
 namespace {
 
+// entmlst tells a storage problem itself, once, as its own line.
+const bool kToolTellsStorageProblems = (devsim::tellStorageProblems(false), true);
+
 std::string withoutNewline(std::string text) {
     if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
@@ -60,6 +63,8 @@ void DeviceSession::commit() {}
 void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
     control([&] {
         mark_ = devsim::lastLogSeq();
+        devsim::inspectedEntries();
+        devsim::takeStorageProblem();
         for (const ArmedFault &f : faults)
             devsim::failCallHere(*devsim::serviceByName(f.service), f.nth, f.code);
     });
@@ -67,8 +72,11 @@ void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
 
 News DeviceSession::finish() {
     devsim::clearFaultsHere();
+    // A call the device's storage failed: the command's answer is that.
+    if (auto problem = devsim::takeStorageProblem()) throw DeviceFileError(problem->what());
     News news;
     auto entries = control([&] { return devsim::log({mark_, 0, static_cast<int32_t>(getpid())}); });
+    for (devsim::LogEntry &e : devsim::inspectedEntries()) entries.push_back(std::move(e));
     for (const devsim::LogEntry &e : entries) {
         using devsim::LogKind;
         if (e.kind == LogKind::monitor) {
@@ -92,7 +100,7 @@ News DeviceSession::finish() {
 }
 
 void DeviceSession::reading(const std::function<void()> &body) {
-    control([&] { devsim::batch(body); });
+    control([&] { devsim::inspect(body); });
 }
 
 bool DeviceSession::jobMissing(uint32_t job) {

@@ -1,0 +1,226 @@
+// device_state.cpp - the meaning of the device's rows (see device_state.h).
+// Row layout: settings {id} -> value; jobs {job} -> nothing; values {job,
+// value ID} -> value; parents {job} -> parent; children {job, n} -> kind,
+// link (n orders a job's links); faults {id} -> the fault; meta {key} ->
+// number.
+#include "device_state.h"
+
+#include "device.h"
+
+#include <algorithm>
+#include <bit>
+#include <time.h>
+
+namespace devsim {
+namespace {
+
+// Keys of the meta space.
+enum : uint64_t {
+    kLogBase = 1, // seq of the newest entry dropped by a reset
+    kCreated = 2, // when the device was made, microseconds since the epoch
+    kLastFault = 3,
+    kLastChild = 4,
+};
+
+// The log is trimmed in batches, so that an append costs about one page.
+constexpr uint64_t kTrimEvery = 64;
+
+uint32_t u32(uint64_t v) { return static_cast<uint32_t>(v); }
+
+} // namespace
+
+uint64_t DeviceState::meta(uint64_t key) {
+    auto v = st_.get(Space::meta, {key});
+    return v ? unpackU64s(*v).at(0) : 0;
+}
+
+void DeviceState::setMeta(uint64_t key, uint64_t value) { st_.put(Space::meta, {key}, packU64s({value})); }
+
+void DeviceState::clear(Space s) {
+    for (const Row &r : st_.scan(s)) st_.erase(s, r.key);
+}
+
+void DeviceState::damaged(const std::string &what) {
+    throw DeviceError(kDeviceFile,
+                      st_.status().path + ": damaged: " + what + " (make a new device with: entmlst reset)");
+}
+
+bool DeviceState::needsSetUp() {
+    if (st_.status().created_now && meta(kCreated) == 0) return true;
+    return st_.scan(Space::settings).size() < catalogue().size();
+}
+
+void DeviceState::setUp() {
+    for (const SettingInfo &s : catalogue())
+        if (!st_.get(Space::settings, {s.id})) st_.put(Space::settings, {s.id}, s.default_value);
+    if (st_.status().created_now && meta(kCreated) == 0) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        setMeta(kCreated,
+                static_cast<uint64_t>(now.tv_sec) * 1000000 + static_cast<uint64_t>(now.tv_nsec) / 1000);
+    }
+}
+
+std::optional<Bytes> DeviceState::setting(uint32_t id) {
+    auto size = settingSize(id);
+    if (!size) return std::nullopt;
+    auto v = st_.get(Space::settings, {id});
+    if (!v) damaged(cat({"settings ID ", hex(id), " is missing"}));
+    if (v->size() != *size)
+        damaged(cat({"settings ID ", hex(id), " holds ", std::to_string(v->size()),
+                     " bytes, the device's size is ", std::to_string(*size)}));
+    return v;
+}
+
+void DeviceState::putSetting(uint32_t id, const Bytes &value) { st_.put(Space::settings, {id}, value); }
+
+bool DeviceState::jobExists(uint32_t job) { return st_.get(Space::jobs, {job}).has_value(); }
+
+void DeviceState::createJob(uint32_t job) {
+    if (!jobExists(job)) st_.put(Space::jobs, {job}, {});
+}
+
+void DeviceState::removeJob(uint32_t job) {
+    st_.erase(Space::jobs, {job});
+    for (const Row &r : st_.scan(Space::values, job)) st_.erase(Space::values, r.key);
+    for (const Row &r : st_.scan(Space::parents))
+        if (r.key.major == job || unpackU64s(r.value).at(0) == job) st_.erase(Space::parents, r.key);
+    for (const Row &r : st_.scan(Space::children))
+        if (r.key.major == job || unpackU64s(r.value).at(1) == job) st_.erase(Space::children, r.key);
+}
+
+std::optional<Bytes> DeviceState::jobValue(uint32_t job, uint32_t value_id) {
+    auto v = st_.get(Space::values, {job, value_id});
+    auto width = valueWidth(value_id);
+    if (v && width && v->size() > *width)
+        damaged(cat({"value ", hex(value_id), " of job ", hex(job), " is longer than the device's width"}));
+    return v;
+}
+
+void DeviceState::putJobValue(uint32_t job, uint32_t value_id, const Bytes &value) {
+    st_.put(Space::values, {job, value_id}, value);
+}
+
+std::optional<uint32_t> DeviceState::parent(uint32_t job) {
+    auto v = st_.get(Space::parents, {job});
+    if (!v) return std::nullopt;
+    return u32(unpackU64s(*v).at(0));
+}
+
+void DeviceState::setParent(uint32_t job, uint32_t parent) {
+    st_.put(Space::parents, {job}, packU64s({parent}));
+}
+
+std::vector<uint32_t> DeviceState::children(uint32_t job, int32_t kind) {
+    std::vector<uint32_t> out;
+    for (const Row &r : st_.scan(Space::children, job)) {
+        auto v = unpackU64s(r.value);
+        if (static_cast<int32_t>(u32(v.at(0))) == kind) out.push_back(u32(v.at(1)));
+    }
+    return out;
+}
+
+void DeviceState::addChild(uint32_t job, int32_t kind, uint32_t link) {
+    uint64_t n = meta(kLastChild) + 1;
+    setMeta(kLastChild, n);
+    st_.put(Space::children, {job, n}, packU64s({static_cast<uint32_t>(kind), link}));
+}
+
+std::vector<StoredFault> DeviceState::faults(std::optional<Service> s) {
+    std::vector<StoredFault> out;
+    for (const Row &r : st_.scan(Space::faults)) {
+        auto v = unpackU64s(r.value);
+        if (v.size() != 8 || v[0] >= kServiceCount)
+            damaged(cat({"armed fault ", std::to_string(r.key.major)}));
+        StoredFault f;
+        f.info = FaultInfo{r.key.major, static_cast<Service>(v[0]),  u32(v[1]), v[2] != 0,
+                           u32(v[3]),   std::bit_cast<double>(v[4]), v[5],      v[6]};
+        f.rng = v[7];
+        if (!s || f.info.service == *s) out.push_back(f);
+    }
+    return out;
+}
+
+void DeviceState::updateFault(const StoredFault &f) {
+    const FaultInfo &i = f.info;
+    st_.put(Space::faults, {i.id},
+            packU64s({static_cast<uint64_t>(i.service), i.code, i.write_first, i.calls_left,
+                      std::bit_cast<uint64_t>(i.percent), i.seed, i.fired, f.rng}));
+}
+
+void DeviceState::addFault(StoredFault f) {
+    f.info.id = meta(kLastFault) + 1; // never reused, even after a reset
+    setMeta(kLastFault, f.info.id);
+    updateFault(f);
+}
+
+void DeviceState::dropFault(uint64_t id) { st_.erase(Space::faults, {id}); }
+
+void DeviceState::clearFaults() { clear(Space::faults); }
+
+uint64_t DeviceState::lastSeq() {
+    uint64_t newest = st_.newestSeq();
+    return newest != 0 ? newest : meta(kLogBase);
+}
+
+void DeviceState::append(LogEntry &e) {
+    e.seq = lastSeq() + 1;
+    st_.append(e);
+    if (e.seq > kLogCapacity && e.seq % kTrimEvery == 0) st_.drop(e.seq - kLogCapacity);
+}
+
+std::vector<LogEntry> DeviceState::log(const LogFilter &f) {
+    LogFilter newest = f;
+    uint64_t last = st_.newestSeq();
+    if (last > kLogCapacity) newest.after_seq = std::max(f.after_seq, last - kLogCapacity);
+    return st_.log(newest);
+}
+
+void DeviceState::factoryReset(bool keep_jobs) {
+    clear(Space::settings);
+    setUp();
+    if (!keep_jobs)
+        for (Space s : {Space::jobs, Space::values, Space::parents, Space::children}) clear(s);
+    clearFaults();
+    setMeta(kLogBase, lastSeq());
+    st_.drop(st_.newestSeq());
+}
+
+State DeviceState::snapshot() {
+    State s;
+    for (Row &r : st_.scan(Space::settings)) s.settings[u32(r.key.major)] = std::move(r.value);
+    for (Row &r : st_.scan(Space::values))
+        s.job_values[{u32(r.key.major), u32(r.key.minor)}] = std::move(r.value);
+    for (const Row &r : st_.scan(Space::jobs)) s.jobs.push_back(u32(r.key.major));
+    for (const Row &r : st_.scan(Space::parents))
+        s.parents[u32(r.key.major)] = u32(unpackU64s(r.value).at(0));
+    std::vector<Row> links = st_.scan(Space::children);
+    std::stable_sort(links.begin(), links.end(),
+                     [](const Row &a, const Row &b) { return a.key.minor < b.key.minor; });
+    for (const Row &r : links) {
+        auto v = unpackU64s(r.value);
+        s.children.emplace_back(u32(r.key.major), static_cast<int32_t>(u32(v.at(0))), u32(v.at(1)));
+    }
+    return s;
+}
+
+void DeviceState::restore(const State &s) {
+    for (Space sp : {Space::jobs, Space::values, Space::parents, Space::children}) clear(sp);
+    for (const auto &[id, v] : s.settings) putSetting(id, v);
+    for (uint32_t job : s.jobs) createJob(job);
+    for (const auto &[key, v] : s.job_values) putJobValue(key.first, key.second, v);
+    for (const auto &[job, p] : s.parents) setParent(job, p);
+    for (const auto &[job, kind, link] : s.children) addChild(job, kind, link);
+}
+
+DeviceStatus DeviceState::status() {
+    DeviceStatus s = st_.status();
+    s.created_us = static_cast<int64_t>(meta(kCreated));
+    auto entries = log(LogFilter{});
+    s.log_entries = entries.size();
+    if (!entries.empty()) s.last_writer_pid = entries.back().pid;
+    s.faults = faults().size();
+    return s;
+}
+
+} // namespace devsim

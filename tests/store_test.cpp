@@ -1,0 +1,169 @@
+// store_test.cpp - the same cases against every back end of the simulated
+// device's storage: keyed rows, transactions and the log. A new back end
+// is a maker here and a line in BackEnds.
+#include "store.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace {
+
+namespace fs = std::filesystem;
+using devsim::Bytes;
+using devsim::Key;
+using devsim::LogEntry;
+using devsim::Space;
+using devsim::Store;
+
+struct Memory {
+    static std::unique_ptr<Store> make(const fs::path &) { return devsim::makeMemoryStore(); }
+};
+struct File {
+    static std::unique_ptr<Store> make(const fs::path &dir) {
+        if (!devsim::fileStoreAvailable()) return nullptr;
+        return devsim::makeFileStore((dir / "device.db").string(), 5000);
+    }
+};
+
+template <typename BackEnd>
+class StoreBackEnd : public ::testing::Test {
+protected:
+    fs::path dir;
+    std::unique_ptr<Store> st;
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("store-" + std::to_string(getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        st = BackEnd::make(dir);
+        if (!st) GTEST_SKIP() << "this build keeps the device in memory only";
+    }
+    void TearDown() override {
+        st.reset();
+        fs::remove_all(dir);
+    }
+    std::vector<uint64_t> majors(Space s, std::optional<uint64_t> major = std::nullopt) {
+        std::vector<uint64_t> out;
+        for (const devsim::Row &r : st->scan(s, major)) out.push_back(r.key.major * 10 + r.key.minor);
+        return out;
+    }
+};
+
+using BackEnds = ::testing::Types<Memory, File>;
+TYPED_TEST_SUITE(StoreBackEnd, BackEnds);
+
+// Rows are found by space and key, overwritten whole, erased alone, and
+// scanned in key order, whole or by major.
+TYPED_TEST(StoreBackEnd, RowsAreKeyedOverwrittenErasedAndScannedInKeyOrder) {
+    Store &st = *this->st;
+    st.transact([&] {
+        for (auto [major, minor] : {std::pair{3, 1}, {1, 2}, {3, 0}, {1, 1}, {2, 0}})
+            st.put(Space::values, {uint64_t(major), uint64_t(minor)}, Bytes(major + minor, uint8_t(major)));
+        st.put(Space::jobs, {1}, {});
+        st.put(Space::values, {2, 0}, {9});
+        st.erase(Space::values, {1, 2});
+        st.erase(Space::values, {7, 7}); // not there: nothing happens
+    });
+    EXPECT_EQ(st.get(Space::values, {2, 0}), Bytes{9});
+    EXPECT_EQ(st.get(Space::values, {3, 1}), Bytes(4, 3));
+    EXPECT_EQ(st.get(Space::jobs, {1}), Bytes{});
+    EXPECT_FALSE(st.get(Space::values, {1, 2}));
+    EXPECT_FALSE(st.get(Space::settings, {2, 0})); // another space
+    EXPECT_EQ(this->majors(Space::values), (std::vector<uint64_t>{11, 20, 30, 31}));
+    EXPECT_EQ(this->majors(Space::values, 3), (std::vector<uint64_t>{30, 31}));
+    EXPECT_TRUE(this->majors(Space::values, 4).empty());
+}
+
+// A transaction that throws leaves nothing of itself; a nested one that
+// throws is undone alone and the outer one goes on.
+TYPED_TEST(StoreBackEnd, ATransactionIsKeptWholeOrNotAtAll) {
+    Store &st = *this->st;
+    st.transact([&] { st.put(Space::settings, {1}, {1}); });
+    auto entry = [](uint64_t seq) {
+        LogEntry e;
+        e.seq = seq;
+        return e;
+    };
+    EXPECT_THROW(st.transact([&] {
+        st.put(Space::settings, {1}, {2});
+        st.put(Space::settings, {2}, {2});
+        st.erase(Space::settings, {1});
+        st.append(entry(1));
+        throw std::runtime_error("given up");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(st.get(Space::settings, {1}), Bytes{1});
+    EXPECT_FALSE(st.get(Space::settings, {2}));
+    EXPECT_EQ(st.newestSeq(), 0u);
+
+    st.transact([&] {
+        st.put(Space::settings, {3}, {3});
+        EXPECT_THROW(st.transact([&] {
+            st.put(Space::settings, {4}, {4});
+            throw std::runtime_error("inner");
+        }),
+                     std::runtime_error);
+    });
+    EXPECT_EQ(st.get(Space::settings, {3}), Bytes{3});
+    EXPECT_FALSE(st.get(Space::settings, {4}));
+}
+
+// The log keeps its entries whole and in order; filters and drop go by
+// seq, time and pid.
+TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
+    Store &st = *this->st;
+    st.transact([&] {
+        for (uint64_t seq = 1; seq <= 6; ++seq) {
+            LogEntry e;
+            e.seq = seq;
+            e.time_us = int64_t(seq) * 100;
+            e.pid = seq % 2 ? 11 : 22;
+            e.kind = devsim::LogKind::monitor;
+            e.service = devsim::Service::emwGENMonSendMessage;
+            e.args = {seq, 0xffffffffffffffffu, 0};
+            e.result = uint32_t(seq);
+            e.done = seq % 3 == 0;
+            e.text = "line " + std::to_string(seq) + "\n";
+            st.append(e);
+        }
+    });
+    EXPECT_EQ(st.newestSeq(), 6u);
+    auto all = st.log({});
+    ASSERT_EQ(all.size(), 6u);
+    const LogEntry &e = all[2];
+    EXPECT_EQ(e.seq, 3u);
+    EXPECT_EQ(e.time_us, 300);
+    EXPECT_EQ(e.pid, 11);
+    EXPECT_EQ(e.kind, devsim::LogKind::monitor);
+    EXPECT_EQ(e.service, devsim::Service::emwGENMonSendMessage);
+    EXPECT_EQ(e.args, (std::vector<uint64_t>{3, 0xffffffffffffffffu, 0}));
+    EXPECT_EQ(e.result, 3u);
+    EXPECT_TRUE(e.done);
+    EXPECT_EQ(e.text, "line 3\n");
+
+    struct Case {
+        devsim::LogFilter filter;
+        std::vector<uint64_t> seqs;
+    } cases[] = {
+        {{4, 0, std::nullopt}, {5, 6}},
+        {{0, 250, std::nullopt}, {3, 4, 5, 6}},
+        {{0, 0, 22}, {2, 4, 6}},
+        {{2, 450, 11}, {5}},
+    };
+    for (const Case &c : cases) {
+        std::vector<uint64_t> seqs;
+        for (const LogEntry &x : st.log(c.filter)) seqs.push_back(x.seq);
+        EXPECT_EQ(seqs, c.seqs) << "after " << c.filter.after_seq << " since " << c.filter.since_us;
+    }
+    st.transact([&] { st.drop(4); });
+    EXPECT_EQ(st.log({}).size(), 2u);
+    EXPECT_EQ(st.newestSeq(), 6u);
+    st.transact([&] { st.drop(6); });
+    EXPECT_EQ(st.newestSeq(), 0u);
+}
+
+} // namespace
