@@ -35,6 +35,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -310,7 +311,7 @@ struct LogEntry {
     std::vector<uint64_t> args;
     uint32_t result = 0;
     bool done = false; // see Call::done
-    std::string text;  // monitor line as received, or what happened
+    std::string text;  // monitor line as received (any bytes), or what happened
 };
 struct LogFilter {
     uint64_t after_seq = 0;     // only entries with a larger seq
@@ -321,7 +322,15 @@ std::vector<LogEntry> log(const LogFilter &filter = {});
 // seq of the newest entry (0 when the log is empty).
 uint64_t lastLogSeq();
 // One line: "2026-12-06 03:10:11.123456 pid 4242 call meSTCGetStatus(0x4050300,...) = 0x0".
+// Its text is escapeLogText(text, true), without the monitor line's newline.
 std::string formatLogEntry(const LogEntry &e);
+// An entry's text holds whatever bytes a program sent (a monitor line's
+// %s, an upgraded file's note). Shown, every byte that is not part of
+// well-formed UTF-8 becomes \xHH (two lowercase hex digits) and a
+// backslash becomes \\, so the shown text is valid UTF-8 and reads back to
+// the bytes. With controls, every control character (U+0000..U+001F, U+007F
+// and U+0080..U+009F) becomes \xHH too, byte by byte, for a terminal.
+std::string escapeLogText(std::string_view text, bool controls);
 // What the service calls inside inspect() would have logged (seq 0), oldest
 // first, since the last inspectedEntries(), which forgets them: how a tool
 // sees the monitor lines and notifications of its own reads.
@@ -367,6 +376,14 @@ struct State {
 };
 State exportState();
 void importState(const State &s);
+
+// ---- checking ------------------------------------------------------------------------
+// What is wrong with the device, one line per problem (none when all is
+// well): the file's own integrity check, then the device's rules: every
+// catalogue ID stored at its size, values and links only of and to jobs
+// that exist, log numbers increasing. Throws DeviceError when the device
+// cannot be read at all.
+std::vector<std::string> checkDevice();
 
 // libdevsim.so defines usleep() itself, so a program that links it ahead of
 // libc gets the simulator's usleep for the library too. It always records

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 #include <iterator>
+#include <string_view>
 
 namespace devsim {
 namespace {
@@ -25,8 +26,61 @@ std::string callText(Service s, const std::vector<uint64_t> &args, bool as_hex) 
     return out;
 }
 
+// Length of the well-formed UTF-8 sequence at text[at], 0 if there is none
+// (a stray continuation byte, a truncated or overlong sequence, a
+// surrogate, or past U+10FFFF).
+std::size_t utf8Length(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<uint8_t>(text[i]); };
+    const uint8_t lead = byte(at);
+    if (lead < 0x80) return 1;
+    std::size_t n = lead >= 0xc2 && lead <= 0xdf   ? 2
+                    : lead >= 0xe0 && lead <= 0xef ? 3
+                    : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                   : 0;
+    if (n == 0 || at + n > text.size()) return 0;
+    // The second byte's range excludes overlongs, surrogates and what lies past U+10FFFF.
+    const uint8_t low = lead == 0xe0 ? 0xa0 : lead == 0xf0 ? 0x90 : 0x80;
+    const uint8_t high = lead == 0xed ? 0x9f : lead == 0xf4 ? 0x8f : 0xbf;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (std::size_t i = 2; i < n; ++i)
+        if ((byte(at + i) & 0xc0) != 0x80) return 0;
+    return n;
+}
+
+void escapeByte(std::string &out, uint8_t b) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    out += "\\x";
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0xf];
+}
+
 } // namespace
 
+std::string escapeLogText(std::string_view text, bool controls) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t n = utf8Length(text, at);
+        const auto lead = static_cast<uint8_t>(text[at]);
+        // C1 controls (U+0080..U+009F) are 0xc2 0x80..0x9f.
+        const bool control = n == 1 ? lead < 0x20 || lead == 0x7f
+                                    : n == 2 && lead == 0xc2 && static_cast<uint8_t>(text[at + 1]) < 0xa0;
+        if (n == 0) {
+            escapeByte(out, lead);
+            ++at;
+        } else if (controls && control) {
+            for (std::size_t i = 0; i < n; ++i) escapeByte(out, static_cast<uint8_t>(text[at + i]));
+            at += n;
+        } else if (lead == '\\') {
+            out += "\\\\";
+            ++at;
+        } else {
+            out.append(text, at, n);
+            at += n;
+        }
+    }
+    return out;
+}
 #define DEVSIM_KIND_NAME(kind, name) name,
 constexpr const char *kLogKindNames[] = {DEVSIM_LOG_KINDS(DEVSIM_KIND_NAME)};
 #undef DEVSIM_KIND_NAME
@@ -84,7 +138,7 @@ std::string formatLogEntry(const LogEntry &e) {
         if (e.kind == LogKind::notification && !e.done) line += " (not sent)";
         break;
     default:
-        line += withoutNewline(e.text);
+        line += escapeLogText(withoutNewline(e.text), true);
         break;
     }
     return line;

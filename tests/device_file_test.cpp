@@ -230,7 +230,8 @@ TEST_F(DeviceFile, FilesThatAreNotThisDevicesAreRefusedAndLeftAlone) {
 }
 
 // A file written by entmlst before the simulator kept it: its settings,
-// jobs and links are kept, its log lines become notes.
+// jobs and links are kept, its log lines become notes, shown escaped
+// whatever bytes they hold.
 TEST_F(DeviceFile, AFileOfTheFirstFormatIsUpgraded) {
     devsim::openDevice(devsim::kMemoryDevice);
     fs::path old = dir / "old.db";
@@ -249,6 +250,7 @@ TEST_F(DeviceFile, AFileOfTheFirstFormatIsUpgraded) {
         INSERT INTO parents VALUES(5, 6);
         INSERT INTO children(job, kind, link) VALUES(5, 192, 6);
         INSERT INTO events(line) VALUES('notify mscMLRPTChgSMTPProtocol(1)');
+        INSERT INTO events(line) VALUES(CAST(x'6f6c64ff1b5c' AS TEXT));
     )");
     ::testing::internal::CaptureStderr();
     devsim::openDevice(old.string());
@@ -259,7 +261,9 @@ TEST_F(DeviceFile, AFileOfTheFirstFormatIsUpgraded) {
     auto state = devsim::exportState();
     EXPECT_EQ(state.parents.at(5), 6u);
     EXPECT_EQ(state.children.size(), 1u);
-    EXPECT_EQ(state.events, std::vector<std::string>{"notify mscMLRPTChgSMTPProtocol(1)"});
+    EXPECT_EQ(state.events, (std::vector<std::string>{"notify mscMLRPTChgSMTPProtocol(1)", "old\xff\x1b\\"}));
+    const std::string shown = devsim::formatLogEntry(devsim::log().back());
+    EXPECT_EQ(shown.substr(shown.find(" note ")), " note old\\xff\\x1b\\\\");
     EXPECT_EQ(integrity(old), "ok");
 }
 

@@ -67,7 +67,7 @@ tool(0 "\"\\$schema\": \"https://json-schema.org/draft/2020-12/schema\"" "^$" sc
 file(REMOVE "${saved}" "${edited}")
 
 # The simulated device's commands and options refuse in one line.
-foreach(args IN ITEMS "log" "log;--follow" "reset" "fault;list" "fault;add;meSTCGetStatus=1"
+foreach(args IN ITEMS "log" "log;--follow" "reset" "check" "fault;list" "fault;add;meSTCGetStatus=1"
                       "job;create;1" "job;link;1;fax;2" "--device;x.db;get;smtp"
                       "--fail;meSTCGetStatus=1;get;smtp")
   tool(2 "^$" "${refused}" ${args})

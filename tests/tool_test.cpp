@@ -2,6 +2,11 @@
 // in its own process against a device file of its own.
 #include "support/tool_process.h"
 
+#include "device_services.h"
+#include "devsim.h"
+
+#include <sqlite3.h>
+
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -9,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <regex>
 
 namespace {
@@ -79,9 +85,6 @@ TEST_F(ToolTest, JsonOutputParsesForEveryReadingCommand) {
         ASSERT_NO_THROW(j = r.json()) << r.out;
         EXPECT_EQ(j["result"]["name"], "ENTMLST_OK") << r.out;
     }
-    Outcome log = tool({"--json", "log"});
-    ASSERT_EQ(log.status, 0);
-    EXPECT_TRUE(log.json().is_array());
     EXPECT_EQ(get({"host-buffer"})["size"], 0x00100000);
 }
 
@@ -559,8 +562,8 @@ TEST_F(ToolTest, ResetPutsBackFactorySettingsAndClearsJobsUnlessKept) {
     EXPECT_NE(gone.err.find("no job 5"), std::string::npos) << gone.err;
 }
 
-// The log shows every process's calls; --pid and --since narrow it, and
-// --follow prints what other processes do until it is interrupted.
+// The log shows every process's calls; --pid and --since narrow it, also
+// when it follows them.
 TEST_F(ToolTest, TheLogFollowsOtherProcesses) {
     ASSERT_EQ(tool({"init"}).status, 0);
     auto all = tool({"--json", "log"}).json();
@@ -583,17 +586,154 @@ TEST_F(ToolTest, TheLogFollowsOtherProcesses) {
     kill(follower, SIGINT);
     finish(follower, 3);
     EXPECT_EQ(seen.find("notify mscMLRPTChgSMTPProtocol(2)"), std::string::npos) << "another process's entry";
-    // Without --pid it shows up.
-    follower = start({"log", "--follow"}, 4);
-    ASSERT_EQ(tool({"set", "smtp", "protocol=3"}).status, 0);
-    for (int i = 0; i < 100 && seen.find("notify mscMLRPTChgSMTPProtocol(3)") == std::string::npos; ++i) {
+}
+
+// Polls the output of a running process until it holds text: bounded by
+// the process's progress, not by its speed, and over once it has ended.
+bool eventually(const fs::path &file, const std::string &text, pid_t writer) {
+    for (int i = 0; i < 1200; ++i) {
+        siginfo_t info{};
+        const bool ended =
+            waitid(P_PID, static_cast<id_t>(writer), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == writer;
+        if (slurp(file).find(text) != std::string::npos) return true;
+        if (ended) return false;
         usleep(50000);
-        seen = slurp(dir / "out4");
     }
+    return false;
+}
+
+std::size_t occurrences(const std::string &in, const std::string &text) {
+    std::size_t n = 0;
+    for (auto at = in.find(text); at != std::string::npos; at = in.find(text, at + 1)) ++n;
+    return n;
+}
+
+// A follower started while another process holds the file locked waits for
+// it, saying so once; when the file is deleted and a new device made in its
+// place, it says so and shows the new file's entries, another process's
+// included.
+TEST_F(ToolTest, TheLogFollowerWaitsThroughALockAndFollowsANewFile) {
+    ASSERT_EQ(tool({"init"}).status, 0);
+    sqlite3 *holder = nullptr;
+    ASSERT_EQ(sqlite3_open(device.c_str(), &holder), SQLITE_OK);
+    // Exclusive: not even a reader of the file gets in.
+    ASSERT_EQ(
+        sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    pid_t follower = start({"log", "--follow"}, 5);
+    EXPECT_TRUE(eventually(dir / "err5", " is locked by another process; waiting for it\n", follower));
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_TRUE(eventually(dir / "out5", "notify mscMLPRNChgSchedule", follower));
+
+    for (const char *companion : {"", "-wal", "-shm"}) fs::remove(device.string() + companion);
+    EXPECT_TRUE(eventually(dir / "err5", device.string() + " was deleted; waiting for a device file there\n",
+                           follower));
+    ASSERT_EQ(tool({"set", "smtp", "protocol=3"}).status, 0);
+    const std::string fresh = tool({"log"}).out; // the new file's entries, from its first
+    ASSERT_NE(fresh.find("notify mscMLRPTChgSMTPProtocol(3)"), std::string::npos);
+    EXPECT_TRUE(eventually(dir / "out5", fresh.substr(fresh.rfind('\n', fresh.size() - 2) + 1), follower));
     kill(follower, SIGINT);
-    finish(follower, 4);
-    EXPECT_NE(seen.find("notify mscMLRPTChgSMTPProtocol(3)"), std::string::npos) << seen;
-    EXPECT_NE(seen.find("mscMLPRNChgSchedule"), std::string::npos) << "init's entries first";
+    Outcome r = finish(follower, 5);
+    EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), fresh.size())), fresh);
+    EXPECT_EQ(occurrences(r.err, "locked"), 1u) << r.err;
+    EXPECT_EQ(
+        occurrences(r.err, device.string() + " was replaced; following the new file from its first entry\n"),
+        1u)
+        << r.err;
+}
+
+// Whatever bytes a program's monitor line holds, the text log shows it on
+// one line with control characters escaped, and the JSON log stays valid
+// UTF-8; either way a byte outside UTF-8 reads \xHH and a backslash \\.
+TEST_F(ToolTest, TheLogShowsAnyBytesOfAMonitorLine) {
+    struct Row {
+        const char *what;
+        std::string sent, text, json;
+    } rows[] = {
+        {"plain", "code=0x1234", "code=0x1234", "code=0x1234"},
+        {"UTF-8", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
+         "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+        {"Latin-1", "caf\xe9", "caf\\xe9", "caf\\xe9"},
+        {"stray bytes", "\xff\xfe\x80", "\\xff\\xfe\\x80", "\\xff\\xfe\\x80"},
+        {"cut short", "euro \xe2\x82", "euro \\xe2\\x82", "euro \\xe2\\x82"},
+        {"overlong", "\xc0\xaf\xe0\x80\xaf", "\\xc0\\xaf\\xe0\\x80\\xaf", "\\xc0\\xaf\\xe0\\x80\\xaf"},
+        {"surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80", "\\xed\\xa0\\x80"},
+        {"past U+10FFFF", "\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80", "\\xf4\\x90\\x80\\x80"},
+        {"controls", "a\tb\x1b[31mc\x7f", "a\\x09b\\x1b[31mc\\x7f", "a\tb\x1b[31mc\x7f"},
+        {"C1 control", "\xc2\x9b[2J", "\\xc2\\x9b[2J", "\xc2\x9b[2J"},
+        {"lines", "one\ntwo\n", "one\\x0atwo", "one\ntwo\n"},
+        {"backslash", "C:\\x41", "C:\\\\x41", "C:\\\\x41"},
+    };
+    devsim::openDevice(device.string());
+    for (const Row &row : rows) ASSERT_EQ(emwGENMonSendMessage(0x7302, 0x102, 0, "%s", row.sent.c_str()), 0u);
+    devsim::openDevice(devsim::kMemoryDevice);
+
+    Outcome text = tool({"log"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    std::istringstream lines(text.out);
+    Outcome json = tool({"--json", "log"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    nlohmann::json entries;
+    ASSERT_NO_THROW(entries = json.json()) << json.out;
+    ASSERT_EQ(entries.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_EQ(line.substr(line.find(" monitor ") + 9), rows[i].text) << rows[i].what;
+        EXPECT_EQ(entries[i]["text"], rows[i].json) << rows[i].what;
+    }
+}
+
+// entmlst check finds damage made behind the device's back, one line per
+// problem, and changes nothing.
+TEST_F(ToolTest, CheckFindsDamageMadeBehindTheDevicesBack) {
+    struct Row {
+        const char *damage; // SQL run on the file, whose settings and jobs are rows of a space each
+        std::string lines;  // check's output; "#" stands for the number of log entries
+        int status;
+    } rows[] = {
+        {"", "ok\n", 0},
+        {"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(sql, 'value BLOB NOT NULL', "
+         "'value BLOB NOT NULL CHECK(space <> 3)') WHERE name = 'rows'",
+         "file: CHECK constraint failed in rows\n", 1},
+        {"UPDATE rows SET value = x'19' WHERE space = 0 AND major = 0x85006334",
+         "settings ID 0x85006334 holds 1 bytes; its size is 2\n", 1},
+        {"UPDATE rows SET major = 1 WHERE space = 0 AND major = 0x85005484",
+         "settings ID 0x85005484 is missing\nsettings ID 0x1 is not one the device knows\n", 1},
+        {"DELETE FROM rows WHERE space = 1 AND major = 6",
+         "parent link job 5 -> job 6: job 6 does not exist\n"
+         "child link job 5 -> job 6 (kind 192): job 6 does not exist\n",
+         1},
+        {"UPDATE log SET seq = -seq",
+         "log: # entries numbered out of range\nlog: the newest number 18446744073709551615 is out of "
+         "range\n",
+         1},
+    };
+    for (Row &row : rows) {
+        for (const char *companion : {"", "-wal", "-shm"}) fs::remove(device.string() + companion);
+        ASSERT_EQ(tool({"job", "create", "5", "--parent", "6"}).status, 0);
+        ASSERT_EQ(tool({"job", "link", "5", "fax", "6"}).status, 0);
+        ASSERT_EQ(tool({"set", "smtp", "port=26"}).status, 0);
+        if (auto at = row.lines.find('#'); at != std::string::npos)
+            row.lines.replace(at, 1, std::to_string(tool({"--json", "log"}).json().size()));
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(device.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, row.damage, nullptr, nullptr, nullptr), SQLITE_OK) << row.damage;
+        sqlite3_close(db);
+        const std::string before = slurp(device);
+        Outcome r = tool({"check"});
+        EXPECT_EQ(r.status, row.status) << row.damage << r.err;
+        EXPECT_EQ(r.out, row.lines) << row.damage;
+        Outcome j = tool({"--json", "check"});
+        EXPECT_EQ(j.status, row.status);
+        const nlohmann::json problems = j.json()["problems"];
+        std::string joined;
+        for (const auto &p : problems) joined += p.get<std::string>() + "\n";
+        EXPECT_EQ(joined, row.status == 0 ? "" : row.lines) << row.damage;
+        EXPECT_EQ(slurp(device), before) << row.damage;
+    }
 }
 
 } // namespace

@@ -32,6 +32,7 @@ enum Needs : unsigned {
     kUsesDevice = 1u << 2,      // reads through the library: a missing device file is created, and said
     kChangesState = 1u << 3,    // writes the device (and creates it): on :memory: nothing persists, said
     kInspects = 1u << 4,        // only looks at the device: a missing device file is refused, never created
+    kOpensItself = 1u << 5,     // opens the device file itself (a follower waits through its lock)
 };
 
 // Declares a command's options on cmd and leaves its runner in chosen.
@@ -75,6 +76,7 @@ void bindDiff(CLI::App &, Chosen &);
 void bindSchema(CLI::App &, Chosen &);
 // The simulated device's own.
 void bindStatus(CLI::App &, Chosen &);
+void bindCheck(CLI::App &, Chosen &);
 void bindReset(CLI::App &, Chosen &);
 void bindLog(CLI::App &, Chosen &);
 void bindFaultAdd(CLI::App &, Chosen &);

@@ -25,6 +25,8 @@ constexpr Command kCommands[] = {
     {nullptr, "sync", "wait until the ID service is synchronised", kWrites, bindSync},
     {nullptr, "status", "where the simulated device is and what it holds", kSim | kInspects,
      SIMULATED(bindStatus)},
+    {nullptr, "check", "check the simulated device's file and the device's own rules (exit 1 on a problem)",
+     kSim | kInspects, SIMULATED(bindCheck)},
     {nullptr, "groups", "list the setting groups and their fields", 0, bindGroups},
     {nullptr, "get", "read a setting group", kReads, bindGet},
     {nullptr, "set", "change fields of a setting group", kWrites, bindSet},
@@ -44,7 +46,7 @@ constexpr Command kCommands[] = {
     {nullptr, "log",
      "what the simulated device received from every process (calls, notifications, monitor lines, faults), "
      "oldest first",
-     kSim | kInspects, SIMULATED(bindLog)},
+     kSim | kInspects | kOpensItself, SIMULATED(bindLog)},
     {nullptr, "fault", "faults kept with the simulated device, for every program", kSim | kGroupOfCommands,
      nullptr},
     {"fault", "add", "arm a fault: the Nth matching call (default the next) answers CODE", kSim | kWrites,

@@ -6,9 +6,14 @@
 #include "cli/usage_error.h"
 #include "devsim.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -74,14 +79,60 @@ Json entryJson(const devsim::LogEntry &e) {
                 {"args", args},
                 {"result", e.result},
                 {"done", e.done},
-                {"text", e.text}};
+                {"text", devsim::escapeLogText(e.text, false)}};
 }
+
+// A follower tries again after each wait for a lock, this long.
+constexpr unsigned kFollowWaitMs = 1000;
+
+// Runs call; while another process holds the device file locked, says so
+// once and tries again.
+template <typename Call>
+auto waitingThroughLocks(const std::string &path, Call call) {
+    bool said = false;
+    for (;;) {
+        try {
+            return call();
+        } catch (const devsim::DeviceError &e) {
+            if (e.code != devsim::kDeviceBusy) throw DeviceFileError(e.what());
+            if (!said)
+                std::fprintf(stderr, "entmlst: %s is locked by another process; waiting for it\n",
+                             path.c_str());
+            said = true;
+        }
+    }
+}
+
+// The device file a follower reads, held by an O_PATH descriptor: its inode
+// cannot go to a new file while held, so a new file at the path always
+// differs, and closing it never drops the simulator's locks on the file.
+class WatchedFile {
+public:
+    explicit WatchedFile(const std::string &path) : fd_(::open(path.c_str(), O_PATH | O_CLOEXEC)) {}
+    ~WatchedFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    WatchedFile(const WatchedFile &) = delete;
+    WatchedFile &operator=(const WatchedFile &) = delete;
+
+    // True when path names this file; false when it names no file (gone)
+    // or another one (replaced).
+    bool isAt(const std::string &path, bool &gone) const {
+        struct stat now = {};
+        struct stat held = {};
+        gone = ::stat(path.c_str(), &now) != 0;
+        return !gone && fd_ >= 0 && ::fstat(fd_, &held) == 0 && now.st_dev == held.st_dev &&
+               now.st_ino == held.st_ino;
+    }
+
+private:
+    int fd_;
+};
 
 int runLog(const Options &o, const LogArgs &a) {
     devsim::LogFilter filter;
     if (!a.since.empty()) filter.since_us = sinceMicros(a.since);
     if (a.pid) filter.pid = static_cast<int32_t>(parseUnsigned("--pid", *a.pid, INT32_MAX));
-    DeviceSession dev(o.device);
 
     auto print = [&](const std::vector<devsim::LogEntry> &entries, bool lines_of_json) {
         if (o.json && !lines_of_json) {
@@ -97,13 +148,47 @@ int runLog(const Options &o, const LogArgs &a) {
             throw OutputError("cannot write standard output");
         if (!entries.empty()) filter.after_seq = entries.back().seq;
     };
-    print(control([&] { return devsim::log(filter); }), a.follow);
-    // New entries as other processes make them, until interrupted.
-    while (a.follow) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        print(control([&] { return devsim::log(filter); }), true);
+    if (!a.follow) {
+        print(control([&] {
+                  devsim::openDevice(o.device);
+                  return devsim::log(filter);
+              }),
+              false);
+        return 0;
     }
-    return 0;
+
+    // New entries as other processes make them, until interrupted, through
+    // locks and across a new file at the path.
+    devsim::setBusyTimeout(kFollowWaitMs);
+    auto openWatched = [&] {
+        waitingThroughLocks(o.device, [&] { devsim::openDevice(o.device); });
+        return std::make_unique<WatchedFile>(o.device);
+    };
+    auto watched = openWatched();
+    const bool file = o.device != devsim::kMemoryDevice;
+    bool said_gone = false;
+    for (;;) {
+        bool gone = false;
+        if (file && !watched->isAt(o.device, gone)) {
+            if (gone) {
+                if (!said_gone)
+                    std::fprintf(stderr, "entmlst: %s was deleted; waiting for a device file there\n",
+                                 o.device.c_str());
+                said_gone = true;
+            } else if (struct stat st = {}; ::stat(o.device.c_str(), &st) == 0 && st.st_size > 0) {
+                // Not while it is still empty: its maker has yet to set it up.
+                std::fprintf(stderr,
+                             "entmlst: %s was replaced; following the new file from its first entry\n",
+                             o.device.c_str());
+                watched.reset();
+                watched = openWatched();
+                filter.after_seq = 0;
+                said_gone = false;
+            }
+        }
+        print(waitingThroughLocks(o.device, [&] { return devsim::log(filter); }), true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 } // namespace
@@ -112,7 +197,9 @@ void bindLog(CLI::App &cmd, Chosen &chosen) {
     define<LogArgs>(
         cmd, chosen,
         [](CLI::App &c, LogArgs &a) {
-            c.add_flag("-f,--follow", a.follow, "keep printing new entries until interrupted");
+            c.add_flag("-f,--follow", a.follow,
+                       "keep printing new entries until interrupted; waits while the file is locked, "
+                       "and when the file is deleted or replaced, says so and follows the new file");
             c.add_option("--since", a.since,
                          "only entries since WHEN: 10m, 2h, 1d ago, or YYYY-MM-DD [HH:MM[:SS]]")
                 ->type_name("WHEN");

@@ -55,6 +55,7 @@ void openDevice(Options &o, const DeviceOptions &given, unsigned needs) {
     const bool missing = !memory && ::stat(o.device.c_str(), &st) != 0 && errno == ENOENT;
     if (missing && (needs & kInspects))
         throw DeviceFileError(o.device + ": no device file there (entmlst init creates one)");
+    if (needs & kOpensItself) return;
     control([&] {
         if (o.device != devsim::devicePath()) devsim::openDevice(o.device);
         if (missing && devsim::deviceStatus().created_now)
