@@ -5,6 +5,7 @@
 
 #include "cli/usage_error.h"
 #include "devsim.h"
+#include "document/values.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,51 +23,9 @@ namespace {
 
 struct LogArgs {
     bool follow = false;
-    std::string since;
+    std::optional<std::string> since;
     std::optional<std::string> pid;
 };
-
-// --since: "30s", "10m", "2h", "1d" ago, or a local time "YYYY-MM-DD",
-// "YYYY-MM-DD HH:MM[:SS]" or "HH:MM[:SS]" (today).
-int64_t sinceMicros(const std::string &text) {
-    const int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
-    std::size_t used = 0;
-    if (!text.empty() && text.find_first_not_of("0123456789") == text.size() - 1) {
-        unsigned long n = std::stoul(text, &used);
-        const int64_t unit = text.back() == 's'   ? 1
-                             : text.back() == 'm' ? 60
-                             : text.back() == 'h' ? 3600
-                             : text.back() == 'd' ? 86400
-                                                  : 0;
-        if (unit != 0) return now - static_cast<int64_t>(n) * unit * 1000000;
-    }
-    std::time_t t = static_cast<std::time_t>(now / 1000000);
-    std::tm when{};
-    localtime_r(&t, &when);
-    when.tm_sec = 0;
-    char tail = 0;
-    int got = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &when.tm_year, &when.tm_mon, &when.tm_mday,
-                          &when.tm_hour, &when.tm_min, &when.tm_sec, &tail);
-    if (got == 3 || got == 5 || got == 6) {
-        if (got == 3) when.tm_hour = when.tm_min = 0;
-        when.tm_year -= 1900;
-        when.tm_mon -= 1;
-    } else {
-        when = std::tm{};
-        localtime_r(&t, &when);
-        when.tm_sec = 0;
-        got = std::sscanf(text.c_str(), "%d:%d:%d%c", &when.tm_hour, &when.tm_min, &when.tm_sec, &tail);
-        if (got != 2 && got != 3)
-            throw UsageError("--since " + text +
-                             ": give a time like 10m, 2h, 1d ago, or YYYY-MM-DD [HH:MM[:SS]], or HH:MM[:SS]");
-    }
-    when.tm_isdst = -1;
-    std::time_t at = std::mktime(&when);
-    if (at == static_cast<std::time_t>(-1)) throw UsageError("--since " + text + ": not a time");
-    return static_cast<int64_t>(at) * 1000000;
-}
 
 Json entryJson(const devsim::LogEntry &e) {
     Json args = Json::array();
@@ -131,7 +90,11 @@ private:
 
 int runLog(const Options &o, const LogArgs &a) {
     devsim::LogFilter filter;
-    if (!a.since.empty()) filter.since_us = sinceMicros(a.since);
+    if (a.since)
+        filter.since_us = parseMoment("--since", *a.since,
+                                      std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::system_clock::now().time_since_epoch())
+                                          .count());
     if (a.pid) filter.pid = static_cast<int32_t>(parseUnsigned("--pid", *a.pid, INT32_MAX));
 
     auto print = [&](const std::vector<devsim::LogEntry> &entries, bool lines_of_json) {
@@ -201,7 +164,8 @@ void bindLog(CLI::App &cmd, Chosen &chosen) {
                        "keep printing new entries until interrupted; waits while the file is locked, "
                        "and when the file is deleted or replaced, says so and follows the new file");
             c.add_option("--since", a.since,
-                         "only entries since WHEN: 10m, 2h, 1d ago, or YYYY-MM-DD [HH:MM[:SS]]")
+                         "only entries since WHEN: 90s, 10m, 2h, 1d ago; YYYY-MM-DD[ HH:MM[:SS[.fff]]][Z]; "
+                         "HH:MM[:SS[.fff]]")
                 ->type_name("WHEN");
             c.add_option("--pid", a.pid, "only the entries of one process")->type_name("PID");
         },

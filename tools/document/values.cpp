@@ -3,6 +3,9 @@
 
 #include "cli/usage_error.h"
 
+#include <ctime>
+#include <regex>
+
 namespace entmlst {
 namespace {
 
@@ -83,6 +86,72 @@ std::pair<std::string, std::string> splitAssignment(const std::string &arg) {
     auto eq = arg.find('=');
     if (eq == std::string::npos || eq == 0) throw UsageError("\"" + arg + "\": expected FIELD=VALUE");
     return {arg.substr(0, eq), arg.substr(eq + 1)};
+}
+
+namespace {
+
+bool leapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int daysIn(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && leapYear(year) ? 29 : kDays[month - 1];
+}
+
+// Digits after the decimal point as microseconds (a nanosecond part is cut).
+int64_t fractionMicros(const std::string &digits) {
+    std::string six = (digits + "000000").substr(0, 6);
+    return std::stoll(six);
+}
+
+} // namespace
+
+int64_t parseMoment(const std::string &what, const std::string &text, int64_t now_us) {
+    const std::string usage =
+        what + ": \"" + text +
+        "\" is not a time; give 90s, 10m, 2h or 1d ago, YYYY-MM-DD[ HH:MM[:SS[.fff]]][Z] "
+        "or HH:MM[:SS[.fff]]";
+    static const std::regex ago(R"(([0-9]{1,9})([smhd]))");
+    static const std::regex date_time(
+        R"(([0-9]{4})-([0-9]{2})-([0-9]{2})(?:[T ]([0-9]{2}):([0-9]{2})(?::([0-9]{2})(?:[.,]([0-9]{1,9}))?)?)?(Z?))");
+    static const std::regex time_only(R"(([0-9]{2}):([0-9]{2})(?::([0-9]{2})(?:[.,]([0-9]{1,9}))?)?)");
+    std::smatch m;
+    if (std::regex_match(text, m, ago)) {
+        const int64_t unit = m[2] == "s" ? 1 : m[2] == "m" ? 60 : m[2] == "h" ? 3600 : 86400;
+        const int64_t back_s = std::stoll(m[1]) * unit; // at most 999999999 days: no overflow
+        if (back_s > now_us / 1000000) throw UsageError(what + ": \"" + text + "\" reaches back before 1970");
+        return now_us - back_s * 1000000;
+    }
+    std::tm when{};
+    std::string fraction;
+    bool utc = false;
+    const std::time_t now_s = static_cast<std::time_t>(now_us / 1000000);
+    auto number = [&](const std::ssub_match &part) { return part.matched ? std::stoi(part.str()) : 0; };
+    if (std::regex_match(text, m, date_time)) {
+        when.tm_year = number(m[1]) - 1900;
+        when.tm_mon = number(m[2]) - 1;
+        when.tm_mday = number(m[3]);
+        when.tm_hour = number(m[4]);
+        when.tm_min = number(m[5]);
+        when.tm_sec = number(m[6]);
+        fraction = m[7].str();
+        utc = m[8].length() > 0;
+        if (when.tm_mon < 0 || when.tm_mon > 11 || when.tm_mday < 1 ||
+            when.tm_mday > daysIn(when.tm_year + 1900, when.tm_mon + 1))
+            throw UsageError(usage);
+    } else if (std::regex_match(text, m, time_only)) {
+        localtime_r(&now_s, &when);
+        when.tm_hour = number(m[1]);
+        when.tm_min = number(m[2]);
+        when.tm_sec = number(m[3]);
+        fraction = m[4].str();
+    } else {
+        throw UsageError(usage);
+    }
+    if (when.tm_hour > 23 || when.tm_min > 59 || when.tm_sec > 59) throw UsageError(usage);
+    when.tm_isdst = -1;
+    const std::time_t at = utc ? timegm(&when) : std::mktime(&when);
+    if (at == static_cast<std::time_t>(-1) || at < 0) throw UsageError(usage);
+    return static_cast<int64_t>(at) * 1000000 + (fraction.empty() ? 0 : fractionMicros(fraction));
 }
 
 } // namespace entmlst
