@@ -119,14 +119,9 @@ private:
     }
     unsigned depth_ = 0; // transactions open, the outermost first
 
-public:
-    // A transaction inside another (a service call inside a batch) is a
-    // savepoint: it is undone alone when it fails, and kept with the outer one.
-    void transact(const std::function<void()> &body) override {
-        NoFileSizeSignal no_signal;
-        if (read_only_) readOnly();
-        bool outer = depth_ == 0;
-        exec(outer ? "BEGIN IMMEDIATE" : "SAVEPOINT nested");
+    // Runs body inside the transaction (or savepoint) just begun, then
+    // commits it, or undoes it when body or the commit throws.
+    void finish(const std::function<void()> &body, bool outer) {
         ++depth_;
         try {
             body();
@@ -144,6 +139,17 @@ public:
         }
     }
 
+public:
+    // A transaction inside another (a service call inside a batch) is a
+    // savepoint: it is undone alone when it fails, and kept with the outer one.
+    void transact(const std::function<void()> &body) override {
+        NoFileSizeSignal no_signal;
+        if (read_only_) readOnly();
+        bool outer = depth_ == 0;
+        exec(outer ? "BEGIN IMMEDIATE" : "SAVEPOINT nested");
+        finish(body, outer);
+    }
+
     bool transactNow(const std::function<void()> &body) override {
         NoFileSizeSignal no_signal;
         if (read_only_) readOnly();
@@ -156,21 +162,7 @@ public:
         sqlite3_busy_timeout(db_, static_cast<int>(timeout_ms_));
         if ((rc & 0xff) == SQLITE_BUSY) return false;
         if (rc != SQLITE_OK) fail();
-        ++depth_;
-        try {
-            body();
-        } catch (...) {
-            --depth_;
-            undo(true);
-            throw;
-        }
-        --depth_;
-        try {
-            exec("COMMIT");
-        } catch (...) {
-            undo(true);
-            throw;
-        }
+        finish(body, true);
         return true;
     }
 

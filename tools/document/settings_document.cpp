@@ -226,7 +226,13 @@ const std::vector<Field> &groupFields(const Group &g) {
 }
 
 std::string instanceName(const Group &g, uint32_t recipient) {
-    return g.per_recipient ? g.name + ("#" + std::to_string(recipient)) : g.name;
+    std::string name = g.name;
+    if (g.per_recipient) {
+        // Appended piece by piece: "#" + string trips GCC 12's -Wrestrict at -O3.
+        name += '#';
+        name += std::to_string(recipient);
+    }
+    return name;
 }
 
 DeviceRead readDevice(SettingsAccess &device, bool with_read_only) {
