@@ -327,7 +327,10 @@ std::vector<FieldReport> reportWrites(SettingsAccess &device, const std::vector<
     for (const Wanted &v : values)
         if (std::find(records.begin(), records.end(), std::pair(v.group, v.recipient)) == records.end())
             records.emplace_back(v.group, v.recipient);
-    for (const auto &[g, n] : records) {
+    for (const auto &record : records) {
+        // Named copies: lambdas below capture them (Clang 14 cannot capture a structured binding).
+        const Group *g = record.first;
+        const uint32_t n = record.second;
         FieldReport r{instanceName(*g, n), {}, {}, {}, {}};
         auto w = std::find_if(writes.begin(), writes.end(),
                               [&](const Write &x) { return x.group == g && x.recipient == n; });
