@@ -436,7 +436,7 @@ TEST_F(ToolTest, AFullOrReadOnlyFileSystemStopsAWriteWithExitThree) {
             std::ofstream fill(mnt / "fill", std::ios::binary);
             for (int i = 0; i < 1024 && fill; ++i) fill << std::string(1024, 'x') << std::flush;
         } else {
-            ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+            ASSERT_EQ(mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
         }
         for (const Args &args : {Args{"set", "smtp", "port=26", "server=x.example"}, Args{"init"}}) {
             Outcome r = tool(args);
