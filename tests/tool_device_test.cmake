@@ -24,12 +24,12 @@ tool(0 "\n  port: +25\n" "^$" get smtp)
 # What set wrote is what a Get shows changed; the device's notifications are
 # not seen here, so none are claimed.
 set(none "\\(none\\)")
-tool(0 "written: port\nfailed: ${none}\nnot_written: ${none}\nunchanged: ${none}\nresult: ENTMLST_OK" "^$"
+tool(0 "written: port\nfailed: ${none}\nnot written: ${none}\nunchanged: ${none}\nresult: ENTMLST_OK" "^$"
      set smtp port=587)
 if(tool_out MATCHES "notified:")
   message(SEND_ERROR "set claims notifications:\n${tool_out}")
 endif()
-tool(0 "written: ${none}\nfailed: ${none}\nnot_written: ${none}\nunchanged: port\n" "^$" set smtp port=25)
+tool(0 "written: ${none}\nfailed: ${none}\nnot written: ${none}\nunchanged: port\n" "^$" set smtp port=25)
 # The job functions go to the library, which answers for a job it lacks.
 tool(1 "result: ENTMLST_ERR_" "^entmlst: the library answered ENTMLST_ERR_[^\n]*\n$" job ip 5)
 
