@@ -67,7 +67,9 @@ std::vector<Call> callsMatching(const std::function<bool(Service)> &want) {
         mark = d.calls_mark;
     }
     std::vector<Call> out;
-    for (LogEntry &e : log(LogFilter{mark, 0, std::nullopt})) {
+    LogFilter after_mark;
+    after_mark.after_seq = mark;
+    for (LogEntry &e : log(after_mark)) {
         bool is_call =
             e.kind == LogKind::call || e.kind == LogKind::notification || e.kind == LogKind::monitor;
         if (is_call && want(e.service))
@@ -258,7 +260,7 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id) {
 void failCall(Service s, unsigned nth, uint32_t code, bool write_first) {
     if (nth == 0 || index(s) >= kServiceCount) return;
     StoredFault f;
-    f.info = FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0};
+    f.info = FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0, {}};
     onDevice([&](DeviceState &st) { st.addFault(f); });
 }
 
@@ -266,7 +268,7 @@ void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
     if (nth == 0 || index(s) >= kServiceCount) return;
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.own_faults.push_back(StoredFault{FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0}, 0});
+    d.own_faults.push_back(StoredFault{FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0, {}}, 0});
 }
 
 void clearFaultsHere() {
@@ -278,7 +280,7 @@ void clearFaultsHere() {
 void failRandomly(Service s, double percent, uint64_t seed, uint32_t code, bool write_first) {
     if (!(percent > 0) || percent > 100 || index(s) >= kServiceCount) return;
     StoredFault f;
-    f.info = FaultInfo{0, s, code, write_first, 0, percent, seed, 0};
+    f.info = FaultInfo{0, s, code, write_first, 0, percent, seed, 0, {}};
     f.rng = seed;
     onDevice([&](DeviceState &st) { st.addFault(f); });
 }

@@ -140,7 +140,8 @@ std::vector<StoredFault> DeviceState::faults(std::optional<Service> s) {
             damaged(cat({"armed fault ", std::to_string(r.key.major)}));
         StoredFault f;
         f.info = FaultInfo{r.key.major, static_cast<Service>(v[0]),  u32(v[1]), v[2] != 0,
-                           u32(v[3]),   std::bit_cast<double>(v[4]), v[5],      v[6]};
+                           u32(v[3]),   std::bit_cast<double>(v[4]), v[5],      v[6],
+                           {}};
         f.rng = v[7];
         if (!s || f.info.service == *s) out.push_back(f);
     }

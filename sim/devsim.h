@@ -266,6 +266,39 @@ void clearFaultsHere();
 // percent, 0 < percent <= 100) until cleared. The same seed gives the same
 // firings for the same sequence of matching calls.
 void failRandomly(Service s, double percent, uint64_t seed, uint32_t code, bool write_first = false);
+
+// A fault aimed precisely, in one text (entmlst fault add, run --fault,
+// --fail, devsim_fault_add):
+//   SERVICE[#N]=CODE[,times=N][,match=X][,pid=P][,program=NAME][,write-first]
+//                   [,probability=P][,seed=S]
+// Only matching calls count: of that service, naming X (a settings ID, job
+// ID or value ID among the call's arguments; X a number or a field name,
+// "smtp.port", "smtp-event.2.name"), from process P, from the program NAME.
+// The Nth matching call and the times-1 after it fail; with probability
+// each matching call fails with P percent until cleared.
+struct FaultSpec {
+    Service service{};
+    uint32_t code = 0;
+    unsigned nth = 1;   // #N, 1-based
+    unsigned times = 1; // matching calls in a row that fail
+    std::optional<uint32_t> match;
+    std::optional<int32_t> pid;
+    std::string program; // empty: any program
+    bool write_first = false;
+    double percent = 0; // probability; 0 for a counted fault
+    std::optional<uint64_t> seed;
+};
+// Throws std::invalid_argument with a one-line reason naming the bad part.
+FaultSpec parseFaultSpec(std::string_view text);
+// The spec's shortest text, which parses back to the same spec.
+std::string faultSpecText(const FaultSpec &spec);
+// Arms a fault kept with the device (logged); returns its ID, never reused.
+uint64_t addFault(const FaultSpec &spec);
+// Arms a fault for this process's calls only (see failCallHere).
+void addFaultHere(const FaultSpec &spec);
+// Disarms one fault kept with the device (logged); false if none has that ID.
+bool clearFault(uint64_t id);
+
 // An armed fault as the device keeps it.
 struct FaultInfo {
     uint64_t id;
@@ -275,7 +308,8 @@ struct FaultInfo {
     unsigned calls_left; // counted fault: matching calls until it fires (1 = the next)
     double percent;      // random fault: its probability; 0 for a counted fault
     uint64_t seed;
-    uint64_t fired; // times a random fault has fired
+    uint64_t fired; // times the fault has fired (its hits)
+    FaultSpec spec; // as armed
 };
 std::vector<FaultInfo> faults();
 // Answers of mectIdSync, consumed in order; when they run out it answers 0.
@@ -306,6 +340,7 @@ struct LogEntry {
     uint64_t seq = 0;    // increasing, never reused
     int64_t time_us = 0; // microseconds since the epoch
     int32_t pid = 0;
+    std::string program; // the calling process's name (its comm), "" when unknown
     LogKind kind = LogKind::call;
     Service service{}; // the service called, or that the entry is about
     std::vector<uint64_t> args;
@@ -317,6 +352,9 @@ struct LogFilter {
     uint64_t after_seq = 0;     // only entries with a larger seq
     int64_t since_us = 0;       // only entries at or after this time
     std::optional<int32_t> pid; // only this process's entries
+    std::optional<Service> service;
+    std::optional<LogKind> kind;
+    std::size_t newest = 0; // only the newest this many of those (0: all), oldest first
 };
 std::vector<LogEntry> log(const LogFilter &filter = {});
 // seq of the newest entry (0 when the log is empty).
@@ -376,6 +414,14 @@ struct State {
 };
 State exportState();
 void importState(const State &s);
+
+// ---- names of settings IDs ----------------------------------------------------------
+// A settings ID's names as the entmlst tool spells them, "group.field" or
+// "group.recipient.field" ("smtp.port", "smtp-event.2.name"); several where
+// groups share one ID; empty for an ID no field has.
+std::vector<std::string> settingNames(uint32_t id);
+// The settings ID a name (as above) stands for; nullopt for no such field.
+std::optional<uint32_t> settingByName(std::string_view name);
 
 // ---- checking ------------------------------------------------------------------------
 // What is wrong with the device, one line per problem (none when all is

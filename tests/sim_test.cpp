@@ -255,7 +255,9 @@ TEST_F(Sim, TheLogKeepsTheNewestEntries) {
     ASSERT_EQ(entries.size(), kLogCapacity);
     EXPECT_EQ(entries.back().seq - entries.front().seq + 1, kLogCapacity);
     EXPECT_EQ(entries.back().pid, getpid());
-    EXPECT_EQ(log({entries.back().seq - 1, 0, std::nullopt}).size(), 1u);
+    LogFilter last;
+    last.after_seq = entries.back().seq - 1;
+    EXPECT_EQ(log(last).size(), 1u);
     EXPECT_NE(formatLogEntry(entries.back())
                   .find(" pid " + std::to_string(getpid()) + " call meSTCGetStatus(0x4050300,0x85002308,"),
               std::string::npos);

@@ -149,10 +149,10 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
         devsim::LogFilter filter;
         std::vector<uint64_t> seqs;
     } cases[] = {
-        {{4, 0, std::nullopt}, {5, 6}},
-        {{0, 250, std::nullopt}, {3, 4, 5, 6}},
-        {{0, 0, 22}, {2, 4, 6}},
-        {{2, 450, 11}, {5}},
+        {{4, 0, std::nullopt, std::nullopt, std::nullopt, 0}, {5, 6}},
+        {{0, 250, std::nullopt, std::nullopt, std::nullopt, 0}, {3, 4, 5, 6}},
+        {{0, 0, 22, std::nullopt, std::nullopt, 0}, {2, 4, 6}},
+        {{2, 450, 11, std::nullopt, std::nullopt, 0}, {5}},
     };
     for (const Case &c : cases) {
         std::vector<uint64_t> seqs;

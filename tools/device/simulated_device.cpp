@@ -106,7 +106,10 @@ News DeviceSession::finish() {
     // A call the device's storage failed: the command's answer is that.
     if (auto problem = devsim::takeStorageProblem()) throw DeviceFileError(problem->what());
     News news;
-    auto entries = control([&] { return devsim::log({mark_, 0, static_cast<int32_t>(getpid())}); });
+    devsim::LogFilter mine;
+    mine.after_seq = mark_;
+    mine.pid = static_cast<int32_t>(getpid());
+    auto entries = control([&] { return devsim::log(mine); });
     for (devsim::LogEntry &e : devsim::inspectedEntries()) entries.push_back(std::move(e));
     for (const devsim::LogEntry &e : entries) {
         using devsim::LogKind;
