@@ -147,6 +147,25 @@ Store &Device::open() {
     return *store;
 }
 
+std::string programName() {
+    static std::mutex mu;
+    static pid_t cached_pid = 0;
+    static std::string cached;
+    std::lock_guard lock(mu);
+    pid_t now = ::getpid();
+    if (now != cached_pid) {
+        cached.clear();
+        if (FILE *f = std::fopen("/proc/self/comm", "re")) {
+            char buf[64] = {};
+            if (std::fgets(buf, sizeof buf, f)) cached = buf;
+            std::fclose(f);
+        }
+        if (!cached.empty() && cached.back() == '\n') cached.pop_back();
+        cached_pid = now;
+    }
+    return cached;
+}
+
 LogEntry Device::entry(LogKind kind, Service s) const {
     LogEntry e;
     e.time_us = nowMicros();

@@ -99,6 +99,10 @@ bool insideDevice();
 
 std::string hex(uint64_t v);
 
+// This process's name as the system shows it (its comm), read again after a
+// fork or exec; "" when it cannot be read.
+std::string programName();
+
 // Joins text piece by piece ("literal" + string trips GCC 12's -Wrestrict).
 inline std::string cat(std::initializer_list<std::string_view> parts) {
     std::string out;
