@@ -264,3 +264,28 @@ TEST_F(Sim, TheLogKeepsTheNewestEntries) {
 }
 
 } // namespace
+
+// Settings IDs by the names the tool gives their fields; an ID two groups
+// share has both names.
+TEST(SettingNames, NameTheCataloguesIds) {
+    struct Row {
+        uint32_t id;
+        std::vector<std::string> names;
+    };
+    const Row rows[] = {
+        {0x85006334, {"smtp.port"}},
+        {0x85005164, {"pop3.domain1"}},
+        {0x94009470, {"counters.count1"}},
+        {0x85005844, {"smtp-event.2.name", "smtp-schedule.2.name"}},
+        {0x8560577c, {"smtp-event.3.address", "smtp-schedule.3.address"}},
+        {0x8500513c, {"maintenance.subject", "subject.subject"}},
+        {0x12345678, {}},
+    };
+    for (const Row &r : rows) {
+        EXPECT_EQ(settingNames(r.id), r.names) << std::hex << r.id;
+        for (const std::string &name : r.names) EXPECT_EQ(settingByName(name), r.id) << name;
+    }
+    for (const char *no :
+         {"smtp.nope", "smtp.1.port", "smtp-event.name", "smtp-event.4.name", "smtp.port.", ""})
+        EXPECT_EQ(settingByName(no), std::nullopt) << no;
+}
