@@ -75,7 +75,7 @@ devsim::FaultSpec specOf(const AddArgs &a) {
     try {
         return devsim::parseFaultSpec(text);
     } catch (const std::invalid_argument &e) {
-        throw UsageError("fault add " + text + ": " + e.what());
+        throw UsageError(std::string("fault add ").append(text).append(": ").append(e.what()));
     }
 }
 
@@ -106,8 +106,9 @@ std::string faultLine(const devsim::FaultInfo &f) {
     std::string line =
         std::to_string(f.id) + "  " + devsim::faultSpecText(f.spec) + "  hits " + std::to_string(f.fired);
     if (f.spec.match)
-        for (const std::string &name : devsim::settingNames(*f.spec.match)) line += ", match " + name;
-    if (f.percent > 0 && !f.spec.seed) line += ", seed " + std::to_string(f.seed);
+        for (const std::string &name : devsim::settingNames(*f.spec.match))
+            line.append(", match ").append(name);
+    if (f.percent > 0 && !f.spec.seed) line.append(", seed ").append(std::to_string(f.seed));
     if (isSpent(f)) line += ", spent";
     return line;
 }
