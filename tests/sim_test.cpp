@@ -258,9 +258,66 @@ TEST_F(Sim, TheLogKeepsTheNewestEntries) {
     LogFilter last;
     last.after_seq = entries.back().seq - 1;
     EXPECT_EQ(log(last).size(), 1u);
-    EXPECT_NE(formatLogEntry(entries.back())
-                  .find(" pid " + std::to_string(getpid()) + " call meSTCGetStatus(0x4050300,0x85002308,"),
-              std::string::npos);
+    LogFilter newest; // counted among the entries kept
+    newest.newest = kLogCapacity + 5;
+    EXPECT_EQ(log(newest).size(), kLogCapacity);
+    newest.newest = 2;
+    newest.kind = LogKind::call;
+    auto two = log(newest);
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(two[1].seq, entries.back().seq);
+    EXPECT_EQ(two[0].seq, entries.back().seq - 1);
+    EXPECT_EQ(entries.back().program, "sim_test");
+}
+
+// A log line names the program beside the pid, as one word, and each
+// settings ID with its names.
+TEST_F(Sim, ALogLineNamesTheProgramAndTheSettings) {
+    struct Row {
+        std::string program;
+        LogKind kind;
+        Service service;
+        std::vector<uint64_t> args;
+        std::string shown;
+    } rows[] = {
+        {"myprog",
+         LogKind::call,
+         Service::meSTCGetStatus,
+         {kArea, 0x85006334, 0x10},
+         "- pid 7 myprog call meSTCGetStatus(0x4050300,0x85006334 smtp.port,0x10) = 0x0"},
+        {"my prog",
+         LogKind::call,
+         Service::meSTCSetStatus,
+         {kWriter, kArea, 0x85005844, 0x10},
+         "- pid 7 my\\x20prog call meSTCSetStatus(0x7302,0x4050300,0x85005844 "
+         "smtp-event.2.name|smtp-schedule.2.name,0x10) = 0x0"},
+        {"",
+         LogKind::call,
+         Service::meSTCGetStatus,
+         {kArea, 0x12345678, 0x10},
+         "- pid 7 - call meSTCGetStatus(0x4050300,0x12345678,0x10) = 0x0"},
+        {"-",
+         LogKind::call,
+         Service::meSVCGetCurrent,
+         {0x85006334, 0x85006334, 0x10},
+         "- pid 7 \\x2d call meSVCGetCurrent(0x85006334,0x85006334,0x10) = 0x0"},
+        {"a\x1b\xff",
+         LogKind::notification,
+         Service::mscMLRPTChgSMTPProtocol,
+         {1},
+         "- pid 7 a\\x1b\\xff notify mscMLRPTChgSMTPProtocol(1) = 0x0 (not sent)"},
+        {"x", LogKind::fault, Service::meSTCGetStatus, {kArea, 0x85006334}, "- pid 7 x fault what happened"},
+    };
+    for (const Row &r : rows) {
+        LogEntry e;
+        e.pid = 7;
+        e.program = r.program;
+        e.kind = r.kind;
+        e.service = r.service;
+        e.args = r.args;
+        e.text = "what happened";
+        EXPECT_EQ(formatLogEntry(e), r.shown);
+    }
 }
 
 } // namespace
