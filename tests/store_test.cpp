@@ -156,40 +156,28 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
     EXPECT_EQ(e.text, "line 3\n");
 
     struct Case {
-        uint64_t after;
-        int64_t since;
-        std::optional<int32_t> pid;
-        std::optional<Service> service;
-        std::optional<LogKind> kind;
-        std::size_t newest;
+        devsim::LogFilter filter; // after, since, pid, service, kind, newest
         std::vector<uint64_t> seqs;
     } cases[] = {
-        {0, 0, {}, {}, {}, 0, {1, 2, 3, 4, 5, 6}},
-        {4, 0, {}, {}, {}, 0, {5, 6}},
-        {0, 250, {}, {}, {}, 0, {3, 4, 5, 6}},
-        {0, 0, 22, {}, {}, 0, {2, 4, 6}},
-        {2, 450, 11, {}, {}, 0, {5}},
-        {0, 0, {}, Service::meSTCGetStatus, {}, 0, {1, 4, 5}},
-        {0, 0, {}, {}, LogKind::call, 0, {1, 2, 4}},
-        {0, 0, {}, Service::meSTCGetStatus, LogKind::call, 0, {1, 4}},
-        {0, 0, {}, Service::mectIdSync, {}, 0, {}},
-        {0, 0, {}, {}, {}, 2, {5, 6}},
-        {0, 0, {}, {}, {}, 9, {1, 2, 3, 4, 5, 6}},
-        {0, 0, {}, {}, LogKind::call, 2, {2, 4}},
-        {0, 0, 11, Service::meSTCGetStatus, {}, 1, {5}},
-        {5, 0, {}, {}, {}, 3, {6}},
-        {0, 0, {}, {}, LogKind::monitor, 1, {6}},
+        {{0, 0, {}, {}, {}, 0}, {1, 2, 3, 4, 5, 6}},
+        {{4, 0, {}, {}, {}, 0}, {5, 6}},
+        {{0, 250, {}, {}, {}, 0}, {3, 4, 5, 6}},
+        {{0, 0, 22, {}, {}, 0}, {2, 4, 6}},
+        {{2, 450, 11, {}, {}, 0}, {5}},
+        {{0, 0, {}, Service::meSTCGetStatus, {}, 0}, {1, 4, 5}},
+        {{0, 0, {}, {}, LogKind::call, 0}, {1, 2, 4}},
+        {{0, 0, {}, Service::meSTCGetStatus, LogKind::call, 0}, {1, 4}},
+        {{0, 0, {}, Service::mectIdSync, {}, 0}, {}},
+        {{0, 0, {}, {}, {}, 2}, {5, 6}},
+        {{0, 0, {}, {}, {}, 9}, {1, 2, 3, 4, 5, 6}},
+        {{0, 0, {}, {}, LogKind::call, 2}, {2, 4}},
+        {{0, 0, 11, Service::meSTCGetStatus, {}, 1}, {5}},
+        {{5, 0, {}, {}, {}, 3}, {6}},
+        {{0, 0, {}, {}, LogKind::monitor, 1}, {6}},
     };
     for (const Case &c : cases) {
-        devsim::LogFilter f;
-        f.after_seq = c.after;
-        f.since_us = c.since;
-        f.pid = c.pid;
-        f.service = c.service;
-        f.kind = c.kind;
-        f.newest = c.newest;
         std::vector<uint64_t> seqs;
-        for (const LogEntry &x : st.log(f)) seqs.push_back(x.seq);
+        for (const LogEntry &x : st.log(c.filter)) seqs.push_back(x.seq);
         EXPECT_EQ(seqs, c.seqs) << "case " << &c - cases;
     }
     st.transact([&] { st.drop(4); });
