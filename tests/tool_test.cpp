@@ -408,6 +408,7 @@ TEST_F(ToolTest, TheBashCompletionOffersCommandsGroupsAndFields) {
         {"entmlst set counters", ""}, // read only
         {"entmlst set smtp por", "port=\n"},
         {"entmlst job send-result 5 fax --ca", "--capacity\n"},
+        {"entmlst log --follow --un", "--until\n"},
     };
     for (const Case &c : cases) {
         const std::string script_text = "source '" + (dir / "completion.bash").string() + "'\n" +
