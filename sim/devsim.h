@@ -349,10 +349,10 @@ struct LogEntry {
     std::string text;  // monitor line as received (any bytes), or what happened
 };
 struct LogFilter {
-    uint64_t after_seq = 0;     // only entries with a larger seq
-    int64_t since_us = 0;       // only entries at or after this time
-    std::optional<int32_t> pid; // only this process's entries
-    std::optional<Service> service;
+    uint64_t after_seq = 0;         // only entries with a larger seq
+    int64_t since_us = 0;           // only entries at or after this time
+    std::optional<int32_t> pid;     // only this process's entries
+    std::optional<Service> service; // only the service's calls and faults
     std::optional<LogKind> kind;
     std::size_t newest = 0; // only the newest this many of those (0: all), oldest first
 };

@@ -241,10 +241,16 @@ public:
     }
     std::vector<LogEntry> log(const LogFilter &f) override {
         // Newest first, so that a count reads only the entries it shows.
-        Query q(*this,
-                "SELECT seq, time, pid, kind, service, args, result, done, text, program FROM log "
-                "WHERE seq > ? AND time >= ? AND (? OR pid = ?) AND (? OR service = ?) AND (? OR kind = ?) "
-                "ORDER BY seq DESC LIMIT ?");
+        static const std::string sql = [] {
+            std::string kinds;
+            for (std::size_t i = 0; i < kLogKindCount; ++i)
+                if (namesService(static_cast<LogKind>(i)))
+                    kinds += cat({kinds.empty() ? "'" : ", '", logKindName(static_cast<LogKind>(i)), "'"});
+            return cat({"SELECT seq, time, pid, kind, service, args, result, done, text, program FROM log "
+                        "WHERE seq > ? AND time >= ? AND (? OR pid = ?) AND (? OR (service = ? AND kind IN (",
+                        kinds, "))) AND (? OR kind = ?) ORDER BY seq DESC LIMIT ?"});
+        }();
+        Query q(*this, sql.c_str());
         q.bind(1, i64(f.after_seq)).bind(2, f.since_us).bind(3, !f.pid).bind(4, f.pid.value_or(0));
         q.bind(5, !f.service).bind(6, std::string(f.service ? serviceName(*f.service) : ""));
         q.bind(7, !f.kind).bind(8, std::string(f.kind ? logKindName(*f.kind) : ""));

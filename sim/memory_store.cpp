@@ -82,7 +82,8 @@ public:
                                       [](uint64_t seq, const LogEntry &e) { return seq < e.seq; });
         auto wanted = [&](const LogEntry &e) {
             return e.time_us >= f.since_us && (!f.pid || e.pid == *f.pid) &&
-                   (!f.service || e.service == *f.service) && (!f.kind || e.kind == *f.kind);
+                   (!f.service || (e.service == *f.service && namesService(e.kind))) &&
+                   (!f.kind || e.kind == *f.kind);
         };
         // Newest first, so that a count stops as soon as it has them.
         std::vector<LogEntry> out;

@@ -122,7 +122,7 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
     const std::pair<LogKind, Service> made[] = {
         {LogKind::call, Service::meSTCGetStatus},          {LogKind::call, Service::meSTCSetStatus},
         {LogKind::monitor, Service::emwGENMonSendMessage}, {LogKind::call, Service::meSTCGetStatus},
-        {LogKind::fault, Service::meSTCGetStatus},         {LogKind::monitor, Service::emwGENMonSendMessage},
+        {LogKind::fault, Service::meSTCGetStatus},         {LogKind::violation, Service{}},
     };
     st.transact([&] {
         for (uint64_t seq = 1; seq <= 6; ++seq) {
@@ -173,7 +173,7 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
         {{0, 0, {}, {}, LogKind::call, 2}, {2, 4}},
         {{0, 0, 11, Service::meSTCGetStatus, {}, 1}, {5}},
         {{5, 0, {}, {}, {}, 3}, {6}},
-        {{0, 0, {}, {}, LogKind::monitor, 1}, {6}},
+        {{0, 0, {}, {}, LogKind::monitor, 1}, {3}},
     };
     for (const Case &c : cases) {
         std::vector<uint64_t> seqs;

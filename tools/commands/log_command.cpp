@@ -272,8 +272,9 @@ void bindLog(CLI::App &cmd, Chosen &chosen) {
                          "from where a script stopped")
                 ->type_name("SEQ");
             c.add_option("-n", a.newest, "only the newest N entries, oldest first")->type_name("N");
-            c.add_option("--service", a.service,
-                         "only the entries of one service, named as the log shows it (meSTCSetStatus, say)")
+            c.add_option(
+                 "--service", a.service,
+                 "only the calls and faults of one service, named as the log shows it (meSTCSetStatus, say)")
                 ->type_name("NAME");
             c.add_option("--kind", a.kind,
                          "only the entries of one kind: " +
