@@ -257,11 +257,10 @@ const CliCase kCli[] = {
      kQuiet,
      true,
      "^entmlst [0-9]+\\.[0-9]+\\.[0-9]+\nlibrary libcorvellib\\.so\\.1\ndevice schema "},
-    {{"--help-man"},
-     0,
-     kQuiet,
-     true,
-     "^\\.TH ENTMLST 1 (.*\n)*\\.SS \"job create\"\n(.*\n)*\\.SH EXIT STATUS\n"},
+    {{"--help-man"}, 0, kQuiet, true, "^\\.TH ENTMLST 1 "},
+    // A pattern spanning the whole page overflows std::regex's recursion: one section each.
+    {{"--help-man"}, 0, kQuiet, true, "\n\\.SS \"job create\"\n"},
+    {{"--help-man"}, 0, kQuiet, true, "\n\\.SH EXIT STATUS\n"},
     // Failures: the library's answer, the output, the device file.
     {{"--fail", "meSTCSetStatus=0x77", "set", "smtp", "port=9"},
      1,
