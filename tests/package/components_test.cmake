@@ -26,7 +26,8 @@ set(want_devsim
   "include/devsim\\.h" "include/corvellib_devsim\\.h"
   "${L}/libdevsim\\.so" "${L}/libdevsim\\.so\\.1" "${L}/libdevsim\\.so\\.1\\.[0-9.]+"
   "${L}/cmake/corvellib/corvellibDevsimTargets\\.cmake" "${L}/cmake/corvellib/corvellibDevsimTargets-[a-z]+\\.cmake"
-  "${L}/pkgconfig/corvellib-devsim\\.pc")
+  "${L}/pkgconfig/corvellib-devsim\\.pc"
+  "lib/python3/dist-packages/corvellib_testkit/(__init__|device|_paths)\\.py")
 set(want_tools "bin/entmlst" "share/man/man1/entmlst\\.1" "share/bash-completion/completions/entmlst")
 
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -61,6 +62,7 @@ file(WRITE ${WORK_DIR}/header.c "#include <corvellib_devsim.h>\nint main(void) {
 run(${C_COMPILER} -std=c99 -pedantic-errors -Wall -Wextra -Werror -fsyntax-only -I${inc} ${WORK_DIR}/header.c)
 
 # Every component into one prefix: find_package names an unknown component;
+# the Python package finds this prefix's libdevsim and entmlst.
 set(prefix ${WORK_DIR}/all)
 foreach(comp corvellib devsim tools)
   run(${CMAKE_COMMAND} --install ${BUILD_DIR} --component ${comp} --prefix ${prefix})
@@ -74,3 +76,10 @@ if(rc EQUAL 0 OR NOT "${out}${err}" MATCHES "no component \"bogus\"")
   message(FATAL_ERROR "find_package with an unknown component (exit ${rc}):\n${out}${err}")
 endif()
 
+unset(ENV{LD_LIBRARY_PATH})
+set(ENV{PYTHONPATH} ${prefix}/lib/python3/dist-packages)
+set(ENV{HOME} ${WORK_DIR}/home)
+run(/usr/bin/python3 -c "import corvellib_testkit as t, sys
+d = t.Device(sys.argv[1])
+assert t.LIBDEVSIM.startswith(sys.argv[2]) and t.ENTMLST.startswith(sys.argv[2]), (t.LIBDEVSIM, t.ENTMLST)
+assert 'port' in d.get('smtp')" ${WORK_DIR}/python.db ${prefix}/)
