@@ -53,6 +53,13 @@ foreach(comp corvellib devsim tools)
   endif()
 endforeach()
 
+# libdevsim names itself with its major version, so programs record that.
+file(GLOB devsim_lib ${WORK_DIR}/devsim/${LIBDIR}/libdevsim.so.1.*)
+file(STRINGS ${devsim_lib} soname REGEX "^libdevsim\\.so\\.1$")
+if(NOT soname)
+  message(FATAL_ERROR "${devsim_lib} has no soname libdevsim.so.1")
+endif()
+
 # The headers as installed, with only the prefix's include folder.
 set(inc ${WORK_DIR}/devsim/include)
 file(WRITE ${WORK_DIR}/headers.cpp "#include <devsim.h>\n#include <corvellib_devsim.h>\n"
