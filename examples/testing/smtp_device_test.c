@@ -22,23 +22,24 @@ static const struct test_case cases[] = {
 };
 
 static int check(const struct test_case *c) {
+    const char *name = c->fault ? c->fault : "no fault";
     if (devsim_reset(0) != 0 || (c->fault && devsim_fault_add(c->fault) == 0)) {
-        fprintf(stderr, "%s: %s\n", c->fault, devsim_last_error());
+        fprintf(stderr, "%s: %s\n", name, devsim_last_error());
         return 1;
     }
     ENTMLSTSMTP smtp;
     memset(&smtp, 0xff, sizeof smtp); /* only the selected port is written */
     uint32_t got = entMLSTSetSmtp(ENTMLST_MASK_SMTP_PORT, &smtp);
     if (got != c->want) {
-        fprintf(stderr, "%s: entMLSTSetSmtp answered 0x%08x, not 0x%08x\n", c->fault ? c->fault : "no fault",
-                (unsigned)got, (unsigned)c->want);
+        fprintf(stderr, "%s: entMLSTSetSmtp answered 0x%08x, not 0x%08x\n", name, (unsigned)got,
+                (unsigned)c->want);
         return 1;
     }
     /* Every Set call the device received is in its log, with its answer. */
     devsim_log_entry calls[8];
     long n = devsim_log_read(0, "meSTCSetStatus", "call", calls, 8);
     if (n < 0 || (got == ENTMLST_OK && n != 1)) {
-        fprintf(stderr, "%s: %ld Set calls logged (%s)\n", c->fault, n, devsim_last_error());
+        fprintf(stderr, "%s: %ld Set calls logged (%s)\n", name, n, devsim_last_error());
         return 1;
     }
     return 0;
