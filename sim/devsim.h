@@ -184,7 +184,7 @@ struct DeviceStatus {
     int schema_version = 0; // the file's layout version (0 for memory)
     uint64_t file_size = 0; // bytes of the device file (0 for memory)
     uint64_t log_entries = 0;
-    std::size_t faults = 0; // armed faults kept with the device
+    std::size_t faults = 0; // armed faults kept with the device (not the spent ones)
     int32_t last_writer_pid = 0;
     bool created_now = false; // this process created the file when it opened it
 };
@@ -255,9 +255,11 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
 // value); a call that breaks a device rule is still recorded as a violation.
 // Arming, clearing and each firing of a fault kept with the device are
 // logged (LogKind::fault; a firing before the call's entry, naming the
-// fault's ID). A counted fault that has failed all its calls stays listed,
-// spent (calls_left 0), with its hits, and never fires again until it is
-// cleared or the device reset. A process's own faults are gone once spent.
+// fault's ID; an arming's text starts "armed ID", a clearing's "cleared",
+// a firing's with the service's name). A counted fault that has failed all
+// its calls stays listed, spent (calls_left 0), with its hits, and never
+// fires again until it is cleared or the device reset. A process's own
+// faults are gone once spent.
 //
 // Makes the nth call (1-based, counted from now) of a service return code
 // (addFault with only SERVICE#N=CODE[,write-first]; nth 0 arms nothing).

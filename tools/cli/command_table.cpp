@@ -51,8 +51,9 @@ constexpr Command kCommands[] = {
      nullptr},
     {"fault", "add", "arm a fault: the Nth matching call (default the next) answers CODE", kSim | kWrites,
      SIMULATED(bindFaultAdd)},
-    {"fault", "list", "the armed faults", kSim | kInspects, SIMULATED(bindFaultList)},
-    {"fault", "clear", "disarm every fault", kSim | kWrites, SIMULATED(bindFaultClear)},
+    {"fault", "list", "the armed faults and the spent ones, with their hits", kSim | kInspects,
+     SIMULATED(bindFaultList)},
+    {"fault", "clear", "disarm one fault, or every fault", kSim | kWrites, SIMULATED(bindFaultClear)},
     {nullptr, "reset", "put the simulated device back to factory settings; clear its jobs, log and faults",
      kSim | kWrites, SIMULATED(bindReset)},
 };
