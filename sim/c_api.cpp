@@ -84,7 +84,7 @@ int devsim_fault_clear(uint64_t id) {
             return 0;
         }
         if (devsim::clearFault(id)) return 0;
-        fail("no armed fault has ID " + std::to_string(id));
+        fail("the device keeps no fault with ID " + std::to_string(id));
         return -1;
     });
 }

@@ -59,8 +59,8 @@ uint64_t devsim_fault_add(const char *spec);
 /*
  * Disarms the fault with this ID; 0 disarms every fault (those kept with
  * the device and this process's own) and drops the rest of this process's
- * scripted mectIdSync answers. Returns 0, or -1 when no armed fault has the
- * ID or the storage fails.
+ * scripted mectIdSync answers. Returns 0, or -1 when the device keeps no
+ * fault with the ID (never armed, or cleared already) or the storage fails.
  */
 int devsim_fault_clear(uint64_t id);
 
