@@ -6,8 +6,11 @@ set -eu
 app=${1:-./smtp_settings}
 
 entmlst run -- "$app"
-if entmlst run --fault 'meSTCSetStatus=0x1234' -- "$app"; then
-    echo "smtp_settings did not notice the refused write" >&2
+
+status=0
+entmlst run --fault 'meSTCSetStatus=0x1234' -- "$app" || status=$?
+if [ "$status" -ne 1 ]; then
+    echo "smtp_settings exited $status, not 1, when the device refused its write" >&2
     exit 1
 fi
 echo "both runs as expected"
