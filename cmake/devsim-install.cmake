@@ -1,5 +1,6 @@
-# Install rules of libdevsim and its control header, as install component
-# `devsim`: CMake target corvellib::devsim (through find_package(corvellib
+# Install rules of libdevsim and its control headers (C++ devsim.h, C
+# corvellib_devsim.h), as install component `devsim` (with the Python
+# package, python/): CMake target corvellib::devsim (through find_package(corvellib
 # COMPONENTS devsim)) and pkg-config corvellib-devsim. Lets a program built
 # against the installed package run on a PC against the simulated device.
 include(GNUInstallDirs)
@@ -9,7 +10,7 @@ set(corvellib_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/corvellib)
 install(TARGETS devsim EXPORT corvellibDevsimTargets COMPONENT devsim
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/sim/devsim.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT devsim)
+install(FILES ${PROJECT_SOURCE_DIR}/sim/devsim.h ${PROJECT_SOURCE_DIR}/sim/corvellib_devsim.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT devsim)
 install(EXPORT corvellibDevsimTargets NAMESPACE corvellib:: DESTINATION ${corvellib_cmake_dir} COMPONENT devsim)
 
 file(RELATIVE_PATH corvellib_pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)

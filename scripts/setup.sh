@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsqlite3-dev sqlite3 libcli11-dev nlohmann-json3-dev
   g++-powerpc-linux-gnu qemu-user binutils-powerpc-linux-gnu
-  clang libclang-rt-14-dev valgrind python3 python3-jsonschema clang-format git
+  clang libclang-rt-14-dev valgrind python3 python3-jsonschema python3-pytest clang-format git
 )
 
 missing=()

@@ -59,11 +59,16 @@ std::string globalOptionsText(const CLI::App &app) {
     return text + "\n";
 }
 
-std::string exitStatusText() {
+std::string exitStatusText(std::span<const ExitStatus> statuses = kExitStatuses) {
     std::string text = "Exit status:\n";
-    for (const ExitStatus &s : kExitStatuses)
-        text += "  " + std::to_string(s.status) + "  " + s.meaning + "\n";
+    for (const ExitStatus &s : statuses) text += "  " + std::to_string(s.status) + "  " + s.meaning + "\n";
     return text;
+}
+
+// A command that runs a program exits with the program's status, or its own.
+std::string runExitStatusText() {
+    return exitStatusText(kRunExitStatuses) +
+           "  any other: PROGRAM's own exit status, 128+N when signal N ended it\n";
 }
 
 // The command line, made from the table; which App is which command.
@@ -102,7 +107,7 @@ void build(Line &line, const std::vector<const Command *> &path, bool everything
             parent = g->second;
         }
         CLI::App *cmd = parent->add_subcommand(c.name, c.summary ? c.summary : "");
-        cmd->footer(text);
+        cmd->footer(c.needs & kRunsProgram ? globalOptionsText(app) + runExitStatusText() : text);
         line.command_of[cmd] = &c;
         if (refusedHere(c)) {
             // Whatever follows, one line: the command is the simulated device's.
@@ -200,7 +205,9 @@ int flushed(int status) {
     return kExitOutput;
 }
 
-int dispatch(int argc, char **argv) {
+// runs_program: set once the words name a command that runs a program, whose
+// own failures then exit 125.
+int dispatch(int argc, char **argv, bool &runs_program) {
     Line line;
     std::vector<std::string> words(argv + 1, argv + argc);
     // The first word that is not a global option: a command, or one of the
@@ -239,9 +246,12 @@ int dispatch(int argc, char **argv) {
     }
     if (words.empty()) throw UsageError("give a command. See 'entmlst --help'.");
     const std::vector<const Command *> path = commandPath(words);
-    const bool help = std::find_if(words.begin(), words.end(), [](const std::string &w) {
+    runs_program = !path.empty() && (path.back()->needs & kRunsProgram);
+    // Words after "--" are another program's.
+    const auto own_end = std::find(words.begin(), words.end(), "--");
+    const bool help = std::find_if(words.begin(), own_end, [](const std::string &w) {
                           return w == "--help" || w == "-h";
-                      }) != words.end();
+                      }) != own_end;
     build(line, path, help || path.empty());
 
     try {
@@ -258,6 +268,9 @@ int dispatch(int argc, char **argv) {
         if (!line.globals.device.device.empty()) notOnTheDevice("--device");
         if (!line.globals.device.fails.empty()) notOnTheDevice("--fail");
     }
+    if ((c->needs & kRunsProgram) && !line.globals.device.fails.empty())
+        throw UsageError(commandName(*c) + ": --fail is for entmlst's own calls, and " + commandName(*c) +
+                         " makes none; give --fault for the program's");
     Options o;
     o.json = line.globals.json;
     if (c->needs & (kUsesDevice | kChangesState | kInspects)) openDevice(o, line.globals.device, c->needs);
@@ -268,20 +281,22 @@ int dispatch(int argc, char **argv) {
 
 int main(int argc, char **argv) {
     int status = kExitFailed;
+    bool runs_program = false;
+    // The statuses below 125 are the program's when a command runs one.
+    auto failed = [&](const std::exception &e, int own) {
+        std::fprintf(stderr, "entmlst: %s\n", e.what());
+        return runs_program ? kExitRunFailed : own;
+    };
     try {
-        status = dispatch(argc, argv);
+        status = dispatch(argc, argv, runs_program);
     } catch (const UsageError &e) {
-        std::fprintf(stderr, "entmlst: %s\n", e.what());
-        status = kExitUsage;
+        status = failed(e, kExitUsage);
     } catch (const DeviceFileError &e) {
-        std::fprintf(stderr, "entmlst: %s\n", e.what());
-        status = kExitDeviceFile;
+        status = failed(e, kExitDeviceFile);
     } catch (const OutputError &e) {
-        std::fprintf(stderr, "entmlst: %s\n", e.what());
-        status = kExitOutput;
+        status = failed(e, kExitOutput);
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "entmlst: %s\n", e.what());
-        status = kExitFailed;
+        status = failed(e, kExitFailed);
     }
     return flushed(status);
 }

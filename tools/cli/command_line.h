@@ -33,6 +33,7 @@ enum Needs : unsigned {
     kChangesState = 1u << 3,    // writes the device (and creates it): on :memory: nothing persists, said
     kInspects = 1u << 4,        // only looks at the device: a missing device file is refused, never created
     kOpensItself = 1u << 5,     // opens the device file itself (a follower waits through its lock)
+    kRunsProgram = 1u << 6,     // runs another program on a device of its own; its own failures exit 125
 };
 
 // Declares a command's options on cmd and leaves its runner in chosen.
@@ -84,5 +85,9 @@ void bindFaultList(CLI::App &, Chosen &);
 void bindFaultClear(CLI::App &, Chosen &);
 void bindJobCreate(CLI::App &, Chosen &);
 void bindJobLink(CLI::App &, Chosen &);
+void bindJobList(CLI::App &, Chosen &);
+void bindJobShow(CLI::App &, Chosen &);
+void bindJobDelete(CLI::App &, Chosen &);
+void bindRun(CLI::App &, Chosen &);
 
 } // namespace entmlst

@@ -56,6 +56,14 @@ constexpr Command kCommands[] = {
     {"fault", "clear", "disarm one fault, or every fault", kSim | kWrites, SIMULATED(bindFaultClear)},
     {nullptr, "reset", "put the simulated device back to factory settings; clear its jobs, log and faults",
      kSim | kWrites, SIMULATED(bindReset)},
+    {"job", "list", "the IDs of the simulated device's jobs", kSim | kInspects, SIMULATED(bindJobList)},
+    {"job", "show", "every value and link of a simulated job", kSim | kInspects, SIMULATED(bindJobShow)},
+    {"job", "delete", "delete a simulated job with its values and links", kSim | kWrites,
+     SIMULATED(bindJobDelete)},
+    {nullptr, "run",
+     "run a program on a fresh simulated device of its own (ENTMLST_DEVICE set for it), then say what it "
+     "received",
+     kSim | kRunsProgram, SIMULATED(bindRun)},
 };
 
 #undef JOB_READ

@@ -24,6 +24,19 @@ inline constexpr ExitStatus kExitStatuses[] = {
     {kExitOutput, "the output could not be written"},
 };
 
+// A command that runs another program (run) exits with that program's
+// status, 128+N when signal N ended it; its own failures take the statuses
+// env(1) gives them, which programs rarely use.
+inline constexpr int kExitRunFailed = 125;
+inline constexpr int kExitCannotRun = 126;
+inline constexpr int kExitNotFound = 127;
+inline constexpr ExitStatus kRunExitStatuses[] = {
+    {kExitRunFailed, "run itself failed: bad input, the device could not be made, or what it was to write "
+                     "was lost; nothing was run, or the program's status is not shown"},
+    {kExitCannotRun, "PROGRAM was found but could not be run"},
+    {kExitNotFound, "PROGRAM was not found"},
+};
+
 // Standard output or the -o file could not be written: exit 4.
 struct OutputError : std::runtime_error {
     using std::runtime_error::runtime_error;

@@ -6,6 +6,7 @@
 #include "cli/output_file.h"
 #include "cli/result_codes.h"
 #include "cli/usage_error.h"
+#include "commands/settings_import.h"
 #include "document/settings_document.h"
 #include "document/settings_schema.h"
 
@@ -206,48 +207,55 @@ int runDiff(const Options &o, const DocumentArgs &a) {
     return writes.empty() ? 0 : 1;
 }
 
-int runImport(const Options &o, const DocumentArgs &a) {
-    CheckedDocument doc;
-    if (!loadDocument(a.file, doc)) return kExitUsage;
-    DeviceSession dev(o.device);
-    LibraryAccess lib;
-    dev.begin(o.faults);
-    DeviceRead before;
-    dev.reading([&] { before = readDevice(lib, !doc.read_only.empty()); });
-    std::vector<Write> writes = planWrites(before.instances, doc.values);
-    const std::vector<std::string> not_imported = notImported(before.instances, doc.read_only);
-    Applied done;
-    if (before.code) {
-        done.code = before.code;
-        writes.clear();
-    } else if (!a.dry_run) {
-        done = applyWrites(lib, writes);
-    }
-    News news = dev.finish();
+} // namespace
 
+bool importDocument(const Options &o, const std::string &path, bool dry_run, LibraryAccess &lib,
+                    Import &out) {
+    if (!loadDocument(path, out.doc)) return false;
+    DeviceSession dev(o.device);
+    dev.begin(o.faults);
+    dev.reading([&] { out.before = readDevice(lib, !out.doc.read_only.empty()); });
+    out.writes = planWrites(out.before.instances, out.doc.values);
+    out.not_imported = notImported(out.before.instances, out.doc.read_only);
+    if (out.before.code) {
+        out.done.code = out.before.code;
+        out.writes.clear();
+    } else if (!dry_run) {
+        out.done = applyWrites(lib, out.writes);
+    }
+    out.news = dev.finish();
+    return true;
+}
+
+namespace {
+
+int runImport(const Options &o, const DocumentArgs &a) {
+    LibraryAccess lib;
+    Import in;
+    if (!importDocument(o, a.file, a.dry_run, lib, in)) return kExitUsage;
     Json body = Json::object();
     if (o.json)
-        body["changes"] = changesJson(writes, a.show_secrets);
+        body["changes"] = changesJson(in.writes, a.show_secrets);
     else
-        printChanges(writes, a.show_secrets);
-    if (!doc.kept_secrets.empty()) body["kept"] = doc.kept_secrets; // masked: the device keeps its own
-    if (!not_imported.empty()) body["not_imported"] = not_imported;
-    if (before.code) {
-        body["read_failed"] = before.failed;
+        printChanges(in.writes, a.show_secrets);
+    if (!in.doc.kept_secrets.empty()) body["kept"] = in.doc.kept_secrets; // masked: the device keeps its own
+    if (!in.not_imported.empty()) body["not_imported"] = in.not_imported;
+    if (in.before.code) {
+        body["read_failed"] = in.before.failed;
     } else if (a.dry_run) {
         body["dry_run"] = "nothing written";
     } else {
         std::optional<StoreLog> log;
-        if (news.seen) log = StoreLog{news.stored_settings, news.failed_setting};
+        if (in.news.seen) log = StoreLog{in.news.stored_settings, in.news.failed_setting};
         Json records = Json::object();
-        for (const FieldReport &r : reportWrites(lib, doc.values, writes, done, log))
+        for (const FieldReport &r : reportWrites(lib, in.doc.values, in.writes, in.done, log))
             records[r.record] = {{"written", r.written},
                                  {"failed", r.failed},
                                  {"not_written", r.not_written},
                                  {"unchanged", r.unchanged}};
         body["records"] = records;
     }
-    return report(o, body, news, codeText(done.code), done.code);
+    return report(o, body, in.news, codeText(in.done.code), in.done.code);
 }
 
 const std::string kShowSecrets = std::string("print passwords instead of ") + kMaskedSecret;

@@ -254,6 +254,8 @@ int runLog(const Options &o, const LogArgs &a) {
 
 } // namespace
 
+Json logEntryJson(const devsim::LogEntry &e) { return entryJson(e); }
+
 void bindLog(CLI::App &cmd, Chosen &chosen) {
     define<LogArgs>(
         cmd, chosen,

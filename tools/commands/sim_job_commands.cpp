@@ -9,7 +9,10 @@
 #include "corvellib.h"
 #include "devsim.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <optional>
+#include <stdexcept>
 
 namespace entmlst {
 namespace {
@@ -18,6 +21,10 @@ struct CreateArgs {
     std::string job;
     std::optional<std::string> parent;
     std::vector<std::string> values;
+};
+
+struct JobArgs {
+    std::string job;
 };
 
 struct LinkArgs {
@@ -39,6 +46,86 @@ std::vector<uint8_t> asKept(uint32_t value_id, std::vector<uint8_t> value) {
         if (value.size() == 1 && value[0] == 0) value.clear();
     }
     return value;
+}
+
+// A value ID as job create takes it: 0x00317800.
+std::string hexId(uint32_t id) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08x", id);
+    return buf;
+}
+
+// A job's values as the device keeps them: a number up to 4 bytes wide,
+// else text (hex: when it is not).
+Json valueJson(uint32_t value_id, const devsim::Bytes &bytes) {
+    const uint32_t width = devsim::valueWidth(value_id).value_or(static_cast<uint32_t>(bytes.size()));
+    std::vector<uint8_t> padded(bytes);
+    padded.resize(std::max<std::size_t>(width, bytes.size()) + 1, 0);
+    Field f;
+    f.name = hexId(value_id);
+    f.offset = 0;
+    f.size = padded.size() - 1;
+    f.kind = f.size <= 4 ? Kind::number : Kind::text;
+    f.row = 0;
+    return jsonValue(f, padded.data());
+}
+
+// The device's jobs, looked at out of band.
+devsim::State jobsOfTheDevice() {
+    devsim::State s;
+    control([&] { devsim::inspect([&] { s = devsim::exportState(); }); });
+    return s;
+}
+
+// The answer is no: exit 1.
+[[noreturn]] void noJob(uint32_t job) {
+    throw std::runtime_error("no job " + std::to_string(job) + " on the device");
+}
+
+int runJobList(const Options &o, const NoArgs &) {
+    const devsim::State s = jobsOfTheDevice();
+    if (o.json)
+        std::printf("%s\n", Json(s.jobs).dump(2).c_str());
+    else
+        for (uint32_t job : s.jobs) std::printf("%u\n", job);
+    return 0;
+}
+
+int runJobShow(const Options &o, const JobArgs &a) {
+    const uint32_t job = jobId(a.job);
+    const devsim::State s = jobsOfTheDevice();
+    if (std::find(s.jobs.begin(), s.jobs.end(), job) == s.jobs.end()) noJob(job);
+    Json values = Json::object();
+    for (const auto &[key, bytes] : s.job_values)
+        if (key.first == job) values[hexId(key.second)] = valueJson(key.second, bytes);
+    Json children = Json::array();
+    for (const auto &[from, kind, link] : s.children)
+        if (from == job) children.push_back(Json{{"kind", kind}, {"job", link}});
+    Json body{{"job", job}};
+    if (auto p = s.parents.find(job); p != s.parents.end()) body["parent"] = p->second;
+    body["values"] = values;
+    body["children"] = children;
+    if (o.json)
+        std::printf("%s\n", body.dump(2).c_str());
+    else
+        printText(body);
+    return 0;
+}
+
+int runJobDelete(const Options &o, const JobArgs &a) {
+    const uint32_t job = jobId(a.job);
+    const bool existed = control([&] {
+        bool there = false;
+        devsim::batch([&] {
+            there = devsim::jobExists(job);
+            if (there) devsim::removeJob(job);
+        });
+        return there;
+    });
+    if (!existed) noJob(job);
+    News none;
+    none.seen = false;
+    return report(o, Json{{"deleted", job}}, none, codeText(ENTMLST_OK), ENTMLST_OK);
 }
 
 int runJobCreate(const Options &o, const CreateArgs &a) {
@@ -106,6 +193,25 @@ void bindJobLink(CLI::App &cmd, Chosen &chosen) {
             c.add_option("child", a.child, "child job ID")->required()->type_name("JOB");
         },
         runJobLink);
+}
+
+void bindJobList(CLI::App &cmd, Chosen &chosen) {
+    define<NoArgs>(
+        cmd, chosen, [](CLI::App &, NoArgs &) {}, runJobList);
+}
+
+void bindJobShow(CLI::App &cmd, Chosen &chosen) {
+    define<JobArgs>(
+        cmd, chosen,
+        [](CLI::App &c, JobArgs &a) { c.add_option("job", a.job, "job ID")->required()->type_name("JOB"); },
+        runJobShow);
+}
+
+void bindJobDelete(CLI::App &cmd, Chosen &chosen) {
+    define<JobArgs>(
+        cmd, chosen,
+        [](CLI::App &c, JobArgs &a) { c.add_option("job", a.job, "job ID")->required()->type_name("JOB"); },
+        runJobDelete);
 }
 
 } // namespace entmlst

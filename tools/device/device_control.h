@@ -5,6 +5,7 @@
 
 #include "device/device_session.h"
 #include "devsim.h"
+#include "document/record_fields.h"
 
 namespace entmlst {
 
@@ -16,5 +17,8 @@ auto control(Call call) {
         throw DeviceFileError(e.what());
     }
 }
+
+// A log entry as entmlst --json log prints it.
+Json logEntryJson(const devsim::LogEntry &e);
 
 } // namespace entmlst

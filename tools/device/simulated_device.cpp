@@ -24,6 +24,11 @@ namespace {
 // entmlst tells a storage problem itself, once, as its own line.
 const bool kToolTellsStorageProblems = (devsim::tellStorageProblems(false), true);
 
+// A session's calls all went through without a storage problem: a failure
+// they answered is the device's own answer (every problem of the storage
+// is kept for takeStorageProblem()).
+bool g_session_clean = false;
+
 std::string withoutNewline(std::string text) {
     if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
@@ -60,6 +65,8 @@ void openDevice(Options &o, const DeviceOptions &given, unsigned needs) {
 }
 
 std::string storageFailure() {
+    // Not a write to find out: one would wait for another process's lock.
+    if (g_session_clean) return {};
     static const int64_t started_us = std::chrono::duration_cast<std::chrono::microseconds>(
                                           std::chrono::system_clock::now().time_since_epoch())
                                           .count();
@@ -85,6 +92,7 @@ DeviceSession::DeviceSession(const std::string &) {}
 DeviceSession::~DeviceSession() = default;
 
 void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
+    g_session_clean = false;
     control([&] {
         mark_ = devsim::lastLogSeq();
         devsim::inspectedEntries();
@@ -97,6 +105,7 @@ News DeviceSession::finish() {
     devsim::clearFaultsHere();
     // A call the device's storage failed: the command's answer is that.
     if (auto problem = devsim::takeStorageProblem()) throw DeviceFileError(problem->what());
+    g_session_clean = true;
     News news;
     devsim::LogFilter mine;
     mine.after_seq = mark_;

@@ -1,0 +1,21 @@
+"""smtp_settings against a device of its own: it moves the device to the
+new server, and when the device refuses the write it fails and says so."""
+import os
+
+APP = os.environ.get("SMTP_SETTINGS", "./smtp_settings")
+
+
+def test_moves_to_the_new_server(device):
+    device.set("smtp", server="old.example", port=25)
+    result = device.run([APP])
+    assert result.returncode == 0, result.stderr
+    smtp = device.get("smtp")
+    assert (smtp["server"], smtp["port"]) == ("smtp.corp.example", 587)
+
+
+def test_a_refused_write_fails_the_program(device):
+    device.fault("meSTCSetStatus", 0x1234, program="smtp_settings")
+    result = device.run([APP])
+    assert result.returncode == 1
+    assert "entMLSTSetSmtp failed: 0x70020006" in result.stderr
+    device.wait_for(r"call meSTCSetStatus\(.*= 0x1234", timeout=5)

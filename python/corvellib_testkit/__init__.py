@@ -1,0 +1,33 @@
+"""corvellib_testkit: test your program against a simulated device of its own.
+
+Load it as a pytest plugin (`pytest -p corvellib_testkit`) and take the
+`device` fixture: a fresh device file under the test's tmp_path, with
+ENTMLST_DEVICE naming it for every program the test starts.
+"""
+from .simulated_device import ENTMLST, LIBDEVSIM, Device, DeviceError, ToolError
+
+__all__ = ["Device", "DeviceError", "ToolError", "ENTMLST", "LIBDEVSIM"]
+
+try:
+    import pytest
+except ImportError:  # used without pytest: Device alone
+    pytest = None
+
+if pytest is not None:
+
+    @pytest.fixture(scope="session")
+    def _factory_device(tmp_path_factory):
+        """A device file with factory settings, made once per session."""
+        path = tmp_path_factory.mktemp("corvellib_testkit") / "factory.db"
+        Device(path).close()
+        return path
+
+    @pytest.fixture
+    def device(_factory_device, tmp_path, monkeypatch):
+        """A fresh simulated device for this test (see Device)."""
+        d = Device.copy_of(_factory_device, tmp_path / "device.db")
+        monkeypatch.setenv("ENTMLST_DEVICE", str(d.path))
+        try:
+            yield d
+        finally:
+            d.close()

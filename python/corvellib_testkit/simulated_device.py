@@ -1,0 +1,239 @@
+"""A simulated device for one test: its file, its faults and its log through
+libdevsim's C API (ctypes, in this process: no process start per call), its
+settings through `entmlst --json` (the settings document, its field names,
+value grammar and checks live in the tool, so the tool is the one place that
+reads and writes them)."""
+import ctypes
+import json
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import time
+
+from . import _paths
+
+
+class DeviceError(Exception):
+    """A call of the simulator's C API failed; the message is its own."""
+
+
+class ToolError(Exception):
+    """An entmlst command failed; the message is what it said on stderr."""
+
+    def __init__(self, message, returncode):
+        super().__init__(message)
+        self.returncode = returncode
+
+
+def _located(path):
+    """A path of _paths, relative to this package's folder unless absolute."""
+    return os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), path))
+
+
+LIBDEVSIM = _located(_paths.LIBDEVSIM)
+ENTMLST = _located(_paths.ENTMLST)
+
+
+class _LogEntry(ctypes.Structure):
+    _fields_ = [
+        ("seq", ctypes.c_uint64),
+        ("time_us", ctypes.c_int64),
+        ("pid", ctypes.c_int32),
+        ("result", ctypes.c_uint32),
+        ("done", ctypes.c_int),
+        ("program", ctypes.c_char_p),
+        ("kind", ctypes.c_char_p),
+        ("service", ctypes.c_char_p),
+        ("args", ctypes.POINTER(ctypes.c_uint64)),
+        ("arg_count", ctypes.c_size_t),
+        ("text", ctypes.c_char_p),
+        ("line", ctypes.c_char_p),
+    ]
+
+
+_lib = None
+
+
+def _library():
+    global _lib
+    if _lib is None:
+        lib = ctypes.CDLL(LIBDEVSIM)
+        for name, res, args in [
+            ("devsim_open", ctypes.c_int, [ctypes.c_char_p]),
+            ("devsim_reset", ctypes.c_int, [ctypes.c_int]),
+            ("devsim_fault_add", ctypes.c_uint64, [ctypes.c_char_p]),
+            ("devsim_fault_clear", ctypes.c_int, [ctypes.c_uint64]),
+            ("devsim_last_seq", ctypes.c_uint64, []),
+            ("devsim_last_error", ctypes.c_char_p, []),
+            (
+                "devsim_log_read",
+                ctypes.c_long,
+                [ctypes.c_uint64, ctypes.c_char_p, ctypes.c_char_p, ctypes.POINTER(_LogEntry), ctypes.c_size_t],
+            ),
+        ]:
+            f = getattr(lib, name)
+            f.restype, f.argtypes = res, args
+        _lib = lib
+    return _lib
+
+
+def _failed(lib):
+    raise DeviceError(lib.devsim_last_error().decode(errors="replace"))
+
+
+def _text(b):
+    return b.decode(errors="replace") if b is not None else ""
+
+
+# Entries read per call of devsim_log_read.
+_PAGE = 256
+
+
+class Device:
+    """One device file of its own. Programs started with run() use it."""
+
+    def __init__(self, path):
+        self.path = pathlib.Path(path)
+        self._lib = _library()
+        if self._lib.devsim_open(os.fsencode(self.path)) != 0:
+            _failed(self._lib)
+
+    @classmethod
+    def copy_of(cls, factory, path):
+        """A device at path made as a copy of the closed device file factory:
+        one file copy instead of creating a device file (which waits for the
+        disk at each of its commits)."""
+        shutil.copyfile(factory, path)
+        return cls(path)
+
+    def close(self):
+        """Lets go of the device file (this process moves to a memory device)."""
+        self._lib.devsim_open(b":memory:")
+
+    # ---- settings, through entmlst ----------------------------------------------------
+    def _tool(self, *args, input=None):
+        r = subprocess.run(
+            [ENTMLST, "--device", str(self.path), "--json", *args],
+            input=input,
+            capture_output=True,
+            text=True,
+        )
+        if r.returncode != 0:
+            raise ToolError(r.stderr.strip() or f"entmlst {args[0]} exited {r.returncode}", r.returncode)
+        return json.loads(r.stdout) if r.stdout.strip() else None
+
+    @staticmethod
+    def _recipient(recipient):
+        return [] if recipient is None else ["--recipient", str(recipient)]
+
+    def set(self, group, recipient=None, **fields):
+        """Sets fields of a setting group (values as entmlst set takes them; bytes as hex)."""
+
+        def value(v):
+            return "hex:" + v.hex() if isinstance(v, (bytes, bytearray)) else str(v)
+
+        return self._tool("set", group, *self._recipient(recipient), *(f"{k}={value(v)}" for k, v in fields.items()))
+
+    def get(self, group, recipient=None):
+        """The fields of a setting group, as entmlst get --json shows them."""
+        return self._tool("get", group, *self._recipient(recipient))["fields"]
+
+    def apply(self, document):
+        """Imports a settings document (the format of entmlst export), checked whole first."""
+        return self._tool("import", "-", input=json.dumps(document))
+
+    # ---- faults and the log, through the C API --------------------------------------------
+    def fault(
+        self,
+        service,
+        code,
+        nth=None,
+        times=None,
+        match=None,
+        pid=None,
+        program=None,
+        probability=None,
+        seed=None,
+    ):
+        """Arms a fault (the keys of entmlst fault add) and returns its ID."""
+        spec = service + ("" if nth is None else f"#{nth}") + "=" + (hex(code) if isinstance(code, int) else code)
+        for key, v in [
+            ("times", times),
+            ("match", match),
+            ("pid", pid),
+            ("program", program),
+            ("probability", probability),
+            ("seed", seed),
+        ]:
+            if v is not None:
+                spec += f",{key}={v}"
+        fid = self._lib.devsim_fault_add(spec.encode())
+        if fid == 0:
+            _failed(self._lib)
+        return fid
+
+    def clear_faults(self, id=None):
+        """Disarms one fault, or every fault when id is None."""
+        if self._lib.devsim_fault_clear(0 if id is None else id) != 0:
+            _failed(self._lib)
+
+    def last_seq(self):
+        return self._lib.devsim_last_seq()
+
+    def log(self, after=None, service=None, kind=None):
+        """Log entries after seq `after` (all when None), oldest first, as dicts."""
+        after = after or 0
+        enc = lambda s: None if s is None else s.encode()
+        page = (_LogEntry * _PAGE)()
+        out = []
+        while True:
+            n = self._lib.devsim_log_read(after, enc(service), enc(kind), page, _PAGE)
+            if n < 0:
+                _failed(self._lib)
+            for e in page[:n]:
+                out.append(
+                    {
+                        "seq": e.seq,
+                        "time_us": e.time_us,
+                        "pid": e.pid,
+                        "program": _text(e.program),
+                        "kind": _text(e.kind),
+                        "service": _text(e.service),
+                        "args": [e.args[i] for i in range(e.arg_count)],
+                        "result": e.result,
+                        "done": bool(e.done),
+                        "text": _text(e.text),
+                        "line": _text(e.line),
+                    }
+                )
+            if n < _PAGE:
+                return out
+            after = out[-1]["seq"]
+
+    def wait_for(self, pattern, timeout, after=None):
+        """The first entry after seq `after` (the whole log when None) whose line
+        matches the regular expression; raises TimeoutError after timeout seconds."""
+        regex = re.compile(pattern)
+        deadline = time.monotonic() + timeout
+        after = after or 0
+        while True:
+            for e in self.log(after=after):
+                if regex.search(e["line"]):
+                    return e
+                after = e["seq"]
+            if time.monotonic() >= deadline:
+                raise TimeoutError(f"no log entry matched {pattern!r} within {timeout} s")
+            time.sleep(0.01)
+
+    # ---- programs under test ---------------------------------------------------------------
+    def run(self, argv, **kwargs):
+        """Runs a program on this device (ENTMLST_DEVICE set); output captured as text
+        unless kwargs say otherwise."""
+        env = dict(kwargs.pop("env", None) or os.environ)
+        env["ENTMLST_DEVICE"] = str(self.path)
+        if "stdout" not in kwargs and "stderr" not in kwargs:
+            kwargs.setdefault("capture_output", True)
+        kwargs.setdefault("text", True)
+        return subprocess.run(argv, env=env, **kwargs)

@@ -1,0 +1,75 @@
+"""The device fixture: settings through the tool, faults and the log through
+the C API, programs run on the test's own device, failures as exceptions."""
+import os
+import sys
+
+import pytest
+
+from corvellib_testkit import DeviceError, ToolError
+
+
+def test_fresh_device_of_its_own(device, tmp_path):
+    assert device.path.parent == tmp_path and device.path.exists()
+    assert os.environ["ENTMLST_DEVICE"] == str(device.path)
+    seen = device.run([sys.executable, "-c", "import os; print(os.environ['ENTMLST_DEVICE'])"])
+    assert seen.stdout.strip() == str(device.path)
+
+
+def test_settings_round_trip(device):
+    device.set("smtp", server="mail.example", port=2525)
+    assert (device.get("smtp")["server"], device.get("smtp")["port"]) == ("mail.example", 2525)
+    device.apply({"format": "corvellib-settings", "version": 1, "smtp": {"port": 465}})
+    assert device.get("smtp")["port"] == 465
+
+
+@pytest.mark.parametrize(
+    "call, error, said",
+    [
+        (lambda d: d.get("nosuchgroup"), ToolError, "nosuchgroup"),
+        (lambda d: d.set("smtp", nosuchfield=1), ToolError, "nosuchfield"),
+        (lambda d: d.fault("meNoSuch", 1), DeviceError, "meNoSuch"),
+        (lambda d: d.fault("meSTCSetStatus", 1, times="many"), DeviceError, "many"),
+        (lambda d: d.clear_faults(987654), DeviceError, "987654"),
+        (lambda d: d.log(service="meNoSuch"), DeviceError, "meNoSuch"),
+        (lambda d: d.wait_for("never logged", 0.05), TimeoutError, "never logged"),
+    ],
+)
+def test_failures_raise_with_the_message(device, call, error, said):
+    with pytest.raises(error, match=said):
+        call(device)
+
+
+# (fault keywords, Set calls made by three `entmlst set` runs, which of them fail)
+FAULTS = [
+    (dict(nth=2), [False, True, False]),
+    (dict(times=2), [True, True, False]),
+    (dict(match="smtp.server"), [False, False, False]),
+    (dict(program="entmlst"), [True, False, False]),
+    (dict(program="someoneelse"), [False, False, False]),
+]
+
+
+@pytest.mark.parametrize("keys, fails", FAULTS)
+def test_fault_keywords(device, keys, fails):
+    fid = device.fault("meSTCSetStatus", 0x1234, **keys)
+    assert fid > 0
+    got = []
+    for port in (1025, 1026, 1027):
+        try:
+            device.set("smtp", port=port)
+            got.append(False)
+        except ToolError:
+            got.append(True)
+    assert got == fails
+    device.clear_faults()
+
+
+def test_log_filters_and_wait(device):
+    start = device.last_seq()
+    device.set("smtp", port=2526)
+    calls = device.log(after=start, service="meSTCSetStatus", kind="call")
+    assert calls and all(e["service"] == "meSTCSetStatus" and e["kind"] == "call" for e in calls)
+    assert all(e["seq"] > start for e in calls)
+    hit = device.wait_for(r"meSTCSetStatus\(", timeout=5, after=start)
+    assert hit["seq"] == calls[0]["seq"]
+    assert device.log(after=device.last_seq()) == []

@@ -1,0 +1,149 @@
+// c_api.cpp - corvellib_devsim.h over the C++ control API. Each function
+// catches everything: a C caller gets -1 or 0 and the reason in
+// devsim_last_error(), never an exception.
+#include "corvellib_devsim.h"
+
+#include "devsim.h"
+
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+thread_local std::string last_error;
+thread_local std::string path_text;
+
+// What devsim_log_read's entries point into, until its next call.
+struct ReadEntries {
+    std::vector<devsim::LogEntry> entries;
+    std::vector<std::string> texts;
+    std::vector<std::string> lines;
+};
+thread_local ReadEntries read_entries;
+
+void fail(std::string reason) {
+    // One line, whatever the reason carried.
+    for (char &c : reason)
+        if (c == '\n' || c == '\r') c = ' ';
+    last_error = std::move(reason);
+}
+
+// Runs body; an exception becomes the thread's last error and the answer failed.
+template <typename T, typename Body>
+T guarded(T failed, Body body) {
+    try {
+        return body();
+    } catch (const std::exception &e) {
+        fail(e.what());
+    } catch (...) {
+        fail("unknown error");
+    }
+    return failed;
+}
+
+} // namespace
+
+extern "C" {
+
+int devsim_open(const char *path) {
+    return guarded(-1, [&] {
+        devsim::openDevice(path ? std::string(path) : devsim::configuredDevice());
+        return 0;
+    });
+}
+
+const char *devsim_path(void) {
+    return guarded<const char *>(nullptr, [] {
+        path_text = devsim::devicePath();
+        return path_text.c_str();
+    });
+}
+
+int devsim_reset(int keep_jobs) {
+    return guarded(-1, [&] {
+        devsim::factoryReset(keep_jobs != 0);
+        return 0;
+    });
+}
+
+uint64_t devsim_fault_add(const char *spec) {
+    return guarded<uint64_t>(0, [&]() -> uint64_t {
+        if (!spec) {
+            fail("fault spec: NULL");
+            return 0;
+        }
+        return devsim::addFault(devsim::parseFaultSpec(spec));
+    });
+}
+
+int devsim_fault_clear(uint64_t id) {
+    return guarded(-1, [&] {
+        if (id == 0) {
+            devsim::clearFaults();
+            return 0;
+        }
+        if (devsim::clearFault(id)) return 0;
+        fail("the device keeps no fault with ID " + std::to_string(id));
+        return -1;
+    });
+}
+
+uint64_t devsim_last_seq(void) {
+    return guarded<uint64_t>(0, [] { return devsim::lastLogSeq(); });
+}
+
+long devsim_log_read(uint64_t after_seq, const char *service, const char *kind, devsim_log_entry *entries,
+                     size_t max) {
+    return guarded(-1L, [&]() -> long {
+        if (!entries && max > 0) {
+            fail("log read: no room for the entries (NULL)");
+            return -1;
+        }
+        devsim::LogFilter filter;
+        filter.after_seq = after_seq;
+        if (service) {
+            filter.service = devsim::serviceByName(service);
+            if (!filter.service) {
+                fail(std::string("log read: no service named ") + service);
+                return -1;
+            }
+        }
+        if (kind) {
+            filter.kind = devsim::logKindByName(kind);
+            if (!filter.kind) {
+                fail(std::string("log read: no log entry kind named ") + kind);
+                return -1;
+            }
+        }
+        ReadEntries got;
+        got.entries = devsim::log(filter);
+        if (got.entries.size() > max) got.entries.resize(max);
+        for (const devsim::LogEntry &e : got.entries) {
+            got.texts.push_back(devsim::escapeLogText(e.text, false));
+            got.lines.push_back(devsim::formatLogEntry(e));
+        }
+        read_entries = std::move(got);
+        for (std::size_t i = 0; i < read_entries.entries.size(); ++i) {
+            const devsim::LogEntry &e = read_entries.entries[i];
+            devsim_log_entry &out = entries[i];
+            out.seq = e.seq;
+            out.time_us = e.time_us;
+            out.pid = e.pid;
+            out.result = e.result;
+            out.done = e.done ? 1 : 0;
+            out.program = e.program.c_str();
+            out.kind = devsim::logKindName(e.kind);
+            out.service = devsim::serviceName(e.service);
+            out.args = e.args.data();
+            out.arg_count = e.args.size();
+            out.text = read_entries.texts[i].c_str();
+            out.line = read_entries.lines[i].c_str();
+        }
+        return static_cast<long>(read_entries.entries.size());
+    });
+}
+
+const char *devsim_last_error(void) { return last_error.c_str(); }
+
+} // extern "C"

@@ -1,0 +1,112 @@
+/*
+ * corvellib_devsim.h - the simulated device's control API in plain C, for
+ * test suites written in C (and for bindings from other languages).
+ *
+ * Link libdevsim (corvellib::devsim, pkg-config corvellib-devsim). The device
+ * is the one libdevsim uses for the services: the file ENTMLST_DEVICE names,
+ * ":memory:", or the per-user default (see entmlst(1)); devsim_open()
+ * switches to another one. Every function is thread-safe.
+ *
+ * Results: a function that returns int answers 0 when it did what it says
+ * and -1 when it did not; devsim_fault_add() answers 0 for no fault armed.
+ * After a failure devsim_last_error() says why in one line. No call ever
+ * aborts the program or lets a C++ exception out.
+ */
+#ifndef CORVELLIB_DEVSIM_H
+#define CORVELLIB_DEVSIM_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/*
+ * Uses the device at path from now on: a device file (created with factory
+ * settings when missing or empty) or ":memory:" for a private device of
+ * this process. NULL: the device ENTMLST_DEVICE configures (the default
+ * file when unset). Returns 0, or -1 when the device cannot be used (not a
+ * device file, locked past the timeout, read-only, damaged, an empty
+ * ENTMLST_DEVICE); this process is then on a fresh memory device.
+ */
+int devsim_open(const char *path);
+
+/*
+ * The device in use: its file path or ":memory:". The text stays valid
+ * until this thread's next call of devsim_path(). NULL on failure.
+ */
+const char *devsim_path(void);
+
+/*
+ * Factory settings for the device: every stored value back to its default,
+ * the log and the armed faults cleared, and the jobs and links too unless
+ * keep_jobs is non-zero. Returns 0, or -1 when the device's storage fails.
+ */
+int devsim_reset(int keep_jobs);
+
+/*
+ * Arms a fault kept with the device, firing in whichever process makes the
+ * matching call. spec is the text `entmlst fault add` takes:
+ *   SERVICE[#N]=CODE[,times=N][,match=X][,pid=P][,program=NAME][,write-first]
+ *                   [,probability=P][,seed=S]
+ * e.g. "meSTCSetStatus#2=0x1234,match=smtp.port,program=myapp".
+ * Returns the fault's ID (never 0, never reused), or 0 when spec is NULL or
+ * not valid (the error names the bad part) or the storage fails.
+ */
+uint64_t devsim_fault_add(const char *spec);
+
+/*
+ * Disarms the fault with this ID; 0 disarms every fault (those kept with
+ * the device and this process's own) and drops the rest of this process's
+ * scripted mectIdSync answers. Returns 0, or -1 when the device keeps no
+ * fault with the ID (never armed, or cleared already) or the storage fails.
+ */
+int devsim_fault_clear(uint64_t id);
+
+/* Sequence number of the newest log entry: 0 for an empty log, and on failure. */
+uint64_t devsim_last_seq(void);
+
+/*
+ * One entry of the device's log. The texts stay valid until this thread's
+ * next devsim_log_read(); line is the entry as `entmlst log` shows it.
+ */
+typedef struct devsim_log_entry {
+    uint64_t seq;         /* increasing, never reused */
+    int64_t time_us;      /* microseconds since the epoch */
+    int32_t pid;          /* the calling process */
+    uint32_t result;      /* the service's answer */
+    int done;             /* the service did its work, whatever it answered */
+    const char *program;  /* the calling program's name, "" when unknown */
+    const char *kind;     /* "call", "notify", "monitor", "fault", "violation", "device", "note" */
+    const char *service;  /* the service called, or that the entry is about */
+    const uint64_t *args; /* arg_count integer arguments (pointers as addresses) */
+    size_t arg_count;
+    const char *text; /* what happened, shown safely (see entmlst log) */
+    const char *line; /* the whole entry in one line */
+} devsim_log_entry;
+
+/*
+ * Reads the oldest entries with a sequence number above after_seq into
+ * entries[0..max-1], oldest first. service and kind, when not NULL, keep
+ * only the entries of that service or of that kind (names as in
+ * devsim_log_entry). Returns how many it filled (0 when there are none
+ * yet; call again after the last seq read to page on), or -1 on an unknown
+ * service or kind, on entries == NULL with max > 0, or when the storage
+ * fails.
+ */
+long devsim_log_read(uint64_t after_seq, const char *service, const char *kind, devsim_log_entry *entries,
+                     size_t max);
+
+/*
+ * The last failure of a devsim_ call in this thread, one line without a
+ * newline; "" when none has failed yet. Valid until this thread's next
+ * failing call.
+ */
+const char *devsim_last_error(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* CORVELLIB_DEVSIM_H */

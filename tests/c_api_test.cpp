@@ -1,0 +1,82 @@
+// The simulator's C control API: what each call answers, what it says when
+// it fails, and the log entries it hands out.
+#include "support/device.h"
+
+#include "corvellib_devsim.h"
+#include "device_services.h"
+
+#include <functional>
+#include <thread>
+
+namespace {
+
+using corvel::test::DeviceTest;
+
+class CApiTest : public DeviceTest {};
+
+// Each refused call answers its failure value and names what was wrong.
+TEST_F(CApiTest, RefusalsAnswerFailureAndSayWhy) {
+    devsim_log_entry room[2];
+    struct Case {
+        const char *what;
+        std::function<long()> call;
+        const char *said; // in devsim_last_error()
+    } cases[] = {
+        {"NULL spec", [] { return static_cast<long>(devsim_fault_add(nullptr)); }, "NULL"},
+        {"unknown service", [] { return static_cast<long>(devsim_fault_add("meNoSuch=0x1")); }, "meNoSuch"},
+        {"bad code", [] { return static_cast<long>(devsim_fault_add("meSTCGetStatus=zz")); }, "zz"},
+        {"clear unknown ID", [] { return static_cast<long>(devsim_fault_clear(987654) + 1); }, "987654"},
+        {"log of unknown service", [&] { return devsim_log_read(0, "meNoSuch", nullptr, room, 2) + 1; },
+         "meNoSuch"},
+        {"log of unknown kind", [&] { return devsim_log_read(0, nullptr, "nokind", room, 2) + 1; }, "nokind"},
+        {"log into NULL", [] { return devsim_log_read(0, nullptr, nullptr, nullptr, 2) + 1; }, "NULL"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(c.call(), 0) << c.what;
+        EXPECT_NE(std::string(devsim_last_error()).find(c.said), std::string::npos)
+            << c.what << ": " << devsim_last_error();
+        EXPECT_EQ(std::string(devsim_last_error()).find('\n'), std::string::npos) << c.what;
+    }
+    // The last error is the calling thread's own.
+    std::string other = "unset";
+    std::thread([&] { other = devsim_last_error(); }).join();
+    EXPECT_EQ(other, "");
+}
+
+// A fault armed through the C API fires, the log read pages through the
+// entries with the service and kind filters, and clearing by ID disarms.
+TEST_F(CApiTest, FaultFiresAndLogPagesWithFilters) {
+    ASSERT_EQ(devsim_reset(0), 0);
+    uint64_t id = devsim_fault_add("meSTCGetStatus#2=0x1234");
+    ASSERT_NE(id, 0u) << devsim_last_error();
+    uint8_t dst[4096];
+    uint32_t results[3];
+    for (uint32_t &r : results) r = meSTCGetStatus(devsim::kStatusArea, devsim::catalogue()[0].id, dst);
+    EXPECT_EQ(results[0], 0u);
+    EXPECT_EQ(results[1], 0x1234u);
+    EXPECT_EQ(results[2], 0u);
+
+    std::vector<uint32_t> got;
+    uint64_t after = 0;
+    devsim_log_entry page[2];
+    for (long n; (n = devsim_log_read(after, "meSTCGetStatus", "call", page, 2)) > 0;) {
+        for (long i = 0; i < n; ++i) {
+            EXPECT_STREQ(page[i].service, "meSTCGetStatus");
+            EXPECT_STREQ(page[i].kind, "call");
+            ASSERT_EQ(page[i].arg_count, 3u);
+            EXPECT_EQ(page[i].args[0], devsim::kStatusArea);
+            EXPECT_NE(std::string(page[i].line).find("meSTCGetStatus"), std::string::npos) << page[i].line;
+            got.push_back(page[i].result);
+            after = page[i].seq;
+        }
+    }
+    EXPECT_EQ(got, std::vector<uint32_t>(std::begin(results), std::end(results)));
+    EXPECT_EQ(after <= devsim_last_seq(), true);
+
+    uint64_t second = devsim_fault_add("meSTCGetStatus=0x99");
+    ASSERT_EQ(devsim_fault_clear(second), 0) << devsim_last_error();
+    EXPECT_EQ(devsim_fault_clear(second), -1);
+    EXPECT_EQ(meSTCGetStatus(devsim::kStatusArea, devsim::catalogue()[0].id, dst), 0u);
+}
+
+} // namespace
