@@ -1,10 +1,10 @@
 // fields.h - each setting record's fields, listed once.
 //
-// The library builds its rows from these lists and the entmlst tool its field
-// tables, so a member, its change-mask bit and its settings ID cannot drift
-// apart between the two. The tests and the simulator's catalogue never
-// expand them: they keep their own expectations, which is what catches a
-// wrong ID here.
+// The library builds its rows from these lists, the entmlst tool its field
+// tables and the simulator the names of settings IDs, so a member, its
+// change-mask bit and its settings ID cannot drift apart between them.
+// The tests and the simulator's catalogue never expand them: they keep their
+// own expectations, which is what catches a wrong ID here.
 //
 // ENTMLST_FIELDS_<Name>(X, a), one per group of functions.h, in the rows'
 // order (a row's position is its change-mask bit), expands

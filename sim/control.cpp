@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <random>
 
 namespace devsim {
 namespace {
@@ -136,7 +137,7 @@ void reset() {
         std::lock_guard lock(d.mu);
         d.resetProcessLocked();
     }
-    factoryReset(false);
+    onDevice([&](DeviceState &st) { st.factoryReset(false); });
 }
 
 void batch(const std::function<void()> &body) {
@@ -163,7 +164,7 @@ DeviceStatus deviceStatus() {
         auto entries = st.log(LogFilter{});
         out.log_entries = entries.size();
         if (!entries.empty()) out.last_writer_pid = entries.back().pid;
-        out.faults = st.faults().size();
+        for (const StoredFault &f : st.faults()) out.faults += spent(f.info) ? 0 : 1;
         return out;
     });
     s.path = devicePath();
@@ -190,7 +191,13 @@ std::vector<LogEntry> inspectedEntries() {
 }
 
 void factoryReset(bool keep_jobs) {
-    onDevice([&](DeviceState &st) { st.factoryReset(keep_jobs); });
+    onDevice([&](DeviceState &st) {
+        st.factoryReset(keep_jobs);
+        // The log's first entry says where it starts.
+        LogEntry e = device().entry(LogKind::device, Service{});
+        e.text = keep_jobs ? "reset, keeping jobs" : "reset";
+        st.append(e);
+    });
 }
 
 std::optional<Bytes> setting(uint32_t id) {
@@ -257,18 +264,86 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id) {
 
 // ---- faults and ID service ---------------------------------------------------------------
 
+namespace {
+
+// A fault as armed: the spec checked by reading its own text back (one set
+// of rules for a spec given as text or built in code), nothing fired yet.
+StoredFault armed(const FaultSpec &given) {
+    if (index(given.service) >= kServiceCount) throw std::invalid_argument("no such service");
+    StoredFault f;
+    FaultInfo &i = f.info;
+    i.id = 0;
+    i.spec = parseFaultSpec(faultSpecText(given));
+    i.service = i.spec.service;
+    i.code = i.spec.code;
+    i.write_first = i.spec.write_first;
+    i.percent = i.spec.percent;
+    i.calls_left = i.percent > 0 ? 0 : i.spec.nth;
+    // Without a seed, one of its own, shown with the fault so that a run can be repeated.
+    i.seed = i.percent > 0 ? i.spec.seed.value_or(std::random_device{}()) : 0;
+    i.fired = 0;
+    f.rng = i.seed;
+    return f;
+}
+
+LogEntry faultNote(Service s, const std::string &text) {
+    LogEntry e = device().entry(LogKind::fault, s);
+    e.text = text;
+    return e;
+}
+
+} // namespace
+
+uint64_t addFault(const FaultSpec &spec) {
+    StoredFault f = armed(spec);
+    return onDevice([&](DeviceState &st) {
+        uint64_t id = st.addFault(f);
+        LogEntry e =
+            faultNote(f.info.service, cat({"armed ", std::to_string(id), " ", faultSpecText(f.info.spec)}));
+        st.append(e);
+        return id;
+    });
+}
+
+void addFaultHere(const FaultSpec &spec) {
+    StoredFault f = armed(spec);
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    d.own_faults.push_back(std::move(f));
+}
+
+bool clearFault(uint64_t id) {
+    return onDevice([&](DeviceState &st) {
+        for (const StoredFault &f : st.faults()) {
+            if (f.info.id != id) continue;
+            st.dropFault(id);
+            LogEntry e = faultNote(f.info.service, cat({"cleared ", std::to_string(id)}));
+            st.append(e);
+            return true;
+        }
+        return false;
+    });
+}
+
+// The older ways to arm a fault, ignoring what they cannot arm.
 void failCall(Service s, unsigned nth, uint32_t code, bool write_first) {
     if (nth == 0 || index(s) >= kServiceCount) return;
-    StoredFault f;
-    f.info = FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0, {}};
-    onDevice([&](DeviceState &st) { st.addFault(f); });
+    FaultSpec spec;
+    spec.service = s;
+    spec.nth = nth;
+    spec.code = code;
+    spec.write_first = write_first;
+    addFault(spec);
 }
 
 void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
     if (nth == 0 || index(s) >= kServiceCount) return;
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.own_faults.push_back(StoredFault{FaultInfo{0, s, code, write_first, nth, 0.0, 0, 0, {}}, 0});
+    FaultSpec spec;
+    spec.service = s;
+    spec.nth = nth;
+    spec.code = code;
+    spec.write_first = write_first;
+    addFaultHere(spec);
 }
 
 void clearFaultsHere() {
@@ -279,10 +354,13 @@ void clearFaultsHere() {
 
 void failRandomly(Service s, double percent, uint64_t seed, uint32_t code, bool write_first) {
     if (!(percent > 0) || percent > 100 || index(s) >= kServiceCount) return;
-    StoredFault f;
-    f.info = FaultInfo{0, s, code, write_first, 0, percent, seed, 0, {}};
-    f.rng = seed;
-    onDevice([&](DeviceState &st) { st.addFault(f); });
+    FaultSpec spec;
+    spec.service = s;
+    spec.percent = percent;
+    spec.seed = seed;
+    spec.code = code;
+    spec.write_first = write_first;
+    addFault(spec);
 }
 
 std::vector<FaultInfo> faults() {
@@ -305,7 +383,11 @@ void clearFaults() {
         d.id_sync_script.clear();
         d.own_faults.clear();
     }
-    onDevice([&](DeviceState &st) { st.clearFaults(); });
+    onDevice([&](DeviceState &st) {
+        st.clearFaults();
+        LogEntry e = faultNote(Service{}, "cleared all");
+        st.append(e);
+    });
 }
 
 IdSetup idSetup() {

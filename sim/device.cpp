@@ -240,59 +240,76 @@ void Device::batch(const std::function<void()> &body, Access access) {
 
 namespace {
 
-enum class Step { keep, update, drop };
+enum class Step { keep, update, spent };
+
+// Whether a call is one the fault is aimed at: its service, one of its ID
+// arguments, its process and its program.
+bool aimedAt(const FaultSpec &spec, Service s, std::initializer_list<uint64_t> args) {
+    if (spec.service != s) return false;
+    if (spec.match) {
+        const unsigned ids = idArguments(s);
+        bool named = false;
+        std::size_t i = 0;
+        for (uint64_t a : args) named = named || ((ids >> i++ & 1u) != 0 && a == *spec.match);
+        if (!named) return false;
+    }
+    if (spec.pid && *spec.pid != static_cast<int32_t>(::getpid())) return false;
+    // The system keeps the first 15 bytes of a program's name.
+    return spec.program.empty() || programName() == std::string_view(spec.program).substr(0, 15);
+}
 
 // What one matching call does to an armed fault: a random fault draws, a
-// counted one counts down and fires at 1. Only one fault fires per call; a
-// counted fault due on a call that another fault took fires on the next one.
+// counted one counts down and fires at 1, on as many calls in a row as it
+// has times. Only one fault fires per call; a counted fault due on a call
+// that another fault took fires on the next one.
 Step step(StoredFault &f, Armed &a) {
-    if (f.info.percent > 0) {
+    FaultInfo &i = f.info;
+    if (i.percent > 0) {
         if (a.on) return Step::keep;
         double draw = static_cast<double>(nextRandom(f.rng) >> 11) * 0x1.0p-53 * 100.0;
-        if (draw < f.info.percent) {
-            a = {true, f.info.code, f.info.write_first};
-            ++f.info.fired;
+        if (draw < i.percent) {
+            a = {true, i.code, i.write_first};
+            ++i.fired;
         }
         return Step::update;
     }
-    if (f.info.calls_left > 1) {
-        --f.info.calls_left;
+    if (spent(i)) return Step::keep;
+    if (i.calls_left > 1) {
+        --i.calls_left;
         return Step::update;
     }
     if (a.on) return Step::keep;
-    a = {true, f.info.code, f.info.write_first};
-    return Step::drop;
+    a = {true, i.code, i.write_first};
+    if (++i.fired < i.spec.times) return Step::update;
+    i.calls_left = 0;
+    return Step::spent;
 }
 
 } // namespace
 
-Armed Device::arm(DeviceState &st, Service s, bool device_faults) {
+Armed Device::arm(DeviceState &st, Service s, std::initializer_list<uint64_t> args, bool device_faults) {
     Armed a;
-    // This process's own faults first, then those kept with the device.
+    uint64_t fired_id = 0;
+    // This process's own faults first (gone once spent), then those kept
+    // with the device (kept, spent, for their hits).
     for (auto it = own_faults.begin(); it != own_faults.end();) {
-        if (it->info.service == s && step(*it, a) == Step::drop)
+        if (aimedAt(it->info.spec, s, args) && step(*it, a) == Step::spent)
             it = own_faults.erase(it);
         else
             ++it;
     }
     // An inspection is not the program's call: the device's faults wait for one.
     for (StoredFault &f : inspecting != 0 || !device_faults ? std::vector<StoredFault>{} : st.faults(s)) {
-        switch (step(f, a)) {
-        case Step::update:
-            st.updateFault(f);
-            break;
-        case Step::drop:
-            st.dropFault(f.info.id);
-            break;
-        case Step::keep:
-            break;
-        }
+        if (!aimedAt(f.info.spec, s, args)) continue;
+        const bool was_on = a.on;
+        if (step(f, a) != Step::keep) st.updateFault(f);
+        if (a.on && !was_on) fired_id = f.info.id;
     }
     if (a.on) {
         LogEntry e = entry(LogKind::fault, s);
         e.result = a.code;
-        e.text = std::string(serviceName(s)) + " answers " + hex(a.code) +
-                 (a.write_first ? " after doing its work" : "");
+        e.text = cat({serviceName(s), " answers ", hex(a.code), a.write_first ? " after doing its work" : "",
+                      fired_id != 0 ? cat({" (fault ", std::to_string(fired_id), ")"}) : ""});
         record(std::move(e));
     }
     return a;

@@ -82,9 +82,9 @@ struct Device {
     // Keeps an entry for the log: for the next write, or for
     // inspectedEntries() inside inspect().
     void record(LogEntry e);
-    // Counts the call against the armed faults and takes the one that fires
-    // (the device's own only when device_faults).
-    Armed arm(DeviceState &st, Service s, bool device_faults = true);
+    // Counts the call against the armed faults it matches and takes the one
+    // that fires (the device's own only when device_faults).
+    Armed arm(DeviceState &st, Service s, std::initializer_list<uint64_t> args, bool device_faults = true);
     // Records a broken rule (also on stderr and in the log) and returns code.
     uint32_t violate(uint32_t code, const std::string &what);
     LogEntry entry(LogKind kind, Service s) const;
@@ -93,6 +93,10 @@ struct Device {
 };
 
 Device &device();
+
+// Which of a service's logged arguments are IDs a fault can be aimed at
+// (settings, job or value IDs): bit i for argument i, 0 when none is.
+unsigned idArguments(Service s);
 
 // True on a thread that is inside a transaction of the device.
 bool insideDevice();

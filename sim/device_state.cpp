@@ -132,33 +132,73 @@ void DeviceState::addChild(uint32_t job, int32_t kind, uint32_t link) {
     st_.put(Space::children, {job, n}, packU64s({static_cast<uint32_t>(kind), link}));
 }
 
+// A fault's row: eight numbers (service, code, write-first, calls left,
+// probability, seed, hits, generator state), then the spec's (N, times,
+// which of match, pid and seed are given, match, pid), then the program's
+// name. A row of only the eight, as older devices wrote them, is a fault
+// of the first call that fires once.
+namespace {
+constexpr std::size_t kFaultNumbers = 8, kSpecNumbers = 5;
+constexpr uint64_t kHasMatch = 1, kHasPid = 2, kHasSeed = 4;
+} // namespace
+
 std::vector<StoredFault> DeviceState::faults(std::optional<Service> s) {
     std::vector<StoredFault> out;
     for (const Row &r : st_.scan(Space::faults)) {
-        auto v = unpackU64s(r.value);
-        if (v.size() != 8 || v[0] >= kServiceCount)
+        const std::size_t numbers = std::min(r.value.size() / 8, kFaultNumbers + kSpecNumbers);
+        auto v =
+            unpackU64s(Bytes(r.value.begin(), r.value.begin() + static_cast<std::ptrdiff_t>(numbers * 8)));
+        const bool old = r.value.size() == kFaultNumbers * 8;
+        if ((!old && numbers != kFaultNumbers + kSpecNumbers) || v[0] >= kServiceCount)
             damaged(cat({"armed fault ", std::to_string(r.key.major)}));
         StoredFault f;
-        f.info = FaultInfo{r.key.major, static_cast<Service>(v[0]),  u32(v[1]), v[2] != 0,
-                           u32(v[3]),   std::bit_cast<double>(v[4]), v[5],      v[6],
-                           {}};
+        FaultInfo &i = f.info;
+        i.id = r.key.major;
+        i.service = static_cast<Service>(v[0]);
+        i.code = u32(v[1]);
+        i.write_first = v[2] != 0;
+        i.calls_left = u32(v[3]);
+        i.percent = std::bit_cast<double>(v[4]);
+        i.seed = v[5];
+        i.fired = v[6];
         f.rng = v[7];
-        if (!s || f.info.service == *s) out.push_back(f);
+        FaultSpec &spec = i.spec;
+        spec.service = i.service;
+        spec.code = i.code;
+        spec.write_first = i.write_first;
+        spec.percent = i.percent;
+        if (old) {
+            spec.nth = std::max(i.calls_left, 1u);
+            if (i.percent > 0) spec.seed = i.seed;
+        } else {
+            spec.nth = u32(v[8]);
+            spec.times = u32(v[9]);
+            if (v[10] & kHasMatch) spec.match = u32(v[11]);
+            if (v[10] & kHasPid) spec.pid = static_cast<int32_t>(v[12]);
+            if (v[10] & kHasSeed) spec.seed = i.seed;
+            spec.program.assign(r.value.begin() + (kFaultNumbers + kSpecNumbers) * 8, r.value.end());
+        }
+        if (!s || i.service == *s) out.push_back(f);
     }
     return out;
 }
 
 void DeviceState::updateFault(const StoredFault &f) {
     const FaultInfo &i = f.info;
-    st_.put(Space::faults, {i.id},
-            packU64s({static_cast<uint64_t>(i.service), i.code, i.write_first, i.calls_left,
-                      std::bit_cast<uint64_t>(i.percent), i.seed, i.fired, f.rng}));
+    const FaultSpec &spec = i.spec;
+    uint64_t given = (spec.match ? kHasMatch : 0) | (spec.pid ? kHasPid : 0) | (spec.seed ? kHasSeed : 0);
+    Bytes row = packU64s({static_cast<uint64_t>(i.service), i.code, i.write_first, i.calls_left,
+                          std::bit_cast<uint64_t>(i.percent), i.seed, i.fired, f.rng, spec.nth, spec.times,
+                          given, spec.match.value_or(0), static_cast<uint32_t>(spec.pid.value_or(0))});
+    row.insert(row.end(), spec.program.begin(), spec.program.end());
+    st_.put(Space::faults, {i.id}, row);
 }
 
-void DeviceState::addFault(StoredFault f) {
+uint64_t DeviceState::addFault(StoredFault f) {
     f.info.id = meta(kLastFault) + 1; // never reused, even after a reset
     setMeta(kLastFault, f.info.id);
     updateFault(f);
+    return f.info.id;
 }
 
 void DeviceState::dropFault(uint64_t id) { st_.erase(Space::faults, {id}); }

@@ -14,6 +14,10 @@ struct StoredFault {
     uint64_t rng = 0;
 };
 
+// A counted fault that has failed all its calls: kept for its hits, never
+// fires again.
+inline bool spent(const FaultInfo &f) { return f.percent == 0 && f.calls_left == 0; }
+
 class DeviceState {
 public:
     explicit DeviceState(Store &st) : st_(st) {}
@@ -40,7 +44,7 @@ public:
 
     // Armed faults, oldest first; addFault numbers the fault.
     std::vector<StoredFault> faults(std::optional<Service> s = std::nullopt);
-    void addFault(StoredFault f);
+    uint64_t addFault(StoredFault f); // its ID
     void updateFault(const StoredFault &f);
     void dropFault(uint64_t id);
     void clearFaults();

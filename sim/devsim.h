@@ -184,7 +184,7 @@ struct DeviceStatus {
     int schema_version = 0; // the file's layout version (0 for memory)
     uint64_t file_size = 0; // bytes of the device file (0 for memory)
     uint64_t log_entries = 0;
-    std::size_t faults = 0; // armed faults kept with the device
+    std::size_t faults = 0; // armed faults kept with the device (not the spent ones)
     int32_t last_writer_pid = 0;
     bool created_now = false; // this process created the file when it opened it
 };
@@ -203,7 +203,9 @@ void inspect(const std::function<void()> &body);
 void reset();
 // Factory settings for the shared device only: every stored value back to
 // its default, the log and the armed faults cleared, and the jobs and links
-// too unless keep_jobs. This process's own state is left alone.
+// too unless keep_jobs. This process's own state is left alone. The log then
+// starts with the reset ("reset", or "reset, keeping jobs"); after reset()
+// it is empty.
 void factoryReset(bool keep_jobs);
 
 // ---- settings store --------------------------------------------------------
@@ -251,15 +253,23 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
 // whichever process makes the matching call. A fault answers its code even
 // when the device itself would have refused the call (unknown job, link or
 // value); a call that breaks a device rule is still recorded as a violation.
-// A fault that fires is logged (LogKind::fault) before the call's entry.
+// Arming, clearing and each firing of a fault kept with the device are
+// logged (LogKind::fault; a firing before the call's entry, naming the
+// fault's ID; an arming's text starts "armed ID", a clearing's "cleared",
+// a firing's with the service's name). A counted fault that has failed all
+// its calls stays listed, spent (calls_left 0), with its hits, and never
+// fires again until it is cleared or the device reset. A process's own
+// faults are gone once spent.
 //
-// Makes the nth call (1-based, counted from now) of a service return code.
+// Makes the nth call (1-based, counted from now) of a service return code
+// (addFault with only SERVICE#N=CODE[,write-first]; nth 0 arms nothing).
 // With write_first, the service first does its normal work (writes the
 // destination / stores the value / hands out the block) and then answers code.
 // emwOSWOrgFreeMemPart always takes the block back, failing or not.
 void failCall(Service s, unsigned nth, uint32_t code, bool write_first = false);
 // The same for this process's calls only, not kept with the device (one
-// command of a tool, say); clearFaultsHere() disarms what is left of them.
+// command of a tool, say), and not logged; clearFaultsHere() disarms what
+// is left of them.
 void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first = false);
 void clearFaultsHere();
 // Makes every call of a service fail with the given probability (in
@@ -275,7 +285,10 @@ void failRandomly(Service s, double percent, uint64_t seed, uint32_t code, bool 
 // ID or value ID among the call's arguments; X a number or a field name,
 // "smtp.port", "smtp-event.2.name"), from process P, from the program NAME.
 // The Nth matching call and the times-1 after it fail; with probability
-// each matching call fails with P percent until cleared.
+// each matching call fails with P percent until cleared, drawn from seed S
+// (without one the fault takes a seed of its own, shown in FaultInfo::seed).
+// The system keeps the first 15 bytes of a program's name: a longer NAME is
+// compared by those. Only calls of a service that takes an ID can match.
 struct FaultSpec {
     Service service{};
     uint32_t code = 0;
@@ -293,6 +306,8 @@ FaultSpec parseFaultSpec(std::string_view text);
 // The spec's shortest text, which parses back to the same spec.
 std::string faultSpecText(const FaultSpec &spec);
 // Arms a fault kept with the device (logged); returns its ID, never reused.
+// Both throw std::invalid_argument for a spec that parseFaultSpec would not
+// give (no such service, #0, times 0, ...).
 uint64_t addFault(const FaultSpec &spec);
 // Arms a fault for this process's calls only (see failCallHere).
 void addFaultHere(const FaultSpec &spec);
@@ -305,16 +320,16 @@ struct FaultInfo {
     Service service;
     uint32_t code;
     bool write_first;
-    unsigned calls_left; // counted fault: matching calls until it fires (1 = the next)
+    unsigned calls_left; // counted fault: matching calls until it fires (1 = the next), 0 once spent
     double percent;      // random fault: its probability; 0 for a counted fault
-    uint64_t seed;
-    uint64_t fired; // times the fault has fired (its hits)
-    FaultSpec spec; // as armed
+    uint64_t seed;       // random fault: the seed in use
+    uint64_t fired;      // times the fault has fired (its hits)
+    FaultSpec spec;      // as armed
 };
 std::vector<FaultInfo> faults();
 // Answers of mectIdSync, consumed in order; when they run out it answers 0.
 void scriptIdSync(const std::vector<uint32_t> &answers);
-// Disarms every pending fault (the device's and this process's own) and
+// Disarms every fault (the device's, logged, and this process's own) and
 // drops the rest of the mectIdSync script.
 void clearFaults();
 

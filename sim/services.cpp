@@ -20,6 +20,24 @@ namespace {
 
 uint64_t addr(const void *p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); }
 
+// The arguments that name a settings ID, a job or a value ID, as the
+// services below log them: bit i for argument i.
+struct IdArguments {
+    Service s;
+    unsigned bits;
+};
+constexpr IdArguments kIdArguments[] = {
+    {Service::meSTCGetStatus, 1u << 1},              // (area, settings ID, dst)
+    {Service::meSTCSetStatus, 1u << 2},              // (writer, area, settings ID, src)
+    {Service::meSVCGetCurrent, 1u << 0 | 1u << 1},   // (job, value ID, dst)
+    {Service::meSVCSetCurrent, 1u << 1 | 1u << 2},   // (writer, job, value ID, src)
+    {Service::mectSVCGetParentLink, 1u << 1},        // (selector, job, parent)
+    {Service::mectSVCGetChildLink, 1u << 1},         // (selector, job, kind, index, link)
+    {Service::mectGetChildLinkNum, 1u << 1},         // (selector, job, kind, count)
+    {Service::mectGetChildLink, 1u << 1},            // (selector, job, kind, index, link)
+    {Service::mectSVCGetCurrent, 1u << 0 | 1u << 1}, // (linked job, value ID, dst)
+};
+
 // One service call in progress: the device, its store, the fault that fired
 // on the call, and what the call log records about it.
 struct Ctx {
@@ -56,7 +74,7 @@ uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexc
         uint32_t result = 0;
         std::optional<LogEntry> made;
         auto run = [&](DeviceState &st, bool device_faults) {
-            Ctx c{d, st, d.arm(st, s, device_faults), {}, false};
+            Ctx c{d, st, d.arm(st, s, args, device_faults), {}, false};
             result = body(c);
             LogEntry e = d.entry(serviceKind(s), s);
             e.args.assign(args);
@@ -95,7 +113,7 @@ uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexc
             d.transact(
                 s,
                 [&](DeviceState &st) {
-                    armed = !st.faults(s).empty();
+                    for (const StoredFault &f : st.faults(s)) armed = armed || !spent(f.info);
                     if (!armed) run(st, false);
                 },
                 Device::Access::read);
@@ -192,6 +210,13 @@ uint32_t notify(Service s, std::initializer_list<uint64_t> args, Expect expect) 
 }
 
 } // namespace
+
+unsigned idArguments(Service s) {
+    for (const IdArguments &a : kIdArguments)
+        if (a.s == s) return a.bits;
+    return 0;
+}
+
 } // namespace devsim
 
 using namespace devsim;

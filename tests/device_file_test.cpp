@@ -122,13 +122,22 @@ TEST_F(DeviceFile, EveryProcessSeesOneDevice) {
                   return first == 0 && second == 0x4321 ? 0 : 1;
               }),
               0);
-    EXPECT_TRUE(devsim::faults().empty());
+    ASSERT_EQ(devsim::faults().size(), 1u); // spent, with its hit
+    EXPECT_EQ(devsim::faults()[0].fired, 1u);
     auto entries = devsim::log();
-    auto fired = std::find_if(entries.begin(), entries.end(),
-                              [](const devsim::LogEntry &e) { return e.kind == devsim::LogKind::fault; });
+    auto fired = std::find_if(entries.begin(), entries.end(), [](const devsim::LogEntry &e) {
+        return e.kind == devsim::LogKind::fault && e.result != 0;
+    });
     ASSERT_NE(fired, entries.end());
     EXPECT_NE(fired->pid, getpid());
     EXPECT_EQ(fired->result, 0x4321u);
+
+    // A fault row as older devices wrote it (eight numbers) still reads.
+    sql(file,
+        "INSERT INTO rows VALUES(5, 99, 0, X'0000000000000000214300000000000000000000000000000200000000000000"
+        "0000000000000000000000000000000000000000000000000000000000000000')");
+    ASSERT_EQ(devsim::faults().size(), 2u);
+    EXPECT_EQ(devsim::faultSpecText(devsim::faults()[1].spec), "meSTCGetStatus#2=0x4321");
 }
 
 TEST_F(DeviceFile, TheFileIsPrivateAndAnOpenOneIsNamed) {

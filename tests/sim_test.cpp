@@ -81,22 +81,89 @@ TEST_F(Sim, MonitorFormatsItself) {
     EXPECT_EQ(violations().size(), 1u);
 }
 
-TEST_F(Sim, FaultHitsTheNthCallCountedFromArming) {
-    struct Case {
-        unsigned nth;
-        bool write_first;
+// Which of one fixed run of calls a fault fails: '.' answered 0, 'x' failed
+// without doing its work, 'w' failed after it, '?' either way. Each spec is
+// armed both with the device and as this process's own; PID and PROGRAM
+// stand for this process's. The run's calls, by settings, job or value ID:
+//   smtp.port, pop3.interval, smtp.port, smtp-event.2.name, smtp.port,
+//   job 7's value 0x00460000, pop3.interval, smtp.port
+TEST_F(Sim, AFaultFailsTheCallsItIsAimedAt) {
+    struct Row {
+        std::string spec;
+        const char *fails;
     };
-    for (const Case c : {Case{1, false}, Case{2, false}, Case{2, true}}) {
-        reset();
-        uint8_t b = 0xee;
-        meSTCGetStatus(kArea, 0x85002308, &b); // before arming: not counted
-        failCall(Service::meSTCGetStatus, c.nth, 0x1234, c.write_first);
-        for (unsigned call = 1; call <= 3; ++call) {
-            b = 0xee;
-            uint32_t r = meSTCGetStatus(kArea, 0x85002308, &b);
-            bool hit = call == c.nth;
-            EXPECT_EQ(r, hit ? 0x1234u : 0u) << "call " << call;
-            EXPECT_EQ(b, hit && !c.write_first ? 0xee : 1) << "call " << call;
+    const Row rows[] = {
+        {"meSTCGetStatus=0x99", "x......."},
+        {"meSTCGetStatus#3=0x99", "..x....."},
+        {"meSTCGetStatus#2=0x99,times=3", ".xxx...."},
+        {"meSTCGetStatus=0x99,times=99", "xxxxx.xx"},
+        {"meSTCGetStatus#2=0x99,write-first", ".w......"},
+        {"meSTCGetStatus=0x99,match=0x85006334", "x......."},
+        {"meSTCGetStatus#2=0x99,match=smtp.port,times=2", "..x.x..."},
+        {"meSTCGetStatus=0x99,match=smtp-event.2.name", "...x...."},
+        {"meSTCGetStatus=0x99,match=smtp-schedule.2.name", "...x...."},
+        {"meSTCGetStatus=0x99,match=smtp-event.3.name", "........"},
+        {"meSVCGetCurrent=0x99,match=7", ".....x.."},
+        {"meSVCGetCurrent=0x99,match=0x460000", ".....x.."},
+        {"meSTCGetStatus#2=0x99,pid=PID", ".x......"},
+        {"meSTCGetStatus=0x99,pid=1", "........"},
+        {"meSTCGetStatus=0x99,program=PROGRAM,match=pop3.interval,times=2", ".x....x."},
+        {"meSTCGetStatus=0x99,program=no-such-program", "........"},
+        {"meSTCGetStatus=0x99,probability=100", "xxxxx.xx"},
+        {"meSTCGetStatus=0x99,match=smtp.port,probability=50,seed=7", "?.?.?..?"},
+    };
+    const std::string me = std::to_string(getpid());
+    char comm[64] = {};
+    if (FILE *f = std::fopen("/proc/self/comm", "r")) {
+        if (std::fgets(comm, sizeof comm, f)) comm[std::strcspn(comm, "\n")] = '\0';
+        std::fclose(f);
+    }
+    auto run = [] {
+        std::string seen;
+        uint8_t b[256];
+        for (uint32_t id : {0x85006334u, 0x850063d4u, 0x85006334u, 0x85005844u, 0x85006334u, 0u, 0x850063d4u,
+                            0x85006334u}) {
+            std::memset(b, 0xee, sizeof b);
+            uint32_t r = id != 0 ? meSTCGetStatus(kArea, id, b) : meSVCGetCurrent(7, 0x00460000, b);
+            seen += r == 0 ? '.' : r != 0x99 ? '!' : b[1] == 0xee ? 'x' : 'w';
+        }
+        return seen;
+    };
+    for (const Row &row : rows) {
+        std::string text = row.spec;
+        if (auto at = text.find("PID"); at != std::string::npos) text.replace(at, 3, me);
+        if (auto at = text.find("PROGRAM"); at != std::string::npos) text.replace(at, 7, comm);
+        const FaultSpec spec = parseFaultSpec(text);
+        std::string first;
+        for (bool own : {false, true}) {
+            SCOPED_TRACE(text + (own ? " (own)" : ""));
+            reset();
+            createJob(7);
+            if (own)
+                addFaultHere(spec);
+            else
+                addFault(spec);
+            const std::string seen = run();
+            for (std::size_t i = 0; i < seen.size(); ++i)
+                EXPECT_TRUE(row.fails[i] == '?' ? seen[i] == '.' || seen[i] == 'x' : seen[i] == row.fails[i])
+                    << seen;
+            if (!first.empty()) {
+                EXPECT_EQ(seen, first); // the same seed, the same firings
+            }
+            first = seen;
+            if (own) { // never the device's
+                EXPECT_TRUE(faults().empty());
+                continue;
+            }
+            // The fault stays listed with its hits; a counted one spent when all its calls failed.
+            ASSERT_EQ(faults().size(), 1u);
+            const FaultInfo f = faults()[0];
+            EXPECT_EQ(f.fired,
+                      static_cast<uint64_t>(seen.size() - std::count(seen.begin(), seen.end(), '.')));
+            if (spec.percent == 0) {
+                EXPECT_EQ(f.calls_left == 0, f.fired == spec.times);
+            }
+            EXPECT_EQ(faultSpecText(f.spec), faultSpecText(spec));
         }
     }
     // A block handed out by a failing allocation is the caller's to release.
@@ -107,6 +174,82 @@ TEST_F(Sim, FaultHitsTheNthCallCountedFromArming) {
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(memStats().live, 1u);
     emwOSWOrgFreeMemPart(0, block);
+}
+
+// A spec's text reads back to itself in its shortest form; a bad one is
+// refused naming its bad part.
+TEST(FaultSpecText, ReadsBackAndNamesWhatIsWrong) {
+    struct Row {
+        const char *text;
+        const char *shortest_or_error;
+    };
+    const Row good[] = {
+        {"meSTCGetStatus#1=153", "meSTCGetStatus=0x99"},
+        {"meSTCSetStatus#2=0x70020005,times=3,write-first",
+         "meSTCSetStatus#2=0x70020005,times=3,write-first"},
+        {"meSTCGetStatus=1,match=smtp.port,pid=42,program=app",
+         "meSTCGetStatus=0x1,match=0x85006334,pid=42,program=app"},
+        {"meSTCGetStatus=1,seed=5,probability=12.5%", "meSTCGetStatus=0x1,probability=12.5,seed=5"},
+    };
+    for (const Row &r : good) {
+        EXPECT_EQ(faultSpecText(parseFaultSpec(r.text)), r.shortest_or_error);
+        EXPECT_EQ(faultSpecText(parseFaultSpec(r.shortest_or_error)), r.shortest_or_error);
+    }
+    const Row bad[] = {
+        {"meSTCGetStats=1",
+         "\"meSTCGetStats\": unknown service (did you mean meSTCGetStatus, meSTCSetStatus?)"},
+        {"meSTCGetStatus", "meSTCGetStatus: give SERVICE[#N]=CODE"},
+        {"meSTCGetStatus=0x100000000", "code 0x100000000: give a 32-bit number"},
+        {"meSTCGetStatus=-1", "code -1: give a 32-bit number"},
+        {"meSTCGetStatus#0=1", "#0: calls are counted from 1"},
+        {"meSTCGetStatus=1,times=0", "times=0: give how many calls"},
+        {"meSTCGetStatus=1,probability=0", "probability=0: give a percentage above 0 and at most 100"},
+        {"meSTCGetStatus=1,probability=100.5", "probability=100.5: give a percentage"},
+        {"meSTCGetStatus=1,seed=3", "seed: goes with probability"},
+        {"meSTCGetStatus#2=1,probability=5", "#2: a fault fires on the Nth call or with a probability"},
+        {"meSTCGetStatus=1,tims=2", "\"tims=2\": unknown key (keys: times, match, pid"},
+        {"meSTCGetStatus=1,times=2,times=3", "times: given twice"},
+        {"meSTCGetStatus=1,match=smtp.prot", "match=smtp.prot: give a settings, job or value ID, or a field"},
+        {"mectIdSync=1,match=5", "match=5: mectIdSync takes no ID to match"},
+        {"meSTCGetStatus=1,write-first=1", "write-first=1: write-first takes no value"},
+        {"meSTCGetStatus=1,pid=", "pid=: give pid=VALUE"},
+    };
+    for (const Row &r : bad) {
+        try {
+            parseFaultSpec(r.text);
+            ADD_FAILURE() << r.text << " was taken";
+        } catch (const std::invalid_argument &e) {
+            EXPECT_EQ(std::string(e.what()).rfind(r.shortest_or_error, 0), 0u) << r.text << ": " << e.what();
+        }
+    }
+}
+
+// Arming, firing, clearing one or all and a factory reset are in the log;
+// a fault's ID is never reused.
+TEST_F(Sim, FaultsAreLoggedFromArmingToClearing) {
+    const uint64_t id = addFault(parseFaultSpec("meSTCGetStatus=0x99,match=smtp.port"));
+    const uint64_t other = addFault(parseFaultSpec("meSVCGetCurrent#2=0x98,write-first"));
+    uint8_t b[4];
+    EXPECT_EQ(meSTCGetStatus(kArea, 0x85006334, b), 0x99u);
+    EXPECT_TRUE(clearFault(other));
+    EXPECT_FALSE(clearFault(other));
+    clearFaults();
+    auto texts = [] {
+        std::vector<std::string> out;
+        for (const LogEntry &e : log())
+            if (e.kind != LogKind::call) out.push_back(e.text);
+        return out;
+    };
+    const std::string n = std::to_string(id), m = std::to_string(other);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"armed " + n + " meSTCGetStatus=0x99,match=0x85006334",
+                                                 "armed " + m + " meSVCGetCurrent#2=0x98,write-first",
+                                                 "meSTCGetStatus answers 0x99 (fault " + n + ")",
+                                                 "cleared " + m, "cleared all"}));
+    factoryReset(true);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"reset, keeping jobs"}));
+    reset();
+    EXPECT_TRUE(log().empty());
+    EXPECT_GT(addFault(parseFaultSpec("meSTCGetStatus=1")), other);
 }
 
 TEST_F(Sim, MemoryPartitionBookKeeping) {
@@ -156,20 +299,19 @@ TEST_F(Sim, AnArmedFaultBeatsTheDevicesOwnRefusal) {
             failCall(c.s, 1, 0x7777, write_first);
             EXPECT_EQ(c.call(), 0x7777u);
             EXPECT_EQ(c.call(), c.own); // used up
-            EXPECT_TRUE(faults().empty());
             auto entries = log();
-            ASSERT_GE(entries.size(), 2u);
-            EXPECT_EQ(entries[0].kind, LogKind::fault);
-            EXPECT_EQ(entries[1].result, 0x7777u);
-            EXPECT_FALSE(entries[1].done);
+            ASSERT_GE(entries.size(), 3u); // armed, fired, the call
+            EXPECT_EQ(entries[1].kind, LogKind::fault);
+            EXPECT_EQ(entries[2].result, 0x7777u);
+            EXPECT_FALSE(entries[2].done);
         }
     }
     EXPECT_EQ(dst[0], 0xee);
 }
 
-// A random fault fires on about its share of the matching calls, the same
-// calls again for the same seed, and counts and logs each firing.
-TEST_F(Sim, RandomFaultsRepeatWithTheirSeed) {
+// A random fault fires on about its share of the matching calls, and
+// another seed on other calls.
+TEST_F(Sim, RandomFaultsFireOnTheirShare) {
     auto run = [](uint64_t seed) {
         reset();
         failRandomly(Service::meSTCGetStatus, 25, seed, 0x99);
@@ -182,29 +324,8 @@ TEST_F(Sim, RandomFaultsRepeatWithTheirSeed) {
     const auto n = std::count(first.begin(), first.end(), '1');
     EXPECT_GT(n, 60);
     EXPECT_LT(n, 140);
-    ASSERT_EQ(faults().size(), 1u);
-    EXPECT_EQ(faults()[0].fired, static_cast<uint64_t>(n));
     EXPECT_EQ(faults()[0].seed, 42u);
-    auto entries = log();
-    EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
-                            [](const LogEntry &e) { return e.kind == LogKind::fault; }),
-              n);
-    EXPECT_EQ(run(42), first);
     EXPECT_NE(run(43), first);
-    clearFaults();
-    EXPECT_TRUE(faults().empty());
-}
-
-// A process's own faults fire only for it and are not kept with the device.
-TEST_F(Sim, OwnFaultsAreNotTheDevices) {
-    failCallHere(Service::meSTCGetStatus, 2, 0x55);
-    EXPECT_TRUE(faults().empty());
-    uint8_t b = 0;
-    EXPECT_EQ(meSTCGetStatus(kArea, 0x85002308, &b), 0u);
-    EXPECT_EQ(meSTCGetStatus(kArea, 0x85002308, &b), 0x55u);
-    failCallHere(Service::meSTCGetStatus, 1, 0x55);
-    clearFaultsHere();
-    EXPECT_EQ(meSTCGetStatus(kArea, 0x85002308, &b), 0u);
 }
 
 // A linked job's name is delivered at its own width: short, empty and
@@ -243,7 +364,7 @@ TEST_F(Sim, FactoryResetClearsTheDeviceAndKeepsJobsWhenAsked) {
     EXPECT_TRUE(jobExists(0x11));
     EXPECT_EQ(exportState().children.size(), 1u);
     EXPECT_TRUE(faults().empty());
-    EXPECT_TRUE(log().empty());
+    EXPECT_EQ(log().size(), 1u); // the reset itself
     factoryReset(false);
     EXPECT_FALSE(jobExists(0x10));
 }
@@ -264,3 +385,28 @@ TEST_F(Sim, TheLogKeepsTheNewestEntries) {
 }
 
 } // namespace
+
+// Settings IDs by the names the tool gives their fields; an ID two groups
+// share has both names.
+TEST(SettingNames, NameTheCataloguesIds) {
+    struct Row {
+        uint32_t id;
+        std::vector<std::string> names;
+    };
+    const Row rows[] = {
+        {0x85006334, {"smtp.port"}},
+        {0x85005164, {"pop3.domain1"}},
+        {0x94009470, {"counters.count1"}},
+        {0x85005844, {"smtp-event.2.name", "smtp-schedule.2.name"}},
+        {0x8560577c, {"smtp-event.3.address", "smtp-schedule.3.address"}},
+        {0x8500513c, {"maintenance.subject", "subject.subject"}},
+        {0x12345678, {}},
+    };
+    for (const Row &r : rows) {
+        EXPECT_EQ(settingNames(r.id), r.names) << std::hex << r.id;
+        for (const std::string &name : r.names) EXPECT_EQ(settingByName(name), r.id) << name;
+    }
+    for (const char *no :
+         {"smtp.nope", "smtp.1.port", "smtp-event.name", "smtp-event.4.name", "smtp.port.", ""})
+        EXPECT_EQ(settingByName(no), std::nullopt) << no;
+}

@@ -41,8 +41,9 @@ void addGlobals(CLI::App &app, Globals &g) {
         ->type_name("FILE");
     app.add_flag("--json", g.json, "print JSON");
     app.add_option("--fail", g.device.fails,
-                   "the Nth call (default 1) of SERVICE this command makes answers CODE (simulated device)")
-        ->type_name("SERVICE[#N]=CODE")
+                   "the Nth matching call (default 1) of SERVICE this command makes answers CODE; SPEC as "
+                   "fault add takes it (simulated device)")
+        ->type_name("SPEC")
         ->allow_extra_args(false);
 }
 

@@ -21,7 +21,7 @@ struct Options {
 // The options of the command line that choose the device and its faults.
 struct DeviceOptions {
     std::string device;             // --device; empty when not given
-    std::vector<std::string> fails; // --fail SERVICE[#N]=CODE, each
+    std::vector<std::string> fails; // --fail SPEC, each
 };
 
 // What the dispatcher does before a command that uses the device, with the

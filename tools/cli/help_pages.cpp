@@ -107,7 +107,8 @@ std::string manPage(const CLI::App &app) {
             "Unset: $XDG_DATA_HOME/entmlst/device.db, else ~/.local/share/entmlst/device.db. "
             "Empty is an error.\n";
     page += ".SH EXAMPLES\n.nf\nentmlst init\nentmlst get smtp\nentmlst set smtp port=587 "
-            "server=mail.example\nentmlst export \\-o backup.json\nentmlst diff backup.json\n.fi\n";
+            "server=mail.example\nentmlst export \\-o backup.json\nentmlst diff backup.json\n"
+            "entmlst fault add meSTCGetStatus#2=0x1234,match=smtp.port,times=3 \\-\\-program app\n.fi\n";
     page += ".SH SEE ALSO\nThe examples under share/doc/corvellib/examples.\n";
     return page;
 }

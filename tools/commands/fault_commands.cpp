@@ -5,103 +5,127 @@
 
 #include "cli/usage_error.h"
 #include "devsim.h"
+#include "document/values.h"
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
-#include <random>
 
 namespace entmlst {
 namespace {
 
+// The options of fault add, each a key of the spec text.
+struct KeyOption {
+    const char *key;
+    const char *option;
+    const char *value;
+    const char *help;
+};
+constexpr KeyOption kKeyOptions[] = {
+    {"times", "--times", "N", "fail N matching calls in a row (default 1)"},
+    {"match", "--match", "X",
+     "only calls for this settings, job or value ID: a number or a field (smtp.port, smtp-event.2.name)"},
+    {"pid", "--pid", "PID", "only calls from this process"},
+    {"program", "--program", "NAME", "only calls from this program (its name as ps shows it)"},
+    {"probability", "--probability", "PERCENT",
+     "fail each matching call with this probability until cleared (not with #N)"},
+    {"seed", "--seed", "N", "seed of --probability, to repeat a run (default: a new one, shown)"},
+};
+
 struct AddArgs {
     std::string fault;
     bool write_first = false;
-    std::optional<std::string> probability;
-    std::optional<std::string> seed;
+    std::optional<std::string> values[std::size(kKeyOptions)];
 };
 
-// A percentage: "10", "0.5" or "10%", more than 0 and at most 100.
-double parsePercent(const std::string &text) {
-    std::string number = !text.empty() && text.back() == '%' ? text.substr(0, text.size() - 1) : text;
-    char *end = nullptr;
-    double p = std::strtod(number.c_str(), &end);
-    if (number.empty() || *end != '\0' || !(p > 0) || p > 100)
-        throw UsageError("--probability " + text + ": give a percentage above 0 and at most 100");
-    return p;
-}
+struct ClearArgs {
+    std::optional<std::string> id;
+};
 
-std::string hex(uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%" PRIx32, v);
-    return buf;
-}
-
-// "meSTCSetStatus#2=0x1234" as given to fault add.
-std::string spelling(const devsim::FaultInfo &f) {
-    std::string s = devsim::serviceName(f.service);
-    if (f.percent == 0 && f.calls_left != 1) {
-        s += '#';
-        s += std::to_string(f.calls_left);
+// True when the spec text gives key itself ("times=2", "write-first").
+bool givesKey(const std::string &spec, std::string_view key) {
+    std::size_t at = spec.find(',');
+    while (at != std::string::npos) {
+        std::size_t end = spec.find(',', at + 1);
+        std::string_view item =
+            std::string_view(spec).substr(at + 1, end == std::string::npos ? end : end - at - 1);
+        if (item.substr(0, item.find('=')) == key) return true;
+        at = end;
     }
-    s += '=';
-    s += hex(f.code);
-    return s;
+    return false;
 }
+
+// The spec with the options' keys added: one text, read once.
+devsim::FaultSpec specOf(const AddArgs &a) {
+    std::string text = a.fault;
+    auto add = [&](std::string_view key, const char *option, const std::optional<std::string> &value) {
+        if (givesKey(a.fault, key))
+            throw UsageError(std::string("fault add: ") + option + " and " + std::string(key) +
+                             " in the spec: give it once");
+        text += ',';
+        text += key;
+        if (value) {
+            text += '=';
+            text += *value;
+        }
+    };
+    for (std::size_t i = 0; i < std::size(kKeyOptions); ++i)
+        if (a.values[i]) add(kKeyOptions[i].key, kKeyOptions[i].option, a.values[i]);
+    if (a.write_first) add("write-first", "--write-first", std::nullopt);
+    try {
+        return devsim::parseFaultSpec(text);
+    } catch (const std::invalid_argument &e) {
+        throw UsageError(std::string("fault add ").append(text).append(": ").append(e.what()));
+    }
+}
+
+bool isSpent(const devsim::FaultInfo &f) { return f.percent == 0 && f.calls_left == 0; }
 
 Json faultJson(const devsim::FaultInfo &f) {
+    const devsim::FaultSpec &s = f.spec;
+    const bool random = f.percent > 0;
     Json j{{"id", f.id},
-           {"fault", spelling(f)},
+           {"fault", devsim::faultSpecText(s)},
            {"service", devsim::serviceName(f.service)},
            {"code", f.code},
-           {"write_first", f.write_first}};
-    if (f.percent > 0) {
-        j["probability"] = f.percent;
-        j["seed"] = f.seed;
-        j["fired"] = f.fired;
-    } else {
-        j["calls_left"] = f.calls_left;
-    }
+           {"times", s.times},
+           {"match", s.match ? Json(*s.match) : Json()},
+           {"pid", s.pid ? Json(*s.pid) : Json()},
+           {"program", s.program.empty() ? Json() : Json(s.program)},
+           {"write_first", f.write_first},
+           {"probability", random ? Json(f.percent) : Json()},
+           {"seed", random ? Json(f.seed) : Json()},
+           {"hits", f.fired},
+           {"spent", isSpent(f)},
+           {"calls_left", random ? Json() : Json(f.calls_left)}};
     return j;
 }
 
+// "3  meSTCGetStatus#2=0x55,times=2  hits 2, spent".
 std::string faultLine(const devsim::FaultInfo &f) {
-    std::string line = std::to_string(f.id) + "  " + spelling(f);
-    if (f.percent > 0) {
-        char p[32];
-        std::snprintf(p, sizeof p, "%g", f.percent);
-        line += std::string("  probability ") + p + "% seed " + std::to_string(f.seed) + ", fired " +
-                std::to_string(f.fired) + " times";
-    }
-    return line + (f.write_first ? "  write-first" : "");
+    std::string line =
+        std::to_string(f.id) + "  " + devsim::faultSpecText(f.spec) + "  hits " + std::to_string(f.fired);
+    if (f.spec.match)
+        for (const std::string &name : devsim::settingNames(*f.spec.match))
+            line.append(", match ").append(name);
+    if (f.percent > 0 && !f.spec.seed) line.append(", seed ").append(std::to_string(f.seed));
+    if (isSpent(f)) line += ", spent";
+    return line;
 }
 
 int runAdd(const Options &o, const AddArgs &a) {
-    ArmedFault f = parseFault(a.fault, "fault add");
-    const bool random = a.probability.has_value();
-    if (random && f.nth_given)
-        throw UsageError("fault add " + a.fault + ": give either #N or --probability, not both");
-    if (!random && a.seed) throw UsageError("--seed goes with --probability");
-    const double percent = random ? parsePercent(*a.probability) : 0;
-    const uint64_t seed = a.seed   ? parseUnsigned("--seed", *a.seed, UINT64_MAX)
-                          : random ? std::random_device{}()
-                                   : 0;
-    const devsim::Service s = *devsim::serviceByName(f.service);
-
+    const devsim::FaultSpec spec = specOf(a);
     DeviceSession dev(o.device);
-    control([&] {
-        if (random)
-            devsim::failRandomly(s, percent, seed, f.code, a.write_first);
-        else
-            devsim::failCall(s, f.nth, f.code, a.write_first);
-    });
+    const uint64_t id = control([&] { return devsim::addFault(spec); });
     auto all = control([] { return devsim::faults(); });
-    if (o.json)
-        std::printf("%s\n", faultJson(all.back()).dump(2).c_str());
-    else
-        std::printf("armed: %s\n", faultLine(all.back()).c_str());
-    return 0;
+    for (const auto &f : all) {
+        if (f.id != id) continue;
+        if (o.json)
+            std::printf("%s\n", faultJson(f).dump(2).c_str());
+        else
+            std::printf("armed: %s\n", faultLine(f).c_str());
+    }
+    return kExitOk;
 }
 
 int runList(const Options &o, const NoArgs &) {
@@ -114,21 +138,28 @@ int runList(const Options &o, const NoArgs &) {
     } else {
         for (const auto &f : all) std::printf("%s\n", faultLine(f).c_str());
     }
-    return 0;
+    return kExitOk;
 }
 
-int runClear(const Options &o, const NoArgs &) {
+int runClear(const Options &o, const ClearArgs &a) {
+    const std::optional<uint64_t> id =
+        a.id ? std::optional(parseUnsigned("fault ID", *a.id, UINT64_MAX, 1)) : std::nullopt;
     DeviceSession dev(o.device);
-    auto n = control([] {
+    auto n = control([&]() -> std::size_t {
+        if (id) return devsim::clearFault(*id) ? 1 : 0;
         std::size_t armed = devsim::faults().size();
         devsim::clearFaults();
         return armed;
     });
+    if (id && n == 0) {
+        std::fprintf(stderr, "entmlst: fault clear: no fault %" PRIu64 " (fault list shows them)\n", *id);
+        return kExitFailed;
+    }
     if (o.json)
         std::printf("%s\n", Json{{"cleared", n}}.dump(2).c_str());
     else
         std::printf("cleared: %zu\n", n);
-    return 0;
+    return kExitOk;
 }
 
 } // namespace
@@ -137,12 +168,15 @@ void bindFaultAdd(CLI::App &cmd, Chosen &chosen) {
     define<AddArgs>(
         cmd, chosen,
         [](CLI::App &c, AddArgs &a) {
-            c.add_option("fault", a.fault, "SERVICE[#N]=CODE")->required()->type_name("SERVICE[#N]=CODE");
+            c.add_option("fault", a.fault,
+                         "SERVICE[#N]=CODE[,times=N][,match=X][,pid=P][,program=NAME][,write-first]"
+                         "[,probability=P][,seed=S]: the Nth matching call (default the next) answers CODE")
+                ->required()
+                ->type_name("SPEC");
+            for (std::size_t i = 0; i < std::size(kKeyOptions); ++i)
+                c.add_option(kKeyOptions[i].option, a.values[i], kKeyOptions[i].help)
+                    ->type_name(kKeyOptions[i].value);
             c.add_flag("--write-first", a.write_first, "the service does its work, then answers CODE");
-            c.add_option("--probability", a.probability,
-                         "fire on each matching call with this probability (percent) until cleared")
-                ->type_name("PERCENT");
-            c.add_option("--seed", a.seed, "seed of --probability, to repeat a run")->type_name("N");
         },
         runAdd);
 }
@@ -153,8 +187,12 @@ void bindFaultList(CLI::App &cmd, Chosen &chosen) {
 }
 
 void bindFaultClear(CLI::App &cmd, Chosen &chosen) {
-    define<NoArgs>(
-        cmd, chosen, [](CLI::App &, NoArgs &) {}, runClear);
+    define<ClearArgs>(
+        cmd, chosen,
+        [](CLI::App &c, ClearArgs &a) {
+            c.add_option("id", a.id, "the fault to disarm (default: every fault)")->type_name("ID");
+        },
+        runClear);
 }
 
 } // namespace entmlst

@@ -24,14 +24,12 @@ struct DeviceFileError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// --fail SERVICE[#N]=CODE: the Nth call of SERVICE answers CODE.
+// --fail SPEC, as fault add takes it: the Nth matching call of SERVICE this
+// command makes answers CODE.
 struct ArmedFault {
-    std::string service;
-    unsigned nth = 1;
-    bool nth_given = false;
-    uint32_t code = 0;
+    std::string spec; // checked by parseFault
 };
-// Simulated build: what names the option in messages ("--fail", "fault add").
+// Simulated build: what names the option in messages.
 ArmedFault parseFault(const std::string &text, const std::string &what = "--fail"); // throws UsageError
 
 // What the device received during a command; not seen (and not reported)

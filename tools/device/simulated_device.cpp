@@ -37,19 +37,12 @@ std::string withoutNewline(std::string text) {
 } // namespace
 
 ArmedFault parseFault(const std::string &text, const std::string &what) {
-    auto [lhs, code] = splitAssignment(text);
-    ArmedFault f;
-    f.service = lhs;
-    if (auto hash = lhs.find('#'); hash != std::string::npos) {
-        f.service = lhs.substr(0, hash);
-        f.nth = parseNumber(what + " call number", lhs.substr(hash + 1));
-        f.nth_given = true;
-        if (f.nth == 0) throw UsageError(what + " " + text + ": calls are counted from 1");
+    try {
+        devsim::parseFaultSpec(text);
+    } catch (const std::invalid_argument &e) {
+        throw UsageError(what + " " + text + ": " + e.what());
     }
-    if (!devsim::serviceByName(f.service))
-        throw UsageError(what + " " + text + ": unknown service \"" + f.service + "\"");
-    f.code = parseNumber(what + " code", code);
-    return f;
+    return ArmedFault{text};
 }
 
 void openDevice(Options &o, const DeviceOptions &given, unsigned needs) {
@@ -104,8 +97,7 @@ void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
         mark_ = devsim::lastLogSeq();
         devsim::inspectedEntries();
         devsim::takeStorageProblem();
-        for (const ArmedFault &f : faults)
-            devsim::failCallHere(*devsim::serviceByName(f.service), f.nth, f.code);
+        for (const ArmedFault &f : faults) devsim::addFaultHere(devsim::parseFaultSpec(f.spec));
     });
 }
 
