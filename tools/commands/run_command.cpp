@@ -40,6 +40,7 @@ constexpr std::size_t kMonitorLinesShown = 3;
 
 struct RunArgs {
     std::string state;
+    std::vector<std::string> faults;
     std::string keep;
     std::string log_json;
     bool quiet = false;
@@ -328,12 +329,24 @@ int runRun(const Options &, const RunArgs &a) {
     int status = kExitRunFailed;
     bool lost = false;
     try {
+        std::vector<devsim::FaultSpec> faults;
+        for (const std::string &text : a.faults) {
+            try {
+                faults.push_back(devsim::parseFaultSpec(text));
+            } catch (const std::invalid_argument &e) {
+                throw RunFailure("--fault " + text + ": " + e.what());
+            }
+        }
         std::optional<fs::path> keep;
         if (!a.keep.empty()) keep = keepFolder(a.keep);
         if (!a.log_json.empty()) checkLogTarget(a.log_json);
         PrivateDevice dev;
         control([&] { devsim::openDevice(dev.path()); });
         if (!a.state.empty()) applyState(dev.path(), a.state);
+        // Armed after the import, whose calls they are not for.
+        control([&] {
+            for (const devsim::FaultSpec &f : faults) devsim::addFault(f);
+        });
         const uint64_t mark = control([] { return devsim::lastLogSeq(); });
 
         const Ran ran = runProgram(a.program, dev.path());
@@ -380,6 +393,11 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
             c.add_option("--state", a.state,
                          "import this settings document (as export writes it) into the new device first")
                 ->type_name("FILE.json");
+            c.add_option("--fault", a.faults,
+                         "arm a fault in the new device, as fault add does (SPEC as fault add takes it); "
+                         "again for more")
+                ->type_name("SPEC")
+                ->allow_extra_args(false);
             c.add_option("--keep", a.keep,
                          "leave the device in DIR as device.db (DIR is made if missing, and must hold none)")
                 ->type_name("DIR");
