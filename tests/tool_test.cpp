@@ -369,7 +369,7 @@ const CliCase kCli[] = {
      "entmlst: run: --fault nosuch=1: [^\n]*\n",
      true,
      "^$"},
-    // The fault is armed for the program, after the import's own writes.
+    // The fault is armed for the program: the import's writes never meet it.
     {{"run", "--state", "@/three.json", "--fault", "meSTCSetStatus=0x77", "--", "ENTMLST", "set", "smtp",
       "port=9"},
      1,

@@ -92,6 +92,7 @@ public:
         for (const char *suffix : kCompanions) {
             const std::string from = path_ + suffix;
             const std::string to = (folder / kDeviceName).string() + suffix;
+            // -shm is only an index of the -wal, made anew by the next process to open it.
             if (::access(from.c_str(), F_OK) != 0 || std::string(suffix) == "-shm") continue;
             if (::link(from.c_str(), to.c_str()) == 0) continue;
             if (errno != EXDEV) throw RunFailure(errnoText("cannot keep the device as " + to));
@@ -108,11 +109,12 @@ private:
         char buf[1 << 16];
         for (ssize_t n; ok && (n = ::read(in, buf, sizeof buf)) != 0;)
             ok = n > 0 && ::write(out, buf, static_cast<std::size_t>(n)) == n;
-        const std::string why = ok ? "" : std::strerror(errno);
         if (in >= 0) ::close(in);
-        if (out >= 0 && ::close(out) != 0 && ok)
-            throw RunFailure(errnoText("cannot keep the device as " + to));
-        if (!ok) throw RunFailure("cannot keep the device as " + to + ": " + why);
+        if (out >= 0 && ::close(out) != 0) ok = false;
+        if (ok) return;
+        const std::string why = std::strerror(errno);
+        if (out >= 0) ::unlink(to.c_str()); // half a device is none
+        throw RunFailure("cannot keep the device as " + to + ": " + why);
     }
 
     fs::path folder_;
@@ -147,11 +149,13 @@ void checkLogTarget(const std::string &file) {
         throw RunFailure("--log-json " + file + ": not a regular file");
 }
 
-// The settings document at path, imported into the fresh device as import
-// does; the import's own calls leave nothing in the device's log.
-void applyState(const std::string &device, const std::string &path) {
+// The settings document at path, imported as import does, on a device in
+// memory: its state then goes to the new device whole, whose log starts
+// with the program.
+devsim::State importedState(const std::string &path) {
+    control([] { devsim::openDevice(devsim::kMemoryDevice); });
     Options o;
-    o.device = device;
+    o.device = devsim::kMemoryDevice;
     LibraryAccess lib;
     Import in;
     if (!importDocument(o, path, false, lib, in))
@@ -159,11 +163,7 @@ void applyState(const std::string &device, const std::string &path) {
     if (in.done.code != 0)
         throw RunFailure("--state " + path + ": the library answered " + codeText(in.done.code) +
                          "; nothing was run");
-    control([] {
-        devsim::State s = devsim::exportState();
-        devsim::factoryReset(true);
-        devsim::importState(s);
-    });
+    return control([] { return devsim::exportState(); });
 }
 
 // SIGINT, SIGTERM and SIGHUP go to the program while run waits for it.
@@ -340,11 +340,12 @@ int runRun(const Options &, const RunArgs &a) {
         std::optional<fs::path> keep;
         if (!a.keep.empty()) keep = keepFolder(a.keep);
         if (!a.log_json.empty()) checkLogTarget(a.log_json);
+        std::optional<devsim::State> state;
+        if (!a.state.empty()) state = importedState(a.state);
         PrivateDevice dev;
-        control([&] { devsim::openDevice(dev.path()); });
-        if (!a.state.empty()) applyState(dev.path(), a.state);
-        // Armed after the import, whose calls they are not for.
         control([&] {
+            devsim::openDevice(dev.path());
+            if (state) devsim::importState(*state);
             for (const devsim::FaultSpec &f : faults) devsim::addFault(f);
         });
         const uint64_t mark = control([] { return devsim::lastLogSeq(); });
@@ -407,7 +408,7 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
             c.add_flag("-q,--quiet", a.quiet, "no summary on standard error");
             c.add_option("program", a.program, "the program to run and its arguments, after --")
                 ->required()
-                ->type_name("PROGRAM [ARGS...]");
+                ->type_name("PROGRAM");
         },
         runRun);
 }
