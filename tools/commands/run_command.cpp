@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -60,8 +61,7 @@ std::string errnoText(const std::string &what) { return what + ": " + std::strer
 class PrivateDevice {
 public:
     PrivateDevice() {
-        const char *tmp = std::getenv("TMPDIR");
-        std::string pattern = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+        std::string pattern = temporaryFolder();
         pattern += "/entmlst-run-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr)
             throw RunFailure(errnoText("cannot make a folder " + pattern));
@@ -101,6 +101,19 @@ public:
     }
 
 private:
+    // $TMPDIR when set; else a folder in memory when there is one, where the
+    // file's syncs cost nothing (a device thrown away needs none); else /tmp.
+    static std::string temporaryFolder() {
+        for (const char *variable : {"TMPDIR", "XDG_RUNTIME_DIR"})
+            if (const char *dir = std::getenv(variable); dir != nullptr && *dir != '\0') return dir;
+        struct stat st {};
+        if (::stat(kSharedMemory, &st) == 0 && S_ISDIR(st.st_mode) &&
+            ::access(kSharedMemory, W_OK | X_OK) == 0)
+            return kSharedMemory;
+        return "/tmp";
+    }
+    static constexpr const char *kSharedMemory = "/dev/shm";
+
     // Another file system: a copy, into a file made for it.
     static void copyNew(const std::string &from, const std::string &to) {
         const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -166,7 +179,8 @@ devsim::State importedState(const std::string &path) {
     return control([] { return devsim::exportState(); });
 }
 
-// SIGINT, SIGTERM and SIGHUP go to the program while run waits for it.
+// SIGINT, SIGTERM and SIGHUP go to the program while run waits for it;
+// those run was started ignoring, the program ignores too.
 constexpr int kForwarded[] = {SIGINT, SIGTERM, SIGHUP};
 volatile sig_atomic_t g_child = 0;
 void forward(int sig) {
@@ -180,6 +194,8 @@ struct Ran {
 };
 
 // Runs the program with ENTMLST_DEVICE naming device, and waits for it.
+// Spawned, not forked: a copy of this process's memory would cost more
+// than a short program takes.
 Ran runProgram(const std::vector<std::string> &program, const std::string &device) {
     std::vector<std::string> env;
     const std::string variable = std::string(devsim::kDeviceVariable) + "=";
@@ -193,66 +209,47 @@ Ran runProgram(const std::vector<std::string> &program, const std::string &devic
     for (std::string &w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 
-    // Blocked until the child is known, so that none is lost or misdirected.
+    // Blocked until the child is known, so that none is lost or misdirected;
+    // the child starts with the mask run was given, and exec gives a caught
+    // signal back its default.
     sigset_t forwarded, old_mask;
     sigemptyset(&forwarded);
     for (int sig : kForwarded) sigaddset(&forwarded, sig);
+    sigprocmask(SIG_BLOCK, &forwarded, &old_mask);
     std::array<struct sigaction, std::size(kForwarded)> old_actions{};
     struct sigaction handler {};
     handler.sa_handler = forward;
     sigemptyset(&handler.sa_mask);
     handler.sa_flags = SA_RESTART;
-    sigprocmask(SIG_BLOCK, &forwarded, &old_mask);
-    for (std::size_t i = 0; i < std::size(kForwarded); ++i)
-        sigaction(kForwarded[i], &handler, &old_actions[i]);
-    auto restore = [&] {
-        for (std::size_t i = 0; i < std::size(kForwarded); ++i)
-            sigaction(kForwarded[i], &old_actions[i], nullptr);
-        sigprocmask(SIG_SETMASK, &old_mask, nullptr);
-    };
-
-    // The child tells why exec failed through a pipe that exec closes.
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) {
-        restore();
-        throw RunFailure(errnoText("cannot make a pipe"));
+    for (std::size_t i = 0; i < std::size(kForwarded); ++i) {
+        sigaction(kForwarded[i], nullptr, &old_actions[i]);
+        if (old_actions[i].sa_handler != SIG_IGN) sigaction(kForwarded[i], &handler, nullptr);
     }
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setsigmask(&attr, &old_mask);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
     std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        restore();
-        ::execvpe(argv[0], argv.data(), envp.data());
-        const int e = errno;
-        (void)!::write(report[1], &e, sizeof e);
-        ::_exit(e == ENOENT ? kExitNotFound : kExitCannotRun);
+    pid_t child = 0;
+    const int spawn_error = ::posix_spawnp(&child, argv[0], nullptr, &attr, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attr);
+    int ws = 0;
+    if (spawn_error == 0) {
+        g_child = child;
+        sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+        while (::waitpid(child, &ws, 0) < 0 && errno == EINTR) {
+        }
+        g_child = 0;
     }
-    const int fork_errno = errno;
-    ::close(report[1]);
-    if (child < 0) {
-        ::close(report[0]);
-        restore();
-        errno = fork_errno;
-        throw RunFailure(errnoText("cannot start " + program[0]));
-    }
-    g_child = child;
+    for (std::size_t i = 0; i < std::size(kForwarded); ++i)
+        sigaction(kForwarded[i], &old_actions[i], nullptr);
     sigprocmask(SIG_SETMASK, &old_mask, nullptr);
 
-    int exec_errno = 0;
-    ssize_t n;
-    while ((n = ::read(report[0], &exec_errno, sizeof exec_errno)) < 0 && errno == EINTR) {
-    }
-    ::close(report[0]);
-    int ws = 0;
-    while (::waitpid(child, &ws, 0) < 0 && errno == EINTR) {
-    }
-    g_child = 0;
-    restore();
-
     Ran r;
-    if (n == sizeof exec_errno) {
-        r.status = exec_errno == ENOENT ? kExitNotFound : kExitCannotRun;
+    if (spawn_error != 0) {
+        r.status = spawn_error == ENOENT ? kExitNotFound : kExitCannotRun;
         r.how =
-            exec_errno == ENOENT ? "not found" : std::string("cannot be run: ") + std::strerror(exec_errno);
+            spawn_error == ENOENT ? "not found" : std::string("cannot be run: ") + std::strerror(spawn_error);
         return r;
     }
     r.ran = true;
