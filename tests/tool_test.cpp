@@ -353,6 +353,7 @@ const CliCase kCli[] = {
      "^$"},
     {{"run", "-q", "--", "sh", "-c", "echo out; exit 3"}, 3, kQuiet, true, "^out\n$"},
     {{"run", "-q", "--", "sh", "-c", "kill -TERM $$"}, 128 + SIGTERM, kQuiet, true},
+    {{"run", "-q", "--", "@/script"}, 4, kQuiet, true, "^script ran\n$"}, // no #!: the shell's
     {{"run", "--", "@/nosuch"}, 127, "entmlst: run: .*/nosuch: not found\n", true, "^$"},
     {{"run", "--", "@/folder"}, 126, "entmlst: run: .*/folder: cannot be run: [^\n]*\n", true, "^$"},
     {{"run", "--state", "@/secret.json", "--", "echo", "ran"},
@@ -416,6 +417,8 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
     fs::permissions(dir / "shared", fs::perms::all | fs::perms::sticky_bit);
     fs::create_directories(dir / "mine");
     std::ofstream(dir / "victim") << "keep";
+    std::ofstream(dir / "script") << "echo script ran\nexit 4\n";
+    fs::permissions(dir / "script", fs::perms::owner_all);
     std::ofstream(dir / "target.json") << "old";
     const std::string head = R"({"format": "corvellib-settings", "version": 1, )";
     for (const auto &[name, groups] : std::initializer_list<std::pair<const char *, const char *>>{

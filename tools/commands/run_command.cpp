@@ -193,6 +193,26 @@ struct Ran {
     bool ran = false;            // the program started
 };
 
+// Where a command name leads, as the shell finds it: a path as it is,
+// else the first executable file of that name in $PATH.
+std::string located(const std::string &name) {
+    if (name.find('/') != std::string::npos) return name;
+    const char *path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        std::size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string file = end == start ? "." : dirs.substr(start, end - start);
+        file += '/';
+        file += name;
+        struct stat st {};
+        if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0)
+            return file;
+        start = end + 1;
+    }
+    return name;
+}
+
 // Runs the program with ENTMLST_DEVICE naming device, and waits for it.
 // Spawned, not forked: a copy of this process's memory would cost more
 // than a short program takes.
@@ -231,7 +251,15 @@ Ran runProgram(const std::vector<std::string> &program, const std::string &devic
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
     std::fflush(nullptr);
     pid_t child = 0;
-    const int spawn_error = ::posix_spawnp(&child, argv[0], nullptr, &attr, argv.data(), envp.data());
+    int spawn_error = ::posix_spawnp(&child, argv[0], nullptr, &attr, argv.data(), envp.data());
+    if (spawn_error == ENOEXEC) {
+        // An executable file of commands without a #! line is the shell's, as
+        // a shell and execvp() take it.
+        std::string shell = "/bin/sh", script = located(program[0]);
+        argv.insert(argv.begin(), shell.data());
+        argv[1] = script.data();
+        spawn_error = ::posix_spawn(&child, shell.c_str(), nullptr, &attr, argv.data(), envp.data());
+    }
     posix_spawnattr_destroy(&attr);
     int ws = 0;
     if (spawn_error == 0) {
