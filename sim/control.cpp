@@ -164,7 +164,6 @@ DeviceStatus deviceStatus() {
         auto entries = st.log(LogFilter{});
         out.log_entries = entries.size();
         if (!entries.empty()) out.last_writer_pid = entries.back().pid;
-        for (const StoredFault &f : st.faults()) out.faults += spent(f.info) ? 0 : 1;
         return out;
     });
     s.path = devicePath();

@@ -265,7 +265,8 @@ DeviceStatus DeviceState::status() {
     auto entries = log(LogFilter{});
     s.log_entries = entries.size();
     if (!entries.empty()) s.last_writer_pid = entries.back().pid;
-    s.faults = faults().size();
+    s.faults = 0;
+    for (const StoredFault &f : faults()) s.faults += spent(f.info) ? 0 : 1;
     return s;
 }
 
