@@ -170,6 +170,7 @@ LogEntry Device::entry(LogKind kind, Service s) const {
     LogEntry e;
     e.time_us = nowMicros();
     e.pid = static_cast<int32_t>(::getpid());
+    e.program = programName();
     e.kind = kind;
     e.service = s;
     return e;

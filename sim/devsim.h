@@ -364,19 +364,24 @@ struct LogEntry {
     std::string text;  // monitor line as received (any bytes), or what happened
 };
 struct LogFilter {
-    uint64_t after_seq = 0;     // only entries with a larger seq
-    int64_t since_us = 0;       // only entries at or after this time
-    std::optional<int32_t> pid; // only this process's entries
-    std::optional<Service> service;
+    uint64_t after_seq = 0;         // only entries with a larger seq
+    int64_t since_us = 0;           // only entries at or after this time
+    std::optional<int32_t> pid;     // only this process's entries
+    std::optional<Service> service; // only the service's calls and faults
     std::optional<LogKind> kind;
     std::size_t newest = 0; // only the newest this many of those (0: all), oldest first
 };
 std::vector<LogEntry> log(const LogFilter &filter = {});
 // seq of the newest entry (0 when the log is empty).
 uint64_t lastLogSeq();
-// One line: "2026-12-06 03:10:11.123456 pid 4242 call meSTCGetStatus(0x4050300,...) = 0x0".
-// Its text is escapeLogText(text, true), without the monitor line's newline.
+// One line: "2026-12-06 03:10:11.123456 pid 4242 myprog call meSTCGetStatus(0x4050300,0x85006334
+// smtp.port,...) = 0x0". The program is one word: escaped as the text is, a blank as \x20, "-" when
+// unknown. A settings ID is followed by its names, joined by '|' where groups share it. Its text is
+// escapeLogText(text, true), without the monitor line's newline.
 std::string formatLogEntry(const LogEntry &e);
+// Which of a call entry's arguments is a settings ID (its index), shown
+// with its names; nullopt when none is.
+std::optional<std::size_t> settingsIdArgument(const LogEntry &e);
 // An entry's text holds whatever bytes a program sent (a monitor line's
 // %s, an upgraded file's note). Shown, every byte that is not part of
 // well-formed UTF-8 becomes \xHH (two lowercase hex digits) and a

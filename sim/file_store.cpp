@@ -18,6 +18,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -31,16 +32,17 @@ namespace {
 // Marks a file as the simulated device's ("MLST") and its layout's version.
 // Version 1 was written by entmlst before the simulator kept the file
 // itself (its log as plain lines); version 2 had a table per kind of row;
-// version 3 keeps every row in one table of keyed bytes beside the log.
+// version 3 keeps every row in one table of keyed bytes beside the log;
+// version 4 logs the calling program's name.
 constexpr int kApplicationId = 0x4d4c5354;
-constexpr int kFormatVersion = 3;
+constexpr int kFormatVersion = 4;
 
 constexpr const char *kTables = R"(
 CREATE TABLE rows(space INTEGER NOT NULL, major INTEGER NOT NULL, minor INTEGER NOT NULL, value BLOB NOT NULL,
                   PRIMARY KEY(space, major, minor)) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, pid INTEGER NOT NULL,
                  kind TEXT NOT NULL, service TEXT NOT NULL, args BLOB NOT NULL, result INTEGER NOT NULL,
-                 done INTEGER NOT NULL, text TEXT NOT NULL);
+                 done INTEGER NOT NULL, text TEXT NOT NULL, program TEXT NOT NULL DEFAULT '');
 )";
 
 // Joins text piece by piece ("literal" + string trips GCC 12's -Wrestrict).
@@ -223,8 +225,8 @@ public:
     void append(const LogEntry &e) override {
         Bytes args(e.args.size() * sizeof(uint64_t));
         if (!e.args.empty()) std::memcpy(args.data(), e.args.data(), args.size());
-        Query(*this, "INSERT INTO log(seq, time, pid, kind, service, args, result, done, text) "
-                     "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        Query(*this, "INSERT INTO log(seq, time, pid, kind, service, args, result, done, text, program) "
+                     "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
             .bind(1, i64(e.seq))
             .bind(2, e.time_us)
             .bind(3, e.pid)
@@ -234,12 +236,25 @@ public:
             .bind(7, e.result)
             .bind(8, e.done)
             .bind(9, e.text)
+            .bind(10, e.program)
             .run();
     }
     std::vector<LogEntry> log(const LogFilter &f) override {
-        Query q(*this, "SELECT seq, time, pid, kind, service, args, result, done, text FROM log "
-                       "WHERE seq > ? AND time >= ? AND (? OR pid = ?) ORDER BY seq");
+        // Newest first, so that a count reads only the entries it shows.
+        static const std::string sql = [] {
+            std::string kinds;
+            for (std::size_t i = 0; i < kLogKindCount; ++i)
+                if (namesService(static_cast<LogKind>(i)))
+                    kinds += cat({kinds.empty() ? "'" : ", '", logKindName(static_cast<LogKind>(i)), "'"});
+            return cat({"SELECT seq, time, pid, kind, service, args, result, done, text, program FROM log "
+                        "WHERE seq > ? AND time >= ? AND (? OR pid = ?) AND (? OR (service = ? AND kind IN (",
+                        kinds, "))) AND (? OR kind = ?) ORDER BY seq DESC LIMIT ?"});
+        }();
+        Query q(*this, sql.c_str());
         q.bind(1, i64(f.after_seq)).bind(2, f.since_us).bind(3, !f.pid).bind(4, f.pid.value_or(0));
+        q.bind(5, !f.service).bind(6, std::string(f.service ? serviceName(*f.service) : ""));
+        q.bind(7, !f.kind).bind(8, std::string(f.kind ? logKindName(*f.kind) : ""));
+        q.bind(9, f.newest == 0 ? int64_t{-1} : static_cast<int64_t>(f.newest));
         std::vector<LogEntry> out;
         while (q.row()) {
             LogEntry e;
@@ -254,8 +269,10 @@ public:
             e.result = u32(q.integer(6));
             e.done = q.integer(7) != 0;
             e.text = q.text(8);
+            e.program = q.text(9);
             out.push_back(std::move(e));
         }
+        std::reverse(out.begin(), out.end());
         return out;
     }
     uint64_t newestSeq() override {
@@ -413,6 +430,7 @@ private:
     void checkFiles(const struct stat &file);
     bool checkLayout(bool may_write);
     void upgrade(int64_t from);
+    void tablesToRows(int64_t from);
 };
 
 void FileStore::createFile() {
@@ -565,7 +583,16 @@ bool FileStore::checkLayout(bool may_write) {
 
 // Format 1 and 2's tables become rows, in the layout device_state.cpp
 // reads; format 1's log lines become notes. Armed faults are not kept.
+// Entries logged before format 4 have no program.
 void FileStore::upgrade(int64_t from) {
+    if (from <= 2) tablesToRows(from);
+    exec("ALTER TABLE log ADD COLUMN program TEXT NOT NULL DEFAULT ''");
+    exec(cat({"PRAGMA user_version = ", std::to_string(kFormatVersion)}).c_str());
+    std::fprintf(stderr, "devsim: %s: upgraded from device file format %d to %d\n", path_.c_str(),
+                 static_cast<int>(from), kFormatVersion);
+}
+
+void FileStore::tablesToRows(int64_t from) {
     if (from == 1)
         exec("CREATE TABLE log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, pid INTEGER NOT NULL, "
              "kind TEXT NOT NULL, service TEXT NOT NULL, args BLOB NOT NULL, result INTEGER NOT NULL, "
@@ -595,9 +622,6 @@ void FileStore::upgrade(int64_t from) {
     exec("DROP TABLE settings; DROP TABLE jobs; DROP TABLE job_values; DROP TABLE parents; DROP TABLE "
          "children;");
     if (from >= 2) exec("DROP TABLE faults; DROP TABLE meta;");
-    exec(cat({"PRAGMA user_version = ", std::to_string(kFormatVersion)}).c_str());
-    std::fprintf(stderr, "devsim: %s: upgraded from device file format %d to %d\n", path_.c_str(),
-                 static_cast<int>(from), kFormatVersion);
 }
 
 } // namespace

@@ -14,15 +14,39 @@ std::string withoutNewline(std::string text) {
     return text;
 }
 
-// "name(a,b,c)".
-std::string callText(Service s, const std::vector<uint64_t> &args, bool as_hex) {
+// "name(a,b,c)"; id_at is the argument followed by its settings names,
+// "0x85006334 smtp.port".
+std::string callText(Service s, const std::vector<uint64_t> &args, bool as_hex,
+                     std::optional<std::size_t> id_at = std::nullopt) {
     std::string out = serviceName(s);
     out += '(';
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (i != 0) out += ',';
         out += as_hex ? hex(args[i]) : std::to_string(args[i]);
+        if (i == id_at) {
+            const char *sep = " ";
+            for (const std::string &name : settingNames(static_cast<uint32_t>(args[i]))) {
+                out += sep;
+                out += name;
+                sep = "|";
+            }
+        }
     }
     out += ')';
+    return out;
+}
+
+// The program as one word: escaped like the text, a blank as \x20, and
+// "-" when it is not known (a program called "-" shows as \x2d).
+std::string programWord(const std::string &program) {
+    if (program.empty()) return "-";
+    if (program == "-") return "\\x2d";
+    std::string out;
+    for (char c : escapeLogText(program, true))
+        if (c == ' ')
+            out += "\\x20";
+        else
+            out += c;
     return out;
 }
 
@@ -81,6 +105,15 @@ std::string escapeLogText(std::string_view text, bool controls) {
     }
     return out;
 }
+std::optional<std::size_t> settingsIdArgument(const LogEntry &e) {
+    // The settings store's calls: (area, ID, ...) and (writer, area, ID, ...).
+    std::optional<std::size_t> at;
+    if (e.service == Service::meSTCGetStatus) at = 1;
+    if (e.service == Service::meSTCSetStatus) at = 2;
+    if (e.kind != LogKind::call || !at || *at >= e.args.size()) return std::nullopt;
+    return at;
+}
+
 #define DEVSIM_KIND_NAME(kind, name) name,
 constexpr const char *kLogKindNames[] = {DEVSIM_LOG_KINDS(DEVSIM_KIND_NAME)};
 #undef DEVSIM_KIND_NAME
@@ -127,12 +160,14 @@ std::string formatLogEntry(const LogEntry &e) {
     line += " pid ";
     line += std::to_string(e.pid);
     line += ' ';
+    line += programWord(e.program);
+    line += ' ';
     line += logKindName(e.kind);
     line += ' ';
     switch (e.kind) {
     case LogKind::call:
     case LogKind::notification:
-        line += callText(e.service, e.args, e.kind == LogKind::call);
+        line += callText(e.service, e.args, e.kind == LogKind::call, settingsIdArgument(e));
         line += " = ";
         line += hex(e.result);
         if (e.kind == LogKind::notification && !e.done) line += " (not sent)";

@@ -80,9 +80,16 @@ public:
     std::vector<LogEntry> log(const LogFilter &f) override {
         auto first = std::upper_bound(log_.begin(), log_.end(), f.after_seq,
                                       [](uint64_t seq, const LogEntry &e) { return seq < e.seq; });
+        auto wanted = [&](const LogEntry &e) {
+            return e.time_us >= f.since_us && (!f.pid || e.pid == *f.pid) &&
+                   (!f.service || (e.service == *f.service && namesService(e.kind))) &&
+                   (!f.kind || e.kind == *f.kind);
+        };
+        // Newest first, so that a count stops as soon as it has them.
         std::vector<LogEntry> out;
-        for (auto it = first; it != log_.end(); ++it)
-            if (it->time_us >= f.since_us && (!f.pid || it->pid == *f.pid)) out.push_back(*it);
+        for (auto it = log_.end(); it != first && (f.newest == 0 || out.size() < f.newest);)
+            if (--it; wanted(*it)) out.push_back(*it);
+        std::reverse(out.begin(), out.end());
         return out;
     }
     uint64_t newestSeq() override { return log_.empty() ? 0 : log_.back().seq; }

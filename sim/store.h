@@ -79,6 +79,12 @@ inline std::vector<uint64_t> unpackU64s(const Bytes &value) {
     return out;
 }
 
+// The kinds of entry a filter by service finds: a service's calls and its
+// faults. A broken rule and the device's own entries name no service.
+inline bool namesService(LogKind k) {
+    return k == LogKind::call || k == LogKind::notification || k == LogKind::monitor || k == LogKind::fault;
+}
+
 std::unique_ptr<Store> makeMemoryStore();
 // Opens (creating 0600 in an existing directory if missing) the device file;
 // throws DeviceError for a file that is not usable.

@@ -216,9 +216,9 @@ TEST_F(DeviceFile, FilesThatAreNotThisDevicesAreRefusedAndLeftAlone) {
          "application_id 0x4d2"},
         {"newer",
          [](const fs::path &p) {
-             sql(p, "PRAGMA application_id = 1296847700; PRAGMA user_version = 4; CREATE TABLE t(x);");
+             sql(p, "PRAGMA application_id = 1296847700; PRAGMA user_version = 5; CREATE TABLE t(x);");
          },
-         "format 4 is newer than this libdevsim reads (3)"},
+         "format 5 is newer than this libdevsim reads (4)"},
     };
     devsim::openDevice(devsim::kMemoryDevice);
     for (const Case &c : cases) {
@@ -238,13 +238,12 @@ TEST_F(DeviceFile, FilesThatAreNotThisDevicesAreRefusedAndLeftAlone) {
     }
 }
 
-// A file written by entmlst before the simulator kept it: its settings,
-// jobs and links are kept, its log lines become notes, shown escaped
-// whatever bytes they hold.
-TEST_F(DeviceFile, AFileOfTheFirstFormatIsUpgraded) {
-    devsim::openDevice(devsim::kMemoryDevice);
-    fs::path old = dir / "old.db";
-    sql(old, R"(
+// A file of an older format: its settings, jobs and links are kept, and
+// its log (format 1's lines become notes), shown escaped whatever bytes it
+// holds, each entry without a program.
+TEST_F(DeviceFile, AFileOfAnOlderFormatIsUpgraded) {
+    // Format 1's tables, kept by format 2 beside its own.
+    const std::string tables = R"(
         CREATE TABLE settings(id INTEGER PRIMARY KEY, value BLOB NOT NULL);
         CREATE TABLE jobs(id INTEGER PRIMARY KEY);
         CREATE TABLE job_values(job INTEGER NOT NULL, value_id INTEGER NOT NULL, value BLOB NOT NULL,
@@ -252,28 +251,66 @@ TEST_F(DeviceFile, AFileOfTheFirstFormatIsUpgraded) {
         CREATE TABLE parents(job INTEGER PRIMARY KEY, parent INTEGER NOT NULL);
         CREATE TABLE children(seq INTEGER PRIMARY KEY, job INTEGER NOT NULL, kind INTEGER NOT NULL,
                               link INTEGER NOT NULL);
-        CREATE TABLE events(seq INTEGER PRIMARY KEY, line TEXT NOT NULL);
-        PRAGMA application_id = 1296847700; PRAGMA user_version = 1;
         INSERT INTO settings VALUES(2231395124, x'024b');
         INSERT INTO jobs VALUES(5); INSERT INTO jobs VALUES(6);
         INSERT INTO parents VALUES(5, 6);
         INSERT INTO children(job, kind, link) VALUES(5, 192, 6);
-        INSERT INTO events(line) VALUES('notify mscMLRPTChgSMTPProtocol(1)');
-        INSERT INTO events(line) VALUES(CAST(x'6f6c64ff1b5c' AS TEXT));
-    )");
-    ::testing::internal::CaptureStderr();
-    devsim::openDevice(old.string());
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("upgraded from device file format 1 to 3"),
-              std::string::npos);
-    EXPECT_EQ(stored(kPort), (Bytes{0x02, 0x4b}));
-    EXPECT_EQ(stored(kServer).size(), 64u); // settings the old file lacked have their defaults
-    auto state = devsim::exportState();
-    EXPECT_EQ(state.parents.at(5), 6u);
-    EXPECT_EQ(state.children.size(), 1u);
-    EXPECT_EQ(state.events, (std::vector<std::string>{"notify mscMLRPTChgSMTPProtocol(1)", "old\xff\x1b\\"}));
-    const std::string shown = devsim::formatLogEntry(devsim::log().back());
-    EXPECT_EQ(shown.substr(shown.find(" note ")), " note old\\xff\\x1b\\\\");
-    EXPECT_EQ(integrity(old), "ok");
+    )";
+    // Format 2 and 3's log.
+    const std::string log = R"(
+        CREATE TABLE log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, pid INTEGER NOT NULL,
+                         kind TEXT NOT NULL, service TEXT NOT NULL, args BLOB NOT NULL, result INTEGER NOT NULL,
+                         done INTEGER NOT NULL, text TEXT NOT NULL);
+        INSERT INTO log VALUES(1, 0, 7, 'notify', 'mscMLRPTChgSMTPProtocol', x'0100000000000000', 0, 1, '');
+        INSERT INTO log VALUES(2, 0, 7, 'note', '', x'', 0, 0, CAST(x'6f6c64ff1b5c' AS TEXT));
+    )";
+    const std::string formats[] = {
+        tables + R"(
+            CREATE TABLE events(seq INTEGER PRIMARY KEY, line TEXT NOT NULL);
+            INSERT INTO events(line) VALUES('notify mscMLRPTChgSMTPProtocol(1)');
+            INSERT INTO events(line) VALUES(CAST(x'6f6c64ff1b5c' AS TEXT));
+        )",
+        tables + log + R"(
+            CREATE TABLE faults(id INTEGER PRIMARY KEY AUTOINCREMENT, service TEXT NOT NULL, code INTEGER NOT NULL,
+                                write_first INTEGER NOT NULL, calls_left INTEGER NOT NULL, percent REAL NOT NULL,
+                                seed INTEGER NOT NULL, fired INTEGER NOT NULL, rng INTEGER NOT NULL);
+            CREATE TABLE meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL);
+        )",
+        log + R"(
+            CREATE TABLE rows(space INTEGER NOT NULL, major INTEGER NOT NULL, minor INTEGER NOT NULL,
+                              value BLOB NOT NULL, PRIMARY KEY(space, major, minor)) WITHOUT ROWID;
+            INSERT INTO rows VALUES(0, 2231395124, 0, x'024b');
+            INSERT INTO rows VALUES(1, 5, 0, x''); INSERT INTO rows VALUES(1, 6, 0, x'');
+            INSERT INTO rows VALUES(3, 5, 0, x'0600000000000000');
+            INSERT INTO rows VALUES(4, 5, 1, x'c0000000000000000600000000000000');
+        )",
+    };
+    for (int version = 1; version <= 3; ++version) {
+        SCOPED_TRACE("format " + std::to_string(version));
+        devsim::openDevice(devsim::kMemoryDevice);
+        fs::path old = dir / ("old" + std::to_string(version) + ".db");
+        sql(old, (formats[version - 1] + "PRAGMA application_id = 1296847700; PRAGMA user_version = " +
+                  std::to_string(version) + ";")
+                     .c_str());
+        ::testing::internal::CaptureStderr();
+        devsim::openDevice(old.string());
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find("upgraded from device file format " +
+                                                                std::to_string(version) + " to 4"),
+                  std::string::npos);
+        EXPECT_EQ(devsim::deviceStatus().schema_version, 4);
+        EXPECT_EQ(stored(kPort), (Bytes{0x02, 0x4b}));
+        EXPECT_EQ(stored(kServer).size(), 64u); // settings the old file lacked have their defaults
+        auto state = devsim::exportState();
+        EXPECT_EQ(state.parents.at(5), 6u);
+        EXPECT_EQ(state.children, (decltype(state.children){{5, 192, 6}}));
+        EXPECT_EQ(state.events,
+                  (std::vector<std::string>{"notify mscMLRPTChgSMTPProtocol(1)", "old\xff\x1b\\"}));
+        const devsim::LogEntry last = devsim::log().back();
+        EXPECT_EQ(last.program, "");
+        const std::string shown = devsim::formatLogEntry(last);
+        EXPECT_EQ(shown.substr(shown.find(" - note ")), " - note old\\xff\\x1b\\\\");
+        EXPECT_EQ(integrity(old), "ok");
+    }
 }
 
 // A process stopped while it holds the lock: a Set in another process
@@ -350,7 +387,7 @@ TEST_F(DeviceFile, AnInspectionReadsBesideAWriterAndLeavesNoTrace) {
     EXPECT_EQ(after.log_entries, before.log_entries);
     EXPECT_EQ(after.faults, 1u);
     EXPECT_EQ(after.path, file.string());
-    EXPECT_EQ(after.schema_version, 3);
+    EXPECT_EQ(after.schema_version, 4);
     EXPECT_NE(after.created_us, 0);
     EXPECT_GT(after.file_size, 0u);
 }

@@ -376,12 +376,43 @@ TEST_F(Sim, TheLogKeepsTheNewestEntries) {
     ASSERT_EQ(entries.size(), kLogCapacity);
     EXPECT_EQ(entries.back().seq - entries.front().seq + 1, kLogCapacity);
     EXPECT_EQ(entries.back().pid, getpid());
-    LogFilter last;
-    last.after_seq = entries.back().seq - 1;
-    EXPECT_EQ(log(last).size(), 1u);
-    EXPECT_NE(formatLogEntry(entries.back())
-                  .find(" pid " + std::to_string(getpid()) + " call meSTCGetStatus(0x4050300,0x85002308,"),
-              std::string::npos);
+    LogFilter newest; // counted among the entries kept
+    newest.newest = kLogCapacity + 5;
+    EXPECT_EQ(log(newest).size(), kLogCapacity);
+    newest.newest = 2;
+    newest.kind = LogKind::call;
+    auto two = log(newest);
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(two[1].seq, entries.back().seq);
+    EXPECT_EQ(two[0].seq, entries.back().seq - 1);
+    EXPECT_EQ(entries.back().program, "sim_test");
+}
+
+// A log line names the program beside the pid, as one word, and each
+// settings ID a call names with its names.
+TEST_F(Sim, ALogLineNamesTheProgramAndTheSettings) {
+    auto shown = [](const std::string &program, LogKind kind, Service s, std::vector<uint64_t> args) {
+        LogEntry e;
+        e.pid = 7;
+        e.program = program;
+        e.kind = kind;
+        e.service = s;
+        e.args = std::move(args);
+        e.text = "what happened";
+        return formatLogEntry(e);
+    };
+    const LogKind call = LogKind::call;
+    const Service get = Service::meSTCGetStatus;
+    EXPECT_EQ(shown("myprog", call, get, {kArea, 0x85006334, 0}),
+              "- pid 7 myprog call meSTCGetStatus(0x4050300,0x85006334 smtp.port,0x0) = 0x0");
+    EXPECT_EQ(shown("my prog\x1b\xff", call, Service::meSTCSetStatus, {kWriter, kArea, 0x85005844, 0}),
+              "- pid 7 my\\x20prog\\x1b\\xff call meSTCSetStatus(0x7302,0x4050300,0x85005844 "
+              "smtp-event.2.name|smtp-schedule.2.name,0x0) = 0x0");
+    EXPECT_EQ(shown("", call, get, {kArea, 0x12345678, 0}),
+              "- pid 7 - call meSTCGetStatus(0x4050300,0x12345678,0x0) = 0x0");
+    EXPECT_EQ(shown("-", call, Service::meSVCGetCurrent, {0x85006334, 0x85006334, 0}),
+              "- pid 7 \\x2d call meSVCGetCurrent(0x85006334,0x85006334,0x0) = 0x0");
+    EXPECT_EQ(shown("x", LogKind::fault, get, {kArea, 0x85006334}), "- pid 7 x fault what happened");
 }
 
 } // namespace

@@ -112,18 +112,27 @@ TYPED_TEST(StoreBackEnd, ATransactionIsKeptWholeOrNotAtAll) {
     EXPECT_FALSE(st.get(Space::settings, {4}));
 }
 
-// The log keeps its entries whole and in order; filters and drop go by
-// seq, time and pid.
+// The log keeps its entries whole and in order; its filters combine, and
+// drop goes by seq.
 TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
+    using devsim::LogKind;
+    using devsim::Service;
     Store &st = *this->st;
+    // seq n: at time n*100, from pid 11 when n is odd, else 22.
+    const std::pair<LogKind, Service> made[] = {
+        {LogKind::call, Service::meSTCGetStatus},          {LogKind::call, Service::meSTCSetStatus},
+        {LogKind::monitor, Service::emwGENMonSendMessage}, {LogKind::call, Service::meSTCGetStatus},
+        {LogKind::fault, Service::meSTCGetStatus},         {LogKind::violation, Service{}},
+    };
     st.transact([&] {
         for (uint64_t seq = 1; seq <= 6; ++seq) {
             LogEntry e;
             e.seq = seq;
             e.time_us = int64_t(seq) * 100;
             e.pid = seq % 2 ? 11 : 22;
-            e.kind = devsim::LogKind::monitor;
-            e.service = devsim::Service::emwGENMonSendMessage;
+            e.program = seq == 3 ? "my prog\xff" : "";
+            e.kind = made[seq - 1].first;
+            e.service = made[seq - 1].second;
             e.args = {seq, 0xffffffffffffffffu, 0};
             e.result = uint32_t(seq);
             e.done = seq % 3 == 0;
@@ -138,26 +147,38 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
     EXPECT_EQ(e.seq, 3u);
     EXPECT_EQ(e.time_us, 300);
     EXPECT_EQ(e.pid, 11);
-    EXPECT_EQ(e.kind, devsim::LogKind::monitor);
-    EXPECT_EQ(e.service, devsim::Service::emwGENMonSendMessage);
+    EXPECT_EQ(e.program, "my prog\xff");
+    EXPECT_EQ(e.kind, LogKind::monitor);
+    EXPECT_EQ(e.service, Service::emwGENMonSendMessage);
     EXPECT_EQ(e.args, (std::vector<uint64_t>{3, 0xffffffffffffffffu, 0}));
     EXPECT_EQ(e.result, 3u);
     EXPECT_TRUE(e.done);
     EXPECT_EQ(e.text, "line 3\n");
 
     struct Case {
-        devsim::LogFilter filter;
+        devsim::LogFilter filter; // after, since, pid, service, kind, newest
         std::vector<uint64_t> seqs;
     } cases[] = {
-        {{4, 0, std::nullopt, std::nullopt, std::nullopt, 0}, {5, 6}},
-        {{0, 250, std::nullopt, std::nullopt, std::nullopt, 0}, {3, 4, 5, 6}},
-        {{0, 0, 22, std::nullopt, std::nullopt, 0}, {2, 4, 6}},
-        {{2, 450, 11, std::nullopt, std::nullopt, 0}, {5}},
+        {{0, 0, {}, {}, {}, 0}, {1, 2, 3, 4, 5, 6}},
+        {{4, 0, {}, {}, {}, 0}, {5, 6}},
+        {{0, 250, {}, {}, {}, 0}, {3, 4, 5, 6}},
+        {{0, 0, 22, {}, {}, 0}, {2, 4, 6}},
+        {{2, 450, 11, {}, {}, 0}, {5}},
+        {{0, 0, {}, Service::meSTCGetStatus, {}, 0}, {1, 4, 5}},
+        {{0, 0, {}, {}, LogKind::call, 0}, {1, 2, 4}},
+        {{0, 0, {}, Service::meSTCGetStatus, LogKind::call, 0}, {1, 4}},
+        {{0, 0, {}, Service::mectIdSync, {}, 0}, {}},
+        {{0, 0, {}, {}, {}, 2}, {5, 6}},
+        {{0, 0, {}, {}, {}, 9}, {1, 2, 3, 4, 5, 6}},
+        {{0, 0, {}, {}, LogKind::call, 2}, {2, 4}},
+        {{0, 0, 11, Service::meSTCGetStatus, {}, 1}, {5}},
+        {{5, 0, {}, {}, {}, 3}, {6}},
+        {{0, 0, {}, {}, LogKind::monitor, 1}, {3}},
     };
     for (const Case &c : cases) {
         std::vector<uint64_t> seqs;
         for (const LogEntry &x : st.log(c.filter)) seqs.push_back(x.seq);
-        EXPECT_EQ(seqs, c.seqs) << "after " << c.filter.after_seq << " since " << c.filter.since_us;
+        EXPECT_EQ(seqs, c.seqs) << "case " << &c - cases;
     }
     st.transact([&] { st.drop(4); });
     EXPECT_EQ(st.log({}).size(), 2u);

@@ -97,6 +97,7 @@ std::string manPage(const CLI::App &app) {
             if (o->get_positional()) synopsis += " " + optionSynopsis(*o);
         page += ".PP\n\\fBentmlst " + roff(path) + "\\fR" + synopsis + "\n";
         manOptions(page, cmd);
+        if (!cmd.get_footer().empty()) page += ".PP\n" + roff(cmd.get_footer()) + "\n";
     });
     page += ".SH EXIT STATUS\n";
     for (const ExitStatus &s : kExitStatuses)
@@ -112,7 +113,8 @@ std::string manPage(const CLI::App &app) {
     page += ".SH EXAMPLES\n.nf\nentmlst init\nentmlst get smtp\nentmlst set smtp port=587 "
             "server=mail.example\nentmlst export \\-o backup.json\nentmlst diff backup.json\n"
             "entmlst run \\-\\-fault meSTCSetStatus=0x77 \\-\\- ./app\n"
-            "entmlst fault add meSTCGetStatus#2=0x1234,match=smtp.port,times=3 \\-\\-program app\n.fi\n";
+            "entmlst fault add meSTCGetStatus#2=0x1234,match=smtp.port,times=3 \\-\\-program app\n"
+            "entmlst log \\-\\-follow \\-\\-until 'notify mscMLRPTChgSMTPProtocol' \\-\\-timeout 5\n.fi\n";
     page += ".SH SEE ALSO\nThe examples under share/doc/corvellib/examples.\n";
     return page;
 }

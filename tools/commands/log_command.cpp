@@ -8,10 +8,12 @@
 #include "document/values.h"
 
 #include <fcntl.h>
+#include <regex.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -25,35 +27,110 @@ struct LogArgs {
     bool follow = false;
     std::optional<std::string> since;
     std::optional<std::string> pid;
+    std::optional<std::string> after;
+    std::optional<std::string> newest;
+    std::optional<std::string> service;
+    std::optional<std::string> kind;
+    std::optional<std::string> until;
+    std::optional<std::string> timeout;
 };
 
+// "names" maps the index of each settings-ID argument to that ID's names.
 Json entryJson(const devsim::LogEntry &e) {
     Json args = Json::array();
     for (uint64_t a : e.args) args.push_back(a);
+    Json names = Json::object();
+    if (auto at = devsim::settingsIdArgument(e))
+        names[std::to_string(*at)] = devsim::settingNames(static_cast<uint32_t>(e.args[*at]));
     return Json{{"seq", e.seq},
                 {"time_us", e.time_us},
                 {"pid", e.pid},
+                {"program", devsim::escapeLogText(e.program, false)},
                 {"kind", devsim::logKindName(e.kind)},
                 {"service", devsim::serviceName(e.service)},
                 {"args", args},
+                {"names", names},
                 {"result", e.result},
                 {"done", e.done},
                 {"text", devsim::escapeLogText(e.text, false)}};
 }
 
+// An extended regular expression, matched against whole lines.
+class Pattern {
+public:
+    explicit Pattern(const std::string &text) {
+        const int rc = ::regcomp(&re_, text.c_str(), REG_EXTENDED | REG_NOSUB);
+        if (rc != 0) {
+            char why[256];
+            ::regerror(rc, &re_, why, sizeof why);
+            throw UsageError("--until: \"" + text + "\" is not an extended regular expression: " + why);
+        }
+    }
+    ~Pattern() { ::regfree(&re_); }
+    Pattern(const Pattern &) = delete;
+    Pattern &operator=(const Pattern &) = delete;
+    bool matches(const std::string &line) const { return ::regexec(&re_, line.c_str(), 0, nullptr, 0) == 0; }
+
+private:
+    regex_t re_{};
+};
+
+// Every name in a list, for the message that refuses another.
+template <typename Name>
+std::string allNames(std::size_t count, Name name) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) out += (i == 0 ? "" : ", ") + std::string(name(i));
+    return out;
+}
+
+devsim::LogFilter filterOf(const LogArgs &a) {
+    devsim::LogFilter filter;
+    if (a.since)
+        filter.since_us = parseMoment("--since", *a.since,
+                                      std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::system_clock::now().time_since_epoch())
+                                          .count());
+    if (a.pid) filter.pid = static_cast<int32_t>(parseUnsigned("--pid", *a.pid, INT32_MAX));
+    if (a.after) filter.after_seq = parseUnsigned("--after", *a.after, UINT64_MAX);
+    if (a.newest) filter.newest = parseUnsigned("-n", *a.newest, SIZE_MAX, 1);
+    if (a.service) {
+        filter.service = devsim::serviceByName(*a.service);
+        if (!filter.service)
+            throw UsageError("--service: \"" + *a.service + "\" is not a service; one of " +
+                             allNames(devsim::kServiceCount, [](std::size_t i) {
+                                 return devsim::serviceName(static_cast<devsim::Service>(i));
+                             }));
+    }
+    if (a.kind) {
+        filter.kind = devsim::logKindByName(*a.kind);
+        if (!filter.kind)
+            throw UsageError("--kind: \"" + *a.kind + "\" is not a kind of entry; one of " +
+                             allNames(devsim::kLogKindCount, [](std::size_t i) {
+                                 return devsim::logKindName(static_cast<devsim::LogKind>(i));
+                             }));
+    }
+    return filter;
+}
+
+// Waiting ran past --timeout.
+struct TimedOut {};
+
 // A follower tries again after each wait for a lock, this long.
 constexpr unsigned kFollowWaitMs = 1000;
 
+using Clock = std::chrono::steady_clock;
+
 // Runs call; while another process holds the device file locked, says so
-// once and tries again.
+// once and tries again, until the deadline if there is one.
 template <typename Call>
-auto waitingThroughLocks(const std::string &path, Call call) {
+auto waitingThroughLocks(const std::string &path, std::optional<Clock::time_point> deadline, Call call) {
     bool said = false;
     for (;;) {
         try {
             return call();
         } catch (const devsim::DeviceError &e) {
             if (e.code != devsim::kDeviceBusy) throw DeviceFileError(e.what());
+            if (deadline && Clock::now() >= *deadline) throw TimedOut{};
             if (!said)
                 std::fprintf(stderr, "entmlst: %s is locked by another process; waiting for it\n",
                              path.c_str());
@@ -89,27 +166,36 @@ private:
 };
 
 int runLog(const Options &o, const LogArgs &a) {
-    devsim::LogFilter filter;
-    if (a.since)
-        filter.since_us = parseMoment("--since", *a.since,
-                                      std::chrono::duration_cast<std::chrono::microseconds>(
-                                          std::chrono::system_clock::now().time_since_epoch())
-                                          .count());
-    if (a.pid) filter.pid = static_cast<int32_t>(parseUnsigned("--pid", *a.pid, INT32_MAX));
+    devsim::LogFilter filter = filterOf(a);
+    const std::unique_ptr<Pattern> until = a.until ? std::make_unique<Pattern>(*a.until) : nullptr;
+    std::optional<Clock::time_point> deadline;
+    if (a.timeout) deadline = Clock::now() + std::chrono::microseconds(parseSeconds("--timeout", *a.timeout));
 
+    // Prints the entries, up to the first that --until matches; true when one did.
     auto print = [&](const std::vector<devsim::LogEntry> &entries, bool lines_of_json) {
+        bool matched = false;
         if (o.json && !lines_of_json) {
             Json all = Json::array();
             for (const auto &e : entries) all.push_back(entryJson(e));
             std::printf("%s\n", all.dump(2).c_str());
         } else {
-            for (const auto &e : entries)
-                std::printf("%s\n", o.json ? entryJson(e).dump().c_str() : devsim::formatLogEntry(e).c_str());
+            for (const auto &e : entries) {
+                const std::string line = devsim::formatLogEntry(e);
+                std::printf("%s\n", o.json ? entryJson(e).dump().c_str() : line.c_str());
+                filter.after_seq = e.seq;
+                if (until && until->matches(line)) {
+                    matched = true;
+                    break;
+                }
+            }
         }
         // A reader that went away ends the follow: nothing more can be shown.
         if (std::fflush(stdout) != 0 || std::ferror(stdout))
             throw OutputError("cannot write standard output");
-        if (!entries.empty()) filter.after_seq = entries.back().seq;
+        if (!entries.empty() && !matched) filter.after_seq = entries.back().seq;
+        // -n counts the entries already there; a follower then shows every new one.
+        filter.newest = 0;
+        return matched;
     };
     if (!a.follow) {
         print(control([&] {
@@ -120,37 +206,49 @@ int runLog(const Options &o, const LogArgs &a) {
         return 0;
     }
 
-    // New entries as other processes make them, until interrupted, through
-    // locks and across a new file at the path.
+    // New entries as other processes make them, until interrupted (or
+    // --until's entry or --timeout), through locks and across a new file
+    // at the path.
     devsim::setBusyTimeout(kFollowWaitMs);
     auto openWatched = [&] {
-        waitingThroughLocks(o.device, [&] { devsim::openDevice(o.device); });
+        waitingThroughLocks(o.device, deadline, [&] { devsim::openDevice(o.device); });
         return std::make_unique<WatchedFile>(o.device);
     };
-    auto watched = openWatched();
-    const bool file = o.device != devsim::kMemoryDevice;
-    bool said_gone = false;
-    for (;;) {
-        bool gone = false;
-        if (file && !watched->isAt(o.device, gone)) {
-            if (gone) {
-                if (!said_gone)
-                    std::fprintf(stderr, "entmlst: %s was deleted; waiting for a device file there\n",
+    try {
+        auto watched = openWatched();
+        // --until waits for an entry yet to come, or one after --after.
+        if (until && !a.after)
+            filter.after_seq = waitingThroughLocks(o.device, deadline, [] { return devsim::lastLogSeq(); });
+        const bool file = o.device != devsim::kMemoryDevice;
+        bool said_gone = false;
+        for (;;) {
+            bool gone = false;
+            if (file && !watched->isAt(o.device, gone)) {
+                if (gone) {
+                    if (!said_gone)
+                        std::fprintf(stderr, "entmlst: %s was deleted; waiting for a device file there\n",
+                                     o.device.c_str());
+                    said_gone = true;
+                } else if (struct stat st = {}; ::stat(o.device.c_str(), &st) == 0 && st.st_size > 0) {
+                    // Not while it is still empty: its maker has yet to set it up.
+                    std::fprintf(stderr,
+                                 "entmlst: %s was replaced; following the new file from its first entry\n",
                                  o.device.c_str());
-                said_gone = true;
-            } else if (struct stat st = {}; ::stat(o.device.c_str(), &st) == 0 && st.st_size > 0) {
-                // Not while it is still empty: its maker has yet to set it up.
-                std::fprintf(stderr,
-                             "entmlst: %s was replaced; following the new file from its first entry\n",
-                             o.device.c_str());
-                watched.reset();
-                watched = openWatched();
-                filter.after_seq = 0;
-                said_gone = false;
+                    watched.reset();
+                    watched = openWatched();
+                    filter.after_seq = 0;
+                    said_gone = false;
+                }
             }
+            if (print(waitingThroughLocks(o.device, deadline, [&] { return devsim::log(filter); }), true))
+                return kExitOk;
+            if (deadline && Clock::now() >= *deadline) throw TimedOut{};
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        print(waitingThroughLocks(o.device, [&] { return devsim::log(filter); }), true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    } catch (const TimedOut &) {
+        std::fprintf(stderr, "entmlst: no entry matched \"%s\" within %s s\n", a.until->c_str(),
+                     a.timeout->c_str());
+        return kExitFailed;
     }
 }
 
@@ -165,11 +263,42 @@ void bindLog(CLI::App &cmd, Chosen &chosen) {
             c.add_flag("-f,--follow", a.follow,
                        "keep printing new entries until interrupted; waits while the file is locked, "
                        "and when the file is deleted or replaced, says so and follows the new file");
-            c.add_option("--since", a.since,
-                         "only entries since WHEN: 90s, 10m, 2h, 1d ago; YYYY-MM-DD[ HH:MM[:SS[.fff]]][Z]; "
-                         "HH:MM[:SS[.fff]]")
+            c.add_option(
+                 "--since", a.since,
+                 "only entries since WHEN: 90s, 1.5s, 10m, 2h, 1d ago; YYYY-MM-DD[ HH:MM[:SS[.fff]]][Z]; "
+                 "HH:MM[:SS[.fff]]")
                 ->type_name("WHEN");
             c.add_option("--pid", a.pid, "only the entries of one process")->type_name("PID");
+            c.add_option("--after", a.after,
+                         "only entries after the one numbered SEQ (a --json entry's \"seq\"), to read on "
+                         "from where a script stopped")
+                ->type_name("SEQ");
+            c.add_option("-n", a.newest, "only the newest N entries, oldest first")->type_name("N");
+            c.add_option(
+                 "--service", a.service,
+                 "only the calls and faults of one service, named as the log shows it (meSTCSetStatus, say)")
+                ->type_name("NAME");
+            c.add_option("--kind", a.kind,
+                         "only the entries of one kind: " +
+                             allNames(devsim::kLogKindCount,
+                                      [](std::size_t i) {
+                                          return devsim::logKindName(static_cast<devsim::LogKind>(i));
+                                      }))
+                ->type_name("KIND");
+            auto *until =
+                c.add_option("--until", a.until,
+                             "with --follow: show the entries that come after the start (or after --after) "
+                             "and exit 0 after the first that PATTERN matches, an extended regular "
+                             "expression matched against the entry's line as shown without --json")
+                    ->type_name("PATTERN");
+            c.add_option("--timeout", a.timeout,
+                         "with --until: exit 1 when no entry has matched after SECONDS (such as 5 or 0.5)")
+                ->type_name("SECONDS")
+                ->needs(until);
+            until->needs(c.get_option("--follow"));
+            c.footer("The options narrow the entries together. --json entries carry seq, time_us, pid, "
+                     "program, kind, service, args, names, result, done and text; names maps the index "
+                     "of each settings-ID argument to that ID's names, such as {\"1\": [\"smtp.port\"]}.");
         },
         runLog);
 }

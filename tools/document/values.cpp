@@ -105,21 +105,31 @@ int64_t fractionMicros(const std::string &digits) {
 
 } // namespace
 
+int64_t parseSeconds(const std::string &what, const std::string &text) {
+    static const std::regex seconds(R"(([0-9]{1,9})(?:[.,]([0-9]{1,9}))?)");
+    std::smatch m;
+    if (!std::regex_match(text, m, seconds))
+        throw UsageError(what + ": \"" + text + "\" is not a number of seconds (such as 5 or 0.5)");
+    return std::stoll(m[1]) * 1000000 + fractionMicros(m[2].str());
+}
+
 int64_t parseMoment(const std::string &what, const std::string &text, int64_t now_us) {
     const std::string usage =
         what + ": \"" + text +
-        "\" is not a time; give 90s, 10m, 2h or 1d ago, YYYY-MM-DD[ HH:MM[:SS[.fff]]][Z] "
+        "\" is not a time; give 90s, 1.5s, 10m, 2h or 1d ago, YYYY-MM-DD[ HH:MM[:SS[.fff]]][Z] "
         "or HH:MM[:SS[.fff]]";
-    static const std::regex ago(R"(([0-9]{1,9})([smhd]))");
+    static const std::regex ago(R"(([0-9]{1,9})(?:[.,]([0-9]{1,9}))?([smhd]))");
     static const std::regex date_time(
         R"(([0-9]{4})-([0-9]{2})-([0-9]{2})(?:[T ]([0-9]{2}):([0-9]{2})(?::([0-9]{2})(?:[.,]([0-9]{1,9}))?)?)?(Z?))");
     static const std::regex time_only(R"(([0-9]{2}):([0-9]{2})(?::([0-9]{2})(?:[.,]([0-9]{1,9}))?)?)");
     std::smatch m;
     if (std::regex_match(text, m, ago)) {
-        const int64_t unit = m[2] == "s" ? 1 : m[2] == "m" ? 60 : m[2] == "h" ? 3600 : 86400;
+        const int64_t unit = m[3] == "s" ? 1 : m[3] == "m" ? 60 : m[3] == "h" ? 3600 : 86400;
         const int64_t back_s = std::stoll(m[1]) * unit; // at most 999999999 days: no overflow
-        if (back_s > now_us / 1000000) throw UsageError(what + ": \"" + text + "\" reaches back before 1970");
-        return now_us - back_s * 1000000;
+        const int64_t back_us =
+            back_s > now_us / 1000000 ? now_us + 1 : back_s * 1000000 + fractionMicros(m[2].str()) * unit;
+        if (back_us > now_us) throw UsageError(what + ": \"" + text + "\" reaches back before 1970");
+        return now_us - back_us;
     }
     std::tm when{};
     std::string fraction;

@@ -29,11 +29,14 @@ std::optional<std::vector<uint8_t>> hexDigits(std::string_view digits);
 bool isUtf8(std::string_view s);
 
 // A moment given as a time or as how long ago, in microseconds since the
-// epoch: "90s", "10m", "2h", "1d" ago; a date "YYYY-MM-DD"; a date and time
+// epoch: "90s", "10m", "2h", "1d" ago, with a fraction too ("0.5s"); a date "YYYY-MM-DD"; a date and time
 // "YYYY-MM-DD[T| ]HH:MM[:SS[.fraction]]", local unless it ends in "Z"; or
 // "HH:MM[:SS[.fraction]]" today. Only real dates and times: anything else
 // throws UsageError naming `what`.
 int64_t parseMoment(const std::string &what, const std::string &text, int64_t now_us);
+// A length of time in seconds, "5" or "0.25", as microseconds; throws
+// UsageError naming `what` for anything else.
+int64_t parseSeconds(const std::string &what, const std::string &text);
 
 // Splits FIELD=VALUE; throws UsageError without '='.
 std::pair<std::string, std::string> splitAssignment(const std::string &arg);
