@@ -102,6 +102,9 @@ std::string manPage(const CLI::App &app) {
     page += ".SH EXIT STATUS\n";
     for (const ExitStatus &s : kExitStatuses)
         page += ".TP\n.B " + std::to_string(s.status) + "\n" + roff(s.meaning) + "\n";
+    page += ".PP\n\\fBentmlst run\\fR exits with the program's status (128+N when signal N ended it), or:\n";
+    for (const ExitStatus &s : kRunExitStatuses)
+        page += ".TP\n.B " + std::to_string(s.status) + "\n" + roff(s.meaning) + "\n";
     page += ".PP\nEvery failure prints one line on standard error, starting with \"entmlst:\"; "
             "the report stays on standard output.\n";
     page += ".SH ENVIRONMENT\n.TP\n.B ENTMLST_DEVICE\nThe simulated device file, or :memory:. "
@@ -109,6 +112,7 @@ std::string manPage(const CLI::App &app) {
             "Empty is an error.\n";
     page += ".SH EXAMPLES\n.nf\nentmlst init\nentmlst get smtp\nentmlst set smtp port=587 "
             "server=mail.example\nentmlst export \\-o backup.json\nentmlst diff backup.json\n"
+            "entmlst run \\-\\-fault meSTCSetStatus=0x77 \\-\\- ./app\n"
             "entmlst fault add meSTCGetStatus#2=0x1234,match=smtp.port,times=3 \\-\\-program app\n"
             "entmlst log \\-\\-follow \\-\\-until 'notify mscMLRPTChgSMTPProtocol' \\-\\-timeout 5\n.fi\n";
     page += ".SH SEE ALSO\nThe examples under share/doc/corvellib/examples.\n";

@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,6 +41,7 @@ constexpr std::size_t kMonitorLinesShown = 3;
 
 struct RunArgs {
     std::string state;
+    std::vector<std::string> faults;
     std::string keep;
     std::string log_json;
     bool quiet = false;
@@ -59,8 +61,7 @@ std::string errnoText(const std::string &what) { return what + ": " + std::strer
 class PrivateDevice {
 public:
     PrivateDevice() {
-        const char *tmp = std::getenv("TMPDIR");
-        std::string pattern = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+        std::string pattern = temporaryFolder();
         pattern += "/entmlst-run-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr)
             throw RunFailure(errnoText("cannot make a folder " + pattern));
@@ -91,6 +92,7 @@ public:
         for (const char *suffix : kCompanions) {
             const std::string from = path_ + suffix;
             const std::string to = (folder / kDeviceName).string() + suffix;
+            // -shm is only an index of the -wal, made anew by the next process to open it.
             if (::access(from.c_str(), F_OK) != 0 || std::string(suffix) == "-shm") continue;
             if (::link(from.c_str(), to.c_str()) == 0) continue;
             if (errno != EXDEV) throw RunFailure(errnoText("cannot keep the device as " + to));
@@ -99,6 +101,19 @@ public:
     }
 
 private:
+    // $TMPDIR when set; else a folder in memory when there is one, where the
+    // file's syncs cost nothing (a device thrown away needs none); else /tmp.
+    static std::string temporaryFolder() {
+        for (const char *variable : {"TMPDIR", "XDG_RUNTIME_DIR"})
+            if (const char *dir = std::getenv(variable); dir != nullptr && *dir != '\0') return dir;
+        struct stat st {};
+        if (::stat(kSharedMemory, &st) == 0 && S_ISDIR(st.st_mode) &&
+            ::access(kSharedMemory, W_OK | X_OK) == 0)
+            return kSharedMemory;
+        return "/tmp";
+    }
+    static constexpr const char *kSharedMemory = "/dev/shm";
+
     // Another file system: a copy, into a file made for it.
     static void copyNew(const std::string &from, const std::string &to) {
         const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -107,11 +122,12 @@ private:
         char buf[1 << 16];
         for (ssize_t n; ok && (n = ::read(in, buf, sizeof buf)) != 0;)
             ok = n > 0 && ::write(out, buf, static_cast<std::size_t>(n)) == n;
-        const std::string why = ok ? "" : std::strerror(errno);
         if (in >= 0) ::close(in);
-        if (out >= 0 && ::close(out) != 0 && ok)
-            throw RunFailure(errnoText("cannot keep the device as " + to));
-        if (!ok) throw RunFailure("cannot keep the device as " + to + ": " + why);
+        if (out >= 0 && ::close(out) != 0) ok = false;
+        if (ok) return;
+        const std::string why = std::strerror(errno);
+        if (out >= 0) ::unlink(to.c_str()); // half a device is none
+        throw RunFailure("cannot keep the device as " + to + ": " + why);
     }
 
     fs::path folder_;
@@ -146,11 +162,13 @@ void checkLogTarget(const std::string &file) {
         throw RunFailure("--log-json " + file + ": not a regular file");
 }
 
-// The settings document at path, imported into the fresh device as import
-// does; the import's own calls leave nothing in the device's log.
-void applyState(const std::string &device, const std::string &path) {
+// The settings document at path, imported as import does, on a device in
+// memory: its state then goes to the new device whole, whose log starts
+// with the program.
+devsim::State importedState(const std::string &path) {
+    control([] { devsim::openDevice(devsim::kMemoryDevice); });
     Options o;
-    o.device = device;
+    o.device = devsim::kMemoryDevice;
     LibraryAccess lib;
     Import in;
     if (!importDocument(o, path, false, lib, in))
@@ -158,14 +176,11 @@ void applyState(const std::string &device, const std::string &path) {
     if (in.done.code != 0)
         throw RunFailure("--state " + path + ": the library answered " + codeText(in.done.code) +
                          "; nothing was run");
-    control([] {
-        devsim::State s = devsim::exportState();
-        devsim::factoryReset(true);
-        devsim::importState(s);
-    });
+    return control([] { return devsim::exportState(); });
 }
 
-// SIGINT, SIGTERM and SIGHUP go to the program while run waits for it.
+// SIGINT, SIGTERM and SIGHUP go to the program while run waits for it;
+// those run was started ignoring, the program ignores too.
 constexpr int kForwarded[] = {SIGINT, SIGTERM, SIGHUP};
 volatile sig_atomic_t g_child = 0;
 void forward(int sig) {
@@ -178,7 +193,29 @@ struct Ran {
     bool ran = false;            // the program started
 };
 
+// Where a command name leads, as the shell finds it: a path as it is,
+// else the first executable file of that name in $PATH.
+std::string located(const std::string &name) {
+    if (name.find('/') != std::string::npos) return name;
+    const char *path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        std::size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string file = end == start ? "." : dirs.substr(start, end - start);
+        file += '/';
+        file += name;
+        struct stat st {};
+        if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0)
+            return file;
+        start = end + 1;
+    }
+    return name;
+}
+
 // Runs the program with ENTMLST_DEVICE naming device, and waits for it.
+// Spawned, not forked: a copy of this process's memory would cost more
+// than a short program takes.
 Ran runProgram(const std::vector<std::string> &program, const std::string &device) {
     std::vector<std::string> env;
     const std::string variable = std::string(devsim::kDeviceVariable) + "=";
@@ -192,66 +229,55 @@ Ran runProgram(const std::vector<std::string> &program, const std::string &devic
     for (std::string &w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 
-    // Blocked until the child is known, so that none is lost or misdirected.
+    // Blocked until the child is known, so that none is lost or misdirected;
+    // the child starts with the mask run was given, and exec gives a caught
+    // signal back its default.
     sigset_t forwarded, old_mask;
     sigemptyset(&forwarded);
     for (int sig : kForwarded) sigaddset(&forwarded, sig);
+    sigprocmask(SIG_BLOCK, &forwarded, &old_mask);
     std::array<struct sigaction, std::size(kForwarded)> old_actions{};
     struct sigaction handler {};
     handler.sa_handler = forward;
     sigemptyset(&handler.sa_mask);
     handler.sa_flags = SA_RESTART;
-    sigprocmask(SIG_BLOCK, &forwarded, &old_mask);
-    for (std::size_t i = 0; i < std::size(kForwarded); ++i)
-        sigaction(kForwarded[i], &handler, &old_actions[i]);
-    auto restore = [&] {
-        for (std::size_t i = 0; i < std::size(kForwarded); ++i)
-            sigaction(kForwarded[i], &old_actions[i], nullptr);
-        sigprocmask(SIG_SETMASK, &old_mask, nullptr);
-    };
-
-    // The child tells why exec failed through a pipe that exec closes.
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) {
-        restore();
-        throw RunFailure(errnoText("cannot make a pipe"));
+    for (std::size_t i = 0; i < std::size(kForwarded); ++i) {
+        sigaction(kForwarded[i], nullptr, &old_actions[i]);
+        if (old_actions[i].sa_handler != SIG_IGN) sigaction(kForwarded[i], &handler, nullptr);
     }
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setsigmask(&attr, &old_mask);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
     std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        restore();
-        ::execvpe(argv[0], argv.data(), envp.data());
-        const int e = errno;
-        (void)!::write(report[1], &e, sizeof e);
-        ::_exit(e == ENOENT ? kExitNotFound : kExitCannotRun);
+    pid_t child = 0;
+    int spawn_error = ::posix_spawnp(&child, argv[0], nullptr, &attr, argv.data(), envp.data());
+    if (spawn_error == ENOEXEC) {
+        // An executable file of commands without a #! line is the shell's, as
+        // a shell and execvp() take it.
+        std::string shell = "/bin/sh", script = located(program[0]);
+        argv.insert(argv.begin(), shell.data());
+        argv[1] = script.data();
+        spawn_error = ::posix_spawn(&child, shell.c_str(), nullptr, &attr, argv.data(), envp.data());
     }
-    const int fork_errno = errno;
-    ::close(report[1]);
-    if (child < 0) {
-        ::close(report[0]);
-        restore();
-        errno = fork_errno;
-        throw RunFailure(errnoText("cannot start " + program[0]));
+    posix_spawnattr_destroy(&attr);
+    int ws = 0;
+    if (spawn_error == 0) {
+        g_child = child;
+        sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+        while (::waitpid(child, &ws, 0) < 0 && errno == EINTR) {
+        }
+        g_child = 0;
     }
-    g_child = child;
+    for (std::size_t i = 0; i < std::size(kForwarded); ++i)
+        sigaction(kForwarded[i], &old_actions[i], nullptr);
     sigprocmask(SIG_SETMASK, &old_mask, nullptr);
 
-    int exec_errno = 0;
-    ssize_t n;
-    while ((n = ::read(report[0], &exec_errno, sizeof exec_errno)) < 0 && errno == EINTR) {
-    }
-    ::close(report[0]);
-    int ws = 0;
-    while (::waitpid(child, &ws, 0) < 0 && errno == EINTR) {
-    }
-    g_child = 0;
-    restore();
-
     Ran r;
-    if (n == sizeof exec_errno) {
-        r.status = exec_errno == ENOENT ? kExitNotFound : kExitCannotRun;
+    if (spawn_error != 0) {
+        r.status = spawn_error == ENOENT ? kExitNotFound : kExitCannotRun;
         r.how =
-            exec_errno == ENOENT ? "not found" : std::string("cannot be run: ") + std::strerror(exec_errno);
+            spawn_error == ENOENT ? "not found" : std::string("cannot be run: ") + std::strerror(spawn_error);
         return r;
     }
     r.ran = true;
@@ -328,12 +354,25 @@ int runRun(const Options &, const RunArgs &a) {
     int status = kExitRunFailed;
     bool lost = false;
     try {
+        std::vector<devsim::FaultSpec> faults;
+        for (const std::string &text : a.faults) {
+            try {
+                faults.push_back(devsim::parseFaultSpec(text));
+            } catch (const std::invalid_argument &e) {
+                throw RunFailure("--fault " + text + ": " + e.what());
+            }
+        }
         std::optional<fs::path> keep;
         if (!a.keep.empty()) keep = keepFolder(a.keep);
         if (!a.log_json.empty()) checkLogTarget(a.log_json);
+        std::optional<devsim::State> state;
+        if (!a.state.empty()) state = importedState(a.state);
         PrivateDevice dev;
-        control([&] { devsim::openDevice(dev.path()); });
-        if (!a.state.empty()) applyState(dev.path(), a.state);
+        control([&] {
+            devsim::openDevice(dev.path());
+            if (state) devsim::importState(*state);
+            for (const devsim::FaultSpec &f : faults) devsim::addFault(f);
+        });
         const uint64_t mark = control([] { return devsim::lastLogSeq(); });
 
         const Ran ran = runProgram(a.program, dev.path());
@@ -380,6 +419,11 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
             c.add_option("--state", a.state,
                          "import this settings document (as export writes it) into the new device first")
                 ->type_name("FILE.json");
+            c.add_option("--fault", a.faults,
+                         "arm a fault in the new device, as fault add does (SPEC as fault add takes it); "
+                         "again for more")
+                ->type_name("SPEC")
+                ->allow_extra_args(false);
             c.add_option("--keep", a.keep,
                          "leave the device in DIR as device.db (DIR is made if missing, and must hold none)")
                 ->type_name("DIR");
@@ -389,7 +433,7 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
             c.add_flag("-q,--quiet", a.quiet, "no summary on standard error");
             c.add_option("program", a.program, "the program to run and its arguments, after --")
                 ->required()
-                ->type_name("PROGRAM [ARGS...]");
+                ->type_name("PROGRAM");
         },
         runRun);
 }
