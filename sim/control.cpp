@@ -325,24 +325,24 @@ bool clearFault(uint64_t id) {
 }
 
 // The older ways to arm a fault, ignoring what they cannot arm.
-void failCall(Service s, unsigned nth, uint32_t code, bool write_first) {
-    if (nth == 0 || index(s) >= kServiceCount) return;
+namespace {
+std::optional<FaultSpec> countedSpec(Service s, unsigned nth, uint32_t code, bool write_first) {
+    if (nth == 0 || index(s) >= kServiceCount) return std::nullopt;
     FaultSpec spec;
     spec.service = s;
     spec.nth = nth;
     spec.code = code;
     spec.write_first = write_first;
-    addFault(spec);
+    return spec;
+}
+} // namespace
+
+void failCall(Service s, unsigned nth, uint32_t code, bool write_first) {
+    if (auto spec = countedSpec(s, nth, code, write_first)) addFault(*spec);
 }
 
 void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
-    if (nth == 0 || index(s) >= kServiceCount) return;
-    FaultSpec spec;
-    spec.service = s;
-    spec.nth = nth;
-    spec.code = code;
-    spec.write_first = write_first;
-    addFaultHere(spec);
+    if (auto spec = countedSpec(s, nth, code, write_first)) addFaultHere(*spec);
 }
 
 void clearFaultsHere() {

@@ -1,6 +1,7 @@
 // fault_spec.cpp - a fault in one line of text, read and written back:
 // SERVICE[#N]=CODE followed by comma-separated keys.
 #include "device.h"
+#include "edit_distance.h"
 
 #include <algorithm>
 #include <cctype>
@@ -35,19 +36,7 @@ std::string lower(std::string_view s) {
 
 // Edits (insert, delete, change) between two names, ignoring case.
 std::size_t distance(std::string_view a, std::string_view b) {
-    std::string x = lower(a), y = lower(b);
-    std::vector<std::size_t> row(y.size() + 1);
-    for (std::size_t j = 0; j <= y.size(); ++j) row[j] = j;
-    for (std::size_t i = 1; i <= x.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= y.size(); ++j) {
-            std::size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (x[i - 1] == y[j - 1] ? 0 : 1)});
-            diagonal = up;
-        }
-    }
-    return row[y.size()];
+    return corvel::registry::editDistance(lower(a), lower(b));
 }
 
 // "unknown service "X"", with the services whose names are close to it.

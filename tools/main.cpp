@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "cli/help_pages.h"
 #include "cli/usage_error.h"
+#include "edit_distance.h"
 
 #include <CLI/CLI.hpp>
 
@@ -135,22 +136,6 @@ std::string commandName(const Command &c) {
     return c.group ? std::string(c.group) + " " + c.name : std::string(c.name);
 }
 
-// Levenshtein distance, for suggesting a command close to a mistyped one.
-std::size_t distance(const std::string &a, const std::string &b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diag = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            std::size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diag + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diag = up;
-        }
-    }
-    return row[b.size()];
-}
-
 // The commands the words name, from the table, before CLI11 sees them: a
 // mistyped one gets the message people know, "'x' is not an entmlst
 // command", with the closest one when there is one.
@@ -176,7 +161,7 @@ std::vector<const Command *> commandPath(const std::vector<std::string> &words) 
                 (group != nullptr && std::strcmp(c.group, group) != 0))
                 continue;
             if (w == c.name) next = &c;
-            std::size_t d = distance(w, c.name);
+            std::size_t d = corvel::registry::editDistance(w, c.name);
             if (d < best_distance || std::string(c.name).rfind(w, 0) == 0) {
                 best_distance = std::min(d, best_distance);
                 best = c.name;
