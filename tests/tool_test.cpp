@@ -781,12 +781,19 @@ std::size_t occurrences(const std::string &in, const std::string &text) {
 // and exits as the program does.
 TEST_F(ToolTest, RunPassesSignalsOnToTheProgram) {
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored when run starts stays ignored (nohup, a background
+        // job): run is started here with each one's default.
+        struct sigaction deflt = {};
+        struct sigaction was = {};
+        deflt.sa_handler = SIG_DFL;
+        sigaction(sig, &deflt, &was);
         pid_t run =
             start({"run", "-q", "--", "sh", "-c",
                    "trap 'exit 7' INT TERM HUP; echo ready; for i in $(seq 600); do sleep 0.05; done"},
                   6);
         ASSERT_TRUE(eventually(dir / "out6", "ready", run)) << sig;
         kill(run, sig);
+        sigaction(sig, &was, nullptr);
         EXPECT_EQ(finish(run, 6).status, 7) << sig;
     }
 }
