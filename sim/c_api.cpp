@@ -70,7 +70,7 @@ int devsim_reset(int keep_jobs) {
 uint64_t devsim_fault_add(const char *spec) {
     return guarded<uint64_t>(0, [&]() -> uint64_t {
         if (!spec) {
-            fail("fault spec: NULL");
+            fail("fault: NULL");
             return 0;
         }
         return devsim::addFault(devsim::parseFaultSpec(spec));

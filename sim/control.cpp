@@ -265,8 +265,8 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id) {
 
 namespace {
 
-// A fault as armed: the spec checked by reading its own text back (one set
-// of rules for a spec given as text or built in code), nothing fired yet.
+// A fault as armed: checked by reading its own text back (one set of
+// rules for a fault given as text or built in code), nothing fired yet.
 StoredFault armed(const FaultSpec &given) {
     if (index(given.service) >= kServiceCount) throw std::invalid_argument("no such service");
     StoredFault f;

@@ -47,7 +47,7 @@ int devsim_reset(int keep_jobs);
 
 /*
  * Arms a fault kept with the device, firing in whichever process makes the
- * matching call. spec is the text `entmlst fault add` takes:
+ * matching call. spec: the fault as the text `entmlst fault add` takes:
  *   SERVICE[#N]=CODE[,times=N][,match=X][,pid=P][,program=NAME][,write-first]
  *                   [,probability=P][,seed=S]
  * e.g. "meSTCSetStatus#2=0x1234,match=smtp.port,program=myapp".

@@ -133,7 +133,7 @@ void DeviceState::addChild(uint32_t job, int32_t kind, uint32_t link) {
 }
 
 // A fault's row: eight numbers (service, code, write-first, calls left,
-// probability, seed, hits, generator state), then the spec's (N, times,
+// probability, seed, hits, generator state), then the aim's (N, times,
 // which of match, pid and seed are given, match, pid), then the program's
 // name. A row of only the eight, as older devices wrote them, is a fault
 // of the first call that fires once.

@@ -303,7 +303,7 @@ struct FaultSpec {
 };
 // Throws std::invalid_argument with a one-line reason naming the bad part.
 FaultSpec parseFaultSpec(std::string_view text);
-// The spec's shortest text, which parses back to the same spec.
+// The fault's shortest text, which parses back to the same fault.
 std::string faultSpecText(const FaultSpec &spec);
 // Arms a fault kept with the device (logged); returns its ID, never reused.
 // Both throw std::invalid_argument for a spec that parseFaultSpec would not

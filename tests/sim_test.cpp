@@ -83,7 +83,7 @@ TEST_F(Sim, MonitorFormatsItself) {
 }
 
 // Which of one fixed run of calls a fault fails: '.' answered 0, 'x' failed
-// without doing its work, 'w' failed after it, '?' either way. Each spec is
+// without doing its work, 'w' failed after it, '?' either way. Each fault is
 // armed both with the device and as this process's own; PID and PROGRAM
 // stand for this process's. The run's calls, by settings, job or value ID:
 //   smtp.port, pop3.interval, smtp.port, smtp-event.2.name, smtp.port,
@@ -177,7 +177,7 @@ TEST_F(Sim, AFaultFailsTheCallsItIsAimedAt) {
     emwOSWOrgFreeMemPart(0, block);
 }
 
-// A spec's text reads back to itself in its shortest form; a bad one is
+// A fault's text reads back to itself in its shortest form; a bad one is
 // refused naming its bad part.
 TEST(FaultSpecText, ReadsBackAndNamesWhatIsWrong) {
     struct Row {

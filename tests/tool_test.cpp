@@ -334,7 +334,7 @@ const CliCase kCli[] = {
     {{"log", "--after", "-1"}, 2, kOneLine, true},
     {{"log", "--since", "1.s"}, 2, kOneLine, true},
     {{"reset"}, 0, kQuiet, false, "device: +\".*/device.db\"\n"},
-    // A fault aimed by spec or by options, the same keys; a look from outside never counts.
+    // A fault aimed by its text or by options, the same keys; a look from outside never counts.
     {{"fault", "add", "meSTCGetStatus#3=0x55", "--match", "smtp.port", "--times", "2", "--program", "app"},
      0,
      kQuiet,
@@ -349,7 +349,7 @@ const CliCase kCli[] = {
      R"("times": 2,\s*"match": 2231395124,[\s\S]*"calls_left": 3)"},
     {{"fault", "add", "meSTCGetStatus=1,times=2", "--times", "3"},
      2,
-     "entmlst: fault add: --times and times in the spec: give it once\n",
+     "entmlst: fault add: --times and times in the fault's text: give it once\n",
      true},
     {{"fault", "add", "meSTCGetStatus=1", "--match", "smtp.nosuch"},
      2,

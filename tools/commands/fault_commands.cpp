@@ -14,7 +14,7 @@
 namespace entmlst {
 namespace {
 
-// The options of fault add, each a key of the spec text.
+// The options of fault add, each a key of the fault's text.
 struct KeyOption {
     const char *key;
     const char *option;
@@ -42,7 +42,7 @@ struct ClearArgs {
     std::optional<std::string> id;
 };
 
-// True when the spec text gives key itself ("times=2", "write-first").
+// True when the fault's text gives key itself ("times=2", "write-first").
 bool givesKey(const std::string &spec, std::string_view key) {
     std::size_t at = spec.find(',');
     while (at != std::string::npos) {
@@ -55,13 +55,13 @@ bool givesKey(const std::string &spec, std::string_view key) {
     return false;
 }
 
-// The spec with the options' keys added: one text, read once.
+// The fault's text with the options' keys added: one text, read once.
 devsim::FaultSpec specOf(const AddArgs &a) {
     std::string text = a.fault;
     auto add = [&](std::string_view key, const char *option, const std::optional<std::string> &value) {
         if (givesKey(a.fault, key))
             throw UsageError(std::string("fault add: ") + option + " and " + std::string(key) +
-                             " in the spec: give it once");
+                             " in the fault's text: give it once");
         text += ',';
         text += key;
         if (value) {
