@@ -1,6 +1,7 @@
 // abi_test.cpp - what the dynamic loader sees of the built library: its
 // exports, imports, soname and writable data, read from the ELF file itself so
-// the same checks run on the build machine and on the device (under qemu).
+// the same checks run on the build machine and on the device (under qemu); and
+// the registry of the functions against the header's prototypes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -18,6 +20,7 @@
 
 #include "abi_layout.h"
 #include "corvellib.h"
+#include "functions.h"
 
 namespace {
 
@@ -52,14 +55,9 @@ constexpr uint16_t kShnAbs = 0xfff1;
 constexpr uint16_t kShnCommon = 0xfff2;
 constexpr uint8_t kStbLocal = 0;
 constexpr uint8_t kStbGlobal = 1;
-constexpr uint8_t kStbWeak = 2;
-constexpr uint8_t kSttNotype = 0;
-constexpr uint8_t kSttObject = 1;
 constexpr uint8_t kSttFunc = 2;
 constexpr uint8_t kSttSection = 3;
-constexpr uint8_t kSttTls = 6;
 constexpr uint8_t kStvDefault = 0;
-constexpr uint8_t kStvHidden = 2;
 
 // A sanitizer runtime brings its own libraries, imports and data; the
 // library's own exports and soname are unchanged.
@@ -202,34 +200,6 @@ private:
     uint16_t machine_ = 0;
 };
 
-// What a file's dynamic symbol table defines beyond the wanted functions
-// (extra) and which of them it lacks (missing), both sorted by name. A wanted
-// function counts only as a global function of default visibility in one of
-// the file's sections; every other defined symbol is extra, whatever its kind:
-// absolute (a version node's name), object, common, TLS, weak, or local with
-// a name. Only the unnamed section symbols some linkers add for their own use
-// (PowerPC's keeps one for .text) are no one's to look up and pass.
-struct ExportDiff {
-    std::vector<std::string> extra, missing;
-};
-
-ExportDiff compareExports(const std::vector<Symbol> &symbols, const std::set<std::string> &wanted) {
-    ExportDiff d;
-    std::set<std::string> found;
-    for (const auto &s : symbols) {
-        if (s.shndx == kShnUndef) continue;
-        if (s.bind == kStbLocal && s.type == kSttSection && s.name.empty()) continue;
-        const bool function = s.bind == kStbGlobal && s.type == kSttFunc && s.visibility == kStvDefault &&
-                              s.shndx != kShnAbs && s.shndx != kShnCommon;
-        if (function && wanted.count(s.name) && found.insert(s.name).second) continue;
-        d.extra.push_back(s.name.empty() ? "(unnamed)" : s.name);
-    }
-    for (const auto &w : wanted)
-        if (!found.count(w)) d.missing.push_back(w);
-    std::sort(d.extra.begin(), d.extra.end());
-    return d;
-}
-
 // The library of this build, or another copy of it (e.g. an installed one)
 // named by CORVEL_ABI_LIBRARY.
 const char *libraryFile() {
@@ -265,72 +235,33 @@ TEST_F(Abi, NeedsOnlyLibc) {
     for (const auto &n : needed) EXPECT_EQ(n.rfind("libc.so.", 0), 0u) << n;
 }
 
+// A declared function counts only as a global function of default visibility
+// in one of the file's sections; every other defined symbol is extra, whatever
+// its kind (a version node's name, data, common, TLS, weak, hidden, a named
+// local). Only the unnamed section symbols some linkers add for their own use
+// (PowerPC's keeps one for .text) are no one's to look up and pass.
 TEST_F(Abi, ExportsExactlyTheDeclaredFunctions) {
     const auto declared = declaredFunctions(CORVEL_PUBLIC_HEADER);
     ASSERT_EQ(declared.size(), 32u) << "the public header declares 32 functions";
-    const ExportDiff d = compareExports(lib->dynamicSymbols(), declared);
-    EXPECT_EQ(d.extra, std::vector<std::string>{});
-    EXPECT_EQ(d.missing, std::vector<std::string>{});
+    std::set<std::string> found;
+    std::vector<std::string> extra, missing;
+    for (const auto &s : lib->dynamicSymbols()) {
+        if (s.shndx == kShnUndef || (s.bind == kStbLocal && s.type == kSttSection && s.name.empty()))
+            continue;
+        const bool function = s.bind == kStbGlobal && s.type == kSttFunc && s.visibility == kStvDefault &&
+                              s.shndx != kShnAbs && s.shndx != kShnCommon;
+        if (!function || !declared.count(s.name) || !found.insert(s.name).second)
+            extra.push_back(s.name.empty() ? "(unnamed)" : s.name);
+    }
+    for (const auto &name : declared)
+        if (!found.count(name)) missing.push_back(name);
+    EXPECT_EQ(extra, std::vector<std::string>{});
+    EXPECT_EQ(missing, std::vector<std::string>{});
 }
 
 // A version node would put its name in the symbol table and make every
 // program linked against the library require that version.
 TEST_F(Abi, DefinesNoSymbolVersion) { EXPECT_EQ(lib->versionDefinitions(), std::set<std::string>{}); }
-
-// The export check itself, over symbol tables written here.
-TEST(ExportCheck, RefusesEveryKindOfExtraSymbol) {
-    const std::set<std::string> wanted{"entMLSTA", "entMLSTB"};
-    const Symbol a{"entMLSTA", kStbGlobal, kSttFunc, kStvDefault, 9};
-    const Symbol b{"entMLSTB", kStbGlobal, kSttFunc, kStvDefault, 9};
-    const Symbol text_section{"", kStbLocal, kSttSection, kStvDefault, 9};
-    const Symbol import{"memcpy", kStbGlobal, kSttFunc, kStvDefault, kShnUndef};
-    // One more symbol each, and the name the check refuses.
-    struct Case {
-        const char *what, *name;
-        uint8_t bind, type, visibility;
-        uint16_t shndx;
-        const char *refused;
-    };
-    const Case cases[] = {
-        {"version node", "CORVELLIB_1", kStbGlobal, kSttObject, kStvDefault, kShnAbs, "CORVELLIB_1"},
-        {"data object", "entMLSTTable", kStbGlobal, kSttObject, kStvDefault, 17, "entMLSTTable"},
-        {"common block", "buf", kStbGlobal, kSttObject, kStvDefault, kShnCommon, "buf"},
-        {"thread-local", "tls", kStbGlobal, kSttTls, kStvDefault, 18, "tls"},
-        {"weak function", "helper", kStbWeak, kSttFunc, kStvDefault, 9, "helper"},
-        {"untyped", "mark", kStbGlobal, kSttNotype, kStvDefault, 9, "mark"},
-        {"hidden function", "inner", kStbGlobal, kSttFunc, kStvHidden, 9, "inner"},
-        {"named local", "local", kStbLocal, kSttFunc, kStvDefault, 9, "local"},
-        {"unnamed local", "", kStbLocal, kSttObject, kStvDefault, 9, "(unnamed)"},
-        {"second copy", "entMLSTA", kStbGlobal, kSttFunc, kStvDefault, 9, "entMLSTA"},
-        {"wanted name as data", "entMLSTA", kStbGlobal, kSttObject, kStvDefault, 17, "entMLSTA"},
-    };
-    const ExportDiff clean = compareExports({text_section, import, a, b}, wanted);
-    EXPECT_EQ(clean.extra, std::vector<std::string>{});
-    EXPECT_EQ(clean.missing, std::vector<std::string>{});
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        const Symbol extra{c.name, c.bind, c.type, c.visibility, c.shndx};
-        EXPECT_EQ(compareExports({text_section, import, a, b, extra}, wanted).extra,
-                  std::vector<std::string>{c.refused});
-    }
-    // A wanted function given only as something else, or only imported, is missing.
-    const ExportDiff as_data =
-        compareExports({a, {"entMLSTB", kStbGlobal, kSttObject, kStvDefault, 17}}, wanted);
-    EXPECT_EQ(as_data.missing, std::vector<std::string>{"entMLSTB"});
-    EXPECT_EQ(compareExports({a, {"entMLSTB", kStbGlobal, kSttFunc, kStvDefault, kShnUndef}}, wanted).missing,
-              std::vector<std::string>{"entMLSTB"});
-}
-
-// A shared object built here like the library but with one data object more
-// and a named version node: the check reads it from the file and refuses both.
-TEST(ExportCheck, RefusesABuiltObjectWithOneMoreSymbol) {
-    Elf extra(CORVEL_EXTRA_SYMBOL_FILE);
-    ASSERT_TRUE(extra.valid()) << CORVEL_EXTRA_SYMBOL_FILE;
-    const ExportDiff d = compareExports(extra.dynamicSymbols(), {"entMLSTSyncMe"});
-    EXPECT_EQ(d.extra, (std::vector<std::string>{"CORVEL_EXTRA_1", "entMLSTExtra"}));
-    EXPECT_EQ(d.missing, std::vector<std::string>{});
-    EXPECT_EQ(extra.versionDefinitions().count("CORVEL_EXTRA_1"), 1u);
-}
 
 TEST_F(Abi, ImportsOnlyDeviceServicesAndLibc) {
     SKIP_WHEN_SANITIZED();
@@ -367,6 +298,28 @@ TEST_F(Abi, HasNoWritableDataOfItsOwn) {
             EXPECT_EQ(s.size, 0u) << s.name << (s.type == kShtNobits ? " (bss)" : "");
         }
     }
+}
+
+// ---- the registry lists what the header declares ------------------------------
+
+TEST(Registry, ListsEveryDeclaredFunctionOnce) {
+    std::map<std::string, int> listed;
+    for (const char *name : corvel::registry::kFunctionNames) ++listed[name];
+    for (const auto &[name, times] : listed) EXPECT_EQ(times, 1) << name << " listed more than once";
+    const std::set<std::string> header = declaredFunctions(CORVEL_PUBLIC_HEADER);
+    for (const std::string &name : header)
+        EXPECT_TRUE(listed.count(name)) << name << " missing from the registry";
+    for (const auto &[name, times] : listed) EXPECT_TRUE(header.count(name)) << name << " not in the header";
+}
+
+TEST(Registry, GroupNamesAreDistinct) {
+    std::set<std::string> code, tool;
+#define NAMES(Name, tool_name, ...)                                                                          \
+    EXPECT_TRUE(code.insert(#Name).second) << #Name;                                                         \
+    EXPECT_TRUE(tool.insert(tool_name).second) << tool_name;
+    ENTMLST_SETTING_GROUPS(NAMES)
+#undef NAMES
+    EXPECT_EQ(code.size(), corvel::registry::kGroupCount);
 }
 
 } // namespace
