@@ -83,16 +83,13 @@ TYPED_TEST(StoreBackEnd, RowsAreKeyedOverwrittenErasedAndScannedInKeyOrder) {
 TYPED_TEST(StoreBackEnd, ATransactionIsKeptWholeOrNotAtAll) {
     Store &st = *this->st;
     st.transact([&] { st.put(Space::settings, {1}, {1}); });
-    auto entry = [](uint64_t seq) {
-        LogEntry e;
-        e.seq = seq;
-        return e;
-    };
+    LogEntry one;
+    one.seq = 1;
     EXPECT_THROW(st.transact([&] {
         st.put(Space::settings, {1}, {2});
         st.put(Space::settings, {2}, {2});
         st.erase(Space::settings, {1});
-        st.append(entry(1));
+        st.append(one);
         throw std::runtime_error("given up");
     }),
                  std::runtime_error);
@@ -124,36 +121,29 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
         {LogKind::monitor, Service::emwGENMonSendMessage}, {LogKind::call, Service::meSTCGetStatus},
         {LogKind::fault, Service::meSTCGetStatus},         {LogKind::violation, Service{}},
     };
+    auto entry = [&](uint64_t seq) {
+        return LogEntry{seq,
+                        int64_t(seq) * 100,
+                        seq % 2 ? 11 : 22,
+                        seq == 3 ? "my prog\xff" : "",
+                        made[seq - 1].first,
+                        made[seq - 1].second,
+                        {seq, 0xffffffffffffffffu, 0},
+                        uint32_t(seq),
+                        seq % 3 == 0,
+                        "line " + std::to_string(seq) + "\n"};
+    };
+    auto fields = [](const LogEntry &e) {
+        return std::tie(e.seq, e.time_us, e.pid, e.program, e.kind, e.service, e.args, e.result, e.done,
+                        e.text);
+    };
     st.transact([&] {
-        for (uint64_t seq = 1; seq <= 6; ++seq) {
-            LogEntry e;
-            e.seq = seq;
-            e.time_us = int64_t(seq) * 100;
-            e.pid = seq % 2 ? 11 : 22;
-            e.program = seq == 3 ? "my prog\xff" : "";
-            e.kind = made[seq - 1].first;
-            e.service = made[seq - 1].second;
-            e.args = {seq, 0xffffffffffffffffu, 0};
-            e.result = uint32_t(seq);
-            e.done = seq % 3 == 0;
-            e.text = "line " + std::to_string(seq) + "\n";
-            st.append(e);
-        }
+        for (uint64_t seq = 1; seq <= 6; ++seq) st.append(entry(seq));
     });
     EXPECT_EQ(st.newestSeq(), 6u);
     auto all = st.log({});
     ASSERT_EQ(all.size(), 6u);
-    const LogEntry &e = all[2];
-    EXPECT_EQ(e.seq, 3u);
-    EXPECT_EQ(e.time_us, 300);
-    EXPECT_EQ(e.pid, 11);
-    EXPECT_EQ(e.program, "my prog\xff");
-    EXPECT_EQ(e.kind, LogKind::monitor);
-    EXPECT_EQ(e.service, Service::emwGENMonSendMessage);
-    EXPECT_EQ(e.args, (std::vector<uint64_t>{3, 0xffffffffffffffffu, 0}));
-    EXPECT_EQ(e.result, 3u);
-    EXPECT_TRUE(e.done);
-    EXPECT_EQ(e.text, "line 3\n");
+    for (uint64_t seq = 1; seq <= 6; ++seq) EXPECT_TRUE(fields(all[seq - 1]) == fields(entry(seq))) << seq;
 
     struct Case {
         devsim::LogFilter filter; // after, since, pid, service, kind, newest

@@ -36,6 +36,22 @@ template <typename T>
     return ::testing::AssertionSuccess();
 }
 
+int failed(uint32_t result) { return result != ENTMLST_OK; }
+
+// The groups the threads write, read back whole.
+struct Groups {
+    ENTMLSTSMTPEVENT ev;
+    ENTMLSTSMTPSCH sch;
+    ENTMLSTMAINTE mainte;
+    ENTMLSTSUBJECT subject;
+    ENTMLSTIPJOB job;
+    int read() { // how many reads failed
+        return failed(entMLSTGetSmtpEvent(kRecipient, &ev)) + failed(entMLSTGetSmtpSch(kRecipient, &sch)) +
+               failed(entMLSTGetMainte(&mainte)) + failed(entMLSTGetSubject(&subject)) +
+               failed(entMLSTGetIpJob(kJob, &job));
+    }
+};
+
 class ThreadStressTest : public DeviceTest {
 protected:
     void SetUp() override {
@@ -50,72 +66,46 @@ protected:
         // Start together, so that the runs overlap from the first call.
         ready.fetch_add(1);
         while (ready.load() < kThreads) std::this_thread::yield();
+        // Every row of the written groups once, so that each field checked
+        // afterwards holds a value some thread wrote.
+        for (unsigned which = 0; which < 4; ++which) failures += call(which, t, pattern(t, 0), kAllRows);
         // The run is the same every time, the interleaving is not.
         std::minstd_rand rng(static_cast<uint32_t>(t + 1));
-        auto check = [&](uint32_t rc) {
-            if (rc != ENTMLST_OK) failures.fetch_add(1);
-        };
-        // Every row of the written groups once, so that each field below
-        // holds a value some thread wrote.
-        check(entMLSTSetSmtpEvent(kAllRows, kRecipient, ptr(filled<ENTMLSTSMTPEVENT>(pattern(t, 0)))));
-        check(entMLSTSetSmtpSch(kAllRows, kRecipient, ptr(filled<ENTMLSTSMTPSCH>(pattern(t, 0)))));
-        check(entMLSTSetMainte(kAllRows, ptr(filled<ENTMLSTMAINTE>(pattern(t, 0)))));
-        check(entMLSTSetMailAttach(kJob, ptr(filled<ENTMLSTMAILATTACH>(pattern(t, 0)))));
         for (int i = 0; i < kIterations; ++i) {
             const uint8_t p = pattern(t, uint32_t(rng()));
             // Mostly every row, sometimes only the shared ones or a random subset.
             const uint32_t pick = uint32_t(rng());
             const uint32_t mask = pick % 3 == 0 ? kAllRows : pick % 3 == 1 ? 0x3u : uint32_t(rng());
-            switch (uint32_t(rng()) % 10) {
-            case 0:
-                check(entMLSTSetSmtpEvent(mask, kRecipient, ptr(filled<ENTMLSTSMTPEVENT>(p))));
-                break;
-            case 1:
-                check(entMLSTSetSmtpSch(mask, kRecipient, ptr(filled<ENTMLSTSMTPSCH>(p))));
-                break;
-            case 2:
-                check(entMLSTSetMainte(mask, ptr(filled<ENTMLSTMAINTE>(p))));
-                break;
-            case 3: {
-                ENTMLSTSMTPEVENT ev;
-                ENTMLSTSMTPSCH sch;
-                check(entMLSTGetSmtpEvent(kRecipient, &ev));
-                check(entMLSTGetSmtpSch(kRecipient, &sch));
-                break;
-            }
-            case 4: {
-                ENTMLSTSUBJECT subject;
-                ENTMLSTMAINTE mainte;
-                check(entMLSTGetSubject(&subject));
-                check(entMLSTGetMainte(&mainte));
-                break;
-            }
-            case 5:
-                check(entMLSTSetMailAttach(kJob, ptr(filled<ENTMLSTMAILATTACH>(p))));
-                break;
-            case 6: {
-                ENTMLSTIPJOB job;
-                ENTMLSTCURSEND cur;
-                ENTMLSTPRNJOBEND end;
-                check(entMLSTGetIpJob(kJob, &job));
-                check(entMLSTGetCurSend(kJob, &cur));
-                check(entMLSTGetPrnJobEnd(kJob, &end));
-                break;
-            }
-            case 7: {
-                ENTMLSTSENDRESULT entries[3];
-                int32_t count = -1;
-                check(entMLSTGetSendJobResult(kJob, ENTMLST_LINK_KIND_MAIL, 3, entries, &count));
-                if (count != 3) failures.fetch_add(1);
-                break;
-            }
-            case 8:
-                check(entMLSTInit(0x40 + static_cast<uint32_t>(t)));
-                break;
-            default:
-                check(entMLSTSyncMe());
-                break;
-            }
+            failures += call(uint32_t(rng()) % 8, t, p, mask);
+        }
+    }
+
+    // One call of thread t, the first four writing a group's rows in mask
+    // with pattern p; answers how many of its results were not ENTMLST_OK.
+    static int call(unsigned which, int t, uint8_t p, uint32_t mask) {
+        Groups g;
+        ENTMLSTCURSEND cur;
+        ENTMLSTPRNJOBEND end;
+        ENTMLSTSENDRESULT entries[3];
+        int32_t count = -1;
+        switch (which) {
+        case 0:
+            return failed(entMLSTSetSmtpEvent(mask, kRecipient, ptr(filled<ENTMLSTSMTPEVENT>(p))));
+        case 1:
+            return failed(entMLSTSetSmtpSch(mask, kRecipient, ptr(filled<ENTMLSTSMTPSCH>(p))));
+        case 2:
+            return failed(entMLSTSetMainte(mask, ptr(filled<ENTMLSTMAINTE>(p))));
+        case 3:
+            return failed(entMLSTSetMailAttach(kJob, ptr(filled<ENTMLSTMAILATTACH>(p))));
+        case 4:
+            return g.read() + failed(entMLSTGetCurSend(kJob, &cur)) + failed(entMLSTGetPrnJobEnd(kJob, &end));
+        case 5:
+            return failed(entMLSTGetSendJobResult(kJob, ENTMLST_LINK_KIND_MAIL, 3, entries, &count)) +
+                   (count != 3);
+        case 6:
+            return failed(entMLSTInit(0x40 + static_cast<uint32_t>(t)));
+        default:
+            return failed(entMLSTSyncMe());
         }
     }
 
@@ -134,16 +124,9 @@ TEST_F(ThreadStressTest, EveryStoredValueIsOneACallerWrote) {
     EXPECT_EQ(failures.load(), 0);
     EXPECT_TRUE(devsim::monitor().empty()) << devsim::monitor().front().text;
 
-    ENTMLSTSMTPEVENT ev;
-    ENTMLSTSMTPSCH sch;
-    ENTMLSTMAINTE mainte;
-    ENTMLSTSUBJECT subject;
-    ENTMLSTIPJOB job;
-    ASSERT_EQ(entMLSTGetSmtpEvent(kRecipient, &ev), ENTMLST_OK);
-    ASSERT_EQ(entMLSTGetSmtpSch(kRecipient, &sch), ENTMLST_OK);
-    ASSERT_EQ(entMLSTGetMainte(&mainte), ENTMLST_OK);
-    ASSERT_EQ(entMLSTGetSubject(&subject), ENTMLST_OK);
-    ASSERT_EQ(entMLSTGetIpJob(kJob, &job), ENTMLST_OK);
+    Groups g;
+    ASSERT_EQ(g.read(), 0);
+    const auto &[ev, sch, mainte, subject, job] = g;
 
     // The shared values read the same through both groups.
     EXPECT_EQ(std::memcmp(ev.address, sch.address, sizeof ev.address), 0);
