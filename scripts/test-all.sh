@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test stage: host suite, plain user builds
-# (GCC, Clang, cross), sanitizers, memcheck, threads, fuzzing, and the PowerPC
-# target under qemu. Each stage is a script in scripts/stages/; the run stops
-# at the first stage that fails.
+# Sets up, builds and runs every test stage: host suite, a sample of mutants,
+# plain user builds (GCC, Clang, cross), sanitizers, memcheck, threads,
+# fuzzing, and the PowerPC target under qemu. Each stage is a script in
+# scripts/stages/; the run stops at the first stage that fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
-stages=(format host plain asan valgrind tsan fuzz ppc)
+stages=(format host mutate plain asan valgrind tsan fuzz ppc)
 passed=0
 for s in "${stages[@]}"; do
   script="scripts/stages/$s.sh"

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Mutation testing: a seeded sample of single-point mutants of the library's
+# sources, each rebuilt in the host stage's build and run against the suite.
+# Prints every mutant's verdict and the survivors; fails when fewer than
+# MUTATE_MIN_SCORE percent of the mutants that compile are killed.
+# MUTATE_SEED=N draws another sample.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+[ -f build/default/CMakeCache.txt ] || cmake --workflow --preset default
+exec python3 scripts/mutate.py --in-place --build-dir build/default \
+  --sample "${MUTATE_SAMPLE:-20}" --seed "${MUTATE_SEED:-18}" --min-score "${MUTATE_MIN_SCORE:-90}"
