@@ -280,12 +280,21 @@ def main():
     ap.add_argument("--exclude", default="", help="ctest -E pattern")
     ap.add_argument("--timeout", type=int, default=300, help="seconds a build or one test may take")
     ap.add_argument("--min-score", type=float, help="fail below this percent of counted mutants killed")
+    ap.add_argument("--pick", metavar="FILE", help="only the mutants whose label is on a line of FILE "
+                    "(e.g. lines of an earlier run's output, to run them again)")
     ap.add_argument("--list", action="store_true", help="print the mutants and stop")
     ap.add_argument("--log", help="write build and test output here")
     a = ap.parse_args()
 
     folders = a.only or (["src", "sim", "tools"] if a.with_sim_tools else ["src"])
     mutants = all_mutants(folders)
+    if a.pick:
+        picked = set()
+        with open(a.pick, encoding="utf-8") as f:
+            for line in f:
+                line = re.sub(r"^(killed|survived|no-compile|equivalent)\s+", "", line.strip())
+                picked.add(re.sub(r"  (by |\().*$", "", line))
+        mutants = [m for m in mutants if m.label() in picked]
     if a.sample is not None and a.sample < len(mutants):
         mutants = random.Random(a.seed).sample(mutants, a.sample)
     # One file at a time: its copy is put back once, after its last mutant.
