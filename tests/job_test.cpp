@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <set>
 
 #include "support/cases.h"
 #include "support/device.h"
@@ -43,6 +44,7 @@ const Reader kReaders[] = {
 
 // Every value the function reads gets random contents; a second call must
 // deliver each at the address it passed, and leave every other byte alone.
+// Each field reads its own value: no value of a job is read twice in a call.
 TEST_F(Jobs, EachValueReadLandsAtItsFieldAndNothingElseIsWritten) {
     std::mt19937 rng(3);
     for (const Reader &r : kReaders) {
@@ -59,10 +61,12 @@ TEST_F(Jobs, EachValueReadLandsAtItsFieldAndNothingElseIsWritten) {
         ASSERT_EQ(r.run(kJob, buf_), ENTMLST_OK);
 
         std::vector<bool> covered(sizeof buf_);
+        std::set<std::pair<uint64_t, uint64_t>> values; // (job, value ID)
         const auto base = reinterpret_cast<uintptr_t>(buf_);
         for (const auto &c : serviceCalls()) {
             std::size_t off = 0, width = 4; // job-link answers are 32-bit IDs
             if (c.service == S::meSVCGetCurrent) {
+                EXPECT_TRUE(values.insert({c.args[0], c.args[1]}).second) << "read twice: " << hex(c.args[1]);
                 off = c.args[2] - base;
                 auto v = *devsim::jobValue(uint32_t(c.args[0]), uint32_t(c.args[1]));
                 width = v.size();
