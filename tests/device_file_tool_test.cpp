@@ -16,26 +16,31 @@ namespace {
 
 using namespace tool_support;
 
-enum Hold { none, lock, read_only, file_limit };
+enum Hold { none, lock, read_only, full, file_limit };
+
+struct Expect {
+    Args command;
+    int status;
+    std::string message; // in the one line on stderr; "" for none
+};
 
 struct Row {
     const char *state;
     bool init; // made by `init` first
     std::function<void(const fs::path &)> make;
     Hold hold;
-    Args command;
-    int status;
-    std::string message; // in the one line on stderr; "" for none
+    std::vector<Expect> commands;
 };
 
 void write(const fs::path &p, const std::string &bytes) { std::ofstream(p, std::ios::binary) << bytes; }
-
-void initialised(const fs::path &) {} // the device as `init` left it
+std::function<void(const fs::path &)> bytes(const std::string &b) {
+    return [b](const fs::path &p) { write(p, b); };
+}
 
 class DeviceFileTool : public ToolTest {
 protected:
-    // Runs the row's command with what it holds; the device is made first.
-    Outcome run(const Row &r) {
+    // Runs the command with what the row holds; the device is made first.
+    Outcome run(const Row &r, const Args &command) {
         sqlite3 *db = nullptr;
         rlimit was{};
         if (r.hold == lock) {
@@ -46,7 +51,7 @@ protected:
             rlimit small{4096, was.rlim_max};
             setrlimit(RLIMIT_FSIZE, &small);
         }
-        Outcome out = tool(r.command);
+        Outcome out = tool(command);
         if (db != nullptr) {
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
             sqlite3_close(db);
@@ -58,21 +63,25 @@ protected:
 
 TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
     const bool root = geteuid() == 0;
+    const std::string locked =
+        ": locked by another process (pid " + std::to_string(getpid()) + ") for more than 5000 ms";
     const Row rows[] = {
-        {"one byte of text",
-         false,
-         [](const fs::path &p) { write(p, "\n"); },
-         none,
-         {"get", "smtp"},
-         3,
-         "not a device file"},
+        {"one byte of text", false, bytes("\n"), none, {{{"get", "smtp"}, 3, "not a device file"}}},
         {"a page of text",
          false,
-         [](const fs::path &p) { write(p, std::string(4096, 'x')); },
+         bytes(std::string(4096, 'x')),
          none,
-         {"set", "smtp", "port=1"},
-         3,
-         "not a device file"},
+         {{{"set", "smtp", "port=1"}, 3, "not a device file"}}},
+        {"torn after SQLite's header",
+         false,
+         bytes(std::string("SQLite format 3\0", 16) + std::string(200, '\x7f')),
+         none,
+         {{{"get", "smtp"}, 3, ""}, {{"set", "smtp", "port=1"}, 3, ""}}},
+        {"an empty folder",
+         false,
+         [](const fs::path &p) { fs::create_directory(p); },
+         none,
+         {{{"get", "smtp"}, 3, ""}, {{"set", "smtp", "port=1"}, 3, ""}}},
         {"empty beside a -wal that holds something",
          false,
          [](const fs::path &p) {
@@ -80,9 +89,7 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
              write(p.string() + "-wal", "x");
          },
          none,
-         {"log"},
-         3,
-         ": damaged: the file is empty but its -wal holds 1 bytes"},
+         {{{"log"}, 3, ": damaged: the file is empty but its -wal holds 1 bytes"}}},
         {"damaged in the middle",
          true,
          [](const fs::path &p) {
@@ -93,77 +100,84 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
              }
          },
          none,
-         {"get", "smtp"},
-         3,
-         ": damaged"},
-        {"locked by another process", true, initialised, lock, {"get", "smtp"}, 0, ""},
-        {"locked by another process", true, initialised, lock, {"export"}, 0, ""},
-        {"locked by another process", true, initialised, lock, {"log"}, 0, ""},
-        {"locked by another process", true, initialised, lock, {"fault", "list"}, 0, ""},
-        {"locked by another process", true, initialised, lock, {"job", "ip", "5"}, 1, "the library answered"},
+         {{{"get", "smtp"}, 3, ": damaged"}}},
         {"locked by another process",
          true,
-         initialised,
+         nullptr,
          lock,
-         {"set", "smtp", "port=2"},
-         3,
-         ": locked by another process (pid " + std::to_string(getpid()) + ") for more than 5000 ms"},
+         {{{"get", "smtp"}, 0, ""},
+          {{"export"}, 0, ""},
+          {{"log"}, 0, ""},
+          {{"fault", "list"}, 0, ""},
+          {{"job", "ip", "5"}, 1, "the library answered"},
+          {{"set", "smtp", "port=2"}, 3, locked}}},
         {"past the file size limit",
          true,
-         initialised,
+         nullptr,
          file_limit,
-         {"set", "smtp", "port=3"},
-         3,
-         ": too large for the file size limit"},
-        {"on a read-only file system", true, initialised, read_only, {"get", "smtp"}, 0, ""},
-        {"on a read-only file system", true, initialised, read_only, {"log"}, 0, ""},
+         {{{"set", "smtp", "port=3"}, 3, ": too large for the file size limit"}}},
         {"on a read-only file system",
          true,
-         initialised,
+         nullptr,
          read_only,
-         {"set", "smtp", "port=4"},
-         3,
-         ": read-only"},
+         {{{"get", "smtp"}, 0, ""},
+          {{"log"}, 0, ""},
+          {{"set", "smtp", "port=4"}, 3, ": read-only"},
+          {{"init"}, 3, ": read-only"}}},
+        {"on a full file system",
+         true,
+         nullptr,
+         full,
+         {{{"set", "smtp", "port=26", "server=x.example"}, 3, ": disk full"}, {{"init"}, 3, ": disk full"}}},
         {"another user's",
          true,
          [](const fs::path &p) { ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0); },
          none,
-         {"get", "smtp"},
-         3,
-         ": owned by "},
+         {{{"get", "smtp"}, 3, ": owned by "}}},
     };
     for (const Row &r : rows) {
-        SCOPED_TRACE(std::string(r.state) + ": " + r.command[0]);
         if (std::string(r.state) == "another user's" && !root) continue; // only root can give a file away
-        const fs::path mnt = dir / "ro";
+        const fs::path mnt = dir / "small";
         device = dir / "device.db";
-        if (r.hold == read_only) {
+        if (r.hold == read_only || r.hold == full) {
             fs::create_directories(mnt);
-            if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=1m,mode=0700") != 0)
+            if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=256k,mode=0700") != 0)
                 continue; // not allowed here
             device = mnt / "device.db";
         }
-        fs::remove(device);
-        for (const char *companion : {"-wal", "-shm"}) fs::remove(device.string() + companion);
-        if (r.init) {
-            ASSERT_EQ(tool({"init"}).status, 0);
+        for (const Expect &e : r.commands) {
+            SCOPED_TRACE(std::string(r.state) + ": " + e.command[0]);
+            fs::remove_all(device);
+            for (const char *companion : {"-wal", "-shm"}) fs::remove(device.string() + companion);
+            fs::remove(mnt / "fill");
+            if (r.init) {
+                ASSERT_EQ(tool({"init"}).status, 0);
+            }
+            if (r.make) r.make(device);
+            if (r.hold == full) {
+                std::ofstream fill(mnt / "fill", std::ios::binary);
+                for (int i = 0; i < 1024 && fill; ++i) fill << std::string(1024, 'x') << std::flush;
+            }
+            const std::string before = slurp(device);
+            if (r.hold == read_only) {
+                ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+            }
+            Outcome out = run(r, e.command);
+            if (r.hold == read_only) {
+                ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT, nullptr), 0);
+            }
+            EXPECT_EQ(out.status, e.status) << out.err;
+            if (e.status == 0) {
+                EXPECT_EQ(out.err, "");
+            } else {
+                EXPECT_EQ(out.err.rfind("entmlst: " + device.string(), 0) == 0 || e.status != 3, true)
+                    << out.err;
+                EXPECT_NE(out.err.find(e.message), std::string::npos) << out.err;
+                EXPECT_EQ(std::count(out.err.begin(), out.err.end(), '\n'), 1) << out.err;
+            }
+            EXPECT_EQ(slurp(device) == before, true) << "the file changed";
         }
-        r.make(device);
-        const std::string before = slurp(device);
-        if (r.hold == read_only) {
-            ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-        }
-        Outcome out = run(r);
-        EXPECT_EQ(out.status, r.status) << out.err;
-        if (r.message.empty()) {
-            EXPECT_EQ(out.err, "");
-        } else {
-            EXPECT_EQ(out.err.rfind("entmlst: " + device.string(), 0) == 0 || r.status != 3, true) << out.err;
-            EXPECT_NE(out.err.find(r.message), std::string::npos) << out.err;
-            EXPECT_EQ(std::count(out.err.begin(), out.err.end(), '\n'), 1) << out.err;
-        }
-        EXPECT_EQ(slurp(device) == before, true) << "the file changed";
-        if (r.hold == read_only) umount(mnt.c_str());
+        if (r.hold == read_only || r.hold == full) umount(mnt.c_str());
     }
 }
 

@@ -8,79 +8,51 @@
 #include <sqlite3.h>
 
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <functional>
 #include <regex>
 
 namespace {
 
 using namespace tool_support;
 
+// Each group's Set reaches the file: the next process reads the value back.
 TEST_F(ToolTest, ASetSurvivesIntoTheNextProcess) {
-    struct Case {
-        Args set;
-        Args get;
-        const char *field;
-        nlohmann::json want;
-    } cases[] = {
-        {{"set", "smtp", "port=587"}, {"smtp"}, "port", 587},
-        {{"set", "smtp", "server=mail.corp.example"}, {"smtp"}, "server", "mail.corp.example"},
-        {{"set", "pop3", "domain10=last.example"}, {"pop3"}, "domain10", "last.example"},
-        {{"set", "pop3user", "--user", "2", "port=0x3e3"}, {"pop3user", "--user", "2"}, "port", 995},
-        {{"set", "smtp-event", "--recipient", "3", "event7=1"},
-         {"smtp-event", "--recipient", "3"},
-         "event7",
-         1},
-        {{"set", "smtp-schedule", "--recipient", "2", "week=5"},
-         {"smtp-schedule", "--recipient", "2"},
-         "week",
-         5},
-        {{"set", "maintenance", "address=ops@corp.example"}, {"maintenance"}, "address", "ops@corp.example"},
-        {{"set", "event-last-send", "--recipient", "1", "time=4000000000"},
-         {"event-last-send"},
-         "time",
-         4000000000u},
-        {{"set", "maintenance-last-send", "time=7"}, {"maintenance-last-send"}, "time", 7},
-        {{"set", "smtp", "signature=hex:0102"}, {"smtp"}, "signature", "\x01\x02"},
+    const std::pair<Args, nlohmann::json> cases[] = {
+        {{"set", "smtp", "port=587"}, 587},
+        {{"set", "smtp", "server=mail.corp.example"}, "mail.corp.example"},
+        {{"set", "pop3", "domain10=last.example"}, "last.example"},
+        {{"set", "pop3user", "--user", "2", "port=0x3e3"}, 995},
+        {{"set", "smtp-event", "--recipient", "3", "event7=1"}, 1},
+        {{"set", "smtp-schedule", "--recipient", "2", "week=5"}, 5},
+        {{"set", "maintenance", "address=ops@corp.example"}, "ops@corp.example"},
+        {{"set", "event-last-send", "--recipient", "1", "time=4000000000"}, 4000000000u},
+        {{"set", "maintenance-last-send", "time=7"}, 7},
+        {{"set", "smtp", "signature=hex:0102"}, "\x01\x02"},
     };
-    for (const Case &c : cases) {
-        Outcome r = tool(c.set);
+    for (const auto &[set, want] : cases) {
+        Outcome r = tool(set);
+        const std::string field = set.back().substr(0, set.back().find('='));
         EXPECT_EQ(r.status, 0) << r.out << r.err;
-        EXPECT_NE(r.out.find(std::string("written: ") + c.field), std::string::npos) << r.out;
-        EXPECT_EQ(get(c.get)[c.field], c.want) << c.set[1] << " " << c.field;
+        EXPECT_NE(r.out.find("written: " + field), std::string::npos) << r.out;
+        EXPECT_EQ(get(Args(set.begin() + 1, set.end() - 1))[field], want) << set[1] << " " << field;
     }
 }
 
 TEST_F(ToolTest, JsonOutputParsesForEveryReadingCommand) {
     ASSERT_EQ(tool({"job", "create", "9", "--parent", "8", "0x00317800=to@corp.example"}).status, 0);
-    for (const Args &args : std::vector<Args>{{"get", "pop3"},
-                                              {"get", "pop3user"},
-                                              {"get", "smtp"},
-                                              {"get", "smtp-event"},
-                                              {"get", "smtp-schedule"},
-                                              {"get", "event-last-send"},
-                                              {"get", "schedule-last-send"},
-                                              {"get", "maintenance"},
-                                              {"get", "maintenance-last-send"},
-                                              {"get", "counters"},
-                                              {"get", "subject"},
-                                              {"get", "host-buffer"},
-                                              {"init"},
-                                              {"sync"},
-                                              {"set", "smtp", "auth=1"},
-                                              {"job", "ip", "9"},
-                                              {"job", "print-end", "9"},
-                                              {"job", "current-send", "9"},
-                                              {"job", "send-result", "9", "mail"}}) {
+    for (const char *line :
+         {"get pop3", "get pop3user", "get smtp", "get smtp-event", "get smtp-schedule",
+          "get event-last-send", "get schedule-last-send", "get maintenance", "get maintenance-last-send",
+          "get counters", "get subject", "get host-buffer", "init", "sync", "set smtp auth=1", "job ip 9",
+          "job print-end 9", "job current-send 9", "job send-result 9 mail"}) {
         Args a = {"--json"};
-        a.insert(a.end(), args.begin(), args.end());
+        std::istringstream words(line);
+        for (std::string w; words >> w;) a.push_back(w);
         Outcome r = tool(a);
-        EXPECT_EQ(r.status, 0) << args[0] << " " << args.back() << ": " << r.err;
+        EXPECT_EQ(r.status, 0) << line << ": " << r.err;
         nlohmann::json j;
         ASSERT_NO_THROW(j = r.json()) << r.out;
         EXPECT_EQ(j["result"]["name"], "ENTMLST_OK") << r.out;
@@ -106,6 +78,9 @@ constexpr const char *kOneLine = "entmlst: [^\n]*\n"; // a failure says so in on
 constexpr const char *kQuiet = "";
 constexpr const char *kAnything = "";
 constexpr const char *kLostOutput = "entmlst: cannot write standard output[^\n]*\n";
+constexpr const char *kBadDocument =
+    "entmlst: [^\n]*/bad.json: /smtp/port: 65536 is out of range 0\\.\\.65535\n"
+    "entmlst: [^\n]*/bad.json: /smtp/protocol: -1 is out of range 0\\.\\.255\n";
 
 const CliCase kCli[] = {
     // A Set that stops part-way: what was written, where it stopped, what it never tried.
@@ -167,6 +142,19 @@ const CliCase kCli[] = {
      kAnything,
      nullptr,
      "MySecret"},
+    // Secrets: masked unless asked for, in an export too; asked for, the file is its owner's only.
+    {{"set", "smtp", "password=s3cret"}, 0, kQuiet, false, kAnything, nullptr, "s3cret"},
+    {{"get", "smtp"}, 0, kQuiet, true, "password: +\"\\*{8}\"\n", nullptr, "s3cret"},
+    {{"get", "smtp", "--show-secrets"}, 0, kQuiet, true, "password: +\"s3cret\"\n"},
+    {{"export"},
+     0,
+     kQuiet,
+     true,
+     "^\\{\n  \"format\": \"corvellib-settings\",\n  \"version\": 1,\n[\\s\\S]*\n  \"read-only\": \\{\n    "
+     "\"counters\"",
+     nullptr,
+     "s3cret"},
+    {{"export", "--show-secrets", "-o", "@/clear-export.json"}, 0, kQuiet, true},
     // Masked secrets are kept and said to be; secrets are not compared unasked.
     {{"import", "@/masked.json"}, 0, kQuiet, false, "kept: +/smtp/password\n"},
     {{"diff", "@/clear.json"},
@@ -176,7 +164,7 @@ const CliCase kCli[] = {
      "^not compared \\(secrets\\): /smtp/password\n$",
      nullptr,
      "\"********\" ->"},
-    {{"diff", "--show-secrets", "@/clear.json"}, 1, kQuiet, false, "password: \"[^\"]*\" -> \"0ther\"\n"},
+    {{"diff", "--show-secrets", "@/clear.json"}, 1, kQuiet, false, "password: \"s3cret\" -> \"0ther\"\n"},
     // Read-only values: never written, named when they differ, no effect on the status.
     {{"diff", "@/foreign.json"},
      0,
@@ -189,6 +177,18 @@ const CliCase kCli[] = {
      false,
      "not imported: +/read-only/counters/count1 /read-only/subject/serial\n"},
     {{"get", "counters"}, 0, kQuiet, false, "count1: +12034\n"},
+    // A diff: the records that differ, field by field; a failed read ends it with no output.
+    {{"diff", "@/three.json"},
+     1,
+     kQuiet,
+     true,
+     "^pop3\n  auth: 0 -> 1\nsmtp\n  port: 257 -> 27\n  server: \"[^\"]*\" -> \"b.example\"\nmaintenance\n"
+     "  week: [0-9]+ -> 3\n$"},
+    {{"--fail", "meSTCGetStatus#14=7", "diff", "@/three.json"},
+     1,
+     "monitor: [^\n]*\nentmlst: diff: reading pop3user#1: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n",
+     true,
+     "^$"},
     // An import that stops part-way says it field by field, per record.
     {{"--fail", "meSTCSetStatus#3=0x1234", "import", "@/three.json"},
      1,
@@ -201,8 +201,41 @@ const CliCase kCli[] = {
      0,
      kQuiet,
      false,
-     "pop3:\n +written: +\\(none\\)\n[\\s\\S]*unchanged: +auth\n"},
-    // Bad input: exit 2, nothing written.
+     "pop3:\n +written: +\\(none\\)\n[\\s\\S]*unchanged: +auth\n[\\s\\S]*\nnotified: "
+     "mscMLRPTChgMaintenanceReportTime\\(\\)\nresult: ENTMLST_OK \\(0x00000000\\)\n$"},
+    // Imported again: no Set call at all, so even a work buffer that cannot be had changes nothing.
+    {{"--fail", "emwOSWOrgAllocMemPart=1", "import", "@/three.json"},
+     0,
+     kQuiet,
+     true,
+     "smtp:\n +written: +\\(none\\)\n"},
+    {{"diff", "@/three.json"}, 0, kQuiet, true, "^$"},
+    // A dry run writes nothing; an import writes what the document names.
+    {{"import", "--dry-run", "@/part.json"},
+     0,
+     kQuiet,
+     true,
+     "^pop3user#3\n  port: 110 -> 995\n  ssl: 0 -> 1\nsmtp\n  from: \"[^\"]*\" -> \"hi\"\nnot imported: "
+     "/read-only/counters/count1\ndry run: +\"nothing written\"\nresult: ENTMLST_OK \\(0x00000000\\)\n$"},
+    {{"--json", "import", "@/part.json"},
+     0,
+     kQuiet,
+     false,
+     R"(^\{\s*"changes": \[\s*\{\s*"group": "pop3user",\s*"recipient": 3,\s*"field": "port",\s*"device": 110,)"
+     R"(\s*"document": 995\s*\},[\s\S]*"records": \{\s*"pop3user#3": \{\s*"written": \[\s*"port",\s*"ssl"\s*\],)"
+     R"([\s\S]*"smtp": \{\s*"written": \[\s*"from"\s*\],)"},
+    {{"--json", "diff", "@/part.json"},
+     0,
+     kQuiet,
+     true,
+     R"(^\{\s*"differences": \[\],\s*"not_compared": \[\],\s*"not_imported": \[\s*"/read-only/counters/count1"\s*\]\s*\}\n$)"},
+    // Bad input: exit 2, nothing written; a bad document gets a line per problem.
+    {{"import", "@/bad.json"}, 2, kBadDocument, true, "^$"},
+    {{"import", "--dry-run", "@/bad.json"}, 2, kBadDocument, true, "^$"},
+    {{"diff", "@/bad.json"}, 2, kBadDocument, true, "^$"},
+    {{"import", "@/blank.json"}, 2, "entmlst: [^\n]*/blank.json: empty file\n", true, "^$"},
+    {{"import", "@/large.json"}, 2, "entmlst: [^\n]*/large.json: larger than 1 MiB[^\n]*\n", true, "^$"},
+    {{"import", "@/missing.json"}, 2, kOneLine, true, "^$"},
     {{"set", "smtp", "nosuchfield=1"}, 2, kOneLine, true},
     {{"get", "nosuchgroup"}, 2, kOneLine, true},
     {{"set", "smtp", "port=65536"}, 2, kOneLine, true},
@@ -266,6 +299,11 @@ const CliCase kCli[] = {
      "entmlst: the library answered ENTMLST_ERR_STATUS_SET \\(0x70020006\\)\n",
      false,
      "ret=0x77"},
+    {{"--fail", "meSTCGetStatus=7", "export", "-o", "@/x.json"},
+     1,
+     "monitor: [^\n]*\nentmlst: export: reading pop3: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n",
+     true,
+     "^$"},
     {{"get", "smtp"}, 4, kLostOutput, false, "", "/dev/full"},
     {{"export"}, 4, kLostOutput, false, "", "/dev/full"},
     {{"schema"}, 4, kLostOutput, true, "", "/dev/full"},
@@ -274,6 +312,10 @@ const CliCase kCli[] = {
      "entmlst: .*/typo.db: no device file there \\(entmlst init creates one\\)\n",
      true},
     {{"--device", "@/typo.db", "fault", "list"}, 3, kOneLine, true},
+    {{"--device", "@/missing/device.db", "get", "smtp"},
+     3,
+     "entmlst: [^\n]*/missing/device.db: [^\n]*\n",
+     true},
     // -o writes a regular file, or through the user's own link; nothing else.
     {{"export", "-o", "@/fifo"}, 2, "entmlst: .*/fifo: not a regular file; .*\n", false},
     {{"export", "-o", "@/folder"}, 2, kOneLine, false},
@@ -333,6 +375,30 @@ const CliCase kCli[] = {
     {{"log", "-n", "0"}, 2, kOneLine, true},
     {{"log", "--after", "-1"}, 2, kOneLine, true},
     {{"log", "--since", "1.s"}, 2, kOneLine, true},
+    // An armed fault: the library's diagnostics and code; a call that reached the device is in its log.
+    {{"--fail", "meSTCGetStatus=7", "get", "subject"},
+     1,
+     kOneLine,
+     true,
+     "ret=0x7\nresult: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n"},
+    {{"--fail", "mectSetDstProduct=5", "--fail", "mscMLPRNChgSchedule=6", "init"},
+     1,
+     kOneLine,
+     false,
+     "mectSetDstProduct\\(\\) code=0x5\n[^\n]*mscMLPRNChgSchedule\\(0,0\\) code=0x6\nresult: "
+     "ENTMLST_ERR_SCHEDULE "
+     "\\(0x70020008\\)\n"},
+    {{"--fail", "mectIdSync=0x99", "sync"},
+     1,
+     kOneLine,
+     false,
+     "code=0x99\nresult: ENTMLST_ERR_ID_SYNC \\(0x7002000f\\)\n"},
+    {{"log"}, 0, kQuiet, true, "code=0x99"},
+    {{"--fail", "emwOSWOrgAllocMemPart=1", "set", "smtp", "auth=1"},
+     1,
+     kOneLine,
+     false,
+     "result: ENTMLST_ERR_NOMEM \\(0x70020002\\)\n"},
     {{"reset"}, 0, kQuiet, false, "device: +\".*/device.db\"\n"},
     // A fault aimed by its text or by options, the same keys; a look from outside never counts.
     {{"fault", "add", "meSTCGetStatus#3=0x55", "--match", "smtp.port", "--times", "2", "--program", "app"},
@@ -463,8 +529,13 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
                 {"counters": {"count1": 12345}, "subject": {"serial": "OTHER-1"}})"},
              {"secret.json", R"("smtp": {"password": "hex:MySecret00"})"},
              {"three.json", R"("pop3": {"auth": 1}, "smtp": {"port": 27, "server": "b.example"},
-                "maintenance": {"week": 3})"}})
+                "maintenance": {"week": 3})"},
+             {"part.json", R"("pop3user": [{}, {}, {"port": 995, "ssl": 1}], "smtp": {"from": "hex:6869"},
+                "read-only": {"counters": {"count1": 12345}})"},
+             {"bad.json", R"("smtp": {"port": 65536, "protocol": -1})"}})
         std::ofstream(dir / name) << head << groups << "}";
+    std::ofstream(dir / "blank.json") << " \n\t\n";
+    std::ofstream(dir / "large.json") << std::string(1 << 20, ' ') << "{}";
     fs::create_symlink(dir / "victim", dir / "shared" / "link");
     fs::create_symlink(dir / "target.json", dir / "mine" / "link");
 
@@ -496,6 +567,11 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
     EXPECT_TRUE(fs::is_symlink(dir / "mine" / "link"));
     EXPECT_EQ(slurp(dir / "target.json").rfind("{\n  \"format\": \"corvellib-settings\"", 0), 0u);
     EXPECT_FALSE(fs::exists(dir / "typo.db"));
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+    EXPECT_FALSE(fs::exists(dir / "x.json"));
+    EXPECT_EQ(fs::status(dir / "clear-export.json").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_NE(slurp(dir / "clear-export.json").find("\"password\": \"s3cret\""), std::string::npos);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "folder"), fs::directory_iterator()), 0);
 }
 
@@ -530,90 +606,6 @@ TEST_F(ToolTest, TheBashCompletionOffersCommandsGroupsAndFields) {
         if (got == "\n") got.clear();
         EXPECT_EQ(got, c.want) << c.line;
     }
-}
-
-// A file that is not a device is refused with exit 3 by a read and by a
-// write alike, and keeps its bytes.
-TEST_F(ToolTest, AFileThatIsNotADeviceIsRefusedAndNeverWritten) {
-    struct Case {
-        const char *name;
-        std::string bytes;
-    } cases[] = {
-        {"text", "not a database\n"},
-        {"torn", std::string("SQLite format 3\0", 16) + std::string(200, '\x7f')},
-        {"empty dir", ""},
-    };
-    for (const Case &c : cases) {
-        fs::path file = dir / c.name;
-        if (c.bytes.empty())
-            fs::create_directory(file);
-        else
-            std::ofstream(file, std::ios::binary) << c.bytes;
-        device = file;
-        for (const Args &args : {Args{"get", "smtp"}, Args{"set", "smtp", "port=1"}}) {
-            Outcome r = tool(args);
-            EXPECT_EQ(r.status, 3) << c.name << " " << args[0] << r.err;
-            EXPECT_EQ(r.err.rfind("entmlst: " + file.string(), 0), 0u) << r.err;
-        }
-        if (!c.bytes.empty()) {
-            EXPECT_EQ(slurp(file), c.bytes) << c.name;
-        }
-    }
-    device = dir / "missing" / "device.db";
-    EXPECT_EQ(tool({"get", "smtp"}).status, 3);
-    EXPECT_FALSE(fs::exists(device.parent_path()));
-}
-
-// A file system that is full or read-only (mounted here when the test may
-// mount, else skipped) stops a write with exit 3, whichever call meets it
-// first, and entmlst's own line names the file.
-TEST_F(ToolTest, AFullOrReadOnlyFileSystemStopsAWriteWithExitThree) {
-    const fs::path mnt = dir / "small";
-    fs::create_directories(mnt);
-    if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=256k,mode=0700") != 0)
-        GTEST_SKIP() << "cannot mount a file system here: " << std::strerror(errno);
-    device = mnt / "device.db";
-    ASSERT_EQ(tool({"init"}).status, 0);
-    for (const char *how : {"full", "read-only"}) {
-        if (std::string(how) == "full") {
-            std::ofstream fill(mnt / "fill", std::ios::binary);
-            for (int i = 0; i < 1024 && fill; ++i) fill << std::string(1024, 'x') << std::flush;
-        } else {
-            ASSERT_EQ(mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
-        }
-        for (const Args &args : {Args{"set", "smtp", "port=26", "server=x.example"}, Args{"init"}}) {
-            Outcome r = tool(args);
-            EXPECT_EQ(r.status, 3) << how << " " << args[0] << "\n" << r.err;
-            EXPECT_TRUE(std::regex_match(r.err, std::regex("entmlst: " + device.string() + ": [^\n]*\n")))
-                << how << " " << args[0] << "\n"
-                << r.err;
-        }
-    }
-    umount(mnt.c_str());
-}
-
-TEST_F(ToolTest, AnArmedFaultShowsTheDiagnosticAndTheCode) {
-    struct Case {
-        Args args;
-        std::vector<std::string> out; // substrings of the output
-    } cases[] = {
-        {{"--fail", "meSTCGetStatus=7", "get", "subject"},
-         {"ret=0x7", "result: ENTMLST_ERR_STATUS_GET (0x70020005)"}},
-        {{"--fail", "mectSetDstProduct=5", "--fail", "mscMLPRNChgSchedule=6", "init"},
-         {"mectSetDstProduct", "mscMLPRNChgSchedule", "result: ENTMLST_ERR_SCHEDULE (0x70020008)"}},
-        {{"--fail", "mectIdSync=0x99", "sync"}, {"code=0x99", "result: ENTMLST_ERR_ID_SYNC (0x7002000f)"}},
-        {{"--fail", "emwOSWOrgAllocMemPart=1", "set", "smtp", "auth=1"},
-         {"result: ENTMLST_ERR_NOMEM (0x70020002)"}},
-    };
-    for (const Case &c : cases) {
-        Outcome r = tool(c.args);
-        EXPECT_EQ(r.status, 1) << r.out;
-        for (const std::string &s : c.out)
-            EXPECT_NE(r.out.find(s), std::string::npos) << "missing \"" << s << "\" in\n" << r.out;
-    }
-    // The monitor lines of the calls that reached the device are in its log
-    // (a get only looks, and leaves no trace there).
-    EXPECT_NE(tool({"log"}).out.find("code=0x99"), std::string::npos);
 }
 
 TEST_F(ToolTest, JobsAndLinksReadBackThroughTheJobFunctions) {
