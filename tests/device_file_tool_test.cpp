@@ -10,7 +10,6 @@
 #include <sys/resource.h>
 
 #include <cstring>
-#include <functional>
 
 namespace {
 
@@ -18,29 +17,52 @@ using namespace tool_support;
 
 enum Hold { none, lock, read_only, full, file_limit };
 
-struct Expect {
-    Args command;
+// What stands where the device file is; from `damaged` on, `init` makes it first.
+enum State { byte_of_text, page_of_text, torn, folder, empty_beside_wal, damaged, initialised, others };
+
+struct Row {
+    State state;
+    Hold hold;
+    const char *command;
     int status;
     std::string message; // in the one line on stderr; "" for none
 };
 
-struct Row {
-    const char *state;
-    bool init; // made by `init` first
-    std::function<void(const fs::path &)> make;
-    Hold hold;
-    std::vector<Expect> commands;
-};
-
 void write(const fs::path &p, const std::string &bytes) { std::ofstream(p, std::ios::binary) << bytes; }
-std::function<void(const fs::path &)> bytes(const std::string &b) {
-    return [b](const fs::path &p) { write(p, b); };
+
+void make(State state, const fs::path &p) {
+    switch (state) {
+    case byte_of_text:
+        return write(p, "\n");
+    case page_of_text:
+        return write(p, std::string(4096, 'x'));
+    case torn:
+        return write(p, std::string("SQLite format 3\0", 16) + std::string(200, '\x7f'));
+    case folder:
+        fs::create_directory(p);
+        return;
+    case empty_beside_wal:
+        write(p, "");
+        return write(p.string() + "-wal", "x");
+    case damaged: {
+        std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+        for (std::streamoff at = 4096; at < static_cast<std::streamoff>(fs::file_size(p)); at += 4096) {
+            f.seekp(at + 8);
+            f.write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
+        }
+        return;
+    }
+    case initialised:
+        return;
+    case others:
+        ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0);
+    }
 }
 
 class DeviceFileTool : public ToolTest {
 protected:
     // Runs the command with what the row holds; the device is made first.
-    Outcome run(const Row &r, const Args &command) {
+    Outcome run(const Row &r) {
         sqlite3 *db = nullptr;
         rlimit was{};
         if (r.hold == lock) {
@@ -51,7 +73,7 @@ protected:
             rlimit small{4096, was.rlim_max};
             setrlimit(RLIMIT_FSIZE, &small);
         }
-        Outcome out = tool(command);
+        Outcome out = tool(words(r.command));
         if (db != nullptr) {
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
             sqlite3_close(db);
@@ -62,122 +84,69 @@ protected:
 };
 
 TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
-    const bool root = geteuid() == 0;
     const std::string locked =
         ": locked by another process (pid " + std::to_string(getpid()) + ") for more than 5000 ms";
     const Row rows[] = {
-        {"one byte of text", false, bytes("\n"), none, {{{"get", "smtp"}, 3, "not a device file"}}},
-        {"a page of text",
-         false,
-         bytes(std::string(4096, 'x')),
-         none,
-         {{{"set", "smtp", "port=1"}, 3, "not a device file"}}},
-        {"torn after SQLite's header",
-         false,
-         bytes(std::string("SQLite format 3\0", 16) + std::string(200, '\x7f')),
-         none,
-         {{{"get", "smtp"}, 3, ""}, {{"set", "smtp", "port=1"}, 3, ""}}},
-        {"an empty folder",
-         false,
-         [](const fs::path &p) { fs::create_directory(p); },
-         none,
-         {{{"get", "smtp"}, 3, ""}, {{"set", "smtp", "port=1"}, 3, ""}}},
-        {"empty beside a -wal that holds something",
-         false,
-         [](const fs::path &p) {
-             write(p, "");
-             write(p.string() + "-wal", "x");
-         },
-         none,
-         {{{"log"}, 3, ": damaged: the file is empty but its -wal holds 1 bytes"}}},
-        {"damaged in the middle",
-         true,
-         [](const fs::path &p) {
-             std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
-             for (std::streamoff at = 4096; at < static_cast<std::streamoff>(fs::file_size(p)); at += 4096) {
-                 f.seekp(at + 8);
-                 f.write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
-             }
-         },
-         none,
-         {{{"get", "smtp"}, 3, ": damaged"}}},
-        {"locked by another process",
-         true,
-         nullptr,
-         lock,
-         {{{"get", "smtp"}, 0, ""},
-          {{"export"}, 0, ""},
-          {{"log"}, 0, ""},
-          {{"fault", "list"}, 0, ""},
-          {{"job", "ip", "5"}, 1, "the library answered"},
-          {{"set", "smtp", "port=2"}, 3, locked}}},
-        {"past the file size limit",
-         true,
-         nullptr,
-         file_limit,
-         {{{"set", "smtp", "port=3"}, 3, ": too large for the file size limit"}}},
-        {"on a read-only file system",
-         true,
-         nullptr,
-         read_only,
-         {{{"get", "smtp"}, 0, ""},
-          {{"log"}, 0, ""},
-          {{"set", "smtp", "port=4"}, 3, ": read-only"},
-          {{"init"}, 3, ": read-only"}}},
-        {"on a full file system",
-         true,
-         nullptr,
-         full,
-         {{{"set", "smtp", "port=26", "server=x.example"}, 3, ": disk full"}, {{"init"}, 3, ": disk full"}}},
-        {"another user's",
-         true,
-         [](const fs::path &p) { ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0); },
-         none,
-         {{{"get", "smtp"}, 3, ": owned by "}}},
+        {byte_of_text, none, "get smtp", 3, "not a device file"},
+        {page_of_text, none, "set smtp port=1", 3, "not a device file"},
+        {torn, none, "get smtp", 3, ": "},
+        {torn, none, "set smtp port=1", 3, ": "},
+        {folder, none, "get smtp", 3, ": "},
+        {folder, none, "set smtp port=1", 3, ": "},
+        {empty_beside_wal, none, "log", 3, ": damaged: the file is empty but its -wal holds 1 bytes"},
+        {damaged, none, "get smtp", 3, ": damaged"},
+        {initialised, lock, "get smtp", 0, ""},
+        {initialised, lock, "export", 0, ""},
+        {initialised, lock, "log", 0, ""},
+        {initialised, lock, "fault list", 0, ""},
+        {initialised, lock, "job ip 5", 1, "the library answered"},
+        {initialised, lock, "set smtp port=2", 3, locked},
+        {initialised, file_limit, "set smtp port=3", 3, ": too large for the file size limit"},
+        {initialised, read_only, "get smtp", 0, ""},
+        {initialised, read_only, "log", 0, ""},
+        {initialised, read_only, "set smtp port=4", 3, ": read-only"},
+        {initialised, read_only, "init", 3, ": read-only"},
+        {initialised, full, "set smtp port=26 server=x.example", 3, ": disk full"},
+        {initialised, full, "init", 3, ": disk full"},
+        {others, none, "get smtp", 3, ": owned by "},
     };
+    const fs::path mnt = dir / "small";
     for (const Row &r : rows) {
-        if (std::string(r.state) == "another user's" && !root) continue; // only root can give a file away
-        const fs::path mnt = dir / "small";
+        SCOPED_TRACE(std::to_string(r.state) + " " + std::to_string(r.hold) + ": " + r.command);
+        if (r.state == others && geteuid() != 0) continue; // only root can give a file away
         device = dir / "device.db";
-        if (r.hold == read_only || r.hold == full) {
+        const bool mounted = r.hold == read_only || r.hold == full;
+        if (mounted) {
             fs::create_directories(mnt);
             if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=256k,mode=0700") != 0)
                 continue; // not allowed here
             device = mnt / "device.db";
         }
-        for (const Expect &e : r.commands) {
-            SCOPED_TRACE(std::string(r.state) + ": " + e.command[0]);
-            fs::remove_all(device);
-            for (const char *companion : {"-wal", "-shm"}) fs::remove(device.string() + companion);
-            fs::remove(mnt / "fill");
-            if (r.init) {
-                ASSERT_EQ(tool({"init"}).status, 0);
-            }
-            if (r.make) r.make(device);
-            if (r.hold == full) {
-                std::ofstream fill(mnt / "fill", std::ios::binary);
-                for (int i = 0; i < 1024 && fill; ++i) fill << std::string(1024, 'x') << std::flush;
-            }
-            const std::string before = slurp(device);
-            if (r.hold == read_only) {
-                ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-            }
-            Outcome out = run(r, e.command);
-            if (r.hold == read_only) {
-                ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT, nullptr), 0);
-            }
-            EXPECT_EQ(out.status, e.status) << out.err;
-            if (e.status == 0) {
-                EXPECT_EQ(out.err, "");
-            } else {
-                EXPECT_EQ(out.err.rfind("entmlst: " + device.string(), 0) == 0 || e.status != 3, true)
-                    << out.err;
-                EXPECT_NE(out.err.find(e.message), std::string::npos) << out.err;
-                EXPECT_EQ(std::count(out.err.begin(), out.err.end(), '\n'), 1) << out.err;
-            }
-            EXPECT_EQ(slurp(device) == before, true) << "the file changed";
+        fs::remove_all(device);
+        for (const char *companion : {"-wal", "-shm"}) fs::remove(device.string() + companion);
+        if (r.state >= damaged) {
+            ASSERT_EQ(tool({"init"}).status, 0);
         }
-        if (r.hold == read_only || r.hold == full) umount(mnt.c_str());
+        make(r.state, device);
+        if (r.hold == full) {
+            std::ofstream fill(mnt / "fill", std::ios::binary);
+            for (int i = 0; i < 1024 && fill; ++i) fill << std::string(1024, 'x') << std::flush;
+        }
+        const std::string before = slurp(device);
+        if (r.hold == read_only) {
+            ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+        }
+        Outcome out = run(r);
+        EXPECT_EQ(out.status, r.status) << out.err;
+        if (r.message.empty()) {
+            EXPECT_EQ(out.err, "");
+        } else {
+            EXPECT_EQ(out.err.rfind("entmlst: " + device.string(), 0) == 0 || r.status != 3, true) << out.err;
+            EXPECT_NE(out.err.find(r.message), std::string::npos) << out.err;
+            EXPECT_EQ(std::count(out.err.begin(), out.err.end(), '\n'), 1) << out.err;
+        }
+        EXPECT_EQ(slurp(device) == before, true) << "the file changed";
+        if (mounted) umount(mnt.c_str());
     }
 }
 

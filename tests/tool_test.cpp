@@ -339,28 +339,6 @@ const CliCase kCli[] = {
     {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
 };
 
-// Splits a command line at spaces; '' quotes a word with spaces, or none.
-Args words(const std::string &line) {
-    Args out;
-    std::string word;
-    bool quoted = false, started = false;
-    for (char c : line) {
-        if (c == '\'') {
-            quoted = !quoted;
-            started = true;
-        } else if (c != ' ' || quoted) {
-            word += c;
-            started = true;
-        } else if (started) {
-            out.push_back(word);
-            word.clear();
-            started = false;
-        }
-    }
-    if (started) out.push_back(word);
-    return out;
-}
-
 TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
     ASSERT_EQ(tool({"init"}).status, 0);
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);

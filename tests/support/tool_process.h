@@ -31,6 +31,28 @@ struct Outcome {
     nlohmann::json json() const { return nlohmann::json::parse(out); }
 };
 
+// Splits a command line at spaces; '' quotes a word with spaces, or none.
+inline Args words(const std::string &line) {
+    Args out;
+    std::string word;
+    bool quoted = false, started = false;
+    for (char c : line) {
+        if (c == '\'') {
+            quoted = !quoted;
+            started = true;
+        } else if (c != ' ' || quoted) {
+            word += c;
+            started = true;
+        } else if (started) {
+            out.push_back(word);
+            word.clear();
+            started = false;
+        }
+    }
+    if (started) out.push_back(word);
+    return out;
+}
+
 inline std::string slurp(const fs::path &p) {
     std::ifstream in(p, std::ios::binary);
     std::stringstream s;
