@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,25 +32,12 @@ struct Outcome {
     nlohmann::json json() const { return nlohmann::json::parse(out); }
 };
 
-// Splits a command line at spaces; '' quotes a word with spaces, or none.
+// Splits a command line at spaces; '' quotes a whole word with spaces, or none.
 inline Args words(const std::string &line) {
+    static const std::regex word("'([^']*)'|[^ ]+");
     Args out;
-    std::string word;
-    bool quoted = false, started = false;
-    for (char c : line) {
-        if (c == '\'') {
-            quoted = !quoted;
-            started = true;
-        } else if (c != ' ' || quoted) {
-            word += c;
-            started = true;
-        } else if (started) {
-            out.push_back(word);
-            word.clear();
-            started = false;
-        }
-    }
-    if (started) out.push_back(word);
+    for (std::sregex_iterator w(line.begin(), line.end(), word), end; w != end; ++w)
+        out.push_back((*w)[1].matched ? (*w)[1].str() : w->str());
     return out;
 }
 
