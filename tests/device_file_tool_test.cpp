@@ -59,29 +59,7 @@ void make(State state, const fs::path &p) {
     }
 }
 
-class DeviceFileTool : public ToolTest {
-protected:
-    // Runs the command with what the row holds; the device is made first.
-    Outcome run(const Row &r) {
-        sqlite3 *db = nullptr;
-        rlimit was{};
-        if (r.hold == lock) {
-            EXPECT_EQ(sqlite3_open(device.c_str(), &db), SQLITE_OK);
-            EXPECT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        } else if (r.hold == file_limit) {
-            getrlimit(RLIMIT_FSIZE, &was);
-            rlimit small{4096, was.rlim_max};
-            setrlimit(RLIMIT_FSIZE, &small);
-        }
-        Outcome out = tool(words(r.command));
-        if (db != nullptr) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
-        }
-        if (r.hold == file_limit) setrlimit(RLIMIT_FSIZE, &was);
-        return out;
-    }
-};
+using DeviceFileTool = ToolTest;
 
 TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
     const std::string locked =
@@ -136,7 +114,19 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
         if (r.hold == read_only) {
             ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
         }
-        Outcome out = run(r);
+        sqlite3 *db = nullptr;
+        rlimit was{};
+        getrlimit(RLIMIT_FSIZE, &was);
+        if (r.hold == lock) {
+            EXPECT_EQ(sqlite3_open(device.c_str(), &db), SQLITE_OK);
+            EXPECT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        } else if (r.hold == file_limit) {
+            rlimit small{4096, was.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+        Outcome out = tool(words(r.command));
+        setrlimit(RLIMIT_FSIZE, &was);
+        sqlite3_close_v2(db); // ends the lock's transaction
         EXPECT_EQ(out.status, r.status) << out.err;
         if (r.message.empty()) {
             EXPECT_EQ(out.err, "");
