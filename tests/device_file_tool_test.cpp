@@ -31,32 +31,15 @@ struct Row {
 void write(const fs::path &p, const std::string &bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
 void make(State state, const fs::path &p) {
-    switch (state) {
-    case byte_of_text:
-        return write(p, "\n");
-    case page_of_text:
-        return write(p, std::string(4096, 'x'));
-    case torn:
-        return write(p, std::string("SQLite format 3\0", 16) + std::string(200, '\x7f'));
-    case folder:
-        fs::create_directory(p);
-        return;
-    case empty_beside_wal:
-        write(p, "");
-        return write(p.string() + "-wal", "x");
-    case damaged: {
-        std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
-        for (std::streamoff at = 4096; at < static_cast<std::streamoff>(fs::file_size(p)); at += 4096) {
-            f.seekp(at + 8);
-            f.write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
-        }
-        return;
-    }
-    case initialised:
-        return;
-    case others:
-        ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0);
-    }
+    if (state == byte_of_text) write(p, "\n");
+    if (state == page_of_text) write(p, std::string(4096, 'x'));
+    if (state == torn) write(p, std::string("SQLite format 3\0", 16) + std::string(200, '\x7f'));
+    if (state == folder) fs::create_directory(p);
+    if (state == empty_beside_wal) write(p.string() + "-wal", "x"), write(p, "");
+    std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+    for (std::streamoff at = 4096; state == damaged && at < std::streamoff(fs::file_size(p)); at += 4096)
+        f.seekp(at + 8).write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
+    EXPECT_TRUE(state != others || chown(p.c_str(), 65534, 65534) == 0);
 }
 
 using DeviceFileTool = ToolTest;
