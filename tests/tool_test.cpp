@@ -79,6 +79,7 @@ constexpr const char *kQuiet = "";
 constexpr const char *kAnything = "";
 constexpr const char *kLostOutput = "entmlst: cannot write standard output[^\n]*\n";
 constexpr const char *kBadDocument =
+    "entmlst: [^\n]*/bad.json: /smtp: key given more than once\n"
     "entmlst: [^\n]*/bad.json: /smtp/port: 65536 is out of range 0\\.\\.65535\n"
     "entmlst: [^\n]*/bad.json: /smtp/protocol: -1 is out of range 0\\.\\.255\n";
 
@@ -398,7 +399,7 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
                 "maintenance": {"week": 3})"},
              {"part.json", R"("pop3user": [{}, {}, {"port": 995, "ssl": 1}], "smtp": {"from": "hex:6869"},
                 "read-only": {"counters": {"count1": 12345}})"},
-             {"bad.json", R"("smtp": {"port": 65536, "protocol": -1})"}})
+             {"bad.json", R"("smtp": {"port": 65536, "protocol": -1}, "smtp": {})"}})
         std::ofstream(dir / name) << head << groups << "}";
     std::ofstream(dir / "blank.json") << " \n\t\n";
     std::ofstream(dir / "large.json") << std::string(1 << 20, ' ') << "{}";
