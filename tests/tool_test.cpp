@@ -37,7 +37,9 @@ TEST_F(ToolTest, ASetSurvivesIntoTheNextProcess) {
         const std::string field = set.back().substr(0, set.back().find('='));
         EXPECT_EQ(r.status, 0) << r.out << r.err;
         EXPECT_NE(r.out.find("written: " + field), std::string::npos) << r.out;
-        EXPECT_EQ(get(Args(set.begin() + 1, set.end() - 1))[field], want) << set[1] << " " << field;
+        Args get = {"--json", "get"};
+        get.insert(get.end(), set.begin() + 1, set.end() - 1);
+        EXPECT_EQ(tool(get).json()["fields"][field], want) << set[1] << " " << field;
     }
 }
 
@@ -57,7 +59,7 @@ TEST_F(ToolTest, JsonOutputParsesForEveryReadingCommand) {
         ASSERT_NO_THROW(j = r.json()) << r.out;
         EXPECT_EQ(j["result"]["name"], "ENTMLST_OK") << r.out;
     }
-    EXPECT_EQ(get({"host-buffer"})["size"], 0x00100000);
+    EXPECT_EQ(tool({"--json", "get", "host-buffer"}).json()["fields"]["size"], 0x00100000);
 }
 
 // ---- the command line's contract, one row a case --------------------------
@@ -482,7 +484,7 @@ TEST_F(ToolTest, TwoProcessesSettingOneGroupAtOnceLoseNeitherWrite) {
         pid_t b = start({"set", "smtp", "server=" + server}, 2);
         EXPECT_EQ(finish(a, 1).status, 0);
         EXPECT_EQ(finish(b, 2).status, 0);
-        auto smtp = get({"smtp"});
+        auto smtp = tool({"--json", "get", "smtp"}).json()["fields"];
         EXPECT_EQ(smtp["port"], 1000 + round) << "round " << round;
         EXPECT_EQ(smtp["server"], server) << "round " << round;
     }
@@ -556,17 +558,14 @@ TEST_F(ToolTest, RunPassesSignalsOnToTheProgram) {
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         // A signal ignored when run starts stays ignored (nohup, a background
         // job): run is started here with each one's default.
-        struct sigaction deflt = {};
-        struct sigaction was = {};
-        deflt.sa_handler = SIG_DFL;
-        sigaction(sig, &deflt, &was);
+        const sighandler_t was = signal(sig, SIG_DFL);
         pid_t run =
             start({"run", "-q", "--", "sh", "-c",
                    "trap 'exit 7' INT TERM HUP; echo ready; for i in $(seq 600); do sleep 0.05; done"},
                   6);
         ASSERT_TRUE(eventually(dir / "out6", "ready", run)) << sig;
         kill(run, sig);
-        sigaction(sig, &was, nullptr);
+        signal(sig, was);
         EXPECT_EQ(finish(run, 6).status, 7) << sig;
     }
 }

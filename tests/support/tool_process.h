@@ -77,10 +77,10 @@ protected:
         cargs.push_back(nullptr);
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        if (!stdout_to.empty()) std::ofstream(outFile(n), std::ios::trunc);
-        const std::string out = stdout_to.empty() ? outFile(n) : stdout_to;
+        if (!stdout_to.empty()) std::ofstream(file("out", n), std::ios::trunc);
+        const std::string out = stdout_to.empty() ? file("out", n) : stdout_to;
         posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&fa, 2, errFile(n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 2, file("err", n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         // As from a shell: no signal blocked or ignored, whatever this process
         // inherited (under valgrind, SIGINT can arrive blocked).
         posix_spawnattr_t attr;
@@ -104,22 +104,14 @@ protected:
         int ws = 0;
         waitpid(pid, &ws, 0);
         r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
-        r.out = slurp(outFile(n));
-        r.err = slurp(errFile(n));
+        r.out = slurp(file("out", n));
+        r.err = slurp(file("err", n));
         return r;
     }
     Outcome tool(const Args &args) { return finish(start(args, 0), 0); }
-    nlohmann::json get(const Args &args) {
-        Args a = {"--json", "get"};
-        a.insert(a.end(), args.begin(), args.end());
-        Outcome r = tool(a);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return r.json()["fields"];
-    }
 
 private:
-    std::string outFile(int n) const { return (dir / ("out" + std::to_string(n))).string(); }
-    std::string errFile(int n) const { return (dir / ("err" + std::to_string(n))).string(); }
+    std::string file(const char *stream, int n) const { return dir / (stream + std::to_string(n)); }
 };
 
 } // namespace tool_support
