@@ -21,8 +21,6 @@ using namespace tool_support;
 // Each group's Set reaches the file: the next process reads the value back.
 TEST_F(ToolTest, ASetSurvivesIntoTheNextProcess) {
     const std::pair<Args, nlohmann::json> cases[] = {
-        {{"set", "smtp", "port=587"}, 587},
-        {{"set", "smtp", "server=mail.corp.example"}, "mail.corp.example"},
         {{"set", "pop3", "domain10=last.example"}, "last.example"},
         {{"set", "pop3user", "--user", "2", "port=0x3e3"}, 995},
         {{"set", "smtp-event", "--recipient", "3", "event7=1"}, 1},
@@ -453,10 +451,8 @@ TEST_F(ToolTest, TheBashCompletionOffersCommandsGroupsAndFields) {
                                          << "COMP_WORDS=($1)\n[[ $1 == *' ' ]] && COMP_WORDS+=('')\n"
                                             "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n_entmlst\n"
                                             "printf '%s\\n' \"${COMPREPLY[@]}\" | sort\n";
-    struct Case {
-        const char *line; // what was typed; the last word is completed
-        const char *want; // the offers, sorted, one per line
-    } cases[] = {
+    // What was typed (the last word is completed), and the offers, sorted, one per line.
+    const std::pair<const char *, const char *> cases[] = {
         {"entmlst se", "set\n"},
         {"entmlst fault ", "add\nclear\nlist\n"},
         {"entmlst --json get smtp-", "smtp-event\nsmtp-schedule\n"},
@@ -465,12 +461,12 @@ TEST_F(ToolTest, TheBashCompletionOffersCommandsGroupsAndFields) {
         {"entmlst job send-result 5 fax --ca", "--capacity\n"},
         {"entmlst log --follow --un", "--until\n"},
     };
-    for (const Case &c : cases) {
+    for (const auto &[line, want] : cases) {
         const std::string out = dir / "offers";
         const std::string cmd =
-            "bash '" + (dir / "complete.bash").string() + "' '" + c.line + "' > '" + out + "' 2>&1";
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << c.line;
-        EXPECT_EQ(slurp(out) == "\n" ? "" : slurp(out), c.want) << c.line;
+            "bash '" + (dir / "complete.bash").string() + "' '" + line + "' > '" + out + "' 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << line;
+        EXPECT_EQ(slurp(out) == "\n" ? "" : slurp(out), want) << line;
     }
 }
 
