@@ -152,17 +152,15 @@ TEST(SettingsDocument, EveryProblemIsFoundAndNamedByItsPointer) {
     };
     for (const Case &c : cases) {
         std::vector<Problem> problems;
-        auto doc = parseStrict(c.text, problems);
-        if (doc) {
+        if (auto doc = parseStrict(c.text, problems)) {
             std::vector<Problem> more = checkDocument(*doc).problems;
             problems.insert(problems.end(), more.begin(), more.end());
         }
         ASSERT_EQ(problems.size(), c.lines.size()) << c.text;
         for (std::size_t i = 0; i < problems.size(); ++i) {
-            const Problem &p = problems[i];
-            EXPECT_EQ((p.pointer.empty() ? "" : p.pointer + ": ").append(p.message).rfind(c.lines[i], 0), 0u)
-                << c.text << "\n"
-                << p.pointer << ": " << p.message;
+            const std::string line =
+                (problems[i].pointer.empty() ? "" : problems[i].pointer + ": ") + problems[i].message;
+            EXPECT_EQ(line.rfind(c.lines[i], 0), 0u) << c.text << "\n" << line;
         }
     }
 }
