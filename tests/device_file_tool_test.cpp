@@ -103,10 +103,9 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
         if (r.hold == lock) {
             EXPECT_EQ(sqlite3_open(device.c_str(), &db), SQLITE_OK);
             EXPECT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        } else if (r.hold == file_limit) {
-            rlimit small{4096, was.rlim_max};
-            setrlimit(RLIMIT_FSIZE, &small);
         }
+        const rlimit small{4096, was.rlim_max};
+        if (r.hold == file_limit) setrlimit(RLIMIT_FSIZE, &small);
         Outcome out = tool(words(r.command));
         setrlimit(RLIMIT_FSIZE, &was);
         sqlite3_close_v2(db); // ends the lock's transaction
