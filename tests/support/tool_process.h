@@ -100,13 +100,9 @@ protected:
         return pid;
     }
     Outcome finish(pid_t pid, int n) {
-        Outcome r;
         int ws = 0;
         waitpid(pid, &ws, 0);
-        r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
-        r.out = slurp(file("out", n));
-        r.err = slurp(file("err", n));
-        return r;
+        return {WIFEXITED(ws) ? WEXITSTATUS(ws) : -1, slurp(file("out", n)), slurp(file("err", n))};
     }
     Outcome tool(const Args &args) { return finish(start(args, 0), 0); }
 
