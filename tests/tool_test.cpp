@@ -114,9 +114,7 @@ const CliCase kCli[] = {
     {"set smtp password=s3cret", 0, kQuiet, false, kAnything, nullptr, "s3cret"},
     {"get smtp", 0, kQuiet, true, "password: +\"\\*{8}\"\n", nullptr, "s3cret"},
     {"get smtp --show-secrets", 0, kQuiet, true, "password: +\"s3cret\"\n"},
-    {"export", 0, kQuiet, true,
-     "^\\{\n  \"format\": \"corvellib-settings\",\n  \"version\": 1,\n[\\s\\S]*\n  \"read-only\": \\{\n    "
-     "\"counters\"",
+    {"export", 0, kQuiet, true, "\n  \"version\": 1,\n[\\s\\S]*\n  \"read-only\": \\{\n    \"counters\"",
      nullptr, "s3cret"},
     {"export --show-secrets -o @/clear-export.json", 0, kQuiet, true},
     // Masked secrets are kept and said to be; secrets are not compared unasked.
@@ -476,8 +474,7 @@ TEST_F(ToolTest, TwoProcessesSettingOneGroupAtOnceLoseNeitherWrite) {
 TEST_F(ToolTest, ARandomFaultFiresAgainOnTheSameCallsForTheSameSeed) {
     auto pattern = [&](const std::string &seed) {
         EXPECT_EQ(tool({"reset"}).status, 0);
-        EXPECT_EQ(tool({"fault", "add", "meSTCGetStatus=7", "--probability", "30%", "--seed", seed}).status,
-                  0);
+        EXPECT_EQ(tool(words("fault add meSTCGetStatus=7 --probability 30% --seed " + seed)).status, 0);
         std::string fired;
         for (int i = 0; i < 4; ++i) fired += tool({"set", "pop3", "interval=16"}).status == 0 ? '0' : '1';
         auto f = tool({"--json", "fault", "list"}).json();
