@@ -10,150 +10,105 @@
 #include <sys/resource.h>
 
 #include <cstring>
-#include <functional>
 
 namespace {
 
 using namespace tool_support;
 
-enum Hold { none, lock, read_only, file_limit };
+enum Hold { none, lock, read_only, full, file_limit };
+
+// What stands where the device file is; from `damaged` on, `init` makes it first.
+enum State { byte_of_text, page_of_text, torn, folder, empty_beside_wal, damaged, initialised, others };
 
 struct Row {
-    const char *state;
-    bool init; // made by `init` first
-    std::function<void(const fs::path &)> make;
+    State state;
     Hold hold;
-    Args command;
+    const char *command;
     int status;
     std::string message; // in the one line on stderr; "" for none
 };
 
 void write(const fs::path &p, const std::string &bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
-void initialised(const fs::path &) {} // the device as `init` left it
+void make(State state, const fs::path &p) {
+    if (state == byte_of_text) write(p, "\n");
+    if (state == page_of_text) write(p, std::string(4096, 'x'));
+    if (state == torn) write(p, std::string("SQLite format 3\0", 16) + std::string(200, '\x7f'));
+    if (state == folder) fs::create_directory(p);
+    if (state == empty_beside_wal) write(p.string() + "-wal", "x"), write(p, "");
+    std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+    for (std::streamoff at = 4096; state == damaged && at < std::streamoff(fs::file_size(p)); at += 4096)
+        f.seekp(at + 8).write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
+    EXPECT_TRUE(state != others || chown(p.c_str(), 65534, 65534) == 0);
+}
 
-class DeviceFileTool : public ToolTest {
-protected:
-    // Runs the row's command with what it holds; the device is made first.
-    Outcome run(const Row &r) {
-        sqlite3 *db = nullptr;
-        rlimit was{};
-        if (r.hold == lock) {
-            EXPECT_EQ(sqlite3_open(device.c_str(), &db), SQLITE_OK);
-            EXPECT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        } else if (r.hold == file_limit) {
-            getrlimit(RLIMIT_FSIZE, &was);
-            rlimit small{4096, was.rlim_max};
-            setrlimit(RLIMIT_FSIZE, &small);
-        }
-        Outcome out = tool(r.command);
-        if (db != nullptr) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
-        }
-        if (r.hold == file_limit) setrlimit(RLIMIT_FSIZE, &was);
-        return out;
-    }
-};
+using DeviceFileTool = ToolTest;
 
 TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
-    const bool root = geteuid() == 0;
+    const std::string locked =
+        ": locked by another process (pid " + std::to_string(getpid()) + ") for more than 5000 ms";
     const Row rows[] = {
-        {"one byte of text",
-         false,
-         [](const fs::path &p) { write(p, "\n"); },
-         none,
-         {"get", "smtp"},
-         3,
-         "not a device file"},
-        {"a page of text",
-         false,
-         [](const fs::path &p) { write(p, std::string(4096, 'x')); },
-         none,
-         {"set", "smtp", "port=1"},
-         3,
-         "not a device file"},
-        {"empty beside a -wal that holds something",
-         false,
-         [](const fs::path &p) {
-             write(p, "");
-             write(p.string() + "-wal", "x");
-         },
-         none,
-         {"log"},
-         3,
-         ": damaged: the file is empty but its -wal holds 1 bytes"},
-        {"damaged in the middle",
-         true,
-         [](const fs::path &p) {
-             std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
-             for (std::streamoff at = 4096; at < static_cast<std::streamoff>(fs::file_size(p)); at += 4096) {
-                 f.seekp(at + 8);
-                 f.write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
-             }
-         },
-         none,
-         {"get", "smtp"},
-         3,
-         ": damaged"},
-        {"locked by another process", true, initialised, lock, {"get", "smtp"}, 0, ""},
-        {"locked by another process", true, initialised, lock, {"export"}, 0, ""},
-        {"locked by another process", true, initialised, lock, {"log"}, 0, ""},
-        {"locked by another process", true, initialised, lock, {"fault", "list"}, 0, ""},
-        {"locked by another process", true, initialised, lock, {"job", "ip", "5"}, 1, "the library answered"},
-        {"locked by another process",
-         true,
-         initialised,
-         lock,
-         {"set", "smtp", "port=2"},
-         3,
-         ": locked by another process (pid " + std::to_string(getpid()) + ") for more than 5000 ms"},
-        {"past the file size limit",
-         true,
-         initialised,
-         file_limit,
-         {"set", "smtp", "port=3"},
-         3,
-         ": too large for the file size limit"},
-        {"on a read-only file system", true, initialised, read_only, {"get", "smtp"}, 0, ""},
-        {"on a read-only file system", true, initialised, read_only, {"log"}, 0, ""},
-        {"on a read-only file system",
-         true,
-         initialised,
-         read_only,
-         {"set", "smtp", "port=4"},
-         3,
-         ": read-only"},
-        {"another user's",
-         true,
-         [](const fs::path &p) { ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0); },
-         none,
-         {"get", "smtp"},
-         3,
-         ": owned by "},
+        {byte_of_text, none, "get smtp", 3, "not a device file"},
+        {page_of_text, none, "set smtp port=1", 3, "not a device file"},
+        {torn, none, "get smtp", 3, ": "},
+        {torn, none, "set smtp port=1", 3, ": "},
+        {folder, none, "get smtp", 3, ": "},
+        {folder, none, "set smtp port=1", 3, ": "},
+        {empty_beside_wal, none, "log", 3, ": damaged: the file is empty but its -wal holds 1 bytes"},
+        {damaged, none, "get smtp", 3, ": damaged"},
+        {initialised, lock, "get smtp", 0, ""},
+        {initialised, lock, "export", 0, ""},
+        {initialised, lock, "log", 0, ""},
+        {initialised, lock, "fault list", 0, ""},
+        {initialised, lock, "job ip 5", 1, "the library answered"},
+        {initialised, lock, "set smtp port=2", 3, locked},
+        {initialised, file_limit, "set smtp port=3", 3, ": too large for the file size limit"},
+        {initialised, read_only, "get smtp", 0, ""},
+        {initialised, read_only, "log", 0, ""},
+        {initialised, read_only, "set smtp port=4", 3, ": read-only"},
+        {initialised, read_only, "init", 3, ": read-only"},
+        {initialised, full, "set smtp port=26 server=x.example", 3, ": disk full"},
+        {initialised, full, "init", 3, ": disk full"},
+        {others, none, "get smtp", 3, ": owned by "},
     };
+    const fs::path mnt = dir / "small";
     for (const Row &r : rows) {
-        SCOPED_TRACE(std::string(r.state) + ": " + r.command[0]);
-        if (std::string(r.state) == "another user's" && !root) continue; // only root can give a file away
-        const fs::path mnt = dir / "ro";
+        SCOPED_TRACE(std::to_string(r.state) + " " + std::to_string(r.hold) + ": " + r.command);
+        if (r.state == others && geteuid() != 0) continue; // only root can give a file away
         device = dir / "device.db";
-        if (r.hold == read_only) {
+        const bool mounted = r.hold == read_only || r.hold == full;
+        if (mounted) {
             fs::create_directories(mnt);
-            if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=1m,mode=0700") != 0)
+            if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=256k,mode=0700") != 0)
                 continue; // not allowed here
             device = mnt / "device.db";
         }
-        fs::remove(device);
+        fs::remove_all(device);
         for (const char *companion : {"-wal", "-shm"}) fs::remove(device.string() + companion);
-        if (r.init) {
+        if (r.state >= damaged) {
             ASSERT_EQ(tool({"init"}).status, 0);
         }
-        r.make(device);
+        make(r.state, device);
+        if (r.hold == full) {
+            std::ofstream fill(mnt / "fill", std::ios::binary);
+            for (int i = 0; i < 1024 && fill; ++i) fill << std::string(1024, 'x') << std::flush;
+        }
         const std::string before = slurp(device);
         if (r.hold == read_only) {
             ASSERT_EQ(mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
         }
-        Outcome out = run(r);
+        sqlite3 *db = nullptr;
+        rlimit was{};
+        getrlimit(RLIMIT_FSIZE, &was);
+        if (r.hold == lock) {
+            EXPECT_EQ(sqlite3_open(device.c_str(), &db), SQLITE_OK);
+            EXPECT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        const rlimit small{4096, was.rlim_max};
+        if (r.hold == file_limit) setrlimit(RLIMIT_FSIZE, &small);
+        Outcome out = tool(words(r.command));
+        setrlimit(RLIMIT_FSIZE, &was);
+        sqlite3_close_v2(db); // ends the lock's transaction
         EXPECT_EQ(out.status, r.status) << out.err;
         if (r.message.empty()) {
             EXPECT_EQ(out.err, "");
@@ -163,7 +118,7 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
             EXPECT_EQ(std::count(out.err.begin(), out.err.end(), '\n'), 1) << out.err;
         }
         EXPECT_EQ(slurp(device) == before, true) << "the file changed";
-        if (r.hold == read_only) umount(mnt.c_str());
+        if (mounted) umount(mnt.c_str());
     }
 }
 

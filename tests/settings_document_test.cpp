@@ -119,6 +119,52 @@ TEST(SettingsDocument, EachRecordThatDiffersGetsOneCallWithExactlyTheFieldsThatD
     }
 }
 
+// Every problem in a document is found before anything is written, one
+// "pointer: message" each (the tool prints them a line each after the file).
+TEST(SettingsDocument, EveryProblemIsFoundAndNamedByItsPointer) {
+    const std::string head = R"({"format": "corvellib-settings", "version": 1, )";
+    struct Case {
+        std::string text;
+        std::vector<std::string> lines; // each the start of one problem's line
+    } cases[] = {
+        {"{\"format\": ", {"not JSON: parse error at line 1, column 12"}},
+        {"[]", {"expected a settings object, not array"}},
+        {R"({"format": "other", "version": 1, "smtp": 5})", {"/format: \"other\" is not"}},
+        {R"({"format": "corvellib-settings", "version": 2})", {"/version: version 2 is newer than"}},
+        {R"({"format": "corvellib-settings"})", {"/version: missing"}},
+        {head + R"("smtp": {"port": 1, "port": 2}, "smtp": {}})",
+         {"/smtp/port: key given more than once", "/smtp: key given more than once"}},
+        {head + R"("smtp": {"server": ")" + std::string(64, 'a') + R"("}})",
+         {"/smtp/server: too long: 64 bytes, at most 63 bytes"}},
+        {head + R"("pop3": {"domain1": "hex:)" + std::string(66, '0') + R"("}})",
+         {"/pop3/domain1: hex: takes pairs of hex digits, at most 64 (32 bytes)"}},
+        {head + R"("smtp-event": [{}, {}], "pop3user": [{}, {}, {}, {}]})",
+         {"/smtp-event: 2 recipients given", "/pop3user: 4 recipients given"}},
+        {head + R"("smtp": {"nosuch": 1}, "nosuch": {}, "counters": {}, "read-only": {"smtp": {}}})",
+         {"/smtp/nosuch: group smtp has no field \"nosuch\"", "/nosuch: unknown group",
+          "/counters: group counters is read only", "/read-only/smtp: not a read-only group"}},
+        {head + R"("smtp": {"port": "25", "server": 7, "ssl": 0.5}, "pop3": []})",
+         {"/smtp/port: expected a whole number 0..65535, not string", "/smtp/server: expected UTF-8 text",
+          "/smtp/ssl: expected a whole number 0..255, not a fraction", "/pop3: expected an object"}},
+        {head + R"("smtp-event": [{}, {"name": "a"}, {}], "smtp-schedule": [{}, {"name": "b"}, {}]})",
+         {"/smtp-schedule/1/name: differs from /smtp-event/1/name, which is the same stored setting; give "
+          "both the same value, or drop one of them"}},
+    };
+    for (const Case &c : cases) {
+        std::vector<Problem> problems;
+        if (auto doc = parseStrict(c.text, problems)) {
+            std::vector<Problem> more = checkDocument(*doc).problems;
+            problems.insert(problems.end(), more.begin(), more.end());
+        }
+        ASSERT_EQ(problems.size(), c.lines.size()) << c.text;
+        for (std::size_t i = 0; i < problems.size(); ++i) {
+            const std::string line =
+                (problems[i].pointer.empty() ? "" : problems[i].pointer + ": ") + problems[i].message;
+            EXPECT_EQ(line.rfind(c.lines[i], 0), 0u) << c.text << "\n" << line;
+        }
+    }
+}
+
 TEST(SettingsDocument, ARecordCarriesTheDocumentsBytesInTheDevicesOrder) {
     FakeDevice dev;
     (void)applyWrites(dev, plan(dev, check(R"("smtp": {"port": 587, "server": "mx", "size_limit": 65535})")));

@@ -8,84 +8,51 @@
 #include <sqlite3.h>
 
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <functional>
 #include <regex>
 
 namespace {
 
 using namespace tool_support;
 
+// Each group's Set reaches the file: the next process reads the value back.
 TEST_F(ToolTest, ASetSurvivesIntoTheNextProcess) {
-    struct Case {
-        Args set;
-        Args get;
-        const char *field;
-        nlohmann::json want;
-    } cases[] = {
-        {{"set", "smtp", "port=587"}, {"smtp"}, "port", 587},
-        {{"set", "smtp", "server=mail.corp.example"}, {"smtp"}, "server", "mail.corp.example"},
-        {{"set", "pop3", "domain10=last.example"}, {"pop3"}, "domain10", "last.example"},
-        {{"set", "pop3user", "--user", "2", "port=0x3e3"}, {"pop3user", "--user", "2"}, "port", 995},
-        {{"set", "smtp-event", "--recipient", "3", "event7=1"},
-         {"smtp-event", "--recipient", "3"},
-         "event7",
-         1},
-        {{"set", "smtp-schedule", "--recipient", "2", "week=5"},
-         {"smtp-schedule", "--recipient", "2"},
-         "week",
-         5},
-        {{"set", "maintenance", "address=ops@corp.example"}, {"maintenance"}, "address", "ops@corp.example"},
-        {{"set", "event-last-send", "--recipient", "1", "time=4000000000"},
-         {"event-last-send"},
-         "time",
-         4000000000u},
-        {{"set", "maintenance-last-send", "time=7"}, {"maintenance-last-send"}, "time", 7},
-        {{"set", "smtp", "signature=hex:0102"}, {"smtp"}, "signature", "\x01\x02"},
+    const std::pair<Args, nlohmann::json> cases[] = {
+        {{"set", "pop3", "domain10=last.example"}, "last.example"},
+        {{"set", "pop3user", "--user", "2", "port=0x3e3"}, 995},
+        {{"set", "smtp-event", "--recipient", "3", "event7=1"}, 1},
+        {{"set", "smtp-schedule", "--recipient", "2", "week=5"}, 5},
+        {{"set", "maintenance", "address=ops@corp.example"}, "ops@corp.example"},
+        {{"set", "event-last-send", "--recipient", "1", "time=4000000000"}, 4000000000u},
+        {{"set", "maintenance-last-send", "time=7"}, 7},
+        {{"set", "smtp", "signature=hex:0102"}, "\x01\x02"},
     };
-    for (const Case &c : cases) {
-        Outcome r = tool(c.set);
+    for (const auto &[set, want] : cases) {
+        Outcome r = tool(set);
+        const std::string field = set.back().substr(0, set.back().find('='));
         EXPECT_EQ(r.status, 0) << r.out << r.err;
-        EXPECT_NE(r.out.find(std::string("written: ") + c.field), std::string::npos) << r.out;
-        EXPECT_EQ(get(c.get)[c.field], c.want) << c.set[1] << " " << c.field;
+        EXPECT_NE(r.out.find("written: " + field), std::string::npos) << r.out;
+        Args get = {"--json", "get"};
+        get.insert(get.end(), set.begin() + 1, set.end() - 1);
+        EXPECT_EQ(tool(get).json()["fields"][field], want) << set[1] << " " << field;
     }
 }
 
 TEST_F(ToolTest, JsonOutputParsesForEveryReadingCommand) {
     ASSERT_EQ(tool({"job", "create", "9", "--parent", "8", "0x00317800=to@corp.example"}).status, 0);
-    for (const Args &args : std::vector<Args>{{"get", "pop3"},
-                                              {"get", "pop3user"},
-                                              {"get", "smtp"},
-                                              {"get", "smtp-event"},
-                                              {"get", "smtp-schedule"},
-                                              {"get", "event-last-send"},
-                                              {"get", "schedule-last-send"},
-                                              {"get", "maintenance"},
-                                              {"get", "maintenance-last-send"},
-                                              {"get", "counters"},
-                                              {"get", "subject"},
-                                              {"get", "host-buffer"},
-                                              {"init"},
-                                              {"sync"},
-                                              {"set", "smtp", "auth=1"},
-                                              {"job", "ip", "9"},
-                                              {"job", "print-end", "9"},
-                                              {"job", "current-send", "9"},
-                                              {"job", "send-result", "9", "mail"}}) {
-        Args a = {"--json"};
-        a.insert(a.end(), args.begin(), args.end());
-        Outcome r = tool(a);
-        EXPECT_EQ(r.status, 0) << args[0] << " " << args.back() << ": " << r.err;
-        nlohmann::json j;
-        ASSERT_NO_THROW(j = r.json()) << r.out;
-        EXPECT_EQ(j["result"]["name"], "ENTMLST_OK") << r.out;
+    for (const char *line :
+         {"get pop3", "get pop3user", "get smtp", "get smtp-event", "get smtp-schedule",
+          "get event-last-send", "get schedule-last-send", "get maintenance", "get maintenance-last-send",
+          "get counters", "get subject", "get host-buffer", "init", "sync", "set smtp auth=1", "job ip 9",
+          "job print-end 9", "job current-send 9", "job send-result 9 mail"}) {
+        Outcome r = tool(words(std::string("--json ") + line));
+        EXPECT_EQ(r.status, 0) << line << ": " << r.err;
+        EXPECT_EQ(r.json()["result"]["name"], "ENTMLST_OK") << r.out;
     }
-    EXPECT_EQ(get({"host-buffer"})["size"], 0x00100000);
+    EXPECT_EQ(tool({"--json", "get", "host-buffer"}).json()["fields"]["size"], 0x00100000);
 }
 
 // ---- the command line's contract, one row a case --------------------------
@@ -93,7 +60,7 @@ TEST_F(ToolTest, JsonOutputParsesForEveryReadingCommand) {
 // contains, and whether the device file keeps every byte. "@" in an
 // argument stands for the test's folder. Rows run in order on one device.
 struct CliCase {
-    Args args;
+    std::string args; // words split at spaces; '' quotes
     int status;
     const char *err; // matches the whole of standard error
     bool unchanged;
@@ -106,351 +73,307 @@ constexpr const char *kOneLine = "entmlst: [^\n]*\n"; // a failure says so in on
 constexpr const char *kQuiet = "";
 constexpr const char *kAnything = "";
 constexpr const char *kLostOutput = "entmlst: cannot write standard output[^\n]*\n";
+constexpr const char *kBadDocument =
+    "entmlst: [^\n]*/bad.json: /smtp: key given more than once\n"
+    "entmlst: [^\n]*/bad.json: /smtp/port: 65536 is out of range 0\\.\\.65535\n"
+    "entmlst: [^\n]*/bad.json: /smtp/protocol: -1 is out of range 0\\.\\.255\n";
 
 const CliCase kCli[] = {
     // A Set that stops part-way: what was written, where it stopped, what it never tried.
-    {{"--fail", "meSTCSetStatus#2=0x1234", "set", "smtp", "port=26", "server=y.example", "ssl=1"},
-     1,
-     kOneLine,
-     false,
+    {"--fail meSTCSetStatus#2=0x1234 set smtp port=26 server=y.example ssl=1", 1, kOneLine, false,
      "\nwritten: +port\nfailed: +server\nnot written: +ssl\nunchanged: +\\(none\\)\n"},
-    {{"--json", "set", "smtp", "ssl=1", "port=26", "server=y.example"},
-     0,
-     kQuiet,
-     false,
+    {"--json set smtp ssl=1 port=26 server=y.example", 0, kQuiet, false,
      R"("written": \[\s*"server",\s*"ssl"\s*\],\s*"failed": \[\],\s*"not_written": \[\],)"
      R"(\s*"unchanged": \[\s*"port"\s*\])"},
     // One grammar: a leading zero is decimal, hex: is the field's width, UTF-8 is text.
-    {{"set", "smtp", "port=0587", "size_limit=010", "server=café"},
-     0,
-     kQuiet,
-     false,
-     "written: +port server"},
-    {{"get", "smtp"}, 0, kQuiet, false, "port: +587\n  server: +\"café\"\n[\\s\\S]*size_limit: +10\n"},
-    {{"set", "smtp", "port=hex:0101"}, 0, kQuiet, false, "written: +port\n"},
-    {{"--json", "get", "smtp"}, 0, kQuiet, false, "\"port\": 257,"},
-    {{"set", "smtp", "port=hex:01"}, 2, "entmlst: port: hex: takes exactly 4 hex digits[^\n]*\n", true},
-    {{"set", "smtp", "port=hex:-1-1"}, 2, "entmlst: port: hex: takes exactly 4 hex digits[^\n]*\n", true},
-    {{"set", "smtp", "port=hex:+1"}, 2, kOneLine, true},
-    {{"set", "smtp", "port=hex: 1"}, 2, kOneLine, true},
-    {{"set", "smtp", "signature=hex:0g"},
-     2,
-     "entmlst: signature: hex: takes pairs of hex digits[^\n]*\n",
-     true},
-    {{"set", "smtp", "port="}, 2, "entmlst: port: empty; expected a whole number 0\\.\\.65535\n", true},
-    {{"set", "smtp", "port=65536"}, 2, "entmlst: port: \"65536\" is out of range 0\\.\\.65535\n", true},
-    {{"set", "smtp", "port=1", "port=2"}, 2, "entmlst: port: given twice\n", true},
-    {{"set", "smtp-event", "--recipient", "", "name=x"}, 2, "entmlst: --recipient: empty[^\n]*\n", true},
-    {{"fault", "add", "meSTCGetStatus=1", "--probability", ""}, 2, kOneLine, true},
-    {{"job", "create", "5", "--parent", ""}, 2, "entmlst: --parent: empty[^\n]*\n", true},
-    {{"log", "--pid", ""}, 2, "entmlst: --pid: empty[^\n]*\n", true},
-    {{"set", "smtp", "server=\xff"}, 2, "entmlst: server: text is UTF-8[^\n]*\n", true},
+    {"set smtp port=0587 size_limit=010 server=café", 0, kQuiet, false, "written: +port server"},
+    {"get smtp", 0, kQuiet, false, "port: +587\n  server: +\"café\"\n[\\s\\S]*size_limit: +10\n"},
+    {"set smtp port=hex:0101", 0, kQuiet, false, "written: +port\n"},
+    {"--json get smtp", 0, kQuiet, false, "\"port\": 257,"},
+    {"set smtp port=hex:01", 2, "entmlst: port: hex: takes exactly 4 hex digits[^\n]*\n", true},
+    {"set smtp port=hex:-1-1", 2, "entmlst: port: hex: takes exactly 4 hex digits[^\n]*\n", true},
+    {"set smtp port=hex:+1", 2, kOneLine, true},
+    {"set smtp 'port=hex: 1'", 2, kOneLine, true},
+    {"set smtp signature=hex:0g", 2, "entmlst: signature: hex: takes pairs of hex digits[^\n]*\n", true},
+    {"set smtp port=", 2, "entmlst: port: empty; expected a whole number 0\\.\\.65535\n", true},
+    {"set smtp port=65536", 2, "entmlst: port: \"65536\" is out of range 0\\.\\.65535\n", true},
+    {"set smtp port=1 port=2", 2, "entmlst: port: given twice\n", true},
+    {"set smtp-event --recipient '' name=x", 2, "entmlst: --recipient: empty[^\n]*\n", true},
+    {"fault add meSTCGetStatus=1 --probability ''", 2, kOneLine, true},
+    {"job create 5 --parent ''", 2, "entmlst: --parent: empty[^\n]*\n", true},
+    {"log --pid ''", 2, "entmlst: --pid: empty[^\n]*\n", true},
+    {"set smtp server=\xff", 2, "entmlst: server: text is UTF-8[^\n]*\n", true},
     // A password's value is never repeated, right or wrong.
-    {{"set", "smtp", "password=hex:zzMySecret"},
-     2,
-     "entmlst: password: hex: takes pairs[^\n]*\n",
-     true,
-     kAnything,
-     nullptr,
+    {"set smtp password=hex:zzMySecret", 2, "entmlst: password: hex: takes pairs[^\n]*\n", true, kAnything,
+     nullptr, "MySecret"},
+    {"set smtp password=" + std::string(64, 'S'), 2, "entmlst: password: too long[^\n]*\n", true, kAnything,
+     nullptr, "SSSS"},
+    {"import @/secret.json", 2, "[^\n]*/smtp/password: hex: takes pairs[^\n]*\n", true, kAnything, nullptr,
      "MySecret"},
-    {{"set", "smtp", "password=" + std::string(64, 'S')},
-     2,
-     "entmlst: password: too long[^\n]*\n",
-     true,
-     kAnything,
-     nullptr,
-     "SSSS"},
-    {{"import", "@/secret.json"},
-     2,
-     "[^\n]*/smtp/password: hex: takes pairs[^\n]*\n",
-     true,
-     kAnything,
-     nullptr,
-     "MySecret"},
+    // Secrets: masked unless asked for, in an export too; asked for, the file is its owner's only.
+    {"set smtp password=s3cret", 0, kQuiet, false, kAnything, nullptr, "s3cret"},
+    {"get smtp", 0, kQuiet, true, "password: +\"\\*{8}\"\n", nullptr, "s3cret"},
+    {"get smtp --show-secrets", 0, kQuiet, true, "password: +\"s3cret\"\n"},
+    {"export", 0, kQuiet, true, "\n  \"version\": 1,\n[\\s\\S]*\n  \"read-only\": \\{\n    \"counters\"",
+     nullptr, "s3cret"},
+    {"export --show-secrets -o @/clear-export.json", 0, kQuiet, true},
     // Masked secrets are kept and said to be; secrets are not compared unasked.
-    {{"import", "@/masked.json"}, 0, kQuiet, false, "kept: +/smtp/password\n"},
-    {{"diff", "@/clear.json"},
-     0,
-     kQuiet,
-     false,
-     "^not compared \\(secrets\\): /smtp/password\n$",
-     nullptr,
+    {"import @/masked.json", 0, kQuiet, false, "kept: +/smtp/password\n"},
+    {"diff @/clear.json", 0, kQuiet, false, "^not compared \\(secrets\\): /smtp/password\n$", nullptr,
      "\"********\" ->"},
-    {{"diff", "--show-secrets", "@/clear.json"}, 1, kQuiet, false, "password: \"[^\"]*\" -> \"0ther\"\n"},
+    {"diff --show-secrets @/clear.json", 1, kQuiet, false, "password: \"s3cret\" -> \"0ther\"\n"},
     // Read-only values: never written, named when they differ, no effect on the status.
-    {{"diff", "@/foreign.json"},
-     0,
-     kQuiet,
-     false,
+    {"diff @/foreign.json", 0, kQuiet, false,
      "^not imported [^\n]*: /read-only/counters/count1 /read-only/subject/serial\n$"},
-    {{"import", "@/foreign.json"},
-     0,
-     kQuiet,
-     false,
+    {"import @/foreign.json", 0, kQuiet, false,
      "not imported: +/read-only/counters/count1 /read-only/subject/serial\n"},
-    {{"get", "counters"}, 0, kQuiet, false, "count1: +12034\n"},
+    {"get counters", 0, kQuiet, false, "count1: +12034\n"},
+    // A diff: the records that differ, field by field; a failed read ends it with no output.
+    {"diff @/three.json", 1, kQuiet, true,
+     "^pop3\n  auth: 0 -> 1\nsmtp\n  port: 257 -> 27\n  server: \"[^\"]*\" -> \"b.example\"\nmaintenance\n"
+     "  week: [0-9]+ -> 3\n$"},
+    {"--fail meSTCGetStatus#14=7 diff @/three.json", 1,
+     "monitor: [^\n]*\nentmlst: diff: reading pop3user#1: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n", true,
+     "^$"},
     // An import that stops part-way says it field by field, per record.
-    {{"--fail", "meSTCSetStatus#3=0x1234", "import", "@/three.json"},
-     1,
-     kOneLine,
-     false,
+    {"--fail meSTCSetStatus#3=0x1234 import @/three.json", 1, kOneLine, false,
      "pop3:\n +written: +auth\n +failed: +\\(none\\)\n +not written: +\\(none\\)\n +unchanged: +\\(none\\)\n"
      "[\\s\\S]*smtp:\n +written: +port\n +failed: +server\n +not written: +\\(none\\)\n"
      "[\\s\\S]*maintenance:\n +written: +\\(none\\)\n +failed: +\\(none\\)\n +not written: +week\n"},
-    {{"import", "@/three.json"},
-     0,
-     kQuiet,
-     false,
-     "pop3:\n +written: +\\(none\\)\n[\\s\\S]*unchanged: +auth\n"},
-    // Bad input: exit 2, nothing written.
-    {{"set", "smtp", "nosuchfield=1"}, 2, kOneLine, true},
-    {{"get", "nosuchgroup"}, 2, kOneLine, true},
-    {{"set", "smtp", "port=65536"}, 2, kOneLine, true},
-    {{"set", "smtp", "port=12x"}, 2, kOneLine, true},
-    {{"set", "smtp", "port=-1"}, 2, kOneLine, true},
-    {{"set", "smtp", "server=" + std::string(64, 'a')}, 2, kOneLine, true},
-    {{"get", "smtp-event", "--recipient", "0"}, 2, kOneLine, true},
-    {{"set", "pop3user", "--user", "4", "apop=1"}, 2, kOneLine, true},
-    {{"set", "counters", "count1=1"}, 2, kOneLine, true},
-    {{"set", "smtp", "port"}, 2, kOneLine, true},
-    {{"job", "link", "1", "fax", "2"}, 2, kOneLine, true},
-    {{"job", "create", "1", "0x12345678=1"}, 2, kOneLine, true},
-    {{"--fail", "nosuchservice=1", "set", "smtp", "port=1"}, 2, kOneLine, true},
-    {{"--fail", "meSTCSetStatus#0=1", "get", "smtp"}, 2, kOneLine, true},
-    {{"fault", "add", "nosuch=1"}, 2, kOneLine, true},
-    {{"fault", "add", "meSTCGetStatus#0=1"}, 2, kOneLine, true},
-    {{"fault", "add", "meSTCGetStatus=1", "--probability", "0"}, 2, kOneLine, true},
-    {{"fault", "add", "meSTCGetStatus=1", "--seed", "3"}, 2, kOneLine, true},
-    {{"log", "--since", "yesterday"}, 2, kOneLine, true},
-    {{"log", "--since", "2026-13-40"}, 2, "entmlst: --since: \"2026-13-40\" is not a time; [^\n]*\n", true},
-    {{"log", "--since", "2026-02-29"}, 2, kOneLine, true},
-    {{"log", "--since", "25:99"}, 2, kOneLine, true},
-    {{"log", "--since", "m"}, 2, kOneLine, true},
-    {{"log", "--since", "9999999999d"}, 2, kOneLine, true},
-    {{"log", "--since", "999999999d"}, 2, "entmlst: --since: [^\n]* before 1970\n", true},
-    {{"log", "--since", ""}, 2, kOneLine, true},
-    {{"log", "--since", "2024-02-29T23:59:59.25Z"}, 0, kQuiet, true, "call "},
-    {{"log", "--since", "2999-01-01 00:00"}, 0, kQuiet, true, "^$"},
-    {{"log", "--pid", "x"}, 2, kOneLine, true},
-    {{"reset", "--keep"}, 2, kOneLine, true},
+    {"import @/three.json", 0, kQuiet, false,
+     "pop3:\n +written: +\\(none\\)\n[\\s\\S]*unchanged: +auth\n[\\s\\S]*\nnotified: "
+     "mscMLRPTChgMaintenanceReportTime\\(\\)\nresult: ENTMLST_OK \\(0x00000000\\)\n$"},
+    // Imported again: no Set call at all, so even a work buffer that cannot be had changes nothing.
+    {"--fail emwOSWOrgAllocMemPart=1 import @/three.json", 0, kQuiet, true,
+     "smtp:\n +written: +\\(none\\)\n"},
+    {"diff @/three.json", 0, kQuiet, true, "^$"},
+    // A dry run writes nothing; an import writes what the document names.
+    {"import --dry-run @/part.json", 0, kQuiet, true,
+     "^pop3user#3\n  port: 110 -> 995\n  ssl: 0 -> 1\nsmtp\n  from: \"[^\"]*\" -> \"hi\"\nnot imported: "
+     "/read-only/counters/count1\ndry run: +\"nothing written\"\nresult: ENTMLST_OK \\(0x00000000\\)\n$"},
+    {"--json import @/part.json", 0, kQuiet, false,
+     R"(^\{\s*"changes": \[\s*\{\s*"group": "pop3user",\s*"recipient": 3,\s*"field": "port",\s*"device": 110,)"
+     R"(\s*"document": 995\s*\},[\s\S]*"records": \{\s*"pop3user#3": \{\s*"written": \[\s*"port",\s*"ssl"\s*\],)"
+     R"([\s\S]*"smtp": \{\s*"written": \[\s*"from"\s*\],)"},
+    {"--json diff @/part.json", 0, kQuiet, true,
+     R"(^\{\s*"differences": \[\],\s*"not_compared": \[\],\s*"not_imported": \[\s*"/read-only/counters/count1"\s*\]\s*\}\n$)"},
+    // Bad input: exit 2, nothing written; a bad document gets a line per problem.
+    {"import @/bad.json", 2, kBadDocument, true, "^$"},
+    {"import --dry-run @/bad.json", 2, kBadDocument, true, "^$"},
+    {"diff @/bad.json", 2, kBadDocument, true, "^$"},
+    {"import @/blank.json", 2, "entmlst: [^\n]*/blank.json: empty file\n", true, "^$"},
+    {"import @/large.json", 2, "entmlst: [^\n]*/large.json: larger than 1 MiB[^\n]*\n", true, "^$"},
+    {"import @/missing.json", 2, kOneLine, true, "^$"},
+    {"set smtp nosuchfield=1", 2, kOneLine, true},
+    {"get nosuchgroup", 2, kOneLine, true},
+    {"set smtp port=12x", 2, kOneLine, true},
+    {"set smtp port=-1", 2, kOneLine, true},
+    {"set smtp server=" + std::string(64, 'a'), 2, kOneLine, true},
+    {"get smtp-event --recipient 0", 2, kOneLine, true},
+    {"set pop3user --user 4 apop=1", 2, kOneLine, true},
+    {"set counters count1=1", 2, kOneLine, true},
+    {"set smtp port", 2, kOneLine, true},
+    {"job link 1 fax 2", 2, kOneLine, true},
+    {"job create 1 0x12345678=1", 2, kOneLine, true},
+    {"--fail nosuchservice=1 set smtp port=1", 2, kOneLine, true},
+    {"--fail meSTCSetStatus#0=1 get smtp", 2, kOneLine, true},
+    {"fault add nosuch=1", 2, kOneLine, true},
+    {"fault add meSTCGetStatus#0=1", 2, kOneLine, true},
+    {"fault add meSTCGetStatus=1 --probability 0", 2, kOneLine, true},
+    {"fault add meSTCGetStatus=1 --seed 3", 2, kOneLine, true},
+    {"log --since yesterday", 2, kOneLine, true},
+    {"log --since 2026-13-40", 2, "entmlst: --since: \"2026-13-40\" is not a time; [^\n]*\n", true},
+    {"log --since 2026-02-29", 2, kOneLine, true},
+    {"log --since 25:99", 2, kOneLine, true},
+    {"log --since m", 2, kOneLine, true},
+    {"log --since 9999999999d", 2, kOneLine, true},
+    {"log --since 999999999d", 2, "entmlst: --since: [^\n]* before 1970\n", true},
+    {"log --since ''", 2, kOneLine, true},
+    {"log --since 2024-02-29T23:59:59.25Z", 0, kQuiet, true, "call "},
+    {"log --since '2999-01-01 00:00'", 0, kQuiet, true, "^$"},
+    {"log --pid x", 2, kOneLine, true},
+    {"reset --keep", 2, kOneLine, true},
     // Commands people mistype or ask about.
-    {{"frobnicate"}, 2, "entmlst: 'frobnicate' is not an entmlst command. See 'entmlst --help'.\n", true},
-    {{"gte", "smtp"},
-     2,
-     "entmlst: 'gte' is not an entmlst command. See 'entmlst --help'. Did you mean 'get'\\?\n",
+    {"frobnicate", 2, "entmlst: 'frobnicate' is not an entmlst command. See 'entmlst --help'.\n", true},
+    {"gte smtp", 2, "entmlst: 'gte' is not an entmlst command. See 'entmlst --help'. Did you mean 'get'\\?\n",
      true},
-    {{"fault", "lsit"},
-     2,
-     "entmlst: 'lsit' is not an entmlst fault command. See 'entmlst fault --help'. .*\n",
+    {"fault lsit", 2, "entmlst: 'lsit' is not an entmlst fault command. See 'entmlst fault --help'. .*\n",
      true},
-    {{}, 2, kOneLine, true},
-    {{"help"}, 0, kQuiet, true, "\n  set +change fields of a setting group\n"},
-    {{"help", "get"},
-     0,
-     kQuiet,
-     true,
-     "--recipient,--user N .*\n(.*\n)*  --json .*\n(.*\n)*  3  the device file"},
-    {{"fault", "add", "--help"}, 0, kQuiet, true, "--probability PERCENT .*\n(.*\n)*  --fail SPEC"},
-    {{"--version"},
-     0,
-     kQuiet,
-     true,
+    {"", 2, kOneLine, true},
+    {"help", 0, kQuiet, true, "\n  set +change fields of a setting group\n"},
+    {"help get", 0, kQuiet, true, "--recipient,--user N .*\n(.*\n)*  --json .*\n(.*\n)*  3  the device file"},
+    {"fault add --help", 0, kQuiet, true, "--probability PERCENT .*\n(.*\n)*  --fail SPEC"},
+    {"--version", 0, kQuiet, true,
      "^entmlst [0-9]+\\.[0-9]+\\.[0-9]+\nlibrary libcorvellib\\.so\\.1\ndevice schema "},
     // The man page is too long for a pattern that spans it (std::regex recurses per character).
-    {{"--help-man"}, 0, kQuiet, true, "^\\.TH ENTMLST 1 [^\n]*\n\\.SH NAME\n"},
-    {{"--help-man"}, 0, kQuiet, true, "\n\\.SS \"job create\"\n"},
-    {{"--help-man"}, 0, kQuiet, true, "\n\\.SH EXIT STATUS\n\\.TP\n\\.B 0\n"},
+    {"--help-man", 0, kQuiet, true, "^\\.TH ENTMLST 1 [^\n]*\n\\.SH NAME\n"},
+    {"--help-man", 0, kQuiet, true, "\n\\.SS \"job create\"\n"},
+    {"--help-man", 0, kQuiet, true, "\n\\.SH EXIT STATUS\n\\.TP\n\\.B 0\n"},
     // Failures: the library's answer, the output, the device file.
-    {{"--fail", "meSTCSetStatus=0x77", "set", "smtp", "port=9"},
-     1,
-     "entmlst: the library answered ENTMLST_ERR_STATUS_SET \\(0x70020006\\)\n",
-     false,
-     "ret=0x77"},
-    {{"get", "smtp"}, 4, kLostOutput, false, "", "/dev/full"},
-    {{"export"}, 4, kLostOutput, false, "", "/dev/full"},
-    {{"schema"}, 4, kLostOutput, true, "", "/dev/full"},
-    {{"--device", "@/typo.db", "log"},
-     3,
-     "entmlst: .*/typo.db: no device file there \\(entmlst init creates one\\)\n",
-     true},
-    {{"--device", "@/typo.db", "fault", "list"}, 3, kOneLine, true},
+    {"--fail meSTCSetStatus=0x77 set smtp port=9", 1,
+     "entmlst: the library answered ENTMLST_ERR_STATUS_SET \\(0x70020006\\)\n", false, "ret=0x77"},
+    {"--fail meSTCGetStatus=7 export -o @/x.json", 1,
+     "monitor: [^\n]*\nentmlst: export: reading pop3: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n", true, "^$"},
+    {"get smtp", 4, kLostOutput, false, "", "/dev/full"},
+    {"export", 4, kLostOutput, false, "", "/dev/full"},
+    {"schema", 4, kLostOutput, true, "", "/dev/full"},
+    {"--device @/typo.db log", 3,
+     "entmlst: .*/typo.db: no device file there \\(entmlst init creates one\\)\n", true},
+    {"--device @/typo.db fault list", 3, kOneLine, true},
+    {"--device @/missing/device.db get smtp", 3, "entmlst: [^\n]*/missing/device.db: [^\n]*\n", true},
     // -o writes a regular file, or through the user's own link; nothing else.
-    {{"export", "-o", "@/fifo"}, 2, "entmlst: .*/fifo: not a regular file; .*\n", false},
-    {{"export", "-o", "@/folder"}, 2, kOneLine, false},
-    {{"export", "-o", "@/shared/link"},
-     2,
-     "entmlst: .*/shared/link: a symlink in a folder others can write to; .*\n",
+    {"export -o @/fifo", 2, "entmlst: .*/fifo: not a regular file; .*\n", false},
+    {"export -o @/folder", 2, kOneLine, false},
+    {"export -o @/shared/link", 2, "entmlst: .*/shared/link: a symlink in a folder others can write to; .*\n",
      false},
-    {{"export", "-o", "@/mine/link"}, 0, kQuiet, false},
-    {{"export", "-o", "-"}, 0, kQuiet, false, "^\\{\n  \"format\": \"corvellib-settings\""},
+    {"export -o @/mine/link", 0, kQuiet, false},
+    {"export -o -", 0, kQuiet, false, "^\\{\n  \"format\": \"corvellib-settings\""},
     // The device is said: created once, memory that keeps nothing, the device reset.
-    {{"--device", "@/new.db", "get", "smtp"}, 0, "entmlst: created .*/new.db with factory settings\n", false},
-    {{"--device", "@/new.db", "get", "smtp"}, 0, kQuiet, false, "^[^{]*$"},
-    {{"--device", ":memory:", "set", "smtp", "port=1"},
-     0,
-     "entmlst: warning: the device is :memory:, nothing this command changes persists\n",
-     true},
-    {{"--device", ":memory:", "get", "smtp"}, 0, kQuiet, true},
-    {{"status"},
-     0,
-     kQuiet,
-     true,
+    {"--device @/new.db get smtp", 0, "entmlst: created .*/new.db with factory settings\n", false},
+    {"--device @/new.db get smtp", 0, kQuiet, false, "^[^{]*$"},
+    {"--device :memory: set smtp port=1", 0,
+     "entmlst: warning: the device is :memory:, nothing this command changes persists\n", true},
+    {"--device :memory: get smtp", 0, kQuiet, true},
+    {"status", 0, kQuiet, true,
      "^device: +\"/.*/device.db\"\ncreated: +\"[0-9-]+ [0-9:]+ UTC\"\nschema version: +[1-9]"},
-    {{"--json", "status"}, 0, kQuiet, true, "\"log_entries\": [1-9][0-9]*,\n"},
+    {"--json status", 0, kQuiet, true, "\"log_entries\": [1-9][0-9]*,\n"},
     // The log's filters, together; --until waits only for entries to come (or after --after).
-    {{"log", "--kind", "notify", "-n", "2"}, 0, kQuiet, true, "^([^\n]* entmlst notify [^\n]*\n){2}$"},
-    {{"log", "--service", "meSTCSetStatus", "--kind", "call", "-n", "1"},
-     0,
-     kQuiet,
-     true,
+    {"log --kind notify -n 2", 0, kQuiet, true, "^([^\n]* entmlst notify [^\n]*\n){2}$"},
+    {"log --service meSTCSetStatus --kind call -n 1", 0, kQuiet, true,
      "^[^\n]* entmlst call meSTCSetStatus\\(0x7302,0x4050300,0x[0-9a-f]+ [a-z0-9.|-]+,[^\n]*\n$"},
-    {{"--json", "log", "--service", "meSTCGetStatus", "-n", "1"},
-     0,
-     kQuiet,
-     true,
+    {"--json log --service meSTCGetStatus -n 1", 0, kQuiet, true,
      R"(^\[\s*\{[^{]*"program": "entmlst",[^{]*"names": \{\s*"1": \[\s*"[a-z][^"]*"[^{]*$)"},
-    {{"log", "--after", "99999999"}, 0, kQuiet, true, "^$"},
-    {{"log", "--since", "1.5s", "--pid", "1"}, 0, kQuiet, true, "^$"},
-    {{"log", "-f", "--until", "notify", "--timeout", "1"},
-     1,
-     "entmlst: no entry matched [^\n]*\n",
-     true,
-     "^$"},
-    {{"log", "-f", "--after", "0", "--kind", "notify", "--until", "\\(0\\) = 0x0$", "--timeout", "60"},
-     0,
-     kQuiet,
-     true,
+    {"log --after 99999999", 0, kQuiet, true, "^$"},
+    {"log --since 1.5s --pid 1", 0, kQuiet, true, "^$"},
+    {"log -f --until notify --timeout 1", 1, "entmlst: no entry matched [^\n]*\n", true, "^$"},
+    {"log -f --after 0 --kind notify --until '\\(0\\) = 0x0$' --timeout 60", 0, kQuiet, true,
      "^([^\n]* notify [^\n]*\n)*[^\n]* notify [A-Za-z]+\\(0\\) = 0x0\n$"},
-    {{"log", "--service", "nosuch"},
-     2,
+    {"log --service nosuch", 2,
      "entmlst: --service: \"nosuch\" is not a service; one of meSTCGetStatus, [^\n]*, emwGENMonSendMessage\n",
      true},
-    {{"log", "--kind", "calls"}, 2, kOneLine, true},
-    {{"log", "-f", "--until", "("}, 2, "entmlst: --until: \"\\(\" is not an extended [^\n]*\n", true},
-    {{"log", "--until", "x"}, 2, "entmlst: --until requires --follow[^\n]*\n", true},
-    {{"log", "--follow", "--timeout", "1"}, 2, "entmlst: --timeout requires --until[^\n]*\n", true},
-    {{"log", "--follow", "--until", "x", "--timeout", "soon"}, 2, kOneLine, true},
-    {{"log", "-n", "0"}, 2, kOneLine, true},
-    {{"log", "--after", "-1"}, 2, kOneLine, true},
-    {{"log", "--since", "1.s"}, 2, kOneLine, true},
-    {{"reset"}, 0, kQuiet, false, "device: +\".*/device.db\"\n"},
+    {"log --kind calls", 2, kOneLine, true},
+    {"log -f --until (", 2, "entmlst: --until: \"\\(\" is not an extended [^\n]*\n", true},
+    {"log --until x", 2, "entmlst: --until requires --follow[^\n]*\n", true},
+    {"log --follow --timeout 1", 2, "entmlst: --timeout requires --until[^\n]*\n", true},
+    {"log --follow --until x --timeout soon", 2, kOneLine, true},
+    {"log -n 0", 2, kOneLine, true},
+    {"log --after -1", 2, kOneLine, true},
+    {"log --since 1.s", 2, kOneLine, true},
+    // An armed fault: the library's diagnostics and code; a call that reached the device is in its log.
+    {"--fail meSTCGetStatus=7 get subject", 1, kOneLine, true,
+     "ret=0x7\nresult: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n"},
+    {"--fail mectSetDstProduct=5 --fail mscMLPRNChgSchedule=6 init", 1, kOneLine, false,
+     "mectSetDstProduct\\(\\) code=0x5\n[^\n]*mscMLPRNChgSchedule\\(0,0\\) code=0x6\n"
+     "result: ENTMLST_ERR_SCHEDULE \\(0x70020008\\)\n"},
+    {"--fail mectIdSync=0x99 sync", 1, kOneLine, false,
+     "code=0x99\nresult: ENTMLST_ERR_ID_SYNC \\(0x7002000f\\)\n"},
+    {"log", 0, kQuiet, true, "code=0x99"},
+    {"--fail emwOSWOrgAllocMemPart=1 set smtp auth=1", 1, kOneLine, false,
+     "result: ENTMLST_ERR_NOMEM \\(0x70020002\\)\n"},
+    {"reset", 0, kQuiet, false, "device: +\".*/device.db\"\n"},
     // A fault aimed by its text or by options, the same keys; a look from outside never counts.
-    {{"fault", "add", "meSTCGetStatus#3=0x55", "--match", "smtp.port", "--times", "2", "--program", "app"},
-     0,
-     kQuiet,
-     false,
+    {"fault add meSTCGetStatus#3=0x55 --match smtp.port --times 2 --program app", 0, kQuiet, false,
      "^armed: [0-9]+  meSTCGetStatus#3=0x55,times=2,match=0x85006334,program=app  hits 0, match "
      "smtp\\.port\n$"},
-    {{"get", "smtp"}, 0, kQuiet, false},
-    {{"--json", "fault", "list"},
-     0,
-     kQuiet,
-     true,
-     R"("times": 2,\s*"match": 2231395124,[\s\S]*"calls_left": 3)"},
-    {{"fault", "add", "meSTCGetStatus=1,times=2", "--times", "3"},
-     2,
-     "entmlst: fault add: --times and times in the fault's text: give it once\n",
-     true},
-    {{"fault", "add", "meSTCGetStatus=1", "--match", "smtp.nosuch"},
-     2,
-     "entmlst: fault add meSTCGetStatus=1,match=smtp\\.nosuch: match=smtp\\.nosuch: [^\n]*\n",
-     true},
-    {{"--fail", "meSTCGetStatus=1,pid=x", "get", "smtp"}, 2, "entmlst: --fail [^\n]*: pid=x: [^\n]*\n", true},
-    {{"fault", "clear", "999999"}, 1, "entmlst: fault clear: no fault 999999 [^\n]*\n", false},
-    {{"fault", "clear", "x"}, 2, kOneLine, true},
-    {{"fault", "clear"}, 0, kQuiet, false, "^cleared: 1\n$"},
+    {"get smtp", 0, kQuiet, false},
+    {"--json fault list", 0, kQuiet, true, R"("times": 2,\s*"match": 2231395124,[\s\S]*"calls_left": 3)"},
+    {"fault add meSTCGetStatus=1,times=2 --times 3", 2,
+     "entmlst: fault add: --times and times in the fault's text: give it once\n", true},
+    {"fault add meSTCGetStatus=1 --match smtp.nosuch", 2,
+     "entmlst: fault add meSTCGetStatus=1,match=smtp\\.nosuch: match=smtp\\.nosuch: [^\n]*\n", true},
+    {"--fail meSTCGetStatus=1,pid=x get smtp", 2, "entmlst: --fail [^\n]*: pid=x: [^\n]*\n", true},
+    {"fault clear 999999", 1, "entmlst: fault clear: no fault 999999 [^\n]*\n", false},
+    {"fault clear x", 2, kOneLine, true},
+    {"fault clear", 0, kQuiet, false, "^cleared: 1\n$"},
+    // Faults kept in the file fire in the next process that makes the call, never in a look from
+    // outside; spent, they stay listed with their hits; the log shows each firing.
+    {"fault add meSTCGetStatus#2=0x55", 0, kQuiet, false},
+    {"fault add meSVCSetCurrent=0x66 --write-first", 0, kQuiet, false},
+    {"export", 0, kQuiet, false},
+    {"status", 0, kQuiet, false},
+    {"check", 0, kQuiet, false},
+    {"log", 0, kQuiet, false},
+    {"set smtp port=26", 1, kOneLine, false, "result: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n"},
+    {"job create 8", 0, kQuiet, false},
+    {"job attach 8 attach_mode=1 attach_format=1 resolution=1", 1, kOneLine, false, "ret=0x66\n"},
+    {"--json fault list", 0, kQuiet, true,
+     R"(^\[\s*\{[^}]*"fault": "meSTCGetStatus#2=0x55",[^}]*"hits": 1,\s*"spent": true,[^}]*\},)"
+     R"(\s*\{[^}]*"write_first": true,[^}]*"hits": 1,\s*"spent": true,[^}]*\}\s*\]\n$)"},
+    {"log", 0, kQuiet, true, " fault meSTCGetStatus answers 0x55 \\(fault [0-9]+\\)\n"},
     // Jobs for tests: listed, shown whole, deleted; a read of a job the device
     // does not have is the device's answer (or the injected one).
-    {{"job", "create", "5", "--parent", "100", "0x00317800=to@corp.example"}, 0, kQuiet, false},
-    {{"job", "list"}, 0, kQuiet, true, "^5\n100\n$"},
-    {{"--json", "job", "list"}, 0, kQuiet, true, "^\\[\\s*5,\\s*100\\s*\\]\n$"},
-    {{"--json", "job", "show", "5"},
-     0,
-     kQuiet,
-     true,
+    {"job create 5 --parent 100 0x00317800=to@corp.example", 0, kQuiet, false},
+    {"job list", 0, kQuiet, true, "^5\n8\n100\n$"},
+    {"--json job list", 0, kQuiet, true, "^\\[\\s*5,\\s*8,\\s*100\\s*\\]\n$"},
+    {"--json job show 5", 0, kQuiet, true,
      R"("parent": 100,\s*"values": \{\s*"0x00317800": "to@corp.example"\s*\},\s*"children": \[\])"},
-    {{"job", "show", "7"}, 1, "entmlst: no job 7 on the device\n", true},
-    {{"job", "ip", "77"},
-     1,
-     "entmlst: the library answered ENTMLST_ERR_JOB_GET \\(0x70020003\\)\n",
-     true,
+    {"job show 7", 1, "entmlst: no job 7 on the device\n", true},
+    {"job ip 77", 1, "entmlst: the library answered ENTMLST_ERR_JOB_GET \\(0x70020003\\)\n", true,
      "ret=0xe002\n"},
-    {{"--fail", "meSVCGetCurrent=0x77", "job", "ip", "77"}, 1, kOneLine, true, "ret=0x77\n"},
-    {{"job", "delete", "5"}, 0, kQuiet, false, "deleted: +5\n"},
-    {{"job", "delete", "5"}, 1, "entmlst: no job 5 on the device\n", true},
-    {{"job", "list"}, 0, kQuiet, true, "^100\n$"},
+    {"--fail meSVCGetCurrent=0x77 job ip 77", 1, kOneLine, true, "ret=0x77\n"},
+    {"job delete 5", 0, kQuiet, false, "deleted: +5\n"},
+    {"job delete 5", 1, "entmlst: no job 5 on the device\n", true},
+    {"job list", 0, kQuiet, true, "^8\n100\n$"},
+    // Jobs and links read back through the job functions; a link service answering 1 for a
+    // known kind is that service's code, not the unknown-kind answer.
+    {"job create 101 0x00182000=7", 0, kQuiet, false},
+    {"job create 5 --parent 101 0x00317800=to@corp.example 0x0036000b=3", 0, kQuiet, false},
+    {"job create 6 '0x00716800=fax one' 0x00860004=2", 0, kQuiet, false},
+    {"job link 5 fax 6", 0, kQuiet, false},
+    {"job attach 5 attach_mode=1 attach_format=2 resolution=3", 0, kQuiet, false},
+    {"job ip 5", 0, kQuiet, true,
+     "address: +\"to@corp.example\"\n[\\s\\S]*kind: +3\n  attach_mode: +1\n  attach_format: +2\n"
+     "[\\s\\S]*parent_job_id: +101\n  user_info1: +7\n"},
+    {"job send-result 5 fax", 0, kQuiet, true, "count: +1\nentries:\n  - name: fax one, status: 2\n"},
+    {"job send-result 5 0x55", 1, kOneLine, true, "result: ENTMLST_SENDRESULT_BAD_KIND \\(0x00000001\\)\n"},
+    {"--fail mectGetChildLink=1 job send-result 5 fax", 1, kOneLine, true, "result: 0x00000001\n"},
+    // reset puts back factory settings, clears faults and the log, and the jobs unless kept.
+    {"fault add meSTCGetStatus#5=1", 0, kQuiet, false},
+    {"reset --keep-jobs", 0, kQuiet, false},
+    {"log", 0, kQuiet, true, "^[^\n]*reset, keeping jobs\n$"},
+    {"fault list", 0, kQuiet, true, "^$"},
+    {"get smtp", 0, kQuiet, false, "port: +25\n"},
+    {"job ip 5", 0, kQuiet, true, "address: +\"to@corp.example\"\n"},
+    {"reset", 0, kQuiet, false},
+    {"job list", 0, kQuiet, true, "^$"},
     // run: the program on a device of its own, its status and standard output
     // its own; the configured device (typo.db: never made) is never opened.
-    {{"--device", "@/typo.db", "run", "--", "true"},
-     0,
-     "entmlst run: true exited with status 0\n  calls: none\n  faults: none fired\n",
-     true,
-     "^$"},
-    {{"run", "-q", "--", "sh", "-c", "echo out; exit 3"}, 3, kQuiet, true, "^out\n$"},
-    {{"run", "-q", "--", "sh", "-c", "kill -TERM $$"}, 128 + SIGTERM, kQuiet, true},
-    {{"run", "-q", "--", "@/script"}, 4, kQuiet, true, "^script ran\n$"}, // no #!: the shell's
-    {{"run", "--", "@/nosuch"}, 127, "entmlst: run: .*/nosuch: not found\n", true, "^$"},
-    {{"run", "--", "@/folder"}, 126, "entmlst: run: .*/folder: cannot be run: [^\n]*\n", true, "^$"},
-    {{"run", "--state", "@/secret.json", "--", "echo", "ran"},
-     125,
+    {"--device @/typo.db run -- true", 0,
+     "entmlst run: true exited with status 0\n  calls: none\n  faults: none fired\n", true, "^$"},
+    {"run -q -- sh -c 'echo out; exit 3'", 3, kQuiet, true, "^out\n$"},
+    {"run -q -- sh -c 'kill -TERM $$'", 128 + SIGTERM, kQuiet, true},
+    {"run -q -- @/script", 4, kQuiet, true, "^script ran\n$"}, // no #!: the shell's
+    {"run -- @/nosuch", 127, "entmlst: run: .*/nosuch: not found\n", true, "^$"},
+    {"run -- @/folder", 126, "entmlst: run: .*/folder: cannot be run: [^\n]*\n", true, "^$"},
+    {"run --state @/secret.json -- echo ran", 125,
      "entmlst: [^\n]*/smtp/password: hex: takes pairs[^\n]*\nentmlst: run: --state [^\n]*: not imported; "
      "nothing was run\n",
-     true,
-     "^$",
-     nullptr,
-     "MySecret"},
-    {{"run", "--keep", "@/victim", "--", "echo", "ran"}, 125, kOneLine, true, "^$"},
-    {{"run", "--fault", "nosuch=1", "--", "echo", "ran"},
-     125,
-     "entmlst: run: --fault nosuch=1: [^\n]*\n",
-     true,
-     "^$"},
+     true, "^$", nullptr, "MySecret"},
+    {"run --keep @/victim -- echo ran", 125, kOneLine, true, "^$"},
+    {"run --fault nosuch=1 -- echo ran", 125, "entmlst: run: --fault nosuch=1: [^\n]*\n", true, "^$"},
     // The fault is armed for the program: the import's writes never meet it.
-    {{"run", "--state", "@/three.json", "--fault", "meSTCSetStatus=0x77", "--", "ENTMLST", "set", "smtp",
-      "port=9"},
-     1,
+    {"run --state @/three.json --fault meSTCSetStatus=0x77 -- ENTMLST set smtp port=9", 1,
      "entmlst: the library answered ENTMLST_ERR_STATUS_SET [^\n]*\nentmlst run: [^\n]* exited with status 1\n"
      "  calls: [^\n]*\n  faults: meSTCSetStatus answers 0x77 \\(fault [0-9]+\\)\n  monitor: [^\n]*ret=0x77\n",
-     true,
-     "ret=0x77"},
-    {{"run", "--log-json", "@/folder", "--", "echo", "ran"}, 125, kOneLine, true, "^$"},
-    {{"run", "-q", "--state", "@/three.json", "--", "ENTMLST", "get", "smtp"},
-     0,
-     kQuiet,
-     true,
-     "port: +27\n"},
-    {{"--device", "@/typo.db", "run", "--keep", "@/kept", "--log-json", "@/log.json", "--", "ENTMLST", "set",
-      "smtp", "port=26"},
-     0,
+     true, "ret=0x77"},
+    {"run --log-json @/folder -- echo ran", 125, kOneLine, true, "^$"},
+    {"run -q --state @/three.json -- ENTMLST get smtp", 0, kQuiet, true, "port: +27\n"},
+    {"--device @/typo.db run --keep @/kept --log-json @/log.json -- ENTMLST set smtp port=26", 0,
      "entmlst run: .*/entmlst exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n  faults: none "
      "fired\nentmlst run: the device is kept as .*/kept/device.db\n",
-     true,
-     "^[^{]*written: +port\n"},
-    {{"run", "-q", "--", "cat", "@/log.json"},
-     0,
-     kQuiet,
-     true,
-     R"("kind": "call",\s*"service": "meSTCSetStatus")"},
-    {{"--device", "@/kept/device.db", "get", "smtp"}, 0, kQuiet, true, "port: +26\n"},
-    {{"run", "--keep", "@/kept", "--", "echo", "ran"},
-     125,
-     "entmlst: run: --keep .*: it holds a device file already[^\n]*\n",
-     true,
-     "^$"},
-    {{"run", "--help"},
-     0,
-     kQuiet,
-     true,
-     "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
+     true, "^[^{]*written: +port\n"},
+    {"run -q -- cat @/log.json", 0, kQuiet, true, R"("kind": "call",\s*"service": "meSTCSetStatus")"},
+    {"--device @/kept/device.db get smtp", 0, kQuiet, true, "port: +26\n"},
+    {"run --keep @/kept -- echo ran", 125, "entmlst: run: --keep .*: it holds a device file already[^\n]*\n",
+     true, "^$"},
+    {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
 };
 
 TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
     ASSERT_EQ(tool({"init"}).status, 0);
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
-    fs::create_directories(dir / "folder");
-    fs::create_directories(dir / "shared");
+    for (const char *folder : {"folder", "shared", "mine"}) fs::create_directories(dir / folder);
     fs::permissions(dir / "shared", fs::perms::all | fs::perms::sticky_bit);
-    fs::create_directories(dir / "mine");
     std::ofstream(dir / "victim") << "keep";
     std::ofstream(dir / "script") << "echo script ran\nexit 4\n";
     fs::permissions(dir / "script", fs::perms::owner_all);
@@ -463,13 +386,18 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
                 {"counters": {"count1": 12345}, "subject": {"serial": "OTHER-1"}})"},
              {"secret.json", R"("smtp": {"password": "hex:MySecret00"})"},
              {"three.json", R"("pop3": {"auth": 1}, "smtp": {"port": 27, "server": "b.example"},
-                "maintenance": {"week": 3})"}})
+                "maintenance": {"week": 3})"},
+             {"part.json", R"("pop3user": [{}, {}, {"port": 995, "ssl": 1}], "smtp": {"from": "hex:6869"},
+                "read-only": {"counters": {"count1": 12345}})"},
+             {"bad.json", R"("smtp": {"port": 65536, "protocol": -1}, "smtp": {})"}})
         std::ofstream(dir / name) << head << groups << "}";
+    std::ofstream(dir / "blank.json") << " \n\t\n";
+    std::ofstream(dir / "large.json") << std::string(1 << 20, ' ') << "{}";
     fs::create_symlink(dir / "victim", dir / "shared" / "link");
     fs::create_symlink(dir / "target.json", dir / "mine" / "link");
 
     for (const CliCase &c : kCli) {
-        Args args = c.args;
+        Args args = words(c.args);
         for (std::string &a : args)
             if (a[0] == '@')
                 a = dir.string() + a.substr(1);
@@ -477,17 +405,12 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
                 a = ENTMLST_TOOL;
         const std::string before = slurp(device);
         Outcome r = finish(start(args, 0, c.stdout_to ? c.stdout_to : ""), 0);
-        std::string line;
-        for (const std::string &a : args) line += " " + a;
+        const std::string &line = c.args;
         EXPECT_EQ(r.status, c.status) << line << "\n" << r.out << r.err;
         EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << line << ": stderr\n" << r.err;
         EXPECT_TRUE(std::regex_search(r.out, std::regex(c.out))) << line << ": stdout\n" << r.out;
-        if (c.never) {
-            EXPECT_EQ((r.out + r.err).find(c.never), std::string::npos) << line;
-        }
-        if (c.unchanged) {
-            EXPECT_EQ(slurp(device), before) << line;
-        }
+        EXPECT_TRUE(!c.never || (r.out + r.err).find(c.never) == std::string::npos) << line;
+        EXPECT_TRUE(!c.unchanged || slurp(device) == before) << line << ": the device file changed";
     }
     // What -o refused is as it was; the user's own link still names the file it wrote.
     EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
@@ -496,6 +419,11 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
     EXPECT_TRUE(fs::is_symlink(dir / "mine" / "link"));
     EXPECT_EQ(slurp(dir / "target.json").rfind("{\n  \"format\": \"corvellib-settings\"", 0), 0u);
     EXPECT_FALSE(fs::exists(dir / "typo.db"));
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+    EXPECT_FALSE(fs::exists(dir / "x.json"));
+    EXPECT_EQ(fs::status(dir / "clear-export.json").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_NE(slurp(dir / "clear-export.json").find("\"password\": \"s3cret\""), std::string::npos);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "folder"), fs::directory_iterator()), 0);
 }
 
@@ -503,11 +431,13 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
 TEST_F(ToolTest, TheBashCompletionOffersCommandsGroupsAndFields) {
     Outcome script = tool({"--help-completion"});
     ASSERT_EQ(script.status, 0);
-    std::ofstream(dir / "completion.bash") << script.out;
-    struct Case {
-        const char *line; // what was typed; the last word is completed
-        const char *want; // the offers, sorted, one per line
-    } cases[] = {
+    // Completes the last word of the line in $1 (a trailing space: an empty word).
+    std::ofstream(dir / "complete.bash") << script.out
+                                         << "COMP_WORDS=($1)\n[[ $1 == *' ' ]] && COMP_WORDS+=('')\n"
+                                            "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n_entmlst\n"
+                                            "printf '%s\\n' \"${COMPREPLY[@]}\" | sort\n";
+    // What was typed (the last word is completed), and the offers, sorted, one per line.
+    const std::pair<const char *, const char *> cases[] = {
         {"entmlst se", "set\n"},
         {"entmlst fault ", "add\nclear\nlist\n"},
         {"entmlst --json get smtp-", "smtp-event\nsmtp-schedule\n"},
@@ -516,213 +446,46 @@ TEST_F(ToolTest, TheBashCompletionOffersCommandsGroupsAndFields) {
         {"entmlst job send-result 5 fax --ca", "--capacity\n"},
         {"entmlst log --follow --un", "--until\n"},
     };
-    for (const Case &c : cases) {
-        const std::string script_text = "source '" + (dir / "completion.bash").string() + "'\n" +
-                                        "COMP_WORDS=(" + c.line +
-                                        (std::string(c.line).back() == ' ' ? " ''" : "") +
-                                        ")\nCOMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n_entmlst\n"
-                                        "printf '%s\\n' \"${COMPREPLY[@]}\" | sort\n";
-        std::ofstream(dir / "run.bash") << script_text;
+    for (const auto &[line, want] : cases) {
         const std::string out = dir / "offers";
-        const std::string cmd = "bash '" + (dir / "run.bash").string() + "' > '" + out + "' 2>&1";
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << c.line;
-        std::string got = slurp(out);
-        if (got == "\n") got.clear();
-        EXPECT_EQ(got, c.want) << c.line;
+        const std::string cmd =
+            "bash '" + (dir / "complete.bash").string() + "' '" + line + "' > '" + out + "' 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << line;
+        EXPECT_EQ(slurp(out) == "\n" ? "" : slurp(out), want) << line;
     }
-}
-
-// A file that is not a device is refused with exit 3 by a read and by a
-// write alike, and keeps its bytes.
-TEST_F(ToolTest, AFileThatIsNotADeviceIsRefusedAndNeverWritten) {
-    struct Case {
-        const char *name;
-        std::string bytes;
-    } cases[] = {
-        {"text", "not a database\n"},
-        {"torn", std::string("SQLite format 3\0", 16) + std::string(200, '\x7f')},
-        {"empty dir", ""},
-    };
-    for (const Case &c : cases) {
-        fs::path file = dir / c.name;
-        if (c.bytes.empty())
-            fs::create_directory(file);
-        else
-            std::ofstream(file, std::ios::binary) << c.bytes;
-        device = file;
-        for (const Args &args : {Args{"get", "smtp"}, Args{"set", "smtp", "port=1"}}) {
-            Outcome r = tool(args);
-            EXPECT_EQ(r.status, 3) << c.name << " " << args[0] << r.err;
-            EXPECT_EQ(r.err.rfind("entmlst: " + file.string(), 0), 0u) << r.err;
-        }
-        if (!c.bytes.empty()) {
-            EXPECT_EQ(slurp(file), c.bytes) << c.name;
-        }
-    }
-    device = dir / "missing" / "device.db";
-    EXPECT_EQ(tool({"get", "smtp"}).status, 3);
-    EXPECT_FALSE(fs::exists(device.parent_path()));
-}
-
-// A file system that is full or read-only (mounted here when the test may
-// mount, else skipped) stops a write with exit 3, whichever call meets it
-// first, and entmlst's own line names the file.
-TEST_F(ToolTest, AFullOrReadOnlyFileSystemStopsAWriteWithExitThree) {
-    const fs::path mnt = dir / "small";
-    fs::create_directories(mnt);
-    if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=256k,mode=0700") != 0)
-        GTEST_SKIP() << "cannot mount a file system here: " << std::strerror(errno);
-    device = mnt / "device.db";
-    ASSERT_EQ(tool({"init"}).status, 0);
-    for (const char *how : {"full", "read-only"}) {
-        if (std::string(how) == "full") {
-            std::ofstream fill(mnt / "fill", std::ios::binary);
-            for (int i = 0; i < 1024 && fill; ++i) fill << std::string(1024, 'x') << std::flush;
-        } else {
-            ASSERT_EQ(mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
-        }
-        for (const Args &args : {Args{"set", "smtp", "port=26", "server=x.example"}, Args{"init"}}) {
-            Outcome r = tool(args);
-            EXPECT_EQ(r.status, 3) << how << " " << args[0] << "\n" << r.err;
-            EXPECT_TRUE(std::regex_match(r.err, std::regex("entmlst: " + device.string() + ": [^\n]*\n")))
-                << how << " " << args[0] << "\n"
-                << r.err;
-        }
-    }
-    umount(mnt.c_str());
-}
-
-TEST_F(ToolTest, AnArmedFaultShowsTheDiagnosticAndTheCode) {
-    struct Case {
-        Args args;
-        std::vector<std::string> out; // substrings of the output
-    } cases[] = {
-        {{"--fail", "meSTCGetStatus=7", "get", "subject"},
-         {"ret=0x7", "result: ENTMLST_ERR_STATUS_GET (0x70020005)"}},
-        {{"--fail", "mectSetDstProduct=5", "--fail", "mscMLPRNChgSchedule=6", "init"},
-         {"mectSetDstProduct", "mscMLPRNChgSchedule", "result: ENTMLST_ERR_SCHEDULE (0x70020008)"}},
-        {{"--fail", "mectIdSync=0x99", "sync"}, {"code=0x99", "result: ENTMLST_ERR_ID_SYNC (0x7002000f)"}},
-        {{"--fail", "emwOSWOrgAllocMemPart=1", "set", "smtp", "auth=1"},
-         {"result: ENTMLST_ERR_NOMEM (0x70020002)"}},
-    };
-    for (const Case &c : cases) {
-        Outcome r = tool(c.args);
-        EXPECT_EQ(r.status, 1) << r.out;
-        for (const std::string &s : c.out)
-            EXPECT_NE(r.out.find(s), std::string::npos) << "missing \"" << s << "\" in\n" << r.out;
-    }
-    // The monitor lines of the calls that reached the device are in its log
-    // (a get only looks, and leaves no trace there).
-    EXPECT_NE(tool({"log"}).out.find("code=0x99"), std::string::npos);
-}
-
-TEST_F(ToolTest, JobsAndLinksReadBackThroughTheJobFunctions) {
-    for (const Args &args : std::vector<Args>{
-             {"job", "create", "100", "0x00182000=7"},
-             {"job", "create", "5", "--parent", "100", "0x00317800=to@corp.example", "0x0036000b=3"},
-             {"job", "create", "6", "0x00716800=fax one", "0x00860004=2"},
-             {"job", "link", "5", "fax", "6"},
-             {"job", "attach", "5", "attach_mode=1", "attach_format=2", "resolution=3"}})
-        ASSERT_EQ(tool(args).status, 0) << args[1];
-    auto ip = tool({"--json", "job", "ip", "5"}).json()["fields"];
-    EXPECT_EQ(ip["address"], "to@corp.example");
-    EXPECT_EQ(ip["kind"], 3);
-    EXPECT_EQ(ip["attach_format"], 2);
-    EXPECT_EQ(ip["parent_job_id"], 100);
-    EXPECT_EQ(ip["user_info1"], 7);
-    auto sent = tool({"--json", "job", "send-result", "5", "fax"}).json();
-    EXPECT_EQ(sent["count"], 1);
-    EXPECT_EQ(sent["entries"][0]["name"], "fax one");
-    EXPECT_EQ(sent["entries"][0]["status"], 2);
-    Outcome bad = tool({"job", "send-result", "5", "0x55"});
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_NE(bad.out.find("ENTMLST_SENDRESULT_BAD_KIND (0x00000001)"), std::string::npos) << bad.out;
-    // A link service answering 1 for a known kind is that service's code, not the unknown-kind answer.
-    Outcome service = tool({"--fail", "mectGetChildLink=1", "job", "send-result", "5", "fax"});
-    EXPECT_EQ(service.status, 1);
-    EXPECT_NE(service.out.find("result: 0x00000001"), std::string::npos) << service.out;
 }
 
 TEST_F(ToolTest, TwoProcessesSettingOneGroupAtOnceLoseNeitherWrite) {
     ASSERT_EQ(tool({"init"}).status, 0);
     for (int round = 1; round <= 8; ++round) {
         // Appended, not "s" + ...: that form trips GCC 12's -Wrestrict at -O3.
-        std::string port = std::to_string(1000 + round);
         std::string server = std::string("s").append(std::to_string(round)).append(".example");
-        pid_t a = start({"set", "smtp", "port=" + port}, 1);
+        pid_t a = start({"set", "smtp", "port=" + std::to_string(1000 + round)}, 1);
         pid_t b = start({"set", "smtp", "server=" + server}, 2);
         EXPECT_EQ(finish(a, 1).status, 0);
         EXPECT_EQ(finish(b, 2).status, 0);
-        auto smtp = get({"smtp"});
+        auto smtp = tool({"--json", "get", "smtp"}).json()["fields"];
         EXPECT_EQ(smtp["port"], 1000 + round) << "round " << round;
         EXPECT_EQ(smtp["server"], server) << "round " << round;
     }
 }
 
-// Faults armed with `fault add` are kept in the file and fire in the next
-// process that makes the call (never in a look from outside, such as get);
-// spent, they stay listed with their hits; the log shows each firing.
-TEST_F(ToolTest, FaultsKeptInTheFileFireInTheNextProcess) {
-    ASSERT_EQ(tool({"fault", "add", "meSTCGetStatus#2=0x55"}).status, 0);
-    ASSERT_EQ(tool({"fault", "add", "meSVCSetCurrent=0x66", "--write-first"}).status, 0);
-    auto listed = tool({"--json", "fault", "list"}).json();
-    ASSERT_EQ(listed.size(), 2u);
-    EXPECT_EQ(listed[0]["fault"], "meSTCGetStatus#2=0x55");
-    EXPECT_EQ(listed[1]["write_first"], true);
-
-    for (const Args &look : std::vector<Args>{{"get", "smtp"}, {"export"}, {"status"}, {"check"}, {"log"}})
-        EXPECT_EQ(tool(look).status, 0) << look[0];
-    EXPECT_EQ(tool({"--json", "fault", "list"}).json()[0]["calls_left"], 2); // no look counted
-    Outcome r = tool({"set", "smtp", "port=26"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("result: ENTMLST_ERR_STATUS_GET (0x70020005)"), std::string::npos) << r.out;
-    ASSERT_EQ(tool({"job", "create", "5"}).status, 0);
-    EXPECT_NE(
-        tool({"job", "attach", "5", "attach_mode=1", "attach_format=1", "resolution=1"}).out.find("ret=0x66"),
-        std::string::npos);
-    listed = tool({"--json", "fault", "list"}).json();
-    ASSERT_EQ(listed.size(), 2u);
-    for (const auto &f : listed) {
-        EXPECT_EQ(f["hits"], 1) << f;
-        EXPECT_EQ(f["spent"], true) << f;
-    }
-    const std::string first = std::to_string(listed[0]["id"].get<uint64_t>());
-    EXPECT_NE(tool({"log"}).out.find(" fault meSTCGetStatus answers 0x55 (fault " + first + ")\n"),
-              std::string::npos);
-    EXPECT_EQ(tool({"fault", "clear", first}).out, "cleared: 1\n");
-    EXPECT_EQ(tool({"--json", "fault", "list"}).json().size(), 1u);
-
-    // A random fault: the same seed fires on the same calls again.
+// A random fault: the same seed fires on the same calls again; a fault is cleared by its id.
+TEST_F(ToolTest, ARandomFaultFiresAgainOnTheSameCallsForTheSameSeed) {
     auto pattern = [&](const std::string &seed) {
         EXPECT_EQ(tool({"reset"}).status, 0);
-        EXPECT_EQ(tool({"fault", "add", "meSTCGetStatus=7", "--probability", "30%", "--seed", seed}).status,
-                  0);
+        EXPECT_EQ(tool(words("fault add meSTCGetStatus=7 --probability 30% --seed " + seed)).status, 0);
         std::string fired;
         for (int i = 0; i < 4; ++i) fired += tool({"set", "pop3", "interval=16"}).status == 0 ? '0' : '1';
         auto f = tool({"--json", "fault", "list"}).json();
         EXPECT_EQ(f[0]["hits"], std::count(fired.begin(), fired.end(), '1'));
-        return fired;
+        return std::make_pair(fired, std::to_string(f[0]["id"].get<uint64_t>()));
     };
-    const std::string once = pattern("11");
-    EXPECT_EQ(pattern("11"), once);
-    Outcome cleared = tool({"fault", "clear"});
-    EXPECT_EQ(cleared.out, "cleared: 1\n");
+    const std::string once = pattern("11").first;
+    const auto [again, id] = pattern("11");
+    EXPECT_EQ(again, once);
+    EXPECT_EQ(tool({"fault", "clear", id}).out, "cleared: 1\n");
     EXPECT_EQ(tool({"fault", "list"}).out, "");
-}
-
-TEST_F(ToolTest, ResetPutsBackFactorySettingsAndClearsJobsUnlessKept) {
-    ASSERT_EQ(tool({"set", "smtp", "port=2525"}).status, 0);
-    ASSERT_EQ(tool({"job", "create", "5", "--parent", "100", "0x00317800=to@corp.example"}).status, 0);
-    ASSERT_EQ(tool({"fault", "add", "meSTCGetStatus#5=1"}).status, 0);
-    ASSERT_EQ(tool({"reset", "--keep-jobs"}).status, 0);
-    auto log = tool({"--json", "log"}).json();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0]["text"], "reset, keeping jobs");
-    EXPECT_EQ(tool({"fault", "list"}).out, "");
-    EXPECT_EQ(get({"smtp"})["port"], 25);
-    EXPECT_EQ(tool({"--json", "job", "ip", "5"}).json()["fields"]["address"], "to@corp.example");
-    ASSERT_EQ(tool({"reset"}).status, 0);
-    EXPECT_EQ(tool({"job", "list"}).out, "");
 }
 
 bool ended(pid_t pid) {
@@ -751,11 +514,8 @@ TEST_F(ToolTest, TheLogFollowsOtherProcesses) {
         ASSERT_EQ(tool({"set", "smtp", i % 2 ? "protocol=1" : "protocol=2"}).status, 0);
     Outcome r = finish(any, 3);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(std::regex_match(
-        r.out,
-        std::regex(
-            "([^\n]* entmlst notify [^\n]*\n)*[^\n]* notify mscMLRPTChgSMTPProtocol\\([12]\\) = 0x0\n")))
-        << r.out;
+    const std::regex notified("([^\n]* entmlst notify [^\n]*\n)*[^\n]* notify " + change + " = 0x0\n");
+    EXPECT_TRUE(std::regex_match(r.out, notified)) << r.out;
     EXPECT_EQ(finish(init_only, 4).status, 1);
 }
 
@@ -771,29 +531,20 @@ bool eventually(const fs::path &file, const std::string &text, pid_t writer) {
     return false;
 }
 
-std::size_t occurrences(const std::string &in, const std::string &text) {
-    std::size_t n = 0;
-    for (auto at = in.find(text); at != std::string::npos; at = in.find(text, at + 1)) ++n;
-    return n;
-}
-
 // run passes an interrupt, a termination or a hang-up on to the program
 // and exits as the program does.
 TEST_F(ToolTest, RunPassesSignalsOnToTheProgram) {
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         // A signal ignored when run starts stays ignored (nohup, a background
         // job): run is started here with each one's default.
-        struct sigaction deflt = {};
-        struct sigaction was = {};
-        deflt.sa_handler = SIG_DFL;
-        sigaction(sig, &deflt, &was);
+        const sighandler_t was = signal(sig, SIG_DFL);
         pid_t run =
             start({"run", "-q", "--", "sh", "-c",
                    "trap 'exit 7' INT TERM HUP; echo ready; for i in $(seq 600); do sleep 0.05; done"},
                   6);
         ASSERT_TRUE(eventually(dir / "out6", "ready", run)) << sig;
         kill(run, sig);
-        sigaction(sig, &was, nullptr);
+        signal(sig, was);
         EXPECT_EQ(finish(run, 6).status, 7) << sig;
     }
 }
@@ -826,10 +577,11 @@ TEST_F(ToolTest, TheLogFollowerWaitsThroughALockAndFollowsANewFile) {
     kill(follower, SIGINT);
     Outcome r = finish(follower, 5);
     EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), fresh.size())), fresh);
-    EXPECT_EQ(occurrences(r.err, "locked"), 1u) << r.err;
-    EXPECT_EQ(
-        occurrences(r.err, device.string() + " was replaced; following the new file from its first entry\n"),
-        1u)
+    // Each said once.
+    EXPECT_TRUE(std::regex_match(
+        r.err, std::regex("[^\n]* is locked by another process; waiting for it\n"
+                          "[^\n]* was deleted; waiting for a device file there\n"
+                          "[^\n]* was replaced; following the new file from its first entry\n")))
         << r.err;
 }
 
@@ -859,13 +611,8 @@ TEST_F(ToolTest, TheLogShowsAnyBytesOfAMonitorLine) {
     for (const Row &row : rows) ASSERT_EQ(emwGENMonSendMessage(0x7302, 0x102, 0, "%s", row.sent.c_str()), 0u);
     devsim::openDevice(devsim::kMemoryDevice);
 
-    Outcome text = tool({"log"});
-    ASSERT_EQ(text.status, 0) << text.err;
-    std::istringstream lines(text.out);
-    Outcome json = tool({"--json", "log"});
-    ASSERT_EQ(json.status, 0) << json.err;
-    nlohmann::json entries;
-    ASSERT_NO_THROW(entries = json.json()) << json.out;
+    std::istringstream lines(tool({"log"}).out);
+    const nlohmann::json entries = tool({"--json", "log"}).json();
     ASSERT_EQ(entries.size(), std::size(rows));
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         std::string line;
@@ -880,25 +627,22 @@ TEST_F(ToolTest, TheLogShowsAnyBytesOfAMonitorLine) {
 TEST_F(ToolTest, CheckFindsDamageMadeBehindTheDevicesBack) {
     struct Row {
         const char *damage; // SQL run on the file, whose settings and jobs are rows of a space each
-        std::string lines;  // check's output; "#" stands for the number of log entries
-        int status;
+        std::string lines;  // check's output ("ok" or problems: exit 1); "#": the number of log entries
     } rows[] = {
-        {"", "ok\n", 0},
+        {"", "ok\n"},
         {"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(sql, 'value BLOB NOT NULL', "
          "'value BLOB NOT NULL CHECK(space <> 3)') WHERE name = 'rows'",
-         "file: CHECK constraint failed in rows\n", 1},
+         "file: CHECK constraint failed in rows\n"},
         {"UPDATE rows SET value = x'19' WHERE space = 0 AND major = 0x85006334",
-         "settings ID 0x85006334 holds 1 bytes; its size is 2\n", 1},
+         "settings ID 0x85006334 holds 1 bytes; its size is 2\n"},
         {"UPDATE rows SET major = 1 WHERE space = 0 AND major = 0x85005484",
-         "settings ID 0x85005484 is missing\nsettings ID 0x1 is not one the device knows\n", 1},
+         "settings ID 0x85005484 is missing\nsettings ID 0x1 is not one the device knows\n"},
         {"DELETE FROM rows WHERE space = 1 AND major = 6",
          "parent link job 5 -> job 6: job 6 does not exist\n"
-         "child link job 5 -> job 6 (kind 192): job 6 does not exist\n",
-         1},
+         "child link job 5 -> job 6 (kind 192): job 6 does not exist\n"},
         {"UPDATE log SET seq = -seq",
          "log: # entries numbered out of range\nlog: the newest number 18446744073709551615 is out of "
-         "range\n",
-         1},
+         "range\n"},
     };
     for (Row &row : rows) {
         for (const char *companion : {"", "-wal", "-shm"}) fs::remove(device.string() + companion);
@@ -912,15 +656,16 @@ TEST_F(ToolTest, CheckFindsDamageMadeBehindTheDevicesBack) {
         EXPECT_EQ(sqlite3_exec(db, row.damage, nullptr, nullptr, nullptr), SQLITE_OK) << row.damage;
         sqlite3_close(db);
         const std::string before = slurp(device);
+        const int status = row.lines == "ok\n" ? 0 : 1;
         Outcome r = tool({"check"});
-        EXPECT_EQ(r.status, row.status) << row.damage << r.err;
+        EXPECT_EQ(r.status, status) << row.damage << r.err;
         EXPECT_EQ(r.out, row.lines) << row.damage;
         Outcome j = tool({"--json", "check"});
-        EXPECT_EQ(j.status, row.status);
-        const nlohmann::json problems = j.json()["problems"];
+        EXPECT_EQ(j.status, status);
         std::string joined;
+        const nlohmann::json problems = j.json()["problems"];
         for (const auto &p : problems) joined += p.get<std::string>() + "\n";
-        EXPECT_EQ(joined, row.status == 0 ? "" : row.lines) << row.damage;
+        EXPECT_EQ(joined, status == 0 ? "" : row.lines) << row.damage;
         EXPECT_EQ(slurp(device), before) << row.damage;
     }
 }

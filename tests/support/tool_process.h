@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,6 +31,15 @@ struct Outcome {
     std::string out, err;
     nlohmann::json json() const { return nlohmann::json::parse(out); }
 };
+
+// Splits a command line at spaces; '' quotes a whole word with spaces, or none.
+inline Args words(const std::string &line) {
+    static const std::regex word("'([^']*)'|[^ ]+");
+    Args out;
+    for (std::sregex_iterator w(line.begin(), line.end(), word), end; w != end; ++w)
+        out.push_back((*w)[1].matched ? (*w)[1].str() : w->str());
+    return out;
+}
 
 inline std::string slurp(const fs::path &p) {
     std::ifstream in(p, std::ios::binary);
@@ -67,10 +77,10 @@ protected:
         cargs.push_back(nullptr);
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        if (!stdout_to.empty()) std::ofstream(outFile(n), std::ios::trunc);
-        const std::string out = stdout_to.empty() ? outFile(n) : stdout_to;
+        if (!stdout_to.empty()) std::ofstream(file("out", n), std::ios::trunc);
+        const std::string out = stdout_to.empty() ? file("out", n) : stdout_to;
         posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&fa, 2, errFile(n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 2, file("err", n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         // As from a shell: no signal blocked or ignored, whatever this process
         // inherited (under valgrind, SIGINT can arrive blocked).
         posix_spawnattr_t attr;
@@ -90,26 +100,14 @@ protected:
         return pid;
     }
     Outcome finish(pid_t pid, int n) {
-        Outcome r;
         int ws = 0;
         waitpid(pid, &ws, 0);
-        r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
-        r.out = slurp(outFile(n));
-        r.err = slurp(errFile(n));
-        return r;
+        return {WIFEXITED(ws) ? WEXITSTATUS(ws) : -1, slurp(file("out", n)), slurp(file("err", n))};
     }
     Outcome tool(const Args &args) { return finish(start(args, 0), 0); }
-    nlohmann::json get(const Args &args) {
-        Args a = {"--json", "get"};
-        a.insert(a.end(), args.begin(), args.end());
-        Outcome r = tool(a);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return r.json()["fields"];
-    }
 
 private:
-    std::string outFile(int n) const { return (dir / ("out" + std::to_string(n))).string(); }
-    std::string errFile(int n) const { return (dir / ("err" + std::to_string(n))).string(); }
+    std::string file(const char *stream, int n) const { return dir / (stream + std::to_string(n)); }
 };
 
 } // namespace tool_support
