@@ -278,12 +278,14 @@ TEST_F(SendResults, EntriesAre129BytesApartWithZeroFilledNames) {
 }
 
 TEST_F(SendResults, OnlyFaxChildrenWithAnEmptyNameGetTheFallbackName) {
-    addChildren(ENTMLST_LINK_KIND_FAX, {{"", 1, "alt"}, {"", 2, ""}, {"own", 3, "unused"}});
+    addChildren(ENTMLST_LINK_KIND_FAX,
+                {{"", 1, "alt"}, {"", 2, ""}, {"own", 3, "unused"}, {"o", 4, "unused"}});
     EXPECT_EQ(list(ENTMLST_LINK_KIND_FAX, 4), ENTMLST_OK);
     EXPECT_EQ(bytesOf(entries_[0].name), name128("alt"));
     EXPECT_EQ(bytesOf(entries_[1].name), name128(""));
     EXPECT_EQ(bytesOf(entries_[2].name), name128("own"));
-    EXPECT_EQ(devsim::callCount(S::mectSVCGetCurrent), 3u * 2 + 2);
+    EXPECT_EQ(bytesOf(entries_[3].name), name128("o"));
+    EXPECT_EQ(devsim::callCount(S::mectSVCGetCurrent), 4u * 2 + 2);
 
     devsim::reset();
     devsim::createJob(kJob);
