@@ -258,6 +258,12 @@ std::optional<uint32_t> valueWidth(uint32_t value_id) {
     return std::nullopt;
 }
 
+std::vector<uint32_t> valueIds() {
+    std::vector<uint32_t> ids;
+    for (const Width &w : kValueWidths) ids.push_back(w.value_id);
+    return ids;
+}
+
 bool widthPerValue(uint32_t value_id) {
     for (uint32_t id : kNamesOfOwnWidth)
         if (id == value_id) return true;

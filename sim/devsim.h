@@ -226,6 +226,8 @@ bool putSetting(uint32_t id, const Bytes &value);
 // ---- job values and links -----------------------------------------------------
 // The width the device gives a value ID; nullopt for value IDs it does not know.
 std::optional<uint32_t> valueWidth(uint32_t value_id);
+// Every value ID the device knows, in no particular order.
+std::vector<uint32_t> valueIds();
 // True for values whose width the device decides per value (the names of
 // linked jobs): such a value is kept and delivered at its own length, up to
 // valueWidth; a read writes exactly that many bytes. Every other value has
