@@ -14,7 +14,7 @@ Mutants:
   logic     && ||
   constant  an integer constant changed (0 -> 1, 1 -> 0, N -> N+1)
   call      a call statement deleted
-  return    a returned value changed (true/false swapped, a value -> {})
+  return    a returned value changed (true/false swapped, zero -> 1, a value -> {})
 
 Equivalent mutants (changes that cannot change behaviour) are listed in
 scripts/mutants-equivalent.txt by file and mutated text, with the reason;
@@ -56,6 +56,8 @@ COMPARE_RE = re.compile(r"(?<=\s)(==|!=|<=|>=|<|>)(?=\s)")
 LOGIC_RE = re.compile(r"(?<=\s)(&&|\|\|)(?=\s)")
 CONSTANT_RE = re.compile(r"(?<![\w.'])(0x[0-9a-fA-F]+|\d+)(?:[uU]?[lL]{0,2})?(?![\w.'])")
 CALL_RE = re.compile(r"^(\s*)((?:[\w:]+(?:\.|->))*[\w:]+\(.*\));\s*$")
+# Returned values that are already zero: their mutant returns 1 instead.
+ZERO_VALUES = ("0", "0u", "{}", "nullptr", "ENTMLST_OK")
 RETURN_RE = re.compile(r"^(\s*return\s+)(.+?);\s*$")
 
 
@@ -150,10 +152,15 @@ def mutants_of_line(path, number, text):
     ):
         found.append(Mutant(path, number, "call", text, call.group(1) + ";\n"))
     ret = RETURN_RE.match(code)
+    if ret and ret.group(2).strip() in ("0", "0u"):
+        ret = None  # the constant mutant above already makes it 1
     if ret:
         value = ret.group(2).strip()
-        new = {"true": "false", "false": "true"}.get(value)
-        if new is None and value not in ("0", "nullptr", "{}"):
+        if value in ("true", "false"):
+            new = "false" if value == "true" else "true"
+        elif value in ZERO_VALUES:
+            new = "1"
+        else:
             new = "{}"
         if new is not None:
             found.append(Mutant(path, number, "return", text, ret.group(1) + new + ";\n"))
