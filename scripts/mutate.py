@@ -167,26 +167,34 @@ def mutants_of_line(path, number, text):
     return found
 
 
-def all_mutants(folders):
+def source_files(paths):
+    """The C++ sources below each folder (or the file itself), relative to ROOT."""
     out = []
-    for folder in folders:
-        for base, dirs, files in os.walk(os.path.join(ROOT, folder)):
+    for path in paths:
+        full = os.path.join(ROOT, path)
+        if os.path.isfile(full):
+            out.append(os.path.relpath(full, ROOT))
+            continue
+        for base, dirs, files in os.walk(full):
             dirs.sort()
-            for name in sorted(files):
-                rel = os.path.relpath(os.path.join(base, name), ROOT)
-                if not name.endswith(SOURCE_EXT) or rel in NOT_MUTATED:
+            out.extend(os.path.relpath(os.path.join(base, n), ROOT) for n in sorted(files))
+    return [f for f in out if f.endswith(SOURCE_EXT) and f not in NOT_MUTATED]
+
+
+def all_mutants(paths):
+    out = []
+    for rel in source_files(paths):
+        in_comment = False
+        with open(os.path.join(ROOT, rel), encoding="utf-8") as f:
+            for number, text in enumerate(f, 1):
+                s = text.strip()
+                if in_comment:
+                    in_comment = "*/" not in s
                     continue
-                in_comment = False
-                with open(os.path.join(ROOT, rel), encoding="utf-8") as f:
-                    for number, text in enumerate(f, 1):
-                        s = text.strip()
-                        if in_comment:
-                            in_comment = "*/" not in s
-                            continue
-                        if s.startswith("/*") and "*/" not in s:
-                            in_comment = True
-                            continue
-                        out.extend(mutants_of_line(rel, number, text))
+                if s.startswith("/*") and "*/" not in s:
+                    in_comment = True
+                    continue
+                out.extend(mutants_of_line(rel, number, text))
     return out
 
 
@@ -277,7 +285,7 @@ class Runner:
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--with-sim-tools", action="store_true", help="also mutate sim/ and tools/")
-    ap.add_argument("--only", nargs="+", metavar="FOLDER", help="mutate only these folders (e.g. sim tools)")
+    ap.add_argument("--only", nargs="+", metavar="PATH", help="mutate only these folders or files (e.g. sim tools)")
     ap.add_argument("--sample", type=int, help="this many mutants, chosen at random (default: all)")
     ap.add_argument("--seed", type=int, default=1, help="seed of the sample")
     ap.add_argument("--build-dir", default="build/mutate", help="holds the tree's copy and its build")
