@@ -149,13 +149,10 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
         devsim::LogFilter filter; // after, since, pid, service, kind, newest
         std::vector<uint64_t> seqs;
     } cases[] = {
-        {{0, 0, {}, {}, {}, 0}, {1, 2, 3, 4, 5, 6}},
         {{4, 0, {}, {}, {}, 0}, {5, 6}},
         {{0, 250, {}, {}, {}, 0}, {3, 4, 5, 6}},
         {{0, 0, 22, {}, {}, 0}, {2, 4, 6}},
         {{2, 450, 11, {}, {}, 0}, {5}},
-        {{0, 0, {}, Service::meSTCGetStatus, {}, 0}, {1, 4, 5}},
-        {{0, 0, {}, {}, LogKind::call, 0}, {1, 2, 4}},
         {{0, 0, {}, Service::meSTCGetStatus, LogKind::call, 0}, {1, 4}},
         {{0, 0, {}, Service::mectIdSync, {}, 0}, {}},
         {{0, 0, {}, {}, {}, 2}, {5, 6}},

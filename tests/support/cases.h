@@ -19,7 +19,7 @@ namespace corvel::test {
 using S = devsim::Service;
 
 // What a setting group should do, written here on its own: the registry
-// only says which groups exist.
+// only says which groups exist. The entries give the members in order.
 struct GroupExpect {
     std::size_t rows;
     uint32_t row_mask;                    // change-mask bits that select a row
@@ -56,105 +56,51 @@ R *as(void *p) {
 
 namespace reg = corvel::registry;
 
+// The three last-send groups differ only in the mask bit of their one row.
+inline GroupExpect lastSend(uint32_t row_mask) {
+    return {1, row_mask, 0, kNone, {}, kParamLastSend, kNomemLastSend, kSetLong};
+}
+inline GroupExpect readOnly(std::size_t rows, const char *param_line) {
+    return {rows, 0, 0, kNone, {}, param_line};
+}
+
 // Every group the registry lists needs its entry here, named as there.
 namespace expect {
-inline const GroupExpect Pop3{
-    .rows = 13,
-    .row_mask = 0x1fff,
-    .notify_mask = 0x3,
-    .notify = S::mscMLPRNChgSchedule,
-    .gaps = {offsetof(ENTMLSTPOP3, reserved_001), offsetof(ENTMLSTPOP3, reserved_145)},
-    .param_line = kParam,
-    .nomem_line = "<Error>[ENT_MLST]:ENTMLSTPOP3(work) enough memory.\n",
-    .store_set_line = kSetShort,
-    .notify_line = "entMLSTSetPop3():[Error] mscMLPRNChgSchedule(0) code=0x"};
-inline const GroupExpect Pop3User{.rows = 11,
-                                  .row_mask = 0x7ff,
-                                  .notify_mask = 0,
-                                  .notify = kNone,
-                                  .gaps = {offsetof(ENTMLSTPOP3USER, reserved_081)},
-                                  .param_line = "<Error>:param(pop3user) is Failed!\n",
-                                  .nomem_line = "<Error>[ENT_MLST]:ENTMLSTPOP3USER(work) enough memory.\n",
-                                  .store_set_line = kSetLong};
-inline const GroupExpect Smtp{.rows = 24,
-                              .row_mask = 0xffffff,
-                              .notify_mask = 0x1,
-                              .notify = S::mscMLRPTChgSMTPProtocol,
-                              .gaps = {offsetof(ENTMLSTSMTP, reserved_001), 0x40b, 0x40c, 0x40d},
-                              .param_line = kParam,
-                              .nomem_line = "<Error>[ENT_MLST]:ENTMLSTSMTP(work) enough memory.\n",
-                              .store_set_line = kSetShort,
-                              .notify_line = "entMLSTSetSmtp():[Error] mscMLRPTChgSMTPProtocol() code=0x"};
-inline const GroupExpect SmtpEvent{.rows = 10,
-                                   .row_mask = 0x3ff,
-                                   .notify_mask = 0x200,
-                                   .notify = S::mscMLRPTChgEventReportTime,
-                                   .gaps = {offsetof(ENTMLSTSMTPEVENT, reserved_187)},
-                                   .param_line = "<Error>:param(smtpevent) is Failed!\n",
-                                   .nomem_line = "<Error>[ENT_MLST]:ENTMLSTSMTPEVENT(work) enough memory.\n",
-                                   .store_set_line = kSetLong,
-                                   .notify_line =
-                                       "entMLSTSetSmtpEvent():[Error] mscMLRPTChgEventReportTime() code=0x"};
-inline const GroupExpect SmtpSch{.rows = 9,
-                                 .row_mask = 0x1ff,
-                                 .notify_mask = 0x1f8,
-                                 .notify = S::mscMLRPTChgScheduleReportTime,
-                                 .gaps = {},
-                                 .param_line = "<Error>:param(smtpsch) is Failed!\n",
-                                 .nomem_line = "<Error>[ENT_MLST]:ENTMLSTSMTPSCH(work) enough memory.\n",
-                                 .store_set_line = kSetLong,
-                                 .notify_line =
-                                     "entMLSTSetSmtpSch():[Error] mscMLRPTChgScheduleReportTime() code=0x"};
-inline const GroupExpect EvrLastSend{.rows = 1,
-                                     .row_mask = ENTMLST_MASK_EVR_LASTSEND,
-                                     .notify_mask = 0,
-                                     .notify = kNone,
-                                     .gaps = {},
-                                     .param_line = kParamLastSend,
-                                     .nomem_line = kNomemLastSend,
-                                     .store_set_line = kSetLong};
-inline const GroupExpect ScrLastSend{.rows = 1,
-                                     .row_mask = ENTMLST_MASK_SCR_LASTSEND,
-                                     .notify_mask = 0,
-                                     .notify = kNone,
-                                     .gaps = {},
-                                     .param_line = kParamLastSend,
-                                     .nomem_line = kNomemLastSend,
-                                     .store_set_line = kSetLong};
+inline const GroupExpect Pop3 =
+    GroupExpect(13, 0x1fff, 0x3, S::mscMLPRNChgSchedule,
+                {offsetof(ENTMLSTPOP3, reserved_001), offsetof(ENTMLSTPOP3, reserved_145)}, kParam,
+                "<Error>[ENT_MLST]:ENTMLSTPOP3(work) enough memory.\n", kSetShort,
+                "entMLSTSetPop3():[Error] mscMLPRNChgSchedule(0) code=0x");
+inline const GroupExpect Pop3User = GroupExpect(
+    11, 0x7ff, 0, kNone, {offsetof(ENTMLSTPOP3USER, reserved_081)}, "<Error>:param(pop3user) is Failed!\n",
+    "<Error>[ENT_MLST]:ENTMLSTPOP3USER(work) enough memory.\n", kSetLong);
+inline const GroupExpect Smtp = GroupExpect(
+    24, 0xffffff, 0x1, S::mscMLRPTChgSMTPProtocol, {offsetof(ENTMLSTSMTP, reserved_001), 0x40b, 0x40c, 0x40d},
+    kParam, "<Error>[ENT_MLST]:ENTMLSTSMTP(work) enough memory.\n", kSetShort,
+    "entMLSTSetSmtp():[Error] mscMLRPTChgSMTPProtocol() code=0x");
+inline const GroupExpect SmtpEvent = GroupExpect(
+    10, 0x3ff, 0x200, S::mscMLRPTChgEventReportTime, {offsetof(ENTMLSTSMTPEVENT, reserved_187)},
+    "<Error>:param(smtpevent) is Failed!\n", "<Error>[ENT_MLST]:ENTMLSTSMTPEVENT(work) enough memory.\n",
+    kSetLong, "entMLSTSetSmtpEvent():[Error] mscMLRPTChgEventReportTime() code=0x");
+inline const GroupExpect SmtpSch =
+    GroupExpect(9, 0x1ff, 0x1f8, S::mscMLRPTChgScheduleReportTime, {}, "<Error>:param(smtpsch) is Failed!\n",
+                "<Error>[ENT_MLST]:ENTMLSTSMTPSCH(work) enough memory.\n", kSetLong,
+                "entMLSTSetSmtpSch():[Error] mscMLRPTChgScheduleReportTime() code=0x");
 // The maintenance record's word in its out-of-memory text is the library's own.
-inline const GroupExpect Mainte{.rows = 9,
-                                .row_mask = 0x1ff,
-                                .notify_mask = 0x1f8,
-                                .notify = S::mscMLRPTChgMaintenanceReportTime,
-                                .gaps = {offsetof(ENTMLSTMAINTE, reserved_193)},
-                                .param_line = kParam,
-                                .nomem_line = "<Error>[ENT_MLST]:",
-                                .store_set_line = kSetShort,
-                                .notify_line =
-                                    "entMLSTSetMainte():[Error] mscMLRPTChgMaintenanceReportTime() code=0x"};
-inline const GroupExpect MainteLastSend{.rows = 1,
-                                        .row_mask = ENTMLST_MASK_MAINTE_LASTSEND,
-                                        .notify_mask = 0,
-                                        .notify = kNone,
-                                        .gaps = {},
-                                        .param_line = kParamLastSend,
-                                        .nomem_line = kNomemLastSend,
-                                        .store_set_line = kSetLong};
-inline const GroupExpect Counter{
-    .rows = 16, .row_mask = 0, .notify_mask = 0, .notify = kNone, .gaps = {}, .param_line = kParam};
-inline const GroupExpect Subject{
-    .rows = 6, .row_mask = 0, .notify_mask = 0, .notify = kNone, .gaps = {}, .param_line = kParam};
-inline const GroupExpect HostBuffer{
-    .rows = 2, .row_mask = 0, .notify_mask = 0, .notify = kNone, .gaps = {}, .param_line = nullptr};
+inline const GroupExpect Mainte = GroupExpect(
+    9, 0x1ff, 0x1f8, S::mscMLRPTChgMaintenanceReportTime, {offsetof(ENTMLSTMAINTE, reserved_193)}, kParam,
+    "<Error>[ENT_MLST]:", kSetShort, "entMLSTSetMainte():[Error] mscMLRPTChgMaintenanceReportTime() code=0x");
+inline const GroupExpect EvrLastSend = lastSend(ENTMLST_MASK_EVR_LASTSEND);
+inline const GroupExpect ScrLastSend = lastSend(ENTMLST_MASK_SCR_LASTSEND);
+inline const GroupExpect MainteLastSend = lastSend(ENTMLST_MASK_MAINTE_LASTSEND);
+inline const GroupExpect Counter = readOnly(16, kParam), Subject = readOnly(6, kParam);
+inline const GroupExpect HostBuffer = readOnly(2, nullptr); // refused silently
 } // namespace expect
 
 #define CORVEL_GROUP_CASE(Name, tool, Rec, rows, inst, access, Get, Set)                                     \
-    GroupCase{expect::Name,                                                                                  \
-              #Name,                                                                                         \
-              sizeof(Rec),                                                                                   \
-              reg::Instances::inst == reg::Instances::per_recipient,                                         \
+    GroupCase(expect::Name, #Name, sizeof(Rec), reg::Instances::inst == reg::Instances::per_recipient,       \
               reg::uniformGet<Get, Rec, reg::Instances::inst>,                                               \
-              reg::uniformSet<Set, Rec, reg::Instances::inst>()},
+              reg::uniformSet<Set, Rec, reg::Instances::inst>()),
 inline const GroupCase kGroups[] = {ENTMLST_SETTING_GROUPS(CORVEL_GROUP_CASE)};
 #undef CORVEL_GROUP_CASE
 

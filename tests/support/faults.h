@@ -51,21 +51,11 @@ inline void failAt(const std::vector<devsim::Call> &clean, std::size_t k, uint32
 // write_first fault is a different failure point.
 inline bool writesBeforeFailing(devsim::Service s) {
     using S = devsim::Service;
-    switch (s) {
-    case S::meSTCGetStatus:
-    case S::meSTCSetStatus:
-    case S::meSVCGetCurrent:
-    case S::meSVCSetCurrent:
-    case S::mectSVCGetParentLink:
-    case S::mectSVCGetChildLink:
-    case S::mectGetChildLinkNum:
-    case S::mectGetChildLink:
-    case S::mectSVCGetCurrent:
-    case S::emwOSWOrgAllocMemPart:
-        return true;
-    default:
-        return false;
-    }
+    static const std::set<S> kWriters{
+        S::meSTCGetStatus,       S::meSTCSetStatus,       S::meSVCGetCurrent,     S::meSVCSetCurrent,
+        S::mectSVCGetParentLink, S::mectSVCGetChildLink,  S::mectGetChildLinkNum, S::mectGetChildLink,
+        S::mectSVCGetCurrent,    S::emwOSWOrgAllocMemPart};
+    return kWriters.count(s) != 0;
 }
 
 // Keys of stored settings and job values, as one comparable set.
