@@ -313,7 +313,7 @@ TEST_F(Sim, RandomFaultsFireOnTheirShare) {
     EXPECT_NE(run(43), first);
 }
 
-// A linked job's name is delivered at its own width: short, empty and
+// Each linked job's name is delivered at its own width: short, empty and
 // full-width names write exactly their bytes; fixed-width values fill their width.
 TEST_F(Sim, NamesAreWrittenAtTheirOwnWidth) {
     struct Case {
@@ -322,7 +322,8 @@ TEST_F(Sim, NamesAreWrittenAtTheirOwnWidth) {
         std::size_t written;
     };
     const Case cases[] = {
-        {0x00716800, {'a', 'b', 0}, 3}, {0x00716800, {}, 0},           {0x00617800, Bytes(128, 'n'), 128},
+        {0x00716800, {'a', 'b', 0}, 3}, {0x00716800, {}, 0},           {0x00716800, Bytes(128, 'n'), 128},
+        {0x00617800, {'m'}, 1},         {0x00916000, {'p'}, 1},        {0x00a16000, {'q'}, 1},
         {0x00817001, {'x'}, 1},         {0x00317800, {'a', 'b'}, 128}, // fixed width: zero-padded
     };
     for (const Case &c : cases) {
