@@ -18,55 +18,18 @@ namespace {
 
 using namespace tool_support;
 
-// Each group's Set reaches the file: the next process reads the value back.
-TEST_F(ToolTest, ASetSurvivesIntoTheNextProcess) {
-    const std::pair<Args, nlohmann::json> cases[] = {
-        {{"set", "pop3", "domain10=last.example"}, "last.example"},
-        {{"set", "pop3user", "--user", "2", "port=0x3e3"}, 995},
-        {{"set", "smtp-event", "--recipient", "3", "event7=1"}, 1},
-        {{"set", "smtp-schedule", "--recipient", "2", "week=5"}, 5},
-        {{"set", "maintenance", "address=ops@corp.example"}, "ops@corp.example"},
-        {{"set", "event-last-send", "--recipient", "1", "time=4000000000"}, 4000000000u},
-        {{"set", "maintenance-last-send", "time=7"}, 7},
-        {{"set", "smtp", "signature=hex:0102"}, "\x01\x02"},
-    };
-    for (const auto &[set, want] : cases) {
-        Outcome r = tool(set);
-        const std::string field = set.back().substr(0, set.back().find('='));
-        EXPECT_EQ(r.status, 0) << r.out << r.err;
-        EXPECT_NE(r.out.find("written: " + field), std::string::npos) << r.out;
-        Args get = {"--json", "get"};
-        get.insert(get.end(), set.begin() + 1, set.end() - 1);
-        EXPECT_EQ(tool(get).json()["fields"][field], want) << set[1] << " " << field;
-    }
-}
-
-TEST_F(ToolTest, JsonOutputParsesForEveryReadingCommand) {
-    ASSERT_EQ(tool({"job", "create", "9", "--parent", "8", "0x00317800=to@corp.example"}).status, 0);
-    for (const char *line :
-         {"get pop3", "get pop3user", "get smtp", "get smtp-event", "get smtp-schedule",
-          "get event-last-send", "get schedule-last-send", "get maintenance", "get maintenance-last-send",
-          "get counters", "get subject", "get host-buffer", "init", "sync", "set smtp auth=1", "job ip 9",
-          "job print-end 9", "job current-send 9", "job send-result 9 mail"}) {
-        Outcome r = tool(words(std::string("--json ") + line));
-        EXPECT_EQ(r.status, 0) << line << ": " << r.err;
-        EXPECT_EQ(r.json()["result"]["name"], "ENTMLST_OK") << r.out;
-    }
-    EXPECT_EQ(tool({"--json", "get", "host-buffer"}).json()["fields"]["size"], 0x00100000);
-}
-
 // ---- the command line's contract, one row a case --------------------------
 // Exit status, the whole of standard error, a pattern standard output
-// contains, and whether the device file keeps every byte. "@" in an
-// argument stands for the test's folder. Rows run in order on one device.
+// contains, and whether the device file keeps every byte. "@/" in an
+// argument stands for the test's folder. Rows run in order on one device;
+// a row's command lines, split at " ; ", each meet its expectations.
 struct CliCase {
     std::string args; // words split at spaces; '' quotes
     int status;
     const char *err; // matches the whole of standard error
     bool unchanged;
-    const char *out = "";            // found in standard output
-    const char *stdout_to = nullptr; // instead of a file of the test's
-    const char *never = nullptr;     // in neither output (a secret)
+    const char *out = "";        // found in standard output
+    const char *never = nullptr; // in neither output (a secret)
 };
 
 constexpr const char *kOneLine = "entmlst: [^\n]*\n"; // a failure says so in one line
@@ -77,6 +40,12 @@ constexpr const char *kBadDocument =
     "entmlst: [^\n]*/bad.json: /smtp: key given more than once\n"
     "entmlst: [^\n]*/bad.json: /smtp/port: 65536 is out of range 0\\.\\.65535\n"
     "entmlst: [^\n]*/bad.json: /smtp/protocol: -1 is out of range 0\\.\\.255\n";
+
+// Completes the last word of the line given after it (a trailing space: an
+// empty word) and prints the offers, sorted, one per line.
+const std::string kComplete = "run -q -- bash -c '. @/complete.bash; COMP_WORDS=($1); [[ $1 == *\" \" ]] && "
+                              "COMP_WORDS+=(\"\"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _entmlst; "
+                              "printf \"%s\\n\" \"${COMPREPLY[@]}\" | sort' complete ";
 
 const CliCase kCli[] = {
     // A Set that stops part-way: what was written, where it stopped, what it never tried.
@@ -90,36 +59,33 @@ const CliCase kCli[] = {
     {"get smtp", 0, kQuiet, false, "port: +587\n  server: +\"café\"\n[\\s\\S]*size_limit: +10\n"},
     {"set smtp port=hex:0101", 0, kQuiet, false, "written: +port\n"},
     {"--json get smtp", 0, kQuiet, false, "\"port\": 257,"},
-    {"set smtp port=hex:01", 2, "entmlst: port: hex: takes exactly 4 hex digits[^\n]*\n", true},
-    {"set smtp port=hex:-1-1", 2, "entmlst: port: hex: takes exactly 4 hex digits[^\n]*\n", true},
-    {"set smtp port=hex:+1", 2, kOneLine, true},
-    {"set smtp 'port=hex: 1'", 2, kOneLine, true},
+    {"set smtp port=hex:01 ; set smtp port=hex:-1-1", 2,
+     "entmlst: port: hex: takes exactly 4 hex digits[^\n]*\n", true},
+    {"set smtp port=hex:+1 ; set smtp 'port=hex: 1'", 2, kOneLine, true},
     {"set smtp signature=hex:0g", 2, "entmlst: signature: hex: takes pairs of hex digits[^\n]*\n", true},
     {"set smtp port=", 2, "entmlst: port: empty; expected a whole number 0\\.\\.65535\n", true},
     {"set smtp port=65536", 2, "entmlst: port: \"65536\" is out of range 0\\.\\.65535\n", true},
     {"set smtp port=1 port=2", 2, "entmlst: port: given twice\n", true},
-    {"set smtp-event --recipient '' name=x", 2, "entmlst: --recipient: empty[^\n]*\n", true},
-    {"fault add meSTCGetStatus=1 --probability ''", 2, kOneLine, true},
-    {"job create 5 --parent ''", 2, "entmlst: --parent: empty[^\n]*\n", true},
-    {"log --pid ''", 2, "entmlst: --pid: empty[^\n]*\n", true},
+    {"set smtp-event --recipient '' name=x ; job create 5 --parent '' ; log --pid ''", 2,
+     "entmlst: --(recipient|parent|pid): empty[^\n]*\n", true},
     {"set smtp server=\xff", 2, "entmlst: server: text is UTF-8[^\n]*\n", true},
     // A password's value is never repeated, right or wrong.
     {"set smtp password=hex:zzMySecret", 2, "entmlst: password: hex: takes pairs[^\n]*\n", true, kAnything,
-     nullptr, "MySecret"},
+     "MySecret"},
     {"set smtp password=" + std::string(64, 'S'), 2, "entmlst: password: too long[^\n]*\n", true, kAnything,
-     nullptr, "SSSS"},
-    {"import @/secret.json", 2, "[^\n]*/smtp/password: hex: takes pairs[^\n]*\n", true, kAnything, nullptr,
+     "SSSS"},
+    {"import @/secret.json", 2, "[^\n]*/smtp/password: hex: takes pairs[^\n]*\n", true, kAnything,
      "MySecret"},
     // Secrets: masked unless asked for, in an export too; asked for, the file is its owner's only.
-    {"set smtp password=s3cret", 0, kQuiet, false, kAnything, nullptr, "s3cret"},
-    {"get smtp", 0, kQuiet, true, "password: +\"\\*{8}\"\n", nullptr, "s3cret"},
+    {"set smtp password=s3cret", 0, kQuiet, false, kAnything, "s3cret"},
+    {"get smtp", 0, kQuiet, true, "password: +\"\\*{8}\"\n", "s3cret"},
     {"get smtp --show-secrets", 0, kQuiet, true, "password: +\"s3cret\"\n"},
     {"export", 0, kQuiet, true, "\n  \"version\": 1,\n[\\s\\S]*\n  \"read-only\": \\{\n    \"counters\"",
-     nullptr, "s3cret"},
+     "s3cret"},
     {"export --show-secrets -o @/clear-export.json", 0, kQuiet, true},
     // Masked secrets are kept and said to be; secrets are not compared unasked.
     {"import @/masked.json", 0, kQuiet, false, "kept: +/smtp/password\n"},
-    {"diff @/clear.json", 0, kQuiet, false, "^not compared \\(secrets\\): /smtp/password\n$", nullptr,
+    {"diff @/clear.json", 0, kQuiet, false, "^not compared \\(secrets\\): /smtp/password\n$",
      "\"********\" ->"},
     {"diff --show-secrets @/clear.json", 1, kQuiet, false, "password: \"s3cret\" -> \"0ther\"\n"},
     // Read-only values: never written, named when they differ, no effect on the status.
@@ -158,41 +124,28 @@ const CliCase kCli[] = {
     {"--json diff @/part.json", 0, kQuiet, true,
      R"(^\{\s*"differences": \[\],\s*"not_compared": \[\],\s*"not_imported": \[\s*"/read-only/counters/count1"\s*\]\s*\}\n$)"},
     // Bad input: exit 2, nothing written; a bad document gets a line per problem.
-    {"import @/bad.json", 2, kBadDocument, true, "^$"},
-    {"import --dry-run @/bad.json", 2, kBadDocument, true, "^$"},
-    {"diff @/bad.json", 2, kBadDocument, true, "^$"},
+    {"import @/bad.json ; import --dry-run @/bad.json ; diff @/bad.json", 2, kBadDocument, true, "^$"},
     {"import @/blank.json", 2, "entmlst: [^\n]*/blank.json: empty file\n", true, "^$"},
     {"import @/large.json", 2, "entmlst: [^\n]*/large.json: larger than 1 MiB[^\n]*\n", true, "^$"},
     {"import @/missing.json", 2, kOneLine, true, "^$"},
-    {"set smtp nosuchfield=1", 2, kOneLine, true},
-    {"get nosuchgroup", 2, kOneLine, true},
-    {"set smtp port=12x", 2, kOneLine, true},
-    {"set smtp port=-1", 2, kOneLine, true},
-    {"set smtp server=" + std::string(64, 'a'), 2, kOneLine, true},
-    {"get smtp-event --recipient 0", 2, kOneLine, true},
-    {"set pop3user --user 4 apop=1", 2, kOneLine, true},
-    {"set counters count1=1", 2, kOneLine, true},
-    {"set smtp port", 2, kOneLine, true},
-    {"job link 1 fax 2", 2, kOneLine, true},
-    {"job create 1 0x12345678=1", 2, kOneLine, true},
-    {"--fail nosuchservice=1 set smtp port=1", 2, kOneLine, true},
-    {"--fail meSTCSetStatus#0=1 get smtp", 2, kOneLine, true},
-    {"fault add nosuch=1", 2, kOneLine, true},
-    {"fault add meSTCGetStatus#0=1", 2, kOneLine, true},
-    {"fault add meSTCGetStatus=1 --probability 0", 2, kOneLine, true},
-    {"fault add meSTCGetStatus=1 --seed 3", 2, kOneLine, true},
-    {"log --since yesterday", 2, kOneLine, true},
+    {"set smtp nosuchfield=1 ; get nosuchgroup ; set smtp port=12x ; set smtp port=-1 ; set smtp port ; "
+     "set smtp server=" +
+         std::string(64, 'a') +
+         " ; get smtp-event --recipient 0 ; set pop3user --user 4 apop=1 ; set counters count1=1",
+     2, kOneLine, true},
+    {"job link 1 fax 2 ; job create 1 0x12345678=1 ; --fail nosuchservice=1 set smtp port=1 ; "
+     "--fail meSTCSetStatus#0=1 get smtp ; fault add nosuch=1 ; fault add meSTCGetStatus#0=1 ; "
+     "fault add meSTCGetStatus=1 --probability 0 ; fault add meSTCGetStatus=1 --seed 3 ; "
+     "fault add meSTCGetStatus=1 --probability '' ; fault clear x",
+     2, kOneLine, true},
+    {"log --since yesterday ; log --since 2026-02-29 ; log --since 25:99 ; log --since m ; log --since "
+     "9999999999d ; "
+     "log --since '' ; log --since 1.s ; log --pid x ; reset --keep",
+     2, kOneLine, true},
     {"log --since 2026-13-40", 2, "entmlst: --since: \"2026-13-40\" is not a time; [^\n]*\n", true},
-    {"log --since 2026-02-29", 2, kOneLine, true},
-    {"log --since 25:99", 2, kOneLine, true},
-    {"log --since m", 2, kOneLine, true},
-    {"log --since 9999999999d", 2, kOneLine, true},
     {"log --since 999999999d", 2, "entmlst: --since: [^\n]* before 1970\n", true},
-    {"log --since ''", 2, kOneLine, true},
     {"log --since 2024-02-29T23:59:59.25Z", 0, kQuiet, true, "call "},
     {"log --since '2999-01-01 00:00'", 0, kQuiet, true, "^$"},
-    {"log --pid x", 2, kOneLine, true},
-    {"reset --keep", 2, kOneLine, true},
     // Commands people mistype or ask about.
     {"frobnicate", 2, "entmlst: 'frobnicate' is not an entmlst command. See 'entmlst --help'.\n", true},
     {"gte smtp", 2, "entmlst: 'gte' is not an entmlst command. See 'entmlst --help'. Did you mean 'get'\\?\n",
@@ -214,9 +167,9 @@ const CliCase kCli[] = {
      "entmlst: the library answered ENTMLST_ERR_STATUS_SET \\(0x70020006\\)\n", false, "ret=0x77"},
     {"--fail meSTCGetStatus=7 export -o @/x.json", 1,
      "monitor: [^\n]*\nentmlst: export: reading pop3: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n", true, "^$"},
-    {"get smtp", 4, kLostOutput, false, "", "/dev/full"},
-    {"export", 4, kLostOutput, false, "", "/dev/full"},
-    {"schema", 4, kLostOutput, true, "", "/dev/full"},
+    {"run -q -- sh -c 'ENTMLST get smtp > /dev/full' ; run -q -- sh -c 'ENTMLST export > /dev/full' ; "
+     "run -q -- sh -c 'ENTMLST schema > /dev/full'",
+     4, kLostOutput, true},
     {"--device @/typo.db log", 3,
      "entmlst: .*/typo.db: no device file there \\(entmlst init creates one\\)\n", true},
     {"--device @/typo.db fault list", 3, kOneLine, true},
@@ -251,14 +204,11 @@ const CliCase kCli[] = {
     {"log --service nosuch", 2,
      "entmlst: --service: \"nosuch\" is not a service; one of meSTCGetStatus, [^\n]*, emwGENMonSendMessage\n",
      true},
-    {"log --kind calls", 2, kOneLine, true},
+    {"log --kind calls ; log --follow --until x --timeout soon ; log -n 0 ; log --after -1", 2, kOneLine,
+     true},
     {"log -f --until (", 2, "entmlst: --until: \"\\(\" is not an extended [^\n]*\n", true},
     {"log --until x", 2, "entmlst: --until requires --follow[^\n]*\n", true},
     {"log --follow --timeout 1", 2, "entmlst: --timeout requires --until[^\n]*\n", true},
-    {"log --follow --until x --timeout soon", 2, kOneLine, true},
-    {"log -n 0", 2, kOneLine, true},
-    {"log --after -1", 2, kOneLine, true},
-    {"log --since 1.s", 2, kOneLine, true},
     // An armed fault: the library's diagnostics and code; a call that reached the device is in its log.
     {"--fail meSTCGetStatus=7 get subject", 1, kOneLine, true,
      "ret=0x7\nresult: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n"},
@@ -283,16 +233,12 @@ const CliCase kCli[] = {
      "entmlst: fault add meSTCGetStatus=1,match=smtp\\.nosuch: match=smtp\\.nosuch: [^\n]*\n", true},
     {"--fail meSTCGetStatus=1,pid=x get smtp", 2, "entmlst: --fail [^\n]*: pid=x: [^\n]*\n", true},
     {"fault clear 999999", 1, "entmlst: fault clear: no fault 999999 [^\n]*\n", false},
-    {"fault clear x", 2, kOneLine, true},
     {"fault clear", 0, kQuiet, false, "^cleared: 1\n$"},
     // Faults kept in the file fire in the next process that makes the call, never in a look from
     // outside; spent, they stay listed with their hits; the log shows each firing.
-    {"fault add meSTCGetStatus#2=0x55", 0, kQuiet, false},
-    {"fault add meSVCSetCurrent=0x66 --write-first", 0, kQuiet, false},
-    {"export", 0, kQuiet, false},
-    {"status", 0, kQuiet, false},
-    {"check", 0, kQuiet, false},
-    {"log", 0, kQuiet, false},
+    {"fault add meSTCGetStatus#2=0x55 ; fault add meSVCSetCurrent=0x66 --write-first ; export ; status ; "
+     "check ; log",
+     0, kQuiet, false},
     {"set smtp port=26", 1, kOneLine, false, "result: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n"},
     {"job create 8", 0, kQuiet, false},
     {"job attach 8 attach_mode=1 attach_format=1 resolution=1", 1, kOneLine, false, "ret=0x66\n"},
@@ -316,20 +262,20 @@ const CliCase kCli[] = {
     {"job list", 0, kQuiet, true, "^8\n100\n$"},
     // Jobs and links read back through the job functions; a link service answering 1 for a
     // known kind is that service's code, not the unknown-kind answer.
-    {"job create 101 0x00182000=7", 0, kQuiet, false},
-    {"job create 5 --parent 101 0x00317800=to@corp.example 0x0036000b=3", 0, kQuiet, false},
-    {"job create 6 '0x00716800=fax one' 0x00860004=2", 0, kQuiet, false},
-    {"job link 5 fax 6", 0, kQuiet, false},
-    {"job attach 5 attach_mode=1 attach_format=2 resolution=3", 0, kQuiet, false},
+    {"job create 101 0x00182000=7 ; job create 5 --parent 101 0x00317800=to@corp.example 0x0036000b=3 ; "
+     "job create 6 '0x00716800=fax one' 0x00860004=2 ; job link 5 fax 6 ; "
+     "job attach 5 attach_mode=1 attach_format=2 resolution=3",
+     0, kQuiet, false},
     {"job ip 5", 0, kQuiet, true,
      "address: +\"to@corp.example\"\n[\\s\\S]*kind: +3\n  attach_mode: +1\n  attach_format: +2\n"
      "[\\s\\S]*parent_job_id: +101\n  user_info1: +7\n"},
+    {"job print-end 5 ; job current-send 5 ; job send-result 5 mail", 0, kQuiet, true,
+     "\nresult: ENTMLST_OK \\(0x00000000\\)\n$"},
     {"job send-result 5 fax", 0, kQuiet, true, "count: +1\nentries:\n  - name: fax one, status: 2\n"},
     {"job send-result 5 0x55", 1, kOneLine, true, "result: ENTMLST_SENDRESULT_BAD_KIND \\(0x00000001\\)\n"},
     {"--fail mectGetChildLink=1 job send-result 5 fax", 1, kOneLine, true, "result: 0x00000001\n"},
     // reset puts back factory settings, clears faults and the log, and the jobs unless kept.
-    {"fault add meSTCGetStatus#5=1", 0, kQuiet, false},
-    {"reset --keep-jobs", 0, kQuiet, false},
+    {"fault add meSTCGetStatus#5=1 ; reset --keep-jobs", 0, kQuiet, false},
     {"log", 0, kQuiet, true, "^[^\n]*reset, keeping jobs\n$"},
     {"fault list", 0, kQuiet, true, "^$"},
     {"get smtp", 0, kQuiet, false, "port: +25\n"},
@@ -348,15 +294,14 @@ const CliCase kCli[] = {
     {"run --state @/secret.json -- echo ran", 125,
      "entmlst: [^\n]*/smtp/password: hex: takes pairs[^\n]*\nentmlst: run: --state [^\n]*: not imported; "
      "nothing was run\n",
-     true, "^$", nullptr, "MySecret"},
-    {"run --keep @/victim -- echo ran", 125, kOneLine, true, "^$"},
+     true, "^$", "MySecret"},
     {"run --fault nosuch=1 -- echo ran", 125, "entmlst: run: --fault nosuch=1: [^\n]*\n", true, "^$"},
     // The fault is armed for the program: the import's writes never meet it.
     {"run --state @/three.json --fault meSTCSetStatus=0x77 -- ENTMLST set smtp port=9", 1,
      "entmlst: the library answered ENTMLST_ERR_STATUS_SET [^\n]*\nentmlst run: [^\n]* exited with status 1\n"
      "  calls: [^\n]*\n  faults: meSTCSetStatus answers 0x77 \\(fault [0-9]+\\)\n  monitor: [^\n]*ret=0x77\n",
      true, "ret=0x77"},
-    {"run --log-json @/folder -- echo ran", 125, kOneLine, true, "^$"},
+    {"run --keep @/victim -- echo ran ; run --log-json @/folder -- echo ran", 125, kOneLine, true, "^$"},
     {"run -q --state @/three.json -- ENTMLST get smtp", 0, kQuiet, true, "port: +27\n"},
     {"--device @/typo.db run --keep @/kept --log-json @/log.json -- ENTMLST set smtp port=26", 0,
      "entmlst run: .*/entmlst exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n  faults: none "
@@ -367,6 +312,38 @@ const CliCase kCli[] = {
     {"run --keep @/kept -- echo ran", 125, "entmlst: run: --keep .*: it holds a device file already[^\n]*\n",
      true, "^$"},
     {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
+    // The completion offers what the command table and the setting groups hold.
+    {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
+    {kComplete + "'entmlst se'", 0, kQuiet, true, "^set\n$"},
+    {kComplete + "'entmlst fault '", 0, kQuiet, true, "^add\nclear\nlist\n$"},
+    {kComplete + "'entmlst --json get smtp-'", 0, kQuiet, true, "^smtp-event\nsmtp-schedule\n$"},
+    {kComplete + "'entmlst set counters'", 0, kQuiet, true, "^\n$"}, // read only
+    {kComplete + "'entmlst set smtp por'", 0, kQuiet, true, "^port=\n$"},
+    {kComplete + "'entmlst job send-result 5 fax --ca'", 0, kQuiet, true, "^--capacity\n$"},
+    {kComplete + "'entmlst log --follow --un'", 0, kQuiet, true, "^--until\n$"},
+    // Each group's Set reaches the file: the next process reads the value back.
+    {"set pop3 domain10=last.example ; set pop3user --user 2 port=0x3e3 ; set smtp-event --recipient 3 "
+     "event7=1 ; "
+     "set smtp-schedule --recipient 2 week=5 ; set maintenance address=ops@corp.example ; "
+     "set event-last-send --recipient 1 time=4000000000 ; set maintenance-last-send time=7 ; set smtp "
+     "signature=hex:0102",
+     0, kQuiet, false, "\nwritten: +[a-z0-9]+\n"},
+    {"get pop3", 0, kQuiet, true, "domain10: +\"last.example\"\n"},
+    {"get pop3user --user 2", 0, kQuiet, true, "port: +995\n"},
+    {"get smtp-event --recipient 3", 0, kQuiet, true, "event7: +1\n"},
+    {"get smtp-schedule --recipient 2", 0, kQuiet, true, "week: +5\n"},
+    {"get maintenance", 0, kQuiet, true, "address: +\"ops@corp.example\"\n"},
+    {"get event-last-send --recipient 1", 0, kQuiet, true, "time: +4000000000\n"},
+    {"get maintenance-last-send", 0, kQuiet, true, "time: +7\n"},
+    {"get smtp", 0, kQuiet, true, "signature: +\"\\\\u0001\\\\u0002\"\n"},
+    {"--json get host-buffer", 0, kQuiet, true, "\"size\": 1048576[\\s\\S]*\"name\": \"ENTMLST_OK\""},
+    {"get subject ; get counters ; get schedule-last-send ; sync", 0, kQuiet, false,
+     "result: ENTMLST_OK \\(0x00000000\\)\n$"},
+    // What -o refused is as it was; the user's own link still names the file it wrote.
+    {"run -q -- sh -c 'test -p @/fifo && test -d @/folder && test -L @/mine/link && "
+     "cat @/victim @/target.json && ! test -e @/typo.db && ! test -e @/missing && ! test -e @/x.json && "
+     "stat -c %a @/clear-export.json && ls -A @/folder'",
+     0, kQuiet, true, "^keep\\{\n  \"format\": \"corvellib-settings\"[\\s\\S]*\n600\n$"},
 };
 
 TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
@@ -397,61 +374,21 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
     fs::create_symlink(dir / "target.json", dir / "mine" / "link");
 
     for (const CliCase &c : kCli) {
-        Args args = words(c.args);
-        for (std::string &a : args)
-            if (a[0] == '@')
-                a = dir.string() + a.substr(1);
-            else if (a == "ENTMLST") // the program run runs
-                a = ENTMLST_TOOL;
-        const std::string before = slurp(device);
-        Outcome r = finish(start(args, 0, c.stdout_to ? c.stdout_to : ""), 0);
-        const std::string &line = c.args;
-        EXPECT_EQ(r.status, c.status) << line << "\n" << r.out << r.err;
-        EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << line << ": stderr\n" << r.err;
-        EXPECT_TRUE(std::regex_search(r.out, std::regex(c.out))) << line << ": stdout\n" << r.out;
-        EXPECT_TRUE(!c.never || (r.out + r.err).find(c.never) == std::string::npos) << line;
-        EXPECT_TRUE(!c.unchanged || slurp(device) == before) << line << ": the device file changed";
-    }
-    // What -o refused is as it was; the user's own link still names the file it wrote.
-    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
-    EXPECT_TRUE(fs::is_directory(dir / "folder"));
-    EXPECT_EQ(slurp(dir / "victim"), "keep");
-    EXPECT_TRUE(fs::is_symlink(dir / "mine" / "link"));
-    EXPECT_EQ(slurp(dir / "target.json").rfind("{\n  \"format\": \"corvellib-settings\"", 0), 0u);
-    EXPECT_FALSE(fs::exists(dir / "typo.db"));
-    EXPECT_FALSE(fs::exists(dir / "missing"));
-    EXPECT_FALSE(fs::exists(dir / "x.json"));
-    EXPECT_EQ(fs::status(dir / "clear-export.json").permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_NE(slurp(dir / "clear-export.json").find("\"password\": \"s3cret\""), std::string::npos);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "folder"), fs::directory_iterator()), 0);
-}
-
-// The completion offers what the command table and the setting groups hold.
-TEST_F(ToolTest, TheBashCompletionOffersCommandsGroupsAndFields) {
-    Outcome script = tool({"--help-completion"});
-    ASSERT_EQ(script.status, 0);
-    // Completes the last word of the line in $1 (a trailing space: an empty word).
-    std::ofstream(dir / "complete.bash") << script.out
-                                         << "COMP_WORDS=($1)\n[[ $1 == *' ' ]] && COMP_WORDS+=('')\n"
-                                            "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n_entmlst\n"
-                                            "printf '%s\\n' \"${COMPREPLY[@]}\" | sort\n";
-    // What was typed (the last word is completed), and the offers, sorted, one per line.
-    const std::pair<const char *, const char *> cases[] = {
-        {"entmlst se", "set\n"},
-        {"entmlst fault ", "add\nclear\nlist\n"},
-        {"entmlst --json get smtp-", "smtp-event\nsmtp-schedule\n"},
-        {"entmlst set counters", ""}, // read only
-        {"entmlst set smtp por", "port=\n"},
-        {"entmlst job send-result 5 fax --ca", "--capacity\n"},
-        {"entmlst log --follow --un", "--until\n"},
-    };
-    for (const auto &[line, want] : cases) {
-        const std::string out = dir / "offers";
-        const std::string cmd =
-            "bash '" + (dir / "complete.bash").string() + "' '" + line + "' > '" + out + "' 2>&1";
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << line;
-        EXPECT_EQ(slurp(out) == "\n" ? "" : slurp(out), want) << line;
+        std::string rest = c.args + " ; ";
+        for (std::size_t at; (at = rest.find(" ; ")) != std::string::npos; rest.erase(0, at + 3)) {
+            const std::string line = rest.substr(0, at);
+            Args args = words(line);
+            for (std::string &a : args) // ENTMLST: the program run runs
+                a = std::regex_replace(std::regex_replace(a, std::regex("@/"), dir.string() + "/"),
+                                       std::regex("\\bENTMLST\\b"), ENTMLST_TOOL);
+            const std::string before = slurp(device);
+            Outcome r = tool(args);
+            EXPECT_EQ(r.status, c.status) << line << "\n" << r.out << r.err;
+            EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << line << ": stderr\n" << r.err;
+            EXPECT_TRUE(std::regex_search(r.out, std::regex(c.out))) << line << ": stdout\n" << r.out;
+            EXPECT_TRUE(!c.never || (r.out + r.err).find(c.never) == std::string::npos) << line;
+            EXPECT_TRUE(!c.unchanged || slurp(device) == before) << line << ": the device file changed";
+        }
     }
 }
 
@@ -660,10 +597,8 @@ TEST_F(ToolTest, CheckFindsDamageMadeBehindTheDevicesBack) {
         Outcome r = tool({"check"});
         EXPECT_EQ(r.status, status) << row.damage << r.err;
         EXPECT_EQ(r.out, row.lines) << row.damage;
-        Outcome j = tool({"--json", "check"});
-        EXPECT_EQ(j.status, status);
         std::string joined;
-        const nlohmann::json problems = j.json()["problems"];
+        const nlohmann::json problems = tool({"--json", "check"}).json()["problems"];
         for (const auto &p : problems) joined += p.get<std::string>() + "\n";
         EXPECT_EQ(joined, status == 0 ? "" : row.lines) << row.damage;
         EXPECT_EQ(slurp(device), before) << row.damage;

@@ -62,12 +62,10 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // Starts the tool (under the target's emulator when cross-compiled)
-    // with its output going to files (standard output to stdout_to, when
-    // given), on the test's device unless args name one; returns the pid.
-    pid_t start(const Args &args, int n, const std::string &stdout_to = {}) {
-        Args argv;
-        std::stringstream emulator(ENTMLST_EMULATOR);
-        for (std::string word; emulator >> word;) argv.push_back(word);
+    // with its output going to files, on the test's device unless args name
+    // one; returns the pid.
+    pid_t start(const Args &args, int n) {
+        Args argv = words(ENTMLST_EMULATOR);
         argv.push_back(ENTMLST_TOOL);
         if (std::find(args.begin(), args.end(), "--device") == args.end())
             argv.insert(argv.end(), {"--device", device.string()});
@@ -77,9 +75,7 @@ protected:
         cargs.push_back(nullptr);
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        if (!stdout_to.empty()) std::ofstream(file("out", n), std::ios::trunc);
-        const std::string out = stdout_to.empty() ? file("out", n) : stdout_to;
-        posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 1, file("out", n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&fa, 2, file("err", n).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         // As from a shell: no signal blocked or ignored, whatever this process
         // inherited (under valgrind, SIGINT can arrive blocked).
