@@ -150,6 +150,13 @@ TEST_F(DeviceFile, TheFileIsPrivateAndAnOpenOneIsNamed) {
     fs::permissions(wal, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     devsim::openDevice(file.string());
     EXPECT_EQ(fs::status(wal).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+    // A new file records when it was made (to the microsecond, from the clock).
+    using namespace std::chrono;
+    const auto before = system_clock::now() - seconds(1);
+    devsim::openDevice((dir / "new.db").string());
+    const system_clock::time_point made{microseconds(devsim::deviceStatus().created_us)};
+    EXPECT_TRUE(before <= made && made <= system_clock::now());
 }
 
 // What the last process to close the device leaves is one whole file: no

@@ -274,6 +274,12 @@ const CliCase kCli[] = {
     {"job send-result 5 fax", 0, kQuiet, true, "count: +1\nentries:\n  - name: fax one, status: 2\n"},
     {"job send-result 5 0x55", 1, kOneLine, true, "result: ENTMLST_SENDRESULT_BAD_KIND \\(0x00000001\\)\n"},
     {"--fail mectGetChildLink=1 job send-result 5 fax", 1, kOneLine, true, "result: 0x00000001\n"},
+    // Links are listed in the order they were made; deleting a linked job drops its link.
+    {"job create 7 ; job link 5 mail 7 ; job delete 6", 0, kQuiet, false},
+    {"--json job show 5", 0, kQuiet, true, R"("children": \[\s*\{\s*"kind": 32,\s*"job": 7\s*\}\s*\])"},
+    {"job create 6 ; job link 5 fax 6", 0, kQuiet, false},
+    {"--json job show 5", 0, kQuiet, true,
+     R"(\{\s*"kind": 32,\s*"job": 7\s*\},\s*\{\s*"kind": 192,\s*"job": 6\s*\})"},
     // reset puts back factory settings, clears faults and the log, and the jobs unless kept.
     {"fault add meSTCGetStatus#5=1 ; reset --keep-jobs", 0, kQuiet, false},
     {"log", 0, kQuiet, true, "^[^\n]*reset, keeping jobs\n$"},
