@@ -47,8 +47,9 @@ SOURCE_EXT = (".cpp", ".h")
 # block): a weaker check changes no behaviour and a stronger one stops the
 # build, so their mutants say nothing about the suite.
 NOT_MUTATED = ("src/frame/table_check.h",)
-# Tests that take seconds each; they run after the rest has passed.
-SLOW_TESTS = "settings_schema|package_|example_|testkit_pytest|DeviceFile|ToolTest.TheLogFollow"
+# Tests that start programs or take seconds each; they run after the rest
+# has passed, which is where most mutants of the library die.
+SLOW_TESTS = "settings_schema|package_|example_|testkit_pytest|DeviceFile|ToolTest|SettingsDocument"
 
 COMPARE = {"==": "!=", "!=": "==", "<=": ">", ">=": "<", "<": ">=", ">": "<="}
 # A binary operator has spaces around it (the formatter writes them so), which
