@@ -1,11 +1,14 @@
 """The device fixture: settings through the tool, faults and the log through
 the C API, programs run on the test's own device, failures as exceptions."""
 import os
+import stat
+import subprocess
 import sys
 
 import pytest
 
 from corvellib_testkit import DeviceError, ToolError
+from corvellib_testkit.simulated_device import ENTMLST
 
 
 def test_fresh_device_of_its_own(device, tmp_path):
@@ -73,3 +76,14 @@ def test_log_filters_and_wait(device):
     hit = device.wait_for(r"meSTCSetStatus\(", timeout=5, after=start)
     assert hit["seq"] == calls[0]["seq"]
     assert device.log(after=device.last_seq()) == []
+
+
+def test_without_a_device_named_the_default_is_made_in_private_folders(tmp_path):
+    env = {k: v for k, v in os.environ.items() if k != "ENTMLST_DEVICE"}
+    env["XDG_DATA_HOME"] = str(tmp_path / "data" / "share")
+    made = subprocess.run([ENTMLST, "init"], env=env, capture_output=True, text=True)
+    assert made.returncode == 0, made.stderr
+    folder = tmp_path / "data" / "share" / "entmlst"
+    assert str(folder / "device.db") in made.stderr and (folder / "device.db").is_file()
+    for d in (tmp_path / "data", tmp_path / "data" / "share", folder):
+        assert stat.S_IMODE(d.stat().st_mode) == 0o700, d
