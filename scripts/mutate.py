@@ -225,8 +225,8 @@ def read_equivalents():
 def sync_tree(tree):
     """Copies the checkout's tracked files, as they are now, into tree.
 
-    A file whose bytes are unchanged keeps its time, so the build there
-    redoes only what changed."""
+    A file whose bytes are unchanged is left alone, so the build there redoes
+    only what changed."""
     files = subprocess.run(
         ["git", "-C", ROOT, "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
         check=True,
@@ -239,7 +239,10 @@ def sync_tree(tree):
         if os.path.exists(dst) and filecmp.cmp(src, dst, shallow=False):
             continue
         os.makedirs(os.path.dirname(dst), exist_ok=True)
-        shutil.copy2(src, dst)
+        # Copied with a new time: the checkout's own time can be older than
+        # the build's object of the copy it replaces, which would then be kept.
+        shutil.copyfile(src, dst)
+        shutil.copymode(src, dst)
 
 
 class Runner:
