@@ -342,11 +342,6 @@ private:
             return false;
         }
         void run() { row(); }
-        // Ready for the next bindings of the same statement.
-        void next() {
-            sqlite3_reset(s_);
-            sqlite3_clear_bindings(s_);
-        }
         int64_t integer(int col) { return sqlite3_column_int64(s_, col); }
         double real(int col) { return sqlite3_column_double(s_, col); }
         std::string text(int col) {

@@ -532,13 +532,15 @@ TEST_F(ToolTest, TheLogFollowerWaitsThroughALockAndFollowsANewFile) {
 // one line with control characters escaped, and the JSON log stays valid
 // UTF-8; either way a byte outside UTF-8 reads \xHH and a backslash \\.
 TEST_F(ToolTest, TheLogShowsAnyBytesOfAMonitorLine) {
+    // Each length of sequence, with the first and last lead bytes of three and four.
+    const std::string kUtf8 =
+        "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 \xe0\xa0\x80\xef\xbf\xbd \xf4\x8f\xbf\xbf";
     struct Row {
         const char *what;
         std::string sent, text, json;
     } rows[] = {
         {"plain", "code=0x1234", "code=0x1234", "code=0x1234"},
-        {"UTF-8", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
-         "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+        {"UTF-8", kUtf8, kUtf8, kUtf8},
         {"Latin-1", "caf\xe9", "caf\\xe9", "caf\\xe9"},
         {"stray bytes", "\xff\xfe\x80", "\\xff\\xfe\\x80", "\\xff\\xfe\\x80"},
         {"cut short", "euro \xe2\x82", "euro \\xe2\\x82", "euro \\xe2\\x82"},
