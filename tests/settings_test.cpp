@@ -54,10 +54,10 @@ TEST_F(Settings, EachRowReadsAndWritesItsOwnSettingsId) {
                 ASSERT_LE(off + value.size(), g.size) << "read outside the record";
                 EXPECT_EQ(devsim::Bytes(rec_ + off, rec_ + off + value.size()), value);
                 for (std::size_t i = off; i < off + value.size(); ++i) covered[i] = true;
-                EXPECT_TRUE(std::count(ids_by_recipient.back().begin(), ids_by_recipient.back().end(),
-                                       c.args[1]) == 0)
+                auto &ids = ids_by_recipient.back();
+                EXPECT_EQ(std::count(ids.begin(), ids.end(), c.args[1]), 0)
                     << "two rows read " << hex(c.args[1]);
-                ids_by_recipient.back().push_back(c.args[1]);
+                ids.push_back(c.args[1]);
                 read_ids.insert(c.args[1]);
             }
             std::vector<std::size_t> gaps;

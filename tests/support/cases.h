@@ -60,70 +60,39 @@ namespace reg = corvel::registry;
 inline GroupExpect lastSend(uint32_t row_mask) {
     return {1, row_mask, 0, kNone, {}, kParamLastSend, kNomemLastSend, kSetLong};
 }
-inline GroupExpect readOnly(std::size_t rows, const char *param_line) {
-    return {rows, 0, 0, kNone, {}, param_line};
+inline GroupExpect writable(std::size_t n, uint32_t rows, uint32_t notified, S notify,
+                            std::vector<std::size_t> gaps, const char *param, const char *nomem,
+                            const char *set, const char *notify_line = nullptr) {
+    return {n, rows, notified, notify, std::move(gaps), param, nomem, set, notify_line};
 }
+inline GroupExpect readOnly(std::size_t rows, const char *param) { return {rows, 0, 0, kNone, {}, param}; }
 
 // Every group the registry lists needs its entry here, named as there.
 namespace expect {
 inline const GroupExpect Pop3 =
-    GroupExpect{13,
-                0x1fff,
-                0x3,
-                S::mscMLPRNChgSchedule,
-                {offsetof(ENTMLSTPOP3, reserved_001), offsetof(ENTMLSTPOP3, reserved_145)},
-                kParam,
-                "<Error>[ENT_MLST]:ENTMLSTPOP3(work) enough memory.\n",
-                kSetShort,
-                "entMLSTSetPop3():[Error] mscMLPRNChgSchedule(0) code=0x"};
-inline const GroupExpect Pop3User = GroupExpect{11,
-                                                0x7ff,
-                                                0,
-                                                kNone,
-                                                {offsetof(ENTMLSTPOP3USER, reserved_081)},
-                                                "<Error>:param(pop3user) is Failed!\n",
-                                                "<Error>[ENT_MLST]:ENTMLSTPOP3USER(work) enough memory.\n",
-                                                kSetLong};
-inline const GroupExpect Smtp = GroupExpect{24,
-                                            0xffffff,
-                                            0x1,
-                                            S::mscMLRPTChgSMTPProtocol,
-                                            {offsetof(ENTMLSTSMTP, reserved_001), 0x40b, 0x40c, 0x40d},
-                                            kParam,
-                                            "<Error>[ENT_MLST]:ENTMLSTSMTP(work) enough memory.\n",
-                                            kSetShort,
-                                            "entMLSTSetSmtp():[Error] mscMLRPTChgSMTPProtocol() code=0x"};
-inline const GroupExpect SmtpEvent =
-    GroupExpect{10,
-                0x3ff,
-                0x200,
-                S::mscMLRPTChgEventReportTime,
-                {offsetof(ENTMLSTSMTPEVENT, reserved_187)},
-                "<Error>:param(smtpevent) is Failed!\n",
-                "<Error>[ENT_MLST]:ENTMLSTSMTPEVENT(work) enough memory.\n",
-                kSetLong,
-                "entMLSTSetSmtpEvent():[Error] mscMLRPTChgEventReportTime() code=0x"};
+    writable(13, 0x1fff, 0x3, S::mscMLPRNChgSchedule,
+             {offsetof(ENTMLSTPOP3, reserved_001), offsetof(ENTMLSTPOP3, reserved_145)}, kParam,
+             "<Error>[ENT_MLST]:ENTMLSTPOP3(work) enough memory.\n", kSetShort,
+             "entMLSTSetPop3():[Error] mscMLPRNChgSchedule(0) code=0x");
+inline const GroupExpect Pop3User = writable(
+    11, 0x7ff, 0, kNone, {offsetof(ENTMLSTPOP3USER, reserved_081)}, "<Error>:param(pop3user) is Failed!\n",
+    "<Error>[ENT_MLST]:ENTMLSTPOP3USER(work) enough memory.\n", kSetLong);
+inline const GroupExpect Smtp = writable(24, 0xffffff, 0x1, S::mscMLRPTChgSMTPProtocol,
+                                         {offsetof(ENTMLSTSMTP, reserved_001), 0x40b, 0x40c, 0x40d}, kParam,
+                                         "<Error>[ENT_MLST]:ENTMLSTSMTP(work) enough memory.\n", kSetShort,
+                                         "entMLSTSetSmtp():[Error] mscMLRPTChgSMTPProtocol() code=0x");
+inline const GroupExpect SmtpEvent = writable(
+    10, 0x3ff, 0x200, S::mscMLRPTChgEventReportTime, {offsetof(ENTMLSTSMTPEVENT, reserved_187)},
+    "<Error>:param(smtpevent) is Failed!\n", "<Error>[ENT_MLST]:ENTMLSTSMTPEVENT(work) enough memory.\n",
+    kSetLong, "entMLSTSetSmtpEvent():[Error] mscMLRPTChgEventReportTime() code=0x");
 inline const GroupExpect SmtpSch =
-    GroupExpect{9,
-                0x1ff,
-                0x1f8,
-                S::mscMLRPTChgScheduleReportTime,
-                {},
-                "<Error>:param(smtpsch) is Failed!\n",
-                "<Error>[ENT_MLST]:ENTMLSTSMTPSCH(work) enough memory.\n",
-                kSetLong,
-                "entMLSTSetSmtpSch():[Error] mscMLRPTChgScheduleReportTime() code=0x"};
+    writable(9, 0x1ff, 0x1f8, S::mscMLRPTChgScheduleReportTime, {}, "<Error>:param(smtpsch) is Failed!\n",
+             "<Error>[ENT_MLST]:ENTMLSTSMTPSCH(work) enough memory.\n", kSetLong,
+             "entMLSTSetSmtpSch():[Error] mscMLRPTChgScheduleReportTime() code=0x");
 // The maintenance record's word in its out-of-memory text is the library's own.
-inline const GroupExpect Mainte =
-    GroupExpect{9,
-                0x1ff,
-                0x1f8,
-                S::mscMLRPTChgMaintenanceReportTime,
-                {offsetof(ENTMLSTMAINTE, reserved_193)},
-                kParam,
-                "<Error>[ENT_MLST]:",
-                kSetShort,
-                "entMLSTSetMainte():[Error] mscMLRPTChgMaintenanceReportTime() code=0x"};
+inline const GroupExpect Mainte = writable(
+    9, 0x1ff, 0x1f8, S::mscMLRPTChgMaintenanceReportTime, {offsetof(ENTMLSTMAINTE, reserved_193)}, kParam,
+    "<Error>[ENT_MLST]:", kSetShort, "entMLSTSetMainte():[Error] mscMLRPTChgMaintenanceReportTime() code=0x");
 inline const GroupExpect EvrLastSend = lastSend(ENTMLST_MASK_EVR_LASTSEND);
 inline const GroupExpect ScrLastSend = lastSend(ENTMLST_MASK_SCR_LASTSEND);
 inline const GroupExpect MainteLastSend = lastSend(ENTMLST_MASK_MAINTE_LASTSEND);
