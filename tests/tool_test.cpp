@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -474,22 +475,36 @@ bool eventually(const fs::path &file, const std::string &text, pid_t writer) {
     return false;
 }
 
-// run passes an interrupt, a termination or a hang-up on to the program
-// and exits as the program does.
+// run passes an interrupt, a termination or a hang-up on to the program and
+// exits as the program does; a program still running a grace period later it
+// kills (137). Killed itself, run takes the program with it, and the next
+// run removes the folder it left.
 TEST_F(ToolTest, RunPassesSignalsOnToTheProgram) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    setenv("TMPDIR", dir.c_str(), 1);
+    prctl(PR_SET_CHILD_SUBREAPER, 1); // the program orphaned comes here, to be seen ending
+    const std::pair<int, const char *> cases[] = {
+        {SIGINT, "exit 7"}, {SIGTERM, "exit 7"}, {SIGHUP, "exit 7"}, {SIGTERM, ""}, {SIGKILL, ""}};
+    for (auto [sig, trap] : cases) {
         // A signal ignored when run starts stays ignored (nohup, a background
         // job): run is started here with each one's default.
         const sighandler_t was = signal(sig, SIG_DFL);
-        pid_t run =
-            start({"run", "-q", "--", "sh", "-c",
-                   "trap 'exit 7' INT TERM HUP; echo ready; for i in $(seq 600); do sleep 0.05; done"},
-                  6);
-        ASSERT_TRUE(eventually(dir / "out6", "ready", run)) << sig;
+        pid_t run = start({"run", "-q", "--", "sh", "-c",
+                           std::string("trap '") + trap +
+                               "' INT TERM HUP; echo $$; for i in $(seq 600); do sleep 0.05; done"},
+                          6);
+        ASSERT_TRUE(eventually(dir / "out6", "\n", run)) << sig;
         kill(run, sig);
         signal(sig, was);
-        EXPECT_EQ(finish(run, 6).status, 7) << sig;
+        const pid_t program = std::stoi(slurp(dir / "out6"));
+        EXPECT_EQ(finish(run, 6).status, sig == SIGKILL ? -1 : *trap ? 7 : 128 + SIGKILL) << sig;
+        int ws = 0;
+        EXPECT_TRUE(sig != SIGKILL || (waitpid(program, &ws, 0) == program && WIFSIGNALED(ws)));
     }
+    EXPECT_EQ(tool({"run", "-q", "--", "true"}).status, 0);
+    for (const auto &e : fs::directory_iterator(dir))
+        EXPECT_NE(e.path().filename().string().substr(0, 12), "entmlst-run-");
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+    unsetenv("TMPDIR");
 }
 
 // A follower started while another process holds the file locked waits for

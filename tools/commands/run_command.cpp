@@ -13,9 +13,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <array>
@@ -61,17 +63,24 @@ std::string errnoText(const std::string &what) { return what + ": " + std::strer
 class PrivateDevice {
 public:
     PrivateDevice() {
-        std::string pattern = temporaryFolder();
-        pattern += "/entmlst-run-XXXXXX";
+        const std::string temporary = temporaryFolder();
+        sweep(temporary);
+        std::string pattern = temporary + "/" + kFolderPrefix + "XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr)
             throw RunFailure(errnoText("cannot make a folder " + pattern));
         folder_ = pattern;
         path_ = (folder_ / kDeviceName).string();
+        // Held while the run lasts, even when it is killed: a folder whose lock
+        // is free belongs to a run that has gone.
+        lock_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (lock_ < 0 || ::flock(lock_, LOCK_EX | LOCK_NB) != 0)
+            throw RunFailure(errnoText("cannot lock the folder " + pattern));
     }
     ~PrivateDevice() {
         close();
         std::error_code ec;
         fs::remove_all(folder_, ec);
+        if (lock_ >= 0) ::close(lock_);
     }
     PrivateDevice(const PrivateDevice &) = delete;
     PrivateDevice &operator=(const PrivateDevice &) = delete;
@@ -114,6 +123,25 @@ private:
     }
     static constexpr const char *kSharedMemory = "/dev/shm";
 
+    // Removes this user's run folders in temporary whose run has gone (killed
+    // before it could remove its own).
+    static void sweep(const std::string &temporary) {
+        std::error_code ec;
+        for (fs::directory_iterator it(temporary, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            struct stat st {};
+            if (name.rfind(kFolderPrefix, 0) != 0 || ::lstat(it->path().c_str(), &st) != 0 ||
+                !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+                continue;
+            const int fd = ::open(it->path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+            if (fd < 0) continue;
+            std::error_code ignored;
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) fs::remove_all(it->path(), ignored);
+            ::close(fd);
+        }
+    }
+    static constexpr const char *kFolderPrefix = "entmlst-run-";
+
     // Another file system: a copy, into a file made for it.
     static void copyNew(const std::string &from, const std::string &to) {
         const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -132,6 +160,7 @@ private:
 
     fs::path folder_;
     std::string path_;
+    int lock_ = -1;
 };
 
 // A --keep folder: made if missing, refused when it holds a device already.
@@ -179,43 +208,68 @@ devsim::State importedState(const std::string &path) {
     return control([] { return devsim::exportState(); });
 }
 
-// SIGINT, SIGTERM and SIGHUP go to the program while run waits for it;
-// those run was started ignoring, the program ignores too.
+// SIGINT, SIGTERM and SIGHUP sent to run go to the program while run waits
+// for it; those run was started ignoring, the program ignores too. A
+// program still running kGraceSeconds after the first is killed.
 constexpr int kForwarded[] = {SIGINT, SIGTERM, SIGHUP};
-volatile sig_atomic_t g_child = 0;
-void forward(int sig) {
-    if (g_child > 0) ::kill(static_cast<pid_t>(g_child), sig);
-}
+constexpr int kGraceSeconds = 5;
 
 struct Ran {
     int status = kExitRunFailed; // run's exit status for it
     std::string how;             // "exited with status 3", "was killed by signal 9 (Killed)"
     bool ran = false;            // the program started
+    bool killed = false;         // run killed it after the grace period
 };
 
-// Where a command name leads, as the shell finds it: a path as it is,
-// else the first executable file of that name in $PATH.
-std::string located(const std::string &name) {
-    if (name.find('/') != std::string::npos) return name;
-    const char *path = std::getenv("PATH");
-    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-    for (std::size_t start = 0; start <= dirs.size();) {
-        std::size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        std::string file = end == start ? "." : dirs.substr(start, end - start);
-        file += '/';
-        file += name;
-        struct stat st {};
-        if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0)
-            return file;
-        start = end + 1;
+timespec monotonicNow() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t;
+}
+
+// Waits for the program, passing on the signals of waited but SIGCHLD (all
+// blocked); kills it kGraceSeconds after the first one passed on.
+int waitFor(pid_t child, const sigset_t &waited, Ran &r) {
+    int ws = 0;
+    std::optional<timespec> deadline;
+    while (::waitpid(child, &ws, WNOHANG) != child) {
+        siginfo_t info{};
+        int sig = 0;
+        if (!deadline) {
+            sig = sigwaitinfo(&waited, &info);
+        } else {
+            const timespec now = monotonicNow();
+            long long left = (deadline->tv_sec - now.tv_sec) * 1000000000LL + deadline->tv_nsec - now.tv_nsec;
+            const timespec wait{static_cast<time_t>(std::max(left, 0LL) / 1000000000LL),
+                                static_cast<long>(std::max(left, 0LL) % 1000000000LL)};
+            sig = left > 0 ? sigtimedwait(&waited, &info, &wait) : (errno = EAGAIN, -1);
+        }
+        if (sig < 0 && errno == EAGAIN) {
+            ::kill(child, SIGKILL);
+            r.killed = true;
+            while (::waitpid(child, &ws, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        if (sig <= 0 || sig == SIGCHLD) continue;
+        ::kill(child, sig);
+        if (!deadline) {
+            deadline = monotonicNow();
+            deadline->tv_sec += kGraceSeconds;
+            r.how = std::string(" ") + std::to_string(kGraceSeconds) + " s after signal " +
+                    std::to_string(sig) + " (" + strsignal(sig) + ")";
+        }
     }
-    return name;
+    // A signal that came as the program ended was for it: dropped, not run's end.
+    const timespec none{};
+    while (sigtimedwait(&waited, nullptr, &none) > 0) {
+    }
+    return ws;
 }
 
 // Runs the program with ENTMLST_DEVICE naming device, and waits for it.
-// Spawned, not forked: a copy of this process's memory would cost more
-// than a short program takes.
+// Forked, so that the program dies with run, even when run is killed: a
+// test's program never outlives the test that started it.
 Ran runProgram(const std::vector<std::string> &program, const std::string &device) {
     std::vector<std::string> env;
     const std::string variable = std::string(devsim::kDeviceVariable) + "=";
@@ -229,51 +283,60 @@ Ran runProgram(const std::vector<std::string> &program, const std::string &devic
     for (std::string &w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 
-    // Blocked until the child is known, so that none is lost or misdirected;
-    // the child starts with the mask run was given, and exec gives a caught
-    // signal back its default.
-    sigset_t forwarded, old_mask;
-    sigemptyset(&forwarded);
-    for (int sig : kForwarded) sigaddset(&forwarded, sig);
-    sigprocmask(SIG_BLOCK, &forwarded, &old_mask);
-    std::array<struct sigaction, std::size(kForwarded)> old_actions{};
-    struct sigaction handler {};
-    handler.sa_handler = forward;
-    sigemptyset(&handler.sa_mask);
-    handler.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < std::size(kForwarded); ++i) {
-        sigaction(kForwarded[i], nullptr, &old_actions[i]);
-        if (old_actions[i].sa_handler != SIG_IGN) sigaction(kForwarded[i], &handler, nullptr);
+    // Blocked until the program has ended, and taken by waitFor: no handler,
+    // so the program starts with run's own dispositions (an ignored signal
+    // stays ignored) and its mask. SIGCHLD at its default while run waits:
+    // ignored, the program would be reaped unseen.
+    sigset_t waited, old_mask;
+    sigemptyset(&waited);
+    sigaddset(&waited, SIGCHLD);
+    for (int sig : kForwarded) {
+        struct sigaction now {};
+        sigaction(sig, nullptr, &now);
+        if (now.sa_handler != SIG_IGN) sigaddset(&waited, sig);
     }
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setsigmask(&attr, &old_mask);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+    struct sigaction child_default {
+    }, old_child{};
+    child_default.sa_handler = SIG_DFL;
+    sigemptyset(&child_default.sa_mask);
+    sigaction(SIGCHLD, &child_default, &old_child);
+    sigprocmask(SIG_BLOCK, &waited, &old_mask);
+
+    // The child reports a failed exec here; a successful one closes it.
+    int report[2] = {-1, -1};
+    int spawn_error = ::pipe2(report, O_CLOEXEC) == 0 ? 0 : errno;
     std::fflush(nullptr);
-    pid_t child = 0;
-    int spawn_error = ::posix_spawnp(&child, argv[0], nullptr, &attr, argv.data(), envp.data());
-    if (spawn_error == ENOEXEC) {
-        // An executable file of commands without a #! line is the shell's, as
-        // a shell and execvp() take it.
-        std::string shell = "/bin/sh", script = located(program[0]);
-        argv.insert(argv.begin(), shell.data());
-        argv[1] = script.data();
-        spawn_error = ::posix_spawn(&child, shell.c_str(), nullptr, &attr, argv.data(), envp.data());
-    }
-    posix_spawnattr_destroy(&attr);
-    int ws = 0;
-    if (spawn_error == 0) {
-        g_child = child;
+    const pid_t parent = ::getpid();
+    const pid_t child = spawn_error == 0 ? ::fork() : -1;
+    if (child == 0) {
+        // Dies with run; run may have gone before this took effect.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(kExitRunFailed);
+        sigaction(SIGCHLD, &old_child, nullptr);
         sigprocmask(SIG_SETMASK, &old_mask, nullptr);
-        while (::waitpid(child, &ws, 0) < 0 && errno == EINTR) {
-        }
-        g_child = 0;
+        // A file of commands without a #! line goes to the shell, as execvp() does.
+        ::execvpe(argv[0], argv.data(), envp.data());
+        const int e = errno;
+        (void)!::write(report[1], &e, sizeof e);
+        ::_exit(kExitNotFound);
     }
-    for (std::size_t i = 0; i < std::size(kForwarded); ++i)
-        sigaction(kForwarded[i], &old_actions[i], nullptr);
-    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+    if (child < 0 && spawn_error == 0) spawn_error = errno;
+    if (report[1] >= 0) ::close(report[1]);
+    if (child > 0) {
+        int e = 0;
+        ssize_t n;
+        while ((n = ::read(report[0], &e, sizeof e)) < 0 && errno == EINTR) {
+        }
+        if (n == sizeof e) spawn_error = e;
+    }
+    if (report[0] >= 0) ::close(report[0]);
 
     Ran r;
+    int ws = 0;
+    if (child > 0) ws = spawn_error != 0 ? (::waitpid(child, nullptr, 0), 0) : waitFor(child, waited, r);
+    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+    sigaction(SIGCHLD, &old_child, nullptr);
+
     if (spawn_error != 0) {
         r.status = spawn_error == ENOENT ? kExitNotFound : kExitCannotRun;
         r.how =
@@ -281,7 +344,10 @@ Ran runProgram(const std::vector<std::string> &program, const std::string &devic
         return r;
     }
     r.ran = true;
-    if (WIFSIGNALED(ws)) {
+    if (r.killed) {
+        r.status = 128 + SIGKILL;
+        r.how = "was still running" + r.how + ", and run killed it (signal 9)";
+    } else if (WIFSIGNALED(ws)) {
         r.status = 128 + WTERMSIG(ws);
         r.how = "was killed by signal " + std::to_string(WTERMSIG(ws)) + " (" + strsignal(WTERMSIG(ws)) + ")";
     } else {
@@ -377,7 +443,8 @@ int runRun(const Options &, const RunArgs &a) {
 
         const Ran ran = runProgram(a.program, dev.path());
         status = ran.status;
-        if (!ran.ran) std::fprintf(stderr, "entmlst: run: %s: %s\n", a.program[0].c_str(), ran.how.c_str());
+        if (!ran.ran || ran.killed)
+            std::fprintf(stderr, "entmlst: run: %s: %s\n", a.program[0].c_str(), ran.how.c_str());
 
         const std::vector<devsim::LogEntry> entries = control([] { return devsim::log(); });
         if (ran.ran && !a.quiet) {
@@ -431,7 +498,13 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
                          "write the device's whole log to FILE as JSON, as --json log prints it")
                 ->type_name("FILE");
             c.add_flag("-q,--quiet", a.quiet, "no summary on standard error");
-            c.add_option("program", a.program, "the program to run and its arguments, after --")
+            c.add_option(
+                 "program", a.program,
+                 "the program to run and its arguments, after --. A SIGINT, SIGTERM or SIGHUP sent to "
+                 "run goes to it; still running " +
+                     std::to_string(kGraceSeconds) +
+                     " s after the first, it is killed (status 137). It dies with run, even when run "
+                     "is killed; the processes it starts are its own affair")
                 ->required()
                 ->type_name("PROGRAM");
         },
