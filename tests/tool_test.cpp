@@ -318,6 +318,18 @@ const CliCase kCli[] = {
     {"--device @/kept/device.db get smtp", 0, kQuiet, true, "port: +26\n"},
     {"run --keep @/kept -- echo ran", 125, "entmlst: run: --keep .*: it holds a device file already[^\n]*\n",
      true, "^$"},
+    // A device the program deleted is not kept; one it made anew is, its calls counted. Whatever the
+    // umask, the folders --keep makes are their owner's alone.
+    {"run --keep @/gone -- sh -c 'ENTMLST set smtp port=9; rm $ENTMLST_DEVICE'", 125,
+     "entmlst run: sh exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n  faults: none fired\n"
+     "entmlst: run: the program deleted its device; nothing is kept in [^\n]*\n",
+     true, "^[^{]*written: +port\n"},
+    {"run --keep @/anew -- sh -c 'rm $ENTMLST_DEVICE*; ENTMLST set smtp port=9'", 0,
+     "entmlst: created [^\n]*\nentmlst run: sh exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n"
+     "  faults: none fired\nentmlst run: the device is kept as [^\n]*\n",
+     true},
+    {"run -q -- sh -c 'umask 277; ENTMLST run -q --keep @/u/k -- true; stat -c %a @/u @/u/k; ls -A @/gone'",
+     0, kQuiet, true, "^700\n700\n$"},
     {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},

@@ -166,7 +166,17 @@ private:
 // A --keep folder: made if missing, refused when it holds a device already.
 fs::path keepFolder(const std::string &dir) {
     std::error_code ec;
-    fs::create_directories(dir, ec);
+    // Each folder made here is its owner's alone, whatever the umask: the
+    // device holds passwords.
+    std::vector<fs::path> missing;
+    struct stat st {};
+    for (fs::path p = fs::absolute(dir, ec);
+         !ec && !p.empty() && ::lstat(p.c_str(), &st) != 0 && errno == ENOENT; p = p.parent_path())
+        missing.push_back(p);
+    for (auto p = missing.rbegin(); !ec && p != missing.rend(); ++p) {
+        if (::mkdir(p->c_str(), 0700) == 0 ? ::chmod(p->c_str(), 0700) == 0 : errno == EEXIST) continue;
+        ec.assign(errno, std::generic_category());
+    }
     if (ec) throw RunFailure("--keep " + dir + ": " + ec.message());
     if (!fs::is_directory(dir, ec)) throw RunFailure("--keep " + dir + ": not a folder");
     for (const char *suffix : kCompanions) {
@@ -439,13 +449,23 @@ int runRun(const Options &, const RunArgs &a) {
             if (state) devsim::importState(*state);
             for (const devsim::FaultSpec &f : faults) devsim::addFault(f);
         });
-        const uint64_t mark = control([] { return devsim::lastLogSeq(); });
+        uint64_t mark = control([] { return devsim::lastLogSeq(); });
+        struct stat made {};
+        ::stat(dev.path().c_str(), &made);
 
         const Ran ran = runProgram(a.program, dev.path());
         status = ran.status;
         if (!ran.ran || ran.killed)
             std::fprintf(stderr, "entmlst: run: %s: %s\n", a.program[0].c_str(), ran.how.c_str());
 
+        // A device the program made anew in place of its own: all of its log is the program's.
+        struct stat now {};
+        const bool there = ::stat(dev.path().c_str(), &now) == 0;
+        if (there && (now.st_ino != made.st_ino || now.st_dev != made.st_dev)) {
+            mark = 0;
+            dev.close();
+            control([&] { devsim::openDevice(dev.path()); });
+        }
         const std::vector<devsim::LogEntry> entries = control([] { return devsim::log(); });
         if (ran.ran && !a.quiet) {
             std::vector<devsim::LogEntry> program_entries;
@@ -462,6 +482,13 @@ int runRun(const Options &, const RunArgs &a) {
                 std::fprintf(stderr, "entmlst: run: --log-json %s: %s\n", a.log_json.c_str(), e.what());
                 lost = true;
             }
+        }
+        if (keep && !there) {
+            // What is left of a deleted device (its -wal) would be read into
+            // the next device made there: nothing is kept.
+            std::fprintf(stderr, "entmlst: run: the program deleted its device; nothing is kept in %s\n",
+                         keep->string().c_str());
+            return kExitRunFailed;
         }
         if (keep) {
             dev.keepIn(*keep);
