@@ -297,7 +297,10 @@ const CliCase kCli[] = {
     {"run -q -- sh -c 'kill -TERM $$'", 128 + SIGTERM, kQuiet, true},
     {"run -q -- @/script", 4, kQuiet, true, "^script ran\n$"}, // no #!: the shell's
     {"run -- @/nosuch", 127, "entmlst: run: .*/nosuch: not found\n", true, "^$"},
-    {"run -- @/folder", 126, "entmlst: run: .*/folder: cannot be run: [^\n]*\n", true, "^$"},
+    {"run -- @/folder ; run -- @/nointerp", 126,
+     "entmlst: run: .*/(folder|nointerp): cannot be run: [^\n]*\n", true, "^$"},
+    {"run --keep '' -- true ; run --state '' -- true ; run --log-json '' -- true", 125,
+     "entmlst: --[a-z-]+: empty[^\n]*\n", true, "^$"},
     {"run --state @/secret.json -- echo ran", 125,
      "entmlst: [^\n]*/smtp/password: hex: takes pairs[^\n]*\nentmlst: run: --state [^\n]*: not imported; "
      "nothing was run\n",
@@ -372,7 +375,8 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
     fs::permissions(dir / "shared", fs::perms::all | fs::perms::sticky_bit);
     std::ofstream(dir / "victim") << "keep";
     std::ofstream(dir / "script") << "echo script ran\nexit 4\n";
-    fs::permissions(dir / "script", fs::perms::owner_all);
+    std::ofstream(dir / "nointerp") << "#!/nonexistent/interp\n";
+    for (const char *script : {"script", "nointerp"}) fs::permissions(dir / script, fs::perms::owner_all);
     std::ofstream(dir / "target.json") << "old";
     const std::string head = R"({"format": "corvellib-settings", "version": 1, )";
     for (const auto &[name, groups] : std::initializer_list<std::pair<const char *, const char *>>{

@@ -231,6 +231,26 @@ struct Ran {
     bool killed = false;         // run killed it after the grace period
 };
 
+// Where a command name leads, as the shell finds it: a path as it is,
+// else the first executable file of that name in $PATH.
+std::string located(const std::string &name) {
+    if (name.find('/') != std::string::npos) return name;
+    const char *path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        std::size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string file = end == start ? "." : dirs.substr(start, end - start);
+        file += '/';
+        file += name;
+        struct stat st {};
+        if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0)
+            return file;
+        start = end + 1;
+    }
+    return name;
+}
+
 timespec monotonicNow() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
@@ -348,9 +368,14 @@ Ran runProgram(const std::vector<std::string> &program, const std::string &devic
     sigaction(SIGCHLD, &old_child, nullptr);
 
     if (spawn_error != 0) {
-        r.status = spawn_error == ENOENT ? kExitNotFound : kExitCannotRun;
-        r.how =
-            spawn_error == ENOENT ? "not found" : std::string("cannot be run: ") + std::strerror(spawn_error);
+        struct stat st {};
+        const std::string file = located(program[0]);
+        // A file that is there, but whose #! interpreter is not.
+        const bool here = spawn_error == ENOENT && ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        r.status = spawn_error == ENOENT && !here ? kExitNotFound : kExitCannotRun;
+        r.how = r.status == kExitNotFound ? "not found"
+                : here                    ? "cannot be run: its interpreter (#! line) was not found"
+                                          : std::string("cannot be run: ") + std::strerror(spawn_error);
         return r;
     }
     r.ran = true;
@@ -510,9 +535,14 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
     define<RunArgs>(
         cmd, chosen,
         [](CLI::App &c, RunArgs &a) {
+            // An empty value would read as the option not given.
+            const auto named = [](const std::string &v) {
+                return v.empty() ? std::string("empty") : std::string();
+            };
             c.add_option("--state", a.state,
                          "import this settings document (as export writes it) into the new device first")
-                ->type_name("FILE.json");
+                ->type_name("FILE.json")
+                ->check(named);
             c.add_option("--fault", a.faults,
                          "arm a fault in the new device, as fault add does (SPEC as fault add takes it); "
                          "again for more")
@@ -520,10 +550,12 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
                 ->allow_extra_args(false);
             c.add_option("--keep", a.keep,
                          "leave the device in DIR as device.db (DIR is made if missing, and must hold none)")
-                ->type_name("DIR");
+                ->type_name("DIR")
+                ->check(named);
             c.add_option("--log-json", a.log_json,
                          "write the device's whole log to FILE as JSON, as --json log prints it")
-                ->type_name("FILE");
+                ->type_name("FILE")
+                ->check(named);
             c.add_flag("-q,--quiet", a.quiet, "no summary on standard error");
             c.add_option(
                  "program", a.program,
