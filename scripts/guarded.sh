@@ -47,7 +47,7 @@ if [ ! -x "$tool" ]; then
     exit 1
   fi
   echo "stage $stage: building the host build's entmlst for the sentinel device"
-  (cd "$top" && cmake --preset default >/dev/null && cmake --build --preset default --target entmlst >/dev/null)
+  (cd "$top" && cmake --preset default >/dev/null && cmake --build --preset default --target entmlst)
 fi
 
 real_device="${XDG_DATA_HOME:-$HOME/.local/share}/entmlst/device.db"
