@@ -65,16 +65,25 @@ public:
     PrivateDevice() {
         const std::string temporary = temporaryFolder();
         sweep(temporary);
-        std::string pattern = temporary + "/" + kFolderPrefix + "XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw RunFailure(errnoText("cannot make a folder " + pattern));
-        folder_ = pattern;
+        // The lock is held while the run lasts, even when it is killed: a
+        // folder whose lock is free belongs to a run that has gone. Another
+        // run's sweep may take a folder before its lock is held: then another.
+        for (int attempt = 0; lock_ < 0; ++attempt) {
+            std::string pattern = temporary + "/" + kFolderPrefix + "XXXXXX";
+            if (::mkdtemp(pattern.data()) == nullptr)
+                throw RunFailure(errnoText("cannot make a folder " + pattern));
+            const int fd = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+            struct stat st {};
+            if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+                lock_ = fd;
+                folder_ = pattern;
+            } else if (fd >= 0) {
+                ::close(fd);
+            }
+            if (lock_ < 0 && attempt == 9)
+                throw RunFailure("cannot hold a folder of its own in " + temporary);
+        }
         path_ = (folder_ / kDeviceName).string();
-        // Held while the run lasts, even when it is killed: a folder whose lock
-        // is free belongs to a run that has gone.
-        lock_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (lock_ < 0 || ::flock(lock_, LOCK_EX | LOCK_NB) != 0)
-            throw RunFailure(errnoText("cannot lock the folder " + pattern));
     }
     ~PrivateDevice() {
         close();
