@@ -24,7 +24,8 @@ fi
 
 user=$(mktemp -d)
 trap 'rm -rf "$user"' EXIT
-export HOME=$user/home ENTMLST=$tool
+# TMPDIR: the private folders the guard keeps when it fails go with this test's.
+export HOME=$user/home ENTMLST=$tool TMPDIR=$user
 unset XDG_DATA_HOME CORVELLIB_STAGE_HOME
 user_device=$HOME/.local/share/entmlst/device.db
 mkdir -p "${user_device%/*}"
