@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev sqlite3 libcli11-dev nlohmann-json3-dev
   g++-powerpc-linux-gnu qemu-user binutils-powerpc-linux-gnu
   clang libclang-rt-14-dev valgrind python3 python3-jsonschema python3-pytest clang-format git
+  hyperfine
 )
 
 missing=()

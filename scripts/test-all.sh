@@ -3,6 +3,9 @@
 # plain user builds (GCC, Clang, cross), sanitizers, memcheck, threads,
 # fuzzing, and the PowerPC target under qemu. Each stage is a script in
 # scripts/stages/; the run stops at the first stage that fails.
+# Each stage runs under scripts/guarded.sh: in a private HOME whose default
+# device is a sentinel; the stage fails, named, when the sentinel or the
+# user's own default device changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +20,7 @@ for s in "${stages[@]}"; do
     exit 1
   fi
   echo "==== stage $s ===="
-  if bash "$script"; then
+  if bash scripts/guarded.sh "$s" bash "$script"; then
     passed=$((passed + 1))
   else
     echo "stage $s FAILED"

@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -296,7 +297,10 @@ const CliCase kCli[] = {
     {"run -q -- sh -c 'kill -TERM $$'", 128 + SIGTERM, kQuiet, true},
     {"run -q -- @/script", 4, kQuiet, true, "^script ran\n$"}, // no #!: the shell's
     {"run -- @/nosuch", 127, "entmlst: run: .*/nosuch: not found\n", true, "^$"},
-    {"run -- @/folder", 126, "entmlst: run: .*/folder: cannot be run: [^\n]*\n", true, "^$"},
+    {"run -- @/folder ; run -- @/nointerp", 126,
+     "entmlst: run: .*/(folder|nointerp): cannot be run: [^\n]*\n", true, "^$"},
+    {"run --keep '' -- true ; run --state '' -- true ; run --log-json '' -- true", 125,
+     "entmlst: --[a-z-]+: empty[^\n]*\n", true, "^$"},
     {"run --state @/secret.json -- echo ran", 125,
      "entmlst: [^\n]*/smtp/password: hex: takes pairs[^\n]*\nentmlst: run: --state [^\n]*: not imported; "
      "nothing was run\n",
@@ -317,6 +321,18 @@ const CliCase kCli[] = {
     {"--device @/kept/device.db get smtp", 0, kQuiet, true, "port: +26\n"},
     {"run --keep @/kept -- echo ran", 125, "entmlst: run: --keep .*: it holds a device file already[^\n]*\n",
      true, "^$"},
+    // A device the program deleted is not kept; one it made anew is, its calls counted. Whatever the
+    // umask, the folders --keep makes are their owner's alone.
+    {"run --keep @/gone -- sh -c 'ENTMLST set smtp port=9; rm $ENTMLST_DEVICE'", 125,
+     "entmlst run: sh exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n  faults: none fired\n"
+     "entmlst: run: the program deleted its device; nothing is kept in [^\n]*\n",
+     true, "^[^{]*written: +port\n"},
+    {"run --keep @/anew -- sh -c 'rm $ENTMLST_DEVICE*; ENTMLST set smtp port=9'", 0,
+     "entmlst: created [^\n]*\nentmlst run: sh exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n"
+     "  faults: none fired\nentmlst run: the device is kept as [^\n]*\n",
+     true},
+    {"run -q -- sh -c 'umask 277; ENTMLST run -q --keep @/u/k -- true; stat -c %a @/u @/u/k; ls -A @/gone'",
+     0, kQuiet, true, "^700\n700\n$"},
     {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
@@ -359,7 +375,8 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
     fs::permissions(dir / "shared", fs::perms::all | fs::perms::sticky_bit);
     std::ofstream(dir / "victim") << "keep";
     std::ofstream(dir / "script") << "echo script ran\nexit 4\n";
-    fs::permissions(dir / "script", fs::perms::owner_all);
+    std::ofstream(dir / "nointerp") << "#!/nonexistent/interp\n";
+    for (const char *script : {"script", "nointerp"}) fs::permissions(dir / script, fs::perms::owner_all);
     std::ofstream(dir / "target.json") << "old";
     const std::string head = R"({"format": "corvellib-settings", "version": 1, )";
     for (const auto &[name, groups] : std::initializer_list<std::pair<const char *, const char *>>{
@@ -474,22 +491,36 @@ bool eventually(const fs::path &file, const std::string &text, pid_t writer) {
     return false;
 }
 
-// run passes an interrupt, a termination or a hang-up on to the program
-// and exits as the program does.
+// run passes an interrupt, a termination or a hang-up on to the program and
+// exits as the program does; a program still running a grace period later it
+// kills (137). Killed itself, run takes the program with it, and the next
+// run removes the folder it left.
 TEST_F(ToolTest, RunPassesSignalsOnToTheProgram) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    setenv("TMPDIR", dir.c_str(), 1);
+    prctl(PR_SET_CHILD_SUBREAPER, 1); // the program orphaned comes here, to be seen ending
+    const std::pair<int, const char *> cases[] = {
+        {SIGINT, "exit 7"}, {SIGTERM, "exit 7"}, {SIGHUP, "exit 7"}, {SIGTERM, ""}, {SIGKILL, ""}};
+    for (auto [sig, trap] : cases) {
         // A signal ignored when run starts stays ignored (nohup, a background
         // job): run is started here with each one's default.
         const sighandler_t was = signal(sig, SIG_DFL);
-        pid_t run =
-            start({"run", "-q", "--", "sh", "-c",
-                   "trap 'exit 7' INT TERM HUP; echo ready; for i in $(seq 600); do sleep 0.05; done"},
-                  6);
-        ASSERT_TRUE(eventually(dir / "out6", "ready", run)) << sig;
+        pid_t run = start({"run", "-q", "--", "sh", "-c",
+                           std::string("trap '") + trap +
+                               "' INT TERM HUP; echo $$; for i in $(seq 600); do sleep 0.05; done"},
+                          6);
+        ASSERT_TRUE(eventually(dir / "out6", "\n", run)) << sig;
         kill(run, sig);
         signal(sig, was);
-        EXPECT_EQ(finish(run, 6).status, 7) << sig;
+        const pid_t program = std::stoi(slurp(dir / "out6"));
+        EXPECT_EQ(finish(run, 6).status, sig == SIGKILL ? -1 : *trap ? 7 : 128 + SIGKILL) << sig;
+        int ws = 0;
+        EXPECT_TRUE(sig != SIGKILL || (waitpid(program, &ws, 0) == program && WIFSIGNALED(ws)));
     }
+    EXPECT_EQ(tool({"run", "-q", "--", "true"}).status, 0);
+    for (const auto &e : fs::directory_iterator(dir))
+        EXPECT_NE(e.path().filename().string().substr(0, 12), "entmlst-run-");
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+    unsetenv("TMPDIR");
 }
 
 // A follower started while another process holds the file locked waits for

@@ -99,13 +99,21 @@ class Device:
         self._lib = _library()
         if self._lib.devsim_open(os.fsencode(self.path)) != 0:
             _failed(self._lib)
+        # It holds passwords: its owner's alone, whatever the umask.
+        for f in (self.path, *(self.path.with_name(self.path.name + s) for s in ("-wal", "-shm"))):
+            if f.is_file():
+                os.chmod(f, 0o600)
 
     @classmethod
     def copy_of(cls, factory, path):
         """A device at path made as a copy of the closed device file factory:
         one file copy instead of creating a device file (which waits for the
-        disk at each of its commits)."""
-        shutil.copyfile(factory, path)
+        disk at each of its commits). Made 0600, whatever the umask, so that no
+        program warns that other users can read it."""
+        fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
+        with os.fdopen(fd, "wb") as out, open(factory, "rb") as src:
+            os.fchmod(fd, 0o600)
+            shutil.copyfileobj(src, out)
         return cls(path)
 
     def close(self):
@@ -131,10 +139,14 @@ class Device:
     def set(self, group, recipient=None, **fields):
         """Sets fields of a setting group (values as entmlst set takes them; bytes as hex)."""
 
-        def value(v):
+        def value(k, v):
+            # str() of anything else (None, a list) would be stored as its text.
+            if isinstance(v, bool) or not isinstance(v, (int, float, str, bytes, bytearray)):
+                raise ValueError(f"{group}: {k}={v!r}: a value is a number, text or bytes")
             return "hex:" + v.hex() if isinstance(v, (bytes, bytearray)) else str(v)
 
-        return self._tool("set", group, *self._recipient(recipient), *(f"{k}={value(v)}" for k, v in fields.items()))
+        words = [f"{k}={value(k, v)}" for k, v in fields.items()]
+        return self._tool("set", group, *self._recipient(recipient), *words)
 
     def get(self, group, recipient=None):
         """The fields of a setting group, as entmlst get --json shows them."""
@@ -158,7 +170,17 @@ class Device:
         seed=None,
     ):
         """Arms a fault (the keys of entmlst fault add) and returns its ID."""
-        spec = service + ("" if nth is None else f"#{nth}") + "=" + (hex(code) if isinstance(code, int) else code)
+
+        def word(key, v):
+            # The parts are joined into the fault's text: a ',' or '=' in one
+            # would arm keys the caller never gave.
+            text = str(v)
+            if any(c in ",=" or ord(c) < 0x20 for c in text):
+                raise ValueError(f"fault {key}={text!r}: no ',', '=' or control character in a value")
+            return text
+
+        code = hex(code) if isinstance(code, int) else code
+        spec = word("service", service) + ("" if nth is None else "#" + word("nth", nth)) + "=" + word("code", code)
         for key, v in [
             ("times", times),
             ("match", match),
@@ -168,7 +190,7 @@ class Device:
             ("seed", seed),
         ]:
             if v is not None:
-                spec += f",{key}={v}"
+                spec += f",{key}={word(key, v)}"
         fid = self._lib.devsim_fault_add(spec.encode())
         if fid == 0:
             _failed(self._lib)

@@ -7,7 +7,7 @@ import sys
 
 import pytest
 
-from corvellib_testkit import DeviceError, ToolError
+from corvellib_testkit import Device, DeviceError, ToolError
 from corvellib_testkit.simulated_device import ENTMLST
 
 
@@ -35,11 +35,25 @@ def test_settings_round_trip(device):
         (lambda d: d.clear_faults(987654), DeviceError, "987654"),
         (lambda d: d.log(service="meNoSuch"), DeviceError, "meNoSuch"),
         (lambda d: d.wait_for("never logged", 0.05), TimeoutError, "never logged"),
+        # Values that are not numbers, text or bytes; fault keys that would
+        # smuggle in keys of their own.
+        (lambda d: d.set("smtp", server=None), ValueError, "server=None"),
+        (lambda d: d.set("smtp", port=True), ValueError, "port=True"),
+        (lambda d: d.set("smtp", server=["a"]), ValueError, "server"),
+        (lambda d: d.fault("meSTCSetStatus", 1, program="app,times=5"), ValueError, "program"),
+        (lambda d: d.fault("meSTCSetStatus", 1, match="smtp.port,write-first"), ValueError, "match"),
+        (lambda d: d.fault("meSTCSetStatus", 1, pid="1=2"), ValueError, "pid"),
+        (lambda d: d.fault("meSTCSetStatus", "0x1,times=9"), ValueError, "code"),
+        (lambda d: d.fault("meSTCSetStatus,times=9", 1), ValueError, "service"),
     ],
 )
 def test_failures_raise_with_the_message(device, call, error, said):
+    before = device.get("smtp")
     with pytest.raises(error, match=said):
         call(device)
+    # Nothing armed, nothing written.
+    assert device.get("smtp") == before
+    assert device.run([ENTMLST, "fault", "list"]).stdout.strip() in ("", "no faults armed")
 
 
 # (fault keywords, Set calls made by three `entmlst set` runs, which of them fail)
@@ -76,6 +90,20 @@ def test_log_filters_and_wait(device):
     hit = device.wait_for(r"meSTCSetStatus\(", timeout=5, after=start)
     assert hit["seq"] == calls[0]["seq"]
     assert device.log(after=device.last_seq()) == []
+
+
+@pytest.mark.parametrize("umask", [0o022, 0o002, 0o000, 0o077, 0o277])
+def test_device_files_are_their_owners_alone(_factory_device, tmp_path, umask):
+    old = os.umask(umask)
+    try:
+        made = [Device.copy_of(_factory_device, tmp_path / "copy.db"), Device(tmp_path / "new.db")]
+    finally:
+        os.umask(old)
+    for d in made:
+        assert stat.S_IMODE(d.path.stat().st_mode) == 0o600, d.path
+        got = d.run([ENTMLST, "get", "smtp"])
+        assert got.returncode == 0 and "other users" not in got.stderr, got.stderr
+        d.close()
 
 
 def test_without_a_device_named_the_default_is_made_in_private_folders(tmp_path):

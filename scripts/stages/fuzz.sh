@@ -7,6 +7,8 @@
 # Each run prints its seed; FUZZ_SEED=N makes the same choices again over the
 # same corpora.
 set -euo pipefail
+# Run alone, a stage runs again under scripts/guarded.sh (private HOME, sentinel device).
+[ "${CORVELLIB_STAGE_HOME:-}" = "${HOME:-}" ] || exec bash "$(dirname "$0")/../guarded.sh" "$(basename "$0" .sh)" bash "$0" "$@"
 cd "$(dirname "$0")/../.."
 
 cmake --preset fuzz >/dev/null

@@ -5,6 +5,8 @@
 # MUTATE_MIN_SCORE percent of the mutants that compile are killed.
 # MUTATE_SEED=N draws another sample.
 set -euo pipefail
+# Run alone, a stage runs again under scripts/guarded.sh (private HOME, sentinel device).
+[ "${CORVELLIB_STAGE_HOME:-}" = "${HOME:-}" ] || exec bash "$(dirname "$0")/../guarded.sh" "$(basename "$0" .sh)" bash "$0" "$@"
 cd "$(dirname "$0")/../.."
 [ -f build/default/CMakeCache.txt ] || cmake --workflow --preset default
 # Programs load the library at run time: a mutant relinks the library only.

@@ -5,6 +5,8 @@
 # ppc stage runs the rest there). Warnings are errors here, as in every preset,
 # so a warning that only -O3 or only one compiler shows fails CI too.
 set -euo pipefail
+# Run alone, a stage runs again under scripts/guarded.sh (private HOME, sentinel device).
+[ "${CORVELLIB_STAGE_HOME:-}" = "${HOME:-}" ] || exec bash "$(dirname "$0")/../guarded.sh" "$(basename "$0" .sh)" bash "$0" "$@"
 cd "$(dirname "$0")/../.."
 
 jobs=${PLAIN_JOBS:-2}

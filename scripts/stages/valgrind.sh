@@ -3,7 +3,8 @@
 # memcheck: any memory error or any definite/indirect leak fails the stage.
 #
 # Each GoogleTest program runs once with all its listed cases; other tests run
-# their own command. Programs that are not ELF files of the build tree are
+# their own command. Every run has its tests' ENVIRONMENT, as under ctest: a
+# test's own device (ENTMLST_DEVICE) among it. Programs that are not ELF files of the build tree are
 # left out (package_install, a cmake script that builds the examples against
 # an installed copy), and so are tests whose names match VALGRIND_SKIP (a
 # regex; by default the DeviceFile and DeviceFileTool cases: they fork
@@ -14,6 +15,8 @@
 # processes it starts are not followed (no --trace-children): they are
 # separate programs, and the library calls they make are covered in-process.
 set -euo pipefail
+# Run alone, a stage runs again under scripts/guarded.sh (private HOME, sentinel device).
+[ "${CORVELLIB_STAGE_HOME:-}" = "${HOME:-}" ] || exec bash "$(dirname "$0")/../guarded.sh" "$(basename "$0" .sh)" bash "$0" "$@"
 cd "$(dirname "$0")/../.."
 
 build=build/default
@@ -24,7 +27,10 @@ cmake --build --preset default
 logs="$build/valgrind"
 rm -rf "$logs" && mkdir -p "$logs"
 
-# One line per run: working directory, then the command, tab-separated.
+# One line per run, tab-separated: working directory, the number of
+# environment entries, those entries (the test's ENVIRONMENT property, as
+# ctest would set them), then the command. A grouped run holds only tests of
+# the same directory, program and environment.
 ctest --preset default --show-only=json-v1 | python3 -c '
 import json, os, re, sys
 build, skip = os.path.realpath(sys.argv[1]), re.compile(sys.argv[2])
@@ -44,14 +50,19 @@ for t in json.load(sys.stdin)["tests"]:
     if not elf or not exe.startswith(build + os.sep):
         print("valgrind: not run under memcheck: " + t["name"], file=sys.stderr)
         continue
-    wd = next((p["value"] for p in t.get("properties", []) if p["name"] == "WORKING_DIRECTORY"), ".")
+    props = {p["name"]: p["value"] for p in t.get("properties", [])}
+    wd = props.get("WORKING_DIRECTORY", ".")
+    env = props.get("ENVIRONMENT", [])
+    env = tuple([env] if isinstance(env, str) else env)
+    if "ENVIRONMENT_MODIFICATION" in props:
+        sys.exit("valgrind: %s: ENVIRONMENT_MODIFICATION is not supported here" % t["name"])
     f = [a for a in cmd[1:] if a.startswith("--gtest_filter=")]
     if f and all(a.startswith("--gtest_") for a in cmd[1:]):
-        filters.setdefault((wd, exe), []).append(f[0].split("=", 1)[1])
+        filters.setdefault((wd, env, exe), []).append(f[0].split("=", 1)[1])
     else:
-        runs.append([wd] + cmd)
-for (wd, exe), names in filters.items():
-    runs.append([wd, exe, "--gtest_filter=" + ":".join(names)])
+        runs.append([wd, str(len(env)), *env] + cmd)
+for (wd, env, exe), names in filters.items():
+    runs.append([wd, str(len(env)), *env, exe, "--gtest_filter=" + ":".join(names)])
 if skipped:
     print("valgrind: %d test(s) matching %s left to the asan stage" % (skipped, skip.pattern), file=sys.stderr)
 for r in runs:
@@ -59,11 +70,12 @@ for r in runs:
 ' "$build" "$skip_re" >"$logs/runs.txt"
 
 run_one() {
-  local logs=$1 line=$2 wd cmd log
+  local logs=$1 line=$2 wd n envs cmd log
   IFS=$'\t' read -r -a cmd <<<"$line"
-  wd=${cmd[0]}; cmd=("${cmd[@]:1}")
+  wd=${cmd[0]} n=${cmd[1]}
+  envs=("${cmd[@]:2:n}") cmd=("${cmd[@]:2+n}")
   log="$logs/$(basename "${cmd[0]}").$$.$RANDOM.log"
-  if (cd "$wd" && valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
+  if (cd "$wd" && env "${envs[@]}" valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
         --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect \
         --track-fds=no --log-file="$log" "${cmd[@]}" >"$log.out" 2>&1); then
     echo "valgrind: clean: $(basename "${cmd[0]}")"

@@ -13,9 +13,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <array>
@@ -61,17 +63,33 @@ std::string errnoText(const std::string &what) { return what + ": " + std::strer
 class PrivateDevice {
 public:
     PrivateDevice() {
-        std::string pattern = temporaryFolder();
-        pattern += "/entmlst-run-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw RunFailure(errnoText("cannot make a folder " + pattern));
-        folder_ = pattern;
+        const std::string temporary = temporaryFolder();
+        sweep(temporary);
+        // The lock is held while the run lasts, even when it is killed: a
+        // folder whose lock is free belongs to a run that has gone. Another
+        // run's sweep may take a folder before its lock is held: then another.
+        for (int attempt = 0; lock_ < 0; ++attempt) {
+            std::string pattern = temporary + "/" + kFolderPrefix + "XXXXXX";
+            if (::mkdtemp(pattern.data()) == nullptr)
+                throw RunFailure(errnoText("cannot make a folder " + pattern));
+            const int fd = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+            struct stat st {};
+            if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+                lock_ = fd;
+                folder_ = pattern;
+            } else if (fd >= 0) {
+                ::close(fd);
+            }
+            if (lock_ < 0 && attempt == 9)
+                throw RunFailure("cannot hold a folder of its own in " + temporary);
+        }
         path_ = (folder_ / kDeviceName).string();
     }
     ~PrivateDevice() {
         close();
         std::error_code ec;
         fs::remove_all(folder_, ec);
+        if (lock_ >= 0) ::close(lock_);
     }
     PrivateDevice(const PrivateDevice &) = delete;
     PrivateDevice &operator=(const PrivateDevice &) = delete;
@@ -114,6 +132,25 @@ private:
     }
     static constexpr const char *kSharedMemory = "/dev/shm";
 
+    // Removes this user's run folders in temporary whose run has gone (killed
+    // before it could remove its own).
+    static void sweep(const std::string &temporary) {
+        std::error_code ec;
+        for (fs::directory_iterator it(temporary, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            struct stat st {};
+            if (name.rfind(kFolderPrefix, 0) != 0 || ::lstat(it->path().c_str(), &st) != 0 ||
+                !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+                continue;
+            const int fd = ::open(it->path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+            if (fd < 0) continue;
+            std::error_code ignored;
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) fs::remove_all(it->path(), ignored);
+            ::close(fd);
+        }
+    }
+    static constexpr const char *kFolderPrefix = "entmlst-run-";
+
     // Another file system: a copy, into a file made for it.
     static void copyNew(const std::string &from, const std::string &to) {
         const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -132,12 +169,23 @@ private:
 
     fs::path folder_;
     std::string path_;
+    int lock_ = -1;
 };
 
 // A --keep folder: made if missing, refused when it holds a device already.
 fs::path keepFolder(const std::string &dir) {
     std::error_code ec;
-    fs::create_directories(dir, ec);
+    // Each folder made here is its owner's alone, whatever the umask: the
+    // device holds passwords.
+    std::vector<fs::path> missing;
+    struct stat st {};
+    for (fs::path p = fs::absolute(dir, ec);
+         !ec && !p.empty() && ::lstat(p.c_str(), &st) != 0 && errno == ENOENT; p = p.parent_path())
+        missing.push_back(p);
+    for (auto p = missing.rbegin(); !ec && p != missing.rend(); ++p) {
+        if (::mkdir(p->c_str(), 0700) == 0 ? ::chmod(p->c_str(), 0700) == 0 : errno == EEXIST) continue;
+        ec.assign(errno, std::generic_category());
+    }
     if (ec) throw RunFailure("--keep " + dir + ": " + ec.message());
     if (!fs::is_directory(dir, ec)) throw RunFailure("--keep " + dir + ": not a folder");
     for (const char *suffix : kCompanions) {
@@ -179,18 +227,17 @@ devsim::State importedState(const std::string &path) {
     return control([] { return devsim::exportState(); });
 }
 
-// SIGINT, SIGTERM and SIGHUP go to the program while run waits for it;
-// those run was started ignoring, the program ignores too.
+// SIGINT, SIGTERM and SIGHUP sent to run go to the program while run waits
+// for it; those run was started ignoring, the program ignores too. A
+// program still running kGraceSeconds after the first is killed.
 constexpr int kForwarded[] = {SIGINT, SIGTERM, SIGHUP};
-volatile sig_atomic_t g_child = 0;
-void forward(int sig) {
-    if (g_child > 0) ::kill(static_cast<pid_t>(g_child), sig);
-}
+constexpr int kGraceSeconds = 5;
 
 struct Ran {
     int status = kExitRunFailed; // run's exit status for it
     std::string how;             // "exited with status 3", "was killed by signal 9 (Killed)"
     bool ran = false;            // the program started
+    bool killed = false;         // run killed it after the grace period
 };
 
 // Where a command name leads, as the shell finds it: a path as it is,
@@ -213,9 +260,55 @@ std::string located(const std::string &name) {
     return name;
 }
 
+timespec monotonicNow() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t;
+}
+
+// Waits for the program, passing on the signals of waited but SIGCHLD (all
+// blocked); kills it kGraceSeconds after the first one passed on.
+int waitFor(pid_t child, const sigset_t &waited, Ran &r) {
+    int ws = 0;
+    std::optional<timespec> deadline;
+    while (::waitpid(child, &ws, WNOHANG) != child) {
+        siginfo_t info{};
+        int sig = 0;
+        if (!deadline) {
+            sig = sigwaitinfo(&waited, &info);
+        } else {
+            const timespec now = monotonicNow();
+            long long left = (deadline->tv_sec - now.tv_sec) * 1000000000LL + deadline->tv_nsec - now.tv_nsec;
+            const timespec wait{static_cast<time_t>(std::max(left, 0LL) / 1000000000LL),
+                                static_cast<long>(std::max(left, 0LL) % 1000000000LL)};
+            sig = left > 0 ? sigtimedwait(&waited, &info, &wait) : (errno = EAGAIN, -1);
+        }
+        if (sig < 0 && errno == EAGAIN) {
+            ::kill(child, SIGKILL);
+            r.killed = true;
+            while (::waitpid(child, &ws, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        if (sig <= 0 || sig == SIGCHLD) continue;
+        ::kill(child, sig);
+        if (!deadline) {
+            deadline = monotonicNow();
+            deadline->tv_sec += kGraceSeconds;
+            r.how = std::string(" ") + std::to_string(kGraceSeconds) + " s after signal " +
+                    std::to_string(sig) + " (" + strsignal(sig) + ")";
+        }
+    }
+    // A signal that came as the program ended was for it: dropped, not run's end.
+    const timespec none{};
+    while (sigtimedwait(&waited, nullptr, &none) > 0) {
+    }
+    return ws;
+}
+
 // Runs the program with ENTMLST_DEVICE naming device, and waits for it.
-// Spawned, not forked: a copy of this process's memory would cost more
-// than a short program takes.
+// Forked, so that the program dies with run, even when run is killed: a
+// test's program never outlives the test that started it.
 Ran runProgram(const std::vector<std::string> &program, const std::string &device) {
     std::vector<std::string> env;
     const std::string variable = std::string(devsim::kDeviceVariable) + "=";
@@ -229,59 +322,76 @@ Ran runProgram(const std::vector<std::string> &program, const std::string &devic
     for (std::string &w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 
-    // Blocked until the child is known, so that none is lost or misdirected;
-    // the child starts with the mask run was given, and exec gives a caught
-    // signal back its default.
-    sigset_t forwarded, old_mask;
-    sigemptyset(&forwarded);
-    for (int sig : kForwarded) sigaddset(&forwarded, sig);
-    sigprocmask(SIG_BLOCK, &forwarded, &old_mask);
-    std::array<struct sigaction, std::size(kForwarded)> old_actions{};
-    struct sigaction handler {};
-    handler.sa_handler = forward;
-    sigemptyset(&handler.sa_mask);
-    handler.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < std::size(kForwarded); ++i) {
-        sigaction(kForwarded[i], nullptr, &old_actions[i]);
-        if (old_actions[i].sa_handler != SIG_IGN) sigaction(kForwarded[i], &handler, nullptr);
+    // Blocked until the program has ended, and taken by waitFor: no handler,
+    // so the program starts with run's own dispositions (an ignored signal
+    // stays ignored) and its mask. SIGCHLD at its default while run waits:
+    // ignored, the program would be reaped unseen.
+    sigset_t waited, old_mask;
+    sigemptyset(&waited);
+    sigaddset(&waited, SIGCHLD);
+    for (int sig : kForwarded) {
+        struct sigaction now {};
+        sigaction(sig, nullptr, &now);
+        if (now.sa_handler != SIG_IGN) sigaddset(&waited, sig);
     }
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setsigmask(&attr, &old_mask);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+    struct sigaction child_default {
+    }, old_child{};
+    child_default.sa_handler = SIG_DFL;
+    sigemptyset(&child_default.sa_mask);
+    sigaction(SIGCHLD, &child_default, &old_child);
+    sigprocmask(SIG_BLOCK, &waited, &old_mask);
+
+    // The child reports a failed exec here; a successful one closes it.
+    int report[2] = {-1, -1};
+    int spawn_error = ::pipe2(report, O_CLOEXEC) == 0 ? 0 : errno;
     std::fflush(nullptr);
-    pid_t child = 0;
-    int spawn_error = ::posix_spawnp(&child, argv[0], nullptr, &attr, argv.data(), envp.data());
-    if (spawn_error == ENOEXEC) {
-        // An executable file of commands without a #! line is the shell's, as
-        // a shell and execvp() take it.
-        std::string shell = "/bin/sh", script = located(program[0]);
-        argv.insert(argv.begin(), shell.data());
-        argv[1] = script.data();
-        spawn_error = ::posix_spawn(&child, shell.c_str(), nullptr, &attr, argv.data(), envp.data());
-    }
-    posix_spawnattr_destroy(&attr);
-    int ws = 0;
-    if (spawn_error == 0) {
-        g_child = child;
+    const pid_t parent = ::getpid();
+    const pid_t child = spawn_error == 0 ? ::fork() : -1;
+    if (child == 0) {
+        // Dies with run; run may have gone before this took effect.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(kExitRunFailed);
+        sigaction(SIGCHLD, &old_child, nullptr);
         sigprocmask(SIG_SETMASK, &old_mask, nullptr);
-        while (::waitpid(child, &ws, 0) < 0 && errno == EINTR) {
-        }
-        g_child = 0;
+        // A file of commands without a #! line goes to the shell, as execvp() does.
+        ::execvpe(argv[0], argv.data(), envp.data());
+        const int e = errno;
+        (void)!::write(report[1], &e, sizeof e);
+        ::_exit(kExitNotFound);
     }
-    for (std::size_t i = 0; i < std::size(kForwarded); ++i)
-        sigaction(kForwarded[i], &old_actions[i], nullptr);
-    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+    if (child < 0 && spawn_error == 0) spawn_error = errno;
+    if (report[1] >= 0) ::close(report[1]);
+    if (child > 0) {
+        int e = 0;
+        ssize_t n;
+        while ((n = ::read(report[0], &e, sizeof e)) < 0 && errno == EINTR) {
+        }
+        if (n == sizeof e) spawn_error = e;
+    }
+    if (report[0] >= 0) ::close(report[0]);
 
     Ran r;
+    int ws = 0;
+    if (child > 0) ws = spawn_error != 0 ? (::waitpid(child, nullptr, 0), 0) : waitFor(child, waited, r);
+    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+    sigaction(SIGCHLD, &old_child, nullptr);
+
     if (spawn_error != 0) {
-        r.status = spawn_error == ENOENT ? kExitNotFound : kExitCannotRun;
-        r.how =
-            spawn_error == ENOENT ? "not found" : std::string("cannot be run: ") + std::strerror(spawn_error);
+        struct stat st {};
+        const std::string file = located(program[0]);
+        // A file that is there, but whose #! interpreter is not.
+        const bool here = spawn_error == ENOENT && ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        r.status = spawn_error == ENOENT && !here ? kExitNotFound : kExitCannotRun;
+        r.how = r.status == kExitNotFound ? "not found"
+                : here                    ? "cannot be run: its interpreter (#! line) was not found"
+                                          : std::string("cannot be run: ") + std::strerror(spawn_error);
         return r;
     }
     r.ran = true;
-    if (WIFSIGNALED(ws)) {
+    if (r.killed) {
+        r.status = 128 + SIGKILL;
+        r.how = "was still running" + r.how + ", and run killed it (signal 9)";
+    } else if (WIFSIGNALED(ws)) {
         r.status = 128 + WTERMSIG(ws);
         r.how = "was killed by signal " + std::to_string(WTERMSIG(ws)) + " (" + strsignal(WTERMSIG(ws)) + ")";
     } else {
@@ -373,12 +483,23 @@ int runRun(const Options &, const RunArgs &a) {
             if (state) devsim::importState(*state);
             for (const devsim::FaultSpec &f : faults) devsim::addFault(f);
         });
-        const uint64_t mark = control([] { return devsim::lastLogSeq(); });
+        uint64_t mark = control([] { return devsim::lastLogSeq(); });
+        struct stat made {};
+        ::stat(dev.path().c_str(), &made);
 
         const Ran ran = runProgram(a.program, dev.path());
         status = ran.status;
-        if (!ran.ran) std::fprintf(stderr, "entmlst: run: %s: %s\n", a.program[0].c_str(), ran.how.c_str());
+        if (!ran.ran || ran.killed)
+            std::fprintf(stderr, "entmlst: run: %s: %s\n", a.program[0].c_str(), ran.how.c_str());
 
+        // A device the program made anew in place of its own: all of its log is the program's.
+        struct stat now {};
+        const bool there = ::stat(dev.path().c_str(), &now) == 0;
+        if (there && (now.st_ino != made.st_ino || now.st_dev != made.st_dev)) {
+            mark = 0;
+            dev.close();
+            control([&] { devsim::openDevice(dev.path()); });
+        }
         const std::vector<devsim::LogEntry> entries = control([] { return devsim::log(); });
         if (ran.ran && !a.quiet) {
             std::vector<devsim::LogEntry> program_entries;
@@ -395,6 +516,13 @@ int runRun(const Options &, const RunArgs &a) {
                 std::fprintf(stderr, "entmlst: run: --log-json %s: %s\n", a.log_json.c_str(), e.what());
                 lost = true;
             }
+        }
+        if (keep && !there) {
+            // What is left of a deleted device (its -wal) would be read into
+            // the next device made there: nothing is kept.
+            std::fprintf(stderr, "entmlst: run: the program deleted its device; nothing is kept in %s\n",
+                         keep->string().c_str());
+            return kExitRunFailed;
         }
         if (keep) {
             dev.keepIn(*keep);
@@ -416,9 +544,14 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
     define<RunArgs>(
         cmd, chosen,
         [](CLI::App &c, RunArgs &a) {
+            // An empty value would read as the option not given.
+            const auto named = [](const std::string &v) {
+                return v.empty() ? std::string("empty") : std::string();
+            };
             c.add_option("--state", a.state,
                          "import this settings document (as export writes it) into the new device first")
-                ->type_name("FILE.json");
+                ->type_name("FILE.json")
+                ->check(named);
             c.add_option("--fault", a.faults,
                          "arm a fault in the new device, as fault add does (SPEC as fault add takes it); "
                          "again for more")
@@ -426,12 +559,20 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
                 ->allow_extra_args(false);
             c.add_option("--keep", a.keep,
                          "leave the device in DIR as device.db (DIR is made if missing, and must hold none)")
-                ->type_name("DIR");
+                ->type_name("DIR")
+                ->check(named);
             c.add_option("--log-json", a.log_json,
                          "write the device's whole log to FILE as JSON, as --json log prints it")
-                ->type_name("FILE");
+                ->type_name("FILE")
+                ->check(named);
             c.add_flag("-q,--quiet", a.quiet, "no summary on standard error");
-            c.add_option("program", a.program, "the program to run and its arguments, after --")
+            c.add_option(
+                 "program", a.program,
+                 "the program to run and its arguments, after --. A SIGINT, SIGTERM or SIGHUP sent to "
+                 "run goes to it; still running " +
+                     std::to_string(kGraceSeconds) +
+                     " s after the first, it is killed (status 137). It dies with run, even when run "
+                     "is killed; the processes it starts are its own affair")
                 ->required()
                 ->type_name("PROGRAM");
         },
