@@ -5,7 +5,7 @@
 #
 # Each row is "RANK FOLDER", lowest first. A file belongs to the longest
 # folder that holds it; a quoted include is looked up in the including
-# file's folder, then in each folder of the table.
+# file's folder, then in each folder of the table, its own tree's first.
 cmake_minimum_required(VERSION 3.25)
 
 set(layers
@@ -55,6 +55,8 @@ foreach(top IN LISTS scanned)
       continue()
     endif()
     get_filename_component(own_dir "${source}" DIRECTORY)
+    set(own_tree ${folders})
+    list(FILTER own_tree INCLUDE REGEX "^${top}(/|$)")
     file(READ ${SOURCE_DIR}/${source} text)
     set(text "\n${text}")
     string(REGEX MATCHALL "\n[ \t]*#[ \t]*include[ \t]*\"[^\"\n]+\"" includes "${text}")
@@ -65,9 +67,9 @@ foreach(top IN LISTS scanned)
       list(LENGTH newlines line)
       string(REGEX REPLACE ".*\"([^\"]+)\"$" "\\1" name "${include}")
       set(target "")
-      foreach(dir IN LISTS own_dir folders)
+      foreach(dir IN LISTS own_dir own_tree folders)
         if(EXISTS ${SOURCE_DIR}/${dir}/${name})
-          file(RELATIVE_PATH target ${SOURCE_DIR} ${SOURCE_DIR}/${dir}/${name})
+          cmake_path(SET target NORMALIZE "${dir}/${name}")
           break()
         endif()
       endforeach()
@@ -102,7 +104,7 @@ if(problems)
   list(JOIN problems "\n" text)
   list(LENGTH problems n)
   message(NOTICE "${text}")
-  message(FATAL_ERROR "${n} includes against the layers")
+  message(FATAL_ERROR "${n} problems with the layers")
 endif()
 list(LENGTH edges n)
 message(STATUS "layers: ${n} folder edges, none upward, none both ways")
