@@ -29,11 +29,14 @@ struct Chosen {
 // What a command needs, as flags; the dispatcher acts on them. The flags of
 // what it does with the device (kUsesDevice, kChangesState, kInspects,
 // kOpensItself) are device_session.h's.
-inline constexpr unsigned kGroupOfCommands =
-    1u << 0; // a word in front of commands ("job", "fault"), not a command
-inline constexpr unsigned kSimulatorOnly = 1u << 1; // the simulated device's own: the device build refuses it
-inline constexpr unsigned kRunsProgram =
-    1u << 6; // runs another program on a device of its own; its own failures exit 125
+// A word in front of commands ("job", "fault"), not a command.
+inline constexpr unsigned kGroupOfCommands = 1u << 0;
+// The simulated device's own: the device build refuses it.
+inline constexpr unsigned kSimulatorOnly = 1u << 1;
+// Runs another program on a device of its own; its own failures exit 125.
+inline constexpr unsigned kRunsProgram = 1u << 6;
+static_assert(((kGroupOfCommands | kSimulatorOnly | kRunsProgram) &
+               (kUsesDevice | kChangesState | kInspects | kOpensItself)) == 0);
 
 // Declares a command's options on cmd and leaves its runner in chosen.
 using BindFn = void (*)(CLI::App &cmd, Chosen &chosen);

@@ -26,14 +26,14 @@ struct ArmedFault {
 
 // What a command does with the device, as flags of the command table; the
 // device is opened to suit them.
-inline constexpr unsigned kUsesDevice =
-    1u << 2; // reads through the library: a missing device file is created, and said
-inline constexpr unsigned kChangesState =
-    1u << 3; // writes the device (and creates it): on :memory: nothing persists, said
-inline constexpr unsigned kInspects =
-    1u << 4; // only looks at the device: a missing device file is refused, never created
-inline constexpr unsigned kOpensItself =
-    1u << 5; // opens the device file itself (a follower waits through its lock)
+// Reads through the library: a missing device file is created, and said.
+inline constexpr unsigned kUsesDevice = 1u << 2;
+// Writes the device (and creates it): on :memory: nothing persists, said.
+inline constexpr unsigned kChangesState = 1u << 3;
+// Only looks at the device: a missing device file is refused, never created.
+inline constexpr unsigned kInspects = 1u << 4;
+// Opens the device file itself (a follower waits through its lock).
+inline constexpr unsigned kOpensItself = 1u << 5;
 
 // The device the command line chose, and the faults it arms for the
 // command's own calls.
