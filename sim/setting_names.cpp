@@ -4,6 +4,7 @@
 // use, so that a name and its ID never drift apart.
 #include "device.h"
 
+#include "field_names.h"
 #include "fields.h"
 #include "functions.h"
 
@@ -52,8 +53,7 @@ const Tables &tables() {
     static const Tables t = [] {
         Tables out;
         for (const FieldRow &row : kFieldRows) {
-            std::string field =
-                row.element < 0 ? row.member : cat({row.member, std::to_string(row.element + 1)});
+            const std::string field = reg::fieldName(row.member, row.element);
             for (int r = 0; r < (row.per_recipient ? 3 : 1); ++r) {
                 std::string recipient = row.per_recipient ? cat({std::to_string(r + 1), "."}) : "";
                 out.by_id.push_back(

@@ -240,7 +240,7 @@ const CliCase kCli[] = {
     {"fault add meSTCGetStatus#2=0x55 ; fault add meSVCSetCurrent=0x66 --write-first ; export ; status ; "
      "check ; log",
      0, kQuiet, false},
-    {"set smtp port=26", 1, kOneLine, false, "result: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n"},
+    {"set smtp port=26 server=x", 1, kOneLine, false, "result: ENTMLST_ERR_STATUS_GET \\(0x70020005\\)\n"},
     {"job create 8", 0, kQuiet, false},
     {"job attach 8 attach_mode=1 attach_format=1 resolution=1", 1, kOneLine, false, "ret=0x66\n"},
     {"--json fault list", 0, kQuiet, true,
@@ -288,6 +288,12 @@ const CliCase kCli[] = {
     {"get smtp", 0, kQuiet, false, "port: +25\n"},
     {"job ip 5", 0, kQuiet, true, "address: +\"to@corp.example\"\n"},
     {"reset", 0, kQuiet, false},
+    // set reads the group from outside: a fault aimed at another field stays armed, and the log holds
+    // only the Set's own read of the field given.
+    {"fault add meSTCGetStatus=0x55,match=smtp.server ; set smtp port=26", 0, kQuiet, false},
+    {"fault list", 0, kQuiet, true, "hits 0"},
+    {"log --service meSTCGetStatus", 0, kQuiet, true,
+     "^[^\n]* fault armed [^\n]*\n[^\n]* call meSTCGetStatus\\([^\n]* smtp\\.port,[^\n]*\n$"},
     {"job list", 0, kQuiet, true, "^$"},
     // run: the program on a device of its own, its status and standard output
     // its own; the configured device (typo.db: never made) is never opened.

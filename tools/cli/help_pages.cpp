@@ -2,7 +2,8 @@
 // the command line the table built.
 #include "cli/help_pages.h"
 
-#include "cli/exit_status.h"
+#include "base/errors.h"
+#include "device/device_session.h"
 #include "document/setting_groups.h"
 
 #include <functional>

@@ -17,8 +17,4 @@ std::string manPage(const CLI::App &app);
 // setting groups and their field names.
 std::string bashCompletion(const CLI::App &app);
 
-// The schema of the device's file (device: --device, else the configured
-// one): its number, or why there is none.
-std::string deviceSchema(const std::string &device);
-
 } // namespace entmlst

@@ -1,7 +1,7 @@
 // output_file.cpp - a file written whole through a temporary file.
 #include "cli/output_file.h"
 
-#include "cli/usage_error.h"
+#include "base/errors.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

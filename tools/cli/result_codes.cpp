@@ -1,9 +1,8 @@
 // result_codes.cpp - result codes by name, from the header's map.
 #include "cli/result_codes.h"
 
+#include "base/hex.h"
 #include "corvellib.h"
-
-#include <cstdio>
 
 namespace entmlst {
 namespace {
@@ -21,12 +20,6 @@ constexpr CodeName kCodes[] = {ENTMLST_RESULT_MAP(CODE)};
 constexpr CodeName kBadKind = NAMED(ENTMLST_SENDRESULT_BAD_KIND);
 #undef CODE
 #undef NAMED
-
-std::string hex8(uint32_t code) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08x", code);
-    return buf;
-}
 
 std::string named(const char *name, uint32_t code) { return std::string(name) + " (" + hex8(code) + ")"; }
 

@@ -1,7 +1,7 @@
 // result_codes.h - the library's result codes by name.
 #pragma once
 
-#include "document/record_fields.h"
+#include "base/json.h"
 
 #include <cstdint>
 #include <string>

@@ -3,9 +3,9 @@
 // settings_document.cpp; here are the file, the device session and output.
 #include "cli/command_line.h"
 
+#include "base/errors.h"
 #include "cli/output_file.h"
 #include "cli/result_codes.h"
-#include "cli/usage_error.h"
 #include "commands/settings_import.h"
 #include "document/settings_document.h"
 #include "document/settings_schema.h"

@@ -3,6 +3,7 @@
 
 #include "cli/result_codes.h"
 #include "corvellib.h"
+#include "document/values.h"
 
 namespace entmlst {
 namespace {

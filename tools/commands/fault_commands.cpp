@@ -3,7 +3,7 @@
 #include "cli/command_line.h"
 #include "device/device_control.h"
 
-#include "cli/usage_error.h"
+#include "base/errors.h"
 #include "devsim.h"
 #include "document/values.h"
 

@@ -2,9 +2,10 @@
 #include "cli/command_line.h"
 #include "commands/job_words.h"
 
+#include "base/errors.h"
 #include "cli/result_codes.h"
-#include "cli/usage_error.h"
 #include "corvellib.h"
+#include "document/record_fields.h"
 #include "functions.h"
 
 #include <cstring>

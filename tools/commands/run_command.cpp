@@ -5,9 +5,9 @@
 #include "cli/command_line.h"
 #include "device/device_control.h"
 
+#include "base/errors.h"
 #include "cli/output_file.h"
 #include "cli/result_codes.h"
-#include "cli/usage_error.h"
 #include "commands/settings_import.h"
 #include "devsim.h"
 

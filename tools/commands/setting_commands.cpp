@@ -2,8 +2,8 @@
 // library's Get and Set functions.
 #include "cli/command_line.h"
 
+#include "base/errors.h"
 #include "cli/result_codes.h"
-#include "cli/usage_error.h"
 #include "document/settings_document.h"
 
 #include <algorithm>
@@ -100,7 +100,10 @@ int runSet(const Options &o, const std::string &group, const std::optional<std::
     // The Set gets every given field; the library itself skips the ones that
     // hold their value already.
     Record before(g.size, 0);
-    uint32_t code = g.get(n, before.data());
+    uint32_t code = 0;
+    dev.begin(o.faults);
+    // Read from outside, as import reads: not logged, no armed fault spent.
+    dev.reading([&] { code = g.get(n, before.data()); });
     Write w{&g, n, 0, before, {}};
     for (const Wanted &v : values) {
         std::memcpy(w.record.data() + v.field.offset, v.bytes.data(), v.field.size);
@@ -111,11 +114,10 @@ int runSet(const Options &o, const std::string &group, const std::optional<std::
     News news;
     Applied applied;
     if (code == 0) {
-        dev.begin(o.faults);
         applied = applyWrites(lib, {w});
-        news = dev.finish();
         code = applied.code;
     }
+    news = dev.finish();
     std::optional<StoreLog> log;
     if (news.seen) log = StoreLog{news.stored_settings, news.failed_setting};
     FieldReport r = reportWrites(lib, values, {w}, applied, log).front();

@@ -4,10 +4,12 @@
 #include "commands/job_words.h"
 #include "device/device_control.h"
 
+#include "base/errors.h"
+#include "base/hex.h"
 #include "cli/result_codes.h"
-#include "cli/usage_error.h"
 #include "corvellib.h"
 #include "devsim.h"
+#include "document/record_fields.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -48,13 +50,6 @@ std::vector<uint8_t> asKept(uint32_t value_id, std::vector<uint8_t> value) {
     return value;
 }
 
-// A value ID as job create takes it: 0x00317800.
-std::string hexId(uint32_t id) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08x", id);
-    return buf;
-}
-
 // A job's values as the device keeps them: a number up to 4 bytes wide,
 // else text (hex: when it is not).
 Json valueJson(uint32_t value_id, const devsim::Bytes &bytes) {
@@ -62,7 +57,7 @@ Json valueJson(uint32_t value_id, const devsim::Bytes &bytes) {
     std::vector<uint8_t> padded(bytes);
     padded.resize(std::max<std::size_t>(width, bytes.size()) + 1, 0);
     Field f;
-    f.name = hexId(value_id);
+    f.name = hex8(value_id);
     f.offset = 0;
     f.size = padded.size() - 1;
     f.kind = f.size <= 4 ? Kind::number : Kind::text;
@@ -97,7 +92,7 @@ int runJobShow(const Options &o, const JobArgs &a) {
     if (std::find(s.jobs.begin(), s.jobs.end(), job) == s.jobs.end()) noJob(job);
     Json values = Json::object();
     for (const auto &[key, bytes] : s.job_values)
-        if (key.first == job) values[hexId(key.second)] = valueJson(key.second, bytes);
+        if (key.first == job) values[hex8(key.second)] = valueJson(key.second, bytes);
     Json children = Json::array();
     for (const auto &[from, kind, link] : s.children)
         if (from == job) children.push_back(Json{{"kind", kind}, {"job", link}});

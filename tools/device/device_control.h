@@ -3,9 +3,9 @@
 // damaged file) become DeviceFileError, exit 3.
 #pragma once
 
+#include "base/json.h"
 #include "device/device_session.h"
 #include "devsim.h"
-#include "document/record_fields.h"
 
 namespace entmlst {
 

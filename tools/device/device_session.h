@@ -7,7 +7,7 @@
 // libdevsim's control API.
 #pragma once
 
-#include "cli/exit_status.h"
+#include "base/errors.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,19 +18,48 @@
 
 namespace entmlst {
 
-// The device file is missing, unreadable, damaged, locked or not ours:
-// exit 3, whichever call meets it first.
-struct DeviceFileError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 // --fail SPEC, as fault add takes it: the Nth matching call of SERVICE this
 // command makes answers CODE.
 struct ArmedFault {
-    std::string spec; // checked by parseFault
+    std::string spec; // checked when the device is opened
 };
-// Simulated build: what names the option in messages.
-ArmedFault parseFault(const std::string &text, const std::string &what = "--fail"); // throws UsageError
+
+// What a command does with the device, as flags of the command table; the
+// device is opened to suit them.
+// Reads through the library: a missing device file is created, and said.
+inline constexpr unsigned kUsesDevice = 1u << 2;
+// Writes the device (and creates it): on :memory: nothing persists, said.
+inline constexpr unsigned kChangesState = 1u << 3;
+// Only looks at the device: a missing device file is refused, never created.
+inline constexpr unsigned kInspects = 1u << 4;
+// Opens the device file itself (a follower waits through its lock).
+inline constexpr unsigned kOpensItself = 1u << 5;
+
+// The device the command line chose, and the faults it arms for the
+// command's own calls.
+struct DeviceOptions {
+    std::string device;             // empty when not given
+    std::vector<std::string> fails; // each SPEC, as fault add takes it
+    std::string fails_option;       // what names them in messages
+};
+
+// The device a command works on: the resolved path (empty on the device
+// build) and the faults, checked.
+struct DeviceChoice {
+    std::string device;
+    std::vector<ArmedFault> faults;
+};
+
+// Parses the faults into chosen.faults, finds the device (given, else
+// $ENTMLST_DEVICE, else the per-user default) and opens it as use asks,
+// saying when that created it and when what the command changes cannot
+// persist. Throws UsageError or DeviceFileError. On the device build there
+// is nothing to find or open.
+void openDevice(DeviceChoice &chosen, const DeviceOptions &given, unsigned use);
+
+// The schema of the device's file (device: as given, else the configured
+// one): its number, or why there is none.
+std::string deviceSchema(const std::string &device);
 
 // What the device received during a command; not seen (and not reported)
 // on the device build.

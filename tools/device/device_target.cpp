@@ -2,12 +2,11 @@
 // own services, which keep their state themselves. There is no file to
 // open, nothing to arm and nothing of what the device received to read
 // back; the dispatcher refuses the simulated device's commands and options.
-#include "cli/commands.h"
-#include "cli/help_pages.h"
+#include "device/device_session.h"
 
 namespace entmlst {
 
-void openDevice(Options &, const DeviceOptions &, unsigned) {}
+void openDevice(DeviceChoice &, const DeviceOptions &, unsigned) {}
 
 std::string storageFailure() { return {}; }
 

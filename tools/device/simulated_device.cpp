@@ -4,12 +4,8 @@
 // the device's log.
 #include "device/device_control.h"
 
-#include "cli/command_line.h"
-#include "cli/help_pages.h"
-
-#include "cli/usage_error.h"
+#include "base/errors.h"
 #include "devsim.h"
-#include "document/record_fields.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,8 +30,6 @@ std::string withoutNewline(std::string text) {
     return text;
 }
 
-} // namespace
-
 ArmedFault parseFault(const std::string &text, const std::string &what) {
     try {
         devsim::parseFaultSpec(text);
@@ -45,8 +39,10 @@ ArmedFault parseFault(const std::string &text, const std::string &what) {
     return ArmedFault{text};
 }
 
-void openDevice(Options &o, const DeviceOptions &given, unsigned needs) {
-    for (const auto &text : given.fails) o.faults.push_back(parseFault(text));
+} // namespace
+
+void openDevice(DeviceChoice &o, const DeviceOptions &given, unsigned needs) {
+    for (const auto &text : given.fails) o.faults.push_back(parseFault(text, given.fails_option));
     o.device = !given.device.empty() ? given.device : control([] { return devsim::configuredDevice(); });
     const bool memory = o.device == devsim::kMemoryDevice;
     struct stat st {};

@@ -1,7 +1,8 @@
 // record_fields.cpp - naming, showing and parsing record fields.
 #include "document/record_fields.h"
 
-#include "cli/usage_error.h"
+#include "base/errors.h"
+#include "field_names.h"
 
 #include <cstring>
 
@@ -59,9 +60,8 @@ std::vector<Field> expand(std::span<const Member> members) {
     for (const Member &m : members) {
         std::size_t each = m.size / m.count;
         for (std::size_t i = 0; i < m.count; ++i) {
-            std::string name = m.count == 1 ? m.name : m.name + std::to_string(i + 1);
-            if (m.element >= 0) name = m.name + std::to_string(m.element + 1);
-            out.push_back({name,
+            const int element = m.element >= 0 ? m.element : m.count == 1 ? -1 : static_cast<int>(i);
+            out.push_back({corvel::registry::fieldName(m.name, element),
                            m.offset + i * each,
                            each,
                            m.kind,

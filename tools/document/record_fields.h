@@ -10,13 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/json.h"
 #include "document/values.h"
 
-#include <nlohmann/json.hpp>
-
 namespace entmlst {
-
-using Json = nlohmann::ordered_json;
 
 enum class Kind : uint8_t {
     text,   // NUL-terminated string

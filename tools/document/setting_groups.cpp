@@ -2,7 +2,7 @@
 // registry's groups, each with a summary and the members of its record.
 #include "document/setting_groups.h"
 
-#include "cli/usage_error.h"
+#include "base/errors.h"
 #include "corvellib.h"
 #include "fields.h"
 #include "functions.h"

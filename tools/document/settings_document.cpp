@@ -2,7 +2,7 @@
 // records, checked, and compared field by field into Set calls.
 #include "document/settings_document.h"
 
-#include "cli/usage_error.h"
+#include "base/errors.h"
 #include "corvellib.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // values.cpp - the grammar of typed values.
 #include "document/values.h"
 
-#include "cli/usage_error.h"
+#include "base/errors.h"
 
 #include <ctime>
 #include <regex>

@@ -1,8 +1,10 @@
-// exit_status.h - what entmlst's exit status means, the same in every
-// command; --help and the man page print this table.
+// errors.h - what entmlst's exit status means, the same in every command,
+// and the failures that carry it: a command throws, the dispatcher prints
+// the one line on standard error and exits with the failure's status.
 #pragma once
 
 #include <stdexcept>
+#include <string>
 
 namespace entmlst {
 
@@ -37,9 +39,27 @@ inline constexpr ExitStatus kRunExitStatuses[] = {
     {kExitNotFound, "PROGRAM was not found"},
 };
 
-// Standard output or the -o file could not be written: exit 4.
-struct OutputError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+// A failure of the command itself, with the exit status it ends in.
+class Failure : public std::runtime_error {
+public:
+    Failure(int status, const std::string &what) : std::runtime_error(what), status_(status) {}
+    int status() const { return status_; }
+
+private:
+    int status_;
 };
+
+template <int Status>
+struct FailureOf : Failure {
+    explicit FailureOf(const std::string &what) : Failure(Status, what) {}
+};
+
+// Bad input from the user: nothing was written to the device.
+using UsageError = FailureOf<kExitUsage>;
+// The device file is missing, unreadable, damaged, locked or not ours,
+// whichever call meets it first.
+using DeviceFileError = FailureOf<kExitDeviceFile>;
+// Standard output or the -o file could not be written.
+using OutputError = FailureOf<kExitOutput>;
 
 } // namespace entmlst
