@@ -2,6 +2,7 @@
 // that the library suites rely on without exercising it themselves.
 #include "device_services.h"
 #include "devsim.h"
+#include "support/calls.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 using namespace devsim;
+using namespace simtest;
 
 namespace {
 

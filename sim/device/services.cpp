@@ -8,7 +8,7 @@
 // then what the device itself would refuse, then the work. Nothing here may
 // throw into the caller: an exception (out of memory in the simulator
 // itself) becomes kNoMemory.
-#include "device.h"
+#include "device/device.h"
 #include "device_services.h"
 
 #include <cassert>
@@ -19,24 +19,6 @@ namespace devsim {
 namespace {
 
 uint64_t addr(const void *p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); }
-
-// The arguments that name a settings ID, a job or a value ID, as the
-// services below log them: bit i for argument i.
-struct IdArguments {
-    Service s;
-    unsigned bits;
-};
-constexpr IdArguments kIdArguments[] = {
-    {Service::meSTCGetStatus, 1u << 1},              // (area, settings ID, dst)
-    {Service::meSTCSetStatus, 1u << 2},              // (writer, area, settings ID, src)
-    {Service::meSVCGetCurrent, 1u << 0 | 1u << 1},   // (job, value ID, dst)
-    {Service::meSVCSetCurrent, 1u << 1 | 1u << 2},   // (writer, job, value ID, src)
-    {Service::mectSVCGetParentLink, 1u << 1},        // (selector, job, parent)
-    {Service::mectSVCGetChildLink, 1u << 1},         // (selector, job, kind, index, link)
-    {Service::mectGetChildLinkNum, 1u << 1},         // (selector, job, kind, count)
-    {Service::mectGetChildLink, 1u << 1},            // (selector, job, kind, index, link)
-    {Service::mectSVCGetCurrent, 1u << 0 | 1u << 1}, // (linked job, value ID, dst)
-};
 
 // One service call in progress: the device, its store, the fault that fired
 // on the call, and what the call log records about it.
@@ -210,12 +192,6 @@ uint32_t notify(Service s, std::initializer_list<uint64_t> args, Expect expect) 
 }
 
 } // namespace
-
-unsigned idArguments(Service s) {
-    for (const IdArguments &a : kIdArguments)
-        if (a.s == s) return a.bits;
-    return 0;
-}
 
 } // namespace devsim
 

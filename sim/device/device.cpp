@@ -1,6 +1,6 @@
 // device.cpp - the simulator's process-wide state: which device it uses,
 // one transaction per call, armed faults firing, broken rules.
-#include "device.h"
+#include "device/device.h"
 
 #include <pthread.h>
 #include <sys/stat.h>
@@ -123,12 +123,6 @@ Device &device() {
         return dev;
     }();
     return *d;
-}
-
-std::string hex(uint64_t v) {
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "0x%" PRIx64, v);
-    return buf;
 }
 
 std::string configuredDevice() { return configured(false); }
@@ -336,7 +330,6 @@ void Device::resetProcessLocked() {
     id = IdSetup{};
     id_sync_script.clear();
     own_faults.clear();
-    calls_mark = 0;
     violations.clear();
     sleeps.clear();
     fake_sleep = false;

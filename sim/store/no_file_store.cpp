@@ -1,5 +1,5 @@
 // no_file_store.cpp - a build without SQLite keeps the device in memory only.
-#include "store.h"
+#include "store/store.h"
 
 namespace devsim {
 

@@ -2,9 +2,10 @@
 // (control.cpp) and the C services (services.cpp). Internal to libdevsim.
 #pragma once
 
-#include "device_state.h"
-#include "devsim.h"
-#include "store.h"
+#include "device/device_state.h"
+#include "devsim_device.h"
+#include "store/store.h"
+#include "store/text.h"
 
 #include <cstdarg>
 #include <deque>
@@ -50,7 +51,6 @@ struct Device {
     IdSetup id;
     std::deque<uint32_t> id_sync_script;
     std::vector<StoredFault> own_faults; // failCallHere()
-    uint64_t calls_mark = 0;             // clearCalls()
     std::vector<std::string> violations;
     std::vector<uint32_t> sleeps;
     bool fake_sleep = false;
@@ -94,25 +94,12 @@ struct Device {
 
 Device &device();
 
-// Which of a service's logged arguments are IDs a fault can be aimed at
-// (settings, job or value IDs): bit i for argument i, 0 when none is.
-unsigned idArguments(Service s);
-
 // True on a thread that is inside a transaction of the device.
 bool insideDevice();
-
-std::string hex(uint64_t v);
 
 // This process's name as the system shows it (its comm), read again after a
 // fork or exec; "" when it cannot be read.
 std::string programName();
-
-// Joins text piece by piece ("literal" + string trips GCC 12's -Wrestrict).
-inline std::string cat(std::initializer_list<std::string_view> parts) {
-    std::string out;
-    for (std::string_view p : parts) out += p;
-    return out;
-}
 
 // Formats a monitor line the way the device's monitor does. Supported:
 // %s %x %X %u %d, the same with l, and %%; every number is read as a 32-bit

@@ -1,6 +1,6 @@
 // memory_store.cpp - the device kept in this process's memory: for test
 // suites (ENTMLST_DEVICE=:memory:) and for builds without SQLite.
-#include "store.h"
+#include "store/store.h"
 
 #include <algorithm>
 #include <deque>

@@ -6,7 +6,7 @@
 // the device lock around every use.
 #pragma once
 
-#include "devsim.h"
+#include "devsim_types.h"
 
 #include <compare>
 #include <functional>

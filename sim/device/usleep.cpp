@@ -3,7 +3,7 @@
 // libdevsim.so exports usleep so that, in a program linked against it ahead
 // of libc, the library's waits come here: the simulator sees every wait and
 // can skip it. It must not call usleep itself.
-#include "device.h"
+#include "device/device.h"
 
 #include <cerrno>
 #include <ctime>
