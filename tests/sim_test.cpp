@@ -296,6 +296,79 @@ TEST_F(Sim, AnArmedFaultBeatsTheDevicesOwnRefusal) {
     EXPECT_EQ(dst[0], 0xee);
 }
 
+// One row per service of the list, called as the library calls it: the
+// entry it logs has the row's kind and argument count, and a fault aimed
+// at it (through an ID among its arguments, where it has one) fires on it
+// and on no other service's call.
+TEST_F(Sim, EveryServiceLogsAsItsRowSaysAndAnAimedFaultFiresOnItAlone) {
+    const uint32_t setting = catalogue().front().id, value = valueIds().front(), job = 0x10, child = 0x11;
+    uint8_t dst[4096] = {};
+    uint32_t link = 0;
+    int32_t count = 0;
+    void *block = nullptr;
+    struct Row {
+        Service s;
+        uint32_t id; // the ID a fault is aimed at (0: none)
+        std::function<uint32_t()> call;
+    };
+    const Row rows[] = {
+        {Service::meSTCGetStatus, setting, [&] { return meSTCGetStatus(kArea, setting, dst); }},
+        {Service::meSTCSetStatus, setting, [&] { return meSTCSetStatus(kWriter, kArea, setting, dst); }},
+        {Service::meSVCGetCurrent, value, [&] { return meSVCGetCurrent(job, value, dst); }},
+        {Service::meSVCSetCurrent, job, [&] { return meSVCSetCurrent(kWriter, job, value, dst); }},
+        {Service::mectInitDefault, 0, [&] { return mectInitDefault(kIdKind, 0); }},
+        {Service::mectSetDstProduct, 0, [&] { return mectSetDstProduct(kIdKind, 0); }},
+        {Service::mectSetDstArea, 0, [&] { return mectSetDstArea(kIdKind, 1); }},
+        {Service::mectIdSync, 0, [&] { return mectIdSync(kIdSyncKind); }},
+        {Service::mectSVCGetParentLink, job, [&] { return mectSVCGetParentLink(kLinkSelector, job, &link); }},
+        {Service::mectSVCGetChildLink, job,
+         [&] { return mectSVCGetChildLink(kLinkSelector, job, 0xc0, 0, &link); }},
+        {Service::mectGetChildLinkNum, job,
+         [&] { return mectGetChildLinkNum(kLinkSelector, job, 0xc0, &count); }},
+        {Service::mectGetChildLink, job,
+         [&] { return mectGetChildLink(kLinkSelector, job, 0xc0, 0, &link); }},
+        {Service::mectSVCGetCurrent, child, [&] { return mectSVCGetCurrent(child, value, dst); }},
+        {Service::mscMLPRNChgSchedule, 0, [&] { return mscMLPRNChgSchedule(0, 0); }},
+        {Service::mscMLRPTChgSMTPProtocol, 0, [&] { return mscMLRPTChgSMTPProtocol(1); }},
+        {Service::mscMLRPTChgEventReportTime, 0, [&] { return mscMLRPTChgEventReportTime(1); }},
+        {Service::mscMLRPTChgScheduleReportTime, 0, [&] { return mscMLRPTChgScheduleReportTime(2); }},
+        {Service::mscMLRPTChgMaintenanceReportTime, 0, [&] { return mscMLRPTChgMaintenanceReportTime(); }},
+        {Service::emwOSWOrgAllocMemPart, 0, [&] { return emwOSWOrgAllocMemPart(0, &block, 16); }},
+        {Service::emwOSWOrgFreeMemPart, 0, [&] { return emwOSWOrgFreeMemPart(0, block); }},
+        {Service::emwGENMonSendMessage, 0,
+         [&] { return emwGENMonSendMessage(0x7302, 0x102, 0, "line %u\n", 7u); }},
+    };
+    ASSERT_EQ(std::size(rows), kServiceCount);
+    setParentLink(job, 0x20);
+    addChildLink(job, 0xc0, child);
+    for (std::size_t i = 0; i < kServiceCount; ++i) {
+        const Row &r = rows[i];
+        SCOPED_TRACE(serviceName(r.s));
+        ASSERT_EQ(r.s, static_cast<Service>(i)); // in the list's order, each once
+        ASSERT_EQ(r.call(), 0u);
+        const LogEntry e = log().back();
+        EXPECT_EQ(std::make_tuple(e.service, e.kind, e.args.size()),
+                  std::make_tuple(r.s, serviceKind(r.s), serviceArgCount(r.s)));
+        EXPECT_EQ(r.id != 0, idArguments(r.s) != 0);
+        // Aimed at the ID, or at the service alone: another service's call
+        // naming the same ID leaves it armed.
+        FaultSpec spec = parseFaultSpec(std::string(serviceName(r.s)) + "=0x4321");
+        if (r.id != 0) spec.match = r.id;
+        const uint64_t id = addFault(spec);
+        const Row &other = rows[(i + 1) % kServiceCount];
+        if (other.s != Service::emwOSWOrgFreeMemPart) {
+            EXPECT_EQ(other.call(), 0u) << serviceName(other.s);
+        }
+        if (r.s == Service::emwOSWOrgFreeMemPart) {
+            ASSERT_EQ(rows[i - 1].call(), 0u); // a block to free
+        }
+        EXPECT_EQ(r.call(), 0x4321u);
+        EXPECT_EQ(faults().at(0).fired, 1u);
+        clearFault(id);
+    }
+    EXPECT_TRUE(violations().empty()) << violations().front();
+}
+
 // A random fault fires on about its share of the matching calls, and
 // another seed on other calls.
 TEST_F(Sim, RandomFaultsFireOnTheirShare) {

@@ -59,29 +59,19 @@ auto readDevice(Body body) {
 void openDevice(const std::string &where) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.store.reset();
-    d.where = fileStoreAvailable() ? where : kMemoryDevice;
-    try {
-        d.open();
-    } catch (const DeviceError &) {
-        d.where = kMemoryDevice;
-        d.store.reset();
-        d.open();
-        throw;
-    }
+    d.use(where);
 }
 
 std::string devicePath() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    return d.where.empty() ? configuredDevice() : d.where;
+    return d.path();
 }
 
 void setBusyTimeout(unsigned milliseconds) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.busy_timeout_ms = milliseconds;
-    d.store.reset(); // reopened with the new timeout
+    d.setBusyTimeout(milliseconds);
 }
 
 // ---- lifecycle and settings ----------------------------------------------------------
@@ -90,7 +80,7 @@ void reset() {
     {
         Device &d = device();
         std::lock_guard lock(d.mu);
-        d.resetProcessLocked();
+        d.resetProcess();
     }
     onDevice([&](DeviceState &st) { st.factoryReset(false); });
 }
@@ -104,13 +94,13 @@ void batch(const std::function<void()> &body) {
 void tellStorageProblems(bool on) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.tell_problems = on;
+    d.tellProblems(on);
 }
 
 std::optional<DeviceError> takeStorageProblem() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    return std::exchange(d.last_problem, std::nullopt);
+    return d.takeProblem();
 }
 
 DeviceStatus deviceStatus() {
@@ -128,20 +118,13 @@ DeviceStatus deviceStatus() {
 void inspect(const std::function<void()> &body) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    ++d.inspecting;
-    try {
-        d.batch(body, Device::Access::read);
-    } catch (...) {
-        --d.inspecting;
-        throw;
-    }
-    --d.inspecting;
+    d.inspect(body);
 }
 
 std::vector<LogEntry> inspectedEntries() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    return std::exchange(d.inspected, {});
+    return d.takeInspected();
 }
 
 void factoryReset(bool keep_jobs) {
@@ -263,7 +246,7 @@ void addFaultHere(const FaultSpec &spec) {
     StoredFault f = armed(spec);
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.own_faults.push_back(std::move(f));
+    d.addOwnFault(std::move(f));
 }
 
 bool clearFault(uint64_t id) {
@@ -293,7 +276,7 @@ void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
 void clearFaultsHere() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.own_faults.clear();
+    d.clearOwnFaults();
 }
 
 std::vector<FaultInfo> faults() {
@@ -306,15 +289,15 @@ std::vector<FaultInfo> faults() {
 void scriptIdSync(const std::vector<uint32_t> &answers) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.id_sync_script.assign(answers.begin(), answers.end());
+    d.scriptIdSync(answers);
 }
 
 void clearFaults() {
     {
         Device &d = device();
         std::lock_guard lock(d.mu);
-        d.id_sync_script.clear();
-        d.own_faults.clear();
+        d.scriptIdSync({});
+        d.clearOwnFaults();
     }
     onDevice([&](DeviceState &st) {
         st.clearFaults();
@@ -342,27 +325,25 @@ uint64_t lastLogSeq() {
 std::vector<uint32_t> sleeps() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    return d.sleeps;
+    return d.sleeps();
 }
 
 MemStats memStats() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    MemStats m = d.mem;
-    m.live = d.blocks.size();
-    return m;
+    return d.memStats();
 }
 
 std::vector<std::string> violations() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    return d.violations;
+    return d.violations();
 }
 
 void fakeSleep(bool enabled) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.fake_sleep = enabled;
+    d.fakeSleep(enabled);
 }
 
 // ---- snapshots -----------------------------------------------------------------------------

@@ -144,8 +144,8 @@ std::vector<std::string> checkDevice() {
                 newest = st.lastSeq();
             },
             Device::Access::read);
-        path = d.where;
-        timeout_ms = d.busy_timeout_ms;
+        path = d.path();
+        timeout_ms = d.busyTimeout();
     }
     if (path != kMemoryDevice) checkFile(path, timeout_ms, problems);
     checkSettings(s, problems);

@@ -67,15 +67,14 @@ uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexc
         };
         auto logged = [&](DeviceState &st) {
             run(st, true);
-            for (LogEntry &p : d.pending) st.append(p);
-            d.pending.clear();
+            d.logPending(st);
             st.append(*made);
         };
         try {
-            if (d.inspecting != 0) {
+            if (d.inspecting()) {
                 d.transact(
                     s, [&](DeviceState &st) { run(st, false); }, Device::Access::read);
-                d.inspected.push_back(std::move(*made));
+                d.record(std::move(*made));
                 return result;
             }
             if (changesStore(s)) {
@@ -299,11 +298,7 @@ uint32_t mectIdSync(uint32_t kind) {
     return serve(s, {kind}, [&](Ctx &c) -> uint32_t {
         if (!expect(c.d, s, "kind", kind, kIdSyncKind)) return c.fault.refuse(kBadArgument);
         if (c.fault.skip()) return c.fault.code;
-        uint32_t answer = 0;
-        if (!c.d.id_sync_script.empty()) {
-            answer = c.d.id_sync_script.front();
-            c.d.id_sync_script.pop_front();
-        }
+        const uint32_t answer = c.d.nextIdSyncAnswer();
         c.done = true;
         return c.fault.refuse(answer);
     });
@@ -389,15 +384,8 @@ uint32_t emwOSWOrgAllocMemPart(uint32_t partition, void **block, uint32_t size) 
                 c.d.violate(kNoMemory, where(s) + "partition " + hex(partition) + ", the device has only 0"));
         if (!notNull(c.d, s, block, "block pointer")) return c.fault.refuse(kBadArgument);
         if (c.fault.skip()) return c.fault.code;
-        void *p = std::malloc(size != 0 ? size : 1);
+        void *p = c.d.allocate(size);
         if (p == nullptr) return c.fault.refuse(kNoMemory);
-        // Nothing the partition hands out is cleared.
-        std::memset(p, kGarbage, size);
-        Device &d = c.d;
-        d.blocks[p] = size;
-        d.live_bytes += size;
-        d.mem.allocs++;
-        if (d.live_bytes > d.mem.peak_bytes) d.mem.peak_bytes = d.live_bytes;
         *block = p;
         return c.did();
     });
@@ -410,18 +398,11 @@ uint32_t emwOSWOrgFreeMemPart(uint32_t partition, void *block) {
         if (partition != 0)
             return c.fault.refuse(d.violate(kBadArgument, where(s) + "partition " + hex(partition) +
                                                               ", the device has only 0"));
-        auto it = d.blocks.find(block);
-        if (it == d.blocks.end())
-            return c.fault.refuse(d.violate(kBadArgument, where(s) + "block " + hex(addr(block)) +
-                                                              " was not handed out or is already free"));
         // A failing free still takes the block back: its caller cannot act
         // on the answer, and a second free of the block must show up as one.
-        // Scribble over it so a use after free reads rubbish.
-        std::memset(block, 0xdd, it->second);
-        std::free(block);
-        d.live_bytes -= it->second;
-        d.blocks.erase(it);
-        d.mem.frees++;
+        if (!d.release(block))
+            return c.fault.refuse(d.violate(kBadArgument, where(s) + "block " + hex(addr(block)) +
+                                                              " was not handed out or is already free"));
         return c.did();
     });
 }

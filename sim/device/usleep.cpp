@@ -33,8 +33,7 @@ extern "C" int usleep(unsigned int usec) {
     try {
         Device &d = device();
         std::lock_guard lock(d.mu);
-        d.sleeps.push_back(static_cast<uint32_t>(usec));
-        fake = d.fake_sleep;
+        fake = d.sleep(static_cast<uint32_t>(usec));
     } catch (...) {
         // Keep the wait even if it could not be recorded.
     }

@@ -608,12 +608,12 @@ void FileStore::tablesToRows(int64_t from) {
 
 } // namespace
 
-std::unique_ptr<Store> makeFileStore(const std::string &path, unsigned busy_timeout_ms) {
-    auto store = std::make_unique<FileStore>(path, busy_timeout_ms);
-    store->open();
-    return store;
-}
-
-bool fileStoreAvailable() { return true; }
+// Opens (creating 0600 in an existing directory if missing) the device file.
+const BackEnd kFileBackEnd("file",
+                           [](const std::string &path, unsigned busy_timeout_ms) -> std::unique_ptr<Store> {
+                               auto store = std::make_unique<FileStore>(path, busy_timeout_ms);
+                               store->open();
+                               return store;
+                           });
 
 } // namespace devsim

@@ -125,6 +125,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Store> makeMemoryStore() { return std::make_unique<MemoryStore>(); }
+const BackEnd kMemoryBackEnd("memory", [](const std::string &, unsigned) -> std::unique_ptr<Store> {
+    return std::make_unique<MemoryStore>();
+});
 
 } // namespace devsim
