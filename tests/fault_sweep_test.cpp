@@ -184,7 +184,7 @@ protected:
         if (a.line != nullptr) {
             const auto &l = lines[0];
             EXPECT_EQ(l.text.rfind(a.line, 0), 0u) << l.text;
-            EXPECT_EQ(std::tie(l.module, l.msg_class, l.zero), std::make_tuple(0x7302u, 0x102u, 0u));
+            EXPECT_EQ(l.args, (std::vector<uint64_t>{0x7302, 0x102, 0}));
             if (a.shows_code) {
                 EXPECT_NE(l.text.find("0x" + hex(code)), std::string::npos) << l.text;
             }

@@ -374,7 +374,7 @@ TEST_F(Sim, EveryServiceLogsAsItsRowSaysAndAnAimedFaultFiresOnItAlone) {
 TEST_F(Sim, RandomFaultsFireOnTheirShare) {
     auto run = [](uint64_t seed) {
         reset();
-        failRandomly(Service::meSTCGetStatus, 25, seed, 0x99);
+        addFault(parseFaultSpec("meSTCGetStatus=0x99,probability=25,seed=" + std::to_string(seed)));
         std::string fired;
         uint8_t b = 0;
         for (int i = 0; i < 400; ++i) fired += meSTCGetStatus(kArea, 0x85002308, &b) == 0x99 ? '1' : '0';
