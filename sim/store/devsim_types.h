@@ -91,8 +91,8 @@ struct LogEntry {
     int32_t pid = 0;
     std::string program; // the calling process's name (its comm), "" when unknown
     LogKind kind = LogKind::call;
-    Service service{}; // the service called, or that the entry is about
-    std::vector<uint64_t> args;
+    Service service{};          // the service called, or that the entry is about
+    std::vector<uint64_t> args; // integer arguments as passed, pointers as their address
     uint32_t result = 0;
     bool done = false; // the service did its work, whatever it answered
     std::string text;  // monitor line as received (any bytes), or what happened
