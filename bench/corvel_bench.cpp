@@ -92,7 +92,7 @@ uint32_t offsetIn(const void *p, const void *base) {
 Steps storeRows(const std::vector<stub::Call> &calls, const void *rec) {
     Steps out;
     for (const auto &c : calls)
-        if (c.svc == Svc::GetStatus) out.add({c.a[1], offsetIn(c.p, rec), stub_setting_size(c.a[1])});
+        if (c.svc == Svc::meSTCGetStatus) out.add({c.a[1], offsetIn(c.p, rec), stub_setting_size(c.a[1])});
     return out;
 }
 
@@ -100,9 +100,9 @@ Steps storeRows(const std::vector<stub::Call> &calls, const void *rec) {
 Steps jobRowsOf(const std::vector<stub::Call> &calls, Svc svc, uint32_t job, const void *rec) {
     Steps out;
     for (const auto &c : calls) {
-        if (c.svc == Svc::JobGet && svc == Svc::JobGet && c.a[0] == job)
+        if (c.svc == Svc::meSVCGetCurrent && svc == Svc::meSVCGetCurrent && c.a[0] == job)
             out.add({c.a[1], offsetIn(c.p, rec), 0});
-        if (c.svc == Svc::JobSet && svc == Svc::JobSet && c.a[1] == job)
+        if (c.svc == Svc::meSVCSetCurrent && svc == Svc::meSVCSetCurrent && c.a[1] == job)
             out.add({c.a[2], offsetIn(c.p, rec), 0});
     }
     return out;
@@ -172,31 +172,33 @@ void record() {
 #undef CORVEL_TRACE_GROUP
 
     auto ip = trace([] { entMLSTGetIpJob(kJob, &R.ip); });
-    T.ip = jobRowsOf(ip, Svc::JobGet, kJob, &R.ip);
-    T.parent = jobRowsOf(ip, Svc::JobGet, R.ip.parent_job_id, &R.ip);
-    T.box = jobRowsOf(trace([] { entMLSTGetIpJobBox(kJob, R.path); }), Svc::JobGet, kJob, R.path);
-    T.fax_rep = jobRowsOf(trace([] { entMLSTGetFaxRepAddImg(kJob, R.rep); }), Svc::JobGet, kJob, R.rep);
-    T.prn_end =
-        jobRowsOf(trace([] { entMLSTGetPrnJobEnd(kJob, &R.prn_end); }), Svc::JobGet, kJob, &R.prn_end);
-    T.cur_send =
-        jobRowsOf(trace([] { entMLSTGetCurSend(kJob, &R.cur_send); }), Svc::JobGet, kJob, &R.cur_send);
-    T.attach = jobRowsOf(trace([] { entMLSTSetMailAttach(kJob, &R.attach); }), Svc::JobSet, kJob, &R.attach);
+    T.ip = jobRowsOf(ip, Svc::meSVCGetCurrent, kJob, &R.ip);
+    T.parent = jobRowsOf(ip, Svc::meSVCGetCurrent, R.ip.parent_job_id, &R.ip);
+    T.box = jobRowsOf(trace([] { entMLSTGetIpJobBox(kJob, R.path); }), Svc::meSVCGetCurrent, kJob, R.path);
+    T.fax_rep =
+        jobRowsOf(trace([] { entMLSTGetFaxRepAddImg(kJob, R.rep); }), Svc::meSVCGetCurrent, kJob, R.rep);
+    T.prn_end = jobRowsOf(trace([] { entMLSTGetPrnJobEnd(kJob, &R.prn_end); }), Svc::meSVCGetCurrent, kJob,
+                          &R.prn_end);
+    T.cur_send = jobRowsOf(trace([] { entMLSTGetCurSend(kJob, &R.cur_send); }), Svc::meSVCGetCurrent, kJob,
+                           &R.cur_send);
+    T.attach = jobRowsOf(trace([] { entMLSTSetMailAttach(kJob, &R.attach); }), Svc::meSVCSetCurrent, kJob,
+                         &R.attach);
     T.rst_value = T.box.s[0].id;
 
     auto init = trace([] { entMLSTInit(kArea); });
-    T.id_kind = first(init, Svc::InitDefault).a[0];
-    T.protocol_id = first(init, Svc::GetStatus).a[1];
-    T.id_sync_kind = first(trace([] { entMLSTSyncMe(); }), Svc::IdSync).a[0];
+    T.id_kind = first(init, Svc::mectInitDefault).a[0];
+    T.protocol_id = first(init, Svc::meSTCGetStatus).a[1];
+    T.id_sync_kind = first(trace([] { entMLSTSyncMe(); }), Svc::mectIdSync).a[0];
 
     auto path = trace([] { entMLSTGetFaxImgDataPath(kJob, R.path); });
-    T.fax_link_kind = first(path, Svc::FixedChildLink).a[2];
-    T.fax_link_index = first(path, Svc::FixedChildLink).a[3];
-    T.fax_path_value = first(path, Svc::JobGet).a[1];
+    T.fax_link_kind = first(path, Svc::mectSVCGetChildLink).a[2];
+    T.fax_link_index = first(path, Svc::mectSVCGetChildLink).a[3];
+    T.fax_path_value = first(path, Svc::meSVCGetCurrent).a[1];
 
     auto sent =
         trace([] { entMLSTGetSendJobResult(kJob, ENTMLST_LINK_KIND_MAIL, kChildren, R.entries, &R.count); });
-    T.status_value = first(sent, Svc::LinkGet, 0).a[1];
-    T.name_value = first(sent, Svc::LinkGet, 1).a[1];
+    T.status_value = first(sent, Svc::mectSVCGetCurrent, 0).a[1];
+    T.name_value = first(sent, Svc::mectSVCGetCurrent, 1).a[1];
 
     T.recipient = kRecipient;
     same = R;

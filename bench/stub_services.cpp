@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "device_services.h"
-#include "devsim.h"
+#include "devsim_device.h"
 
 stub::Stats stub_stats;
 
@@ -93,7 +93,7 @@ uint32_t stub_setting_size(uint32_t id) {
 void stub_set_children(int32_t n) { children = n; }
 
 uint32_t meSTCGetStatus(uint32_t area, uint32_t id, void *dst) {
-    NOTE(GetStatus, area, id, 0, 0, dst);
+    NOTE(meSTCGetStatus, area, id, 0, 0, dst);
     const auto *s = settings.find(id);
     if (s == nullptr) return kUnknown;
     std::memcpy(dst, store + s->off, s->size);
@@ -101,12 +101,12 @@ uint32_t meSTCGetStatus(uint32_t area, uint32_t id, void *dst) {
 }
 
 uint32_t meSTCSetStatus(uint32_t writer, uint32_t area, uint32_t id, const void *src) {
-    NOTE(SetStatus, writer, area, id, 0, src);
+    NOTE(meSTCSetStatus, writer, area, id, 0, src);
     return settings.find(id) ? 0 : kUnknown;
 }
 
 uint32_t meSVCGetCurrent(uint32_t job, uint32_t value_id, void *dst) {
-    NOTE(JobGet, job, value_id, 0, 0, dst);
+    NOTE(meSVCGetCurrent, job, value_id, 0, 0, dst);
     uint32_t w = width(value_id);
     if (w == 0) return kUnknown;
     std::memcpy(dst, job_value, w);
@@ -114,49 +114,49 @@ uint32_t meSVCGetCurrent(uint32_t job, uint32_t value_id, void *dst) {
 }
 
 uint32_t meSVCSetCurrent(uint32_t writer, uint32_t job, uint32_t value_id, const void *src) {
-    NOTE(JobSet, writer, job, value_id, 0, src);
+    NOTE(meSVCSetCurrent, writer, job, value_id, 0, src);
     return width(value_id) ? 0 : kUnknown;
 }
 
 uint32_t mectInitDefault(uint32_t kind, uint32_t arg) {
-    NOTE(InitDefault, kind, arg, 0, 0, nullptr);
+    NOTE(mectInitDefault, kind, arg, 0, 0, nullptr);
     return 0;
 }
 uint32_t mectSetDstProduct(uint32_t kind, uint32_t product) {
-    NOTE(DstProduct, kind, product, 0, 0, nullptr);
+    NOTE(mectSetDstProduct, kind, product, 0, 0, nullptr);
     return 0;
 }
 uint32_t mectSetDstArea(uint32_t kind, uint32_t area) {
-    NOTE(DstArea, kind, area, 0, 0, nullptr);
+    NOTE(mectSetDstArea, kind, area, 0, 0, nullptr);
     return 0;
 }
 uint32_t mectIdSync(uint32_t kind) {
-    NOTE(IdSync, kind, 0, 0, 0, nullptr);
+    NOTE(mectIdSync, kind, 0, 0, 0, nullptr);
     return 0;
 }
 
 uint32_t mectSVCGetParentLink(uint32_t selector, uint32_t job, uint32_t *parent) {
-    NOTE(ParentLink, selector, job, 0, 0, parent);
+    NOTE(mectSVCGetParentLink, selector, job, 0, 0, parent);
     *parent = job + 1;
     return 0;
 }
 uint32_t mectSVCGetChildLink(uint32_t selector, uint32_t job, uint32_t kind, uint32_t index, uint32_t *link) {
-    NOTE(FixedChildLink, selector, job, kind, index, link);
+    NOTE(mectSVCGetChildLink, selector, job, kind, index, link);
     *link = job + 0x100 + index;
     return 0;
 }
 uint32_t mectGetChildLinkNum(uint32_t selector, uint32_t job, int32_t kind, int32_t *number) {
-    NOTE(ChildLinkNum, selector, job, static_cast<uint32_t>(kind), 0, number);
+    NOTE(mectGetChildLinkNum, selector, job, static_cast<uint32_t>(kind), 0, number);
     *number = children;
     return 0;
 }
 uint32_t mectGetChildLink(uint32_t selector, uint32_t job, int32_t kind, int32_t index, uint32_t *link) {
-    NOTE(ChildLink, selector, job, static_cast<uint32_t>(kind), static_cast<uint32_t>(index), link);
+    NOTE(mectGetChildLink, selector, job, static_cast<uint32_t>(kind), static_cast<uint32_t>(index), link);
     *link = job + 0x100 + static_cast<uint32_t>(index);
     return 0;
 }
 uint32_t mectSVCGetCurrent(uint32_t link, uint32_t value_id, void *dst) {
-    NOTE(LinkGet, link, value_id, 0, 0, dst);
+    NOTE(mectSVCGetCurrent, link, value_id, 0, 0, dst);
     uint32_t w = width(value_id);
     if (w == 0) return kUnknown;
     std::memcpy(dst, job_value, w);
@@ -164,42 +164,42 @@ uint32_t mectSVCGetCurrent(uint32_t link, uint32_t value_id, void *dst) {
 }
 
 uint32_t mscMLPRNChgSchedule(uint32_t a, uint32_t b) {
-    NOTE(Schedule, a, b, 0, 0, nullptr);
+    NOTE(mscMLPRNChgSchedule, a, b, 0, 0, nullptr);
     return 0;
 }
 uint32_t mscMLRPTChgSMTPProtocol(uint32_t protocol) {
-    NOTE(SmtpProtocol, protocol, 0, 0, 0, nullptr);
+    NOTE(mscMLRPTChgSMTPProtocol, protocol, 0, 0, 0, nullptr);
     return 0;
 }
 uint32_t mscMLRPTChgEventReportTime(uint32_t recipient) {
-    NOTE(EventTime, recipient, 0, 0, 0, nullptr);
+    NOTE(mscMLRPTChgEventReportTime, recipient, 0, 0, 0, nullptr);
     return 0;
 }
 uint32_t mscMLRPTChgScheduleReportTime(uint32_t recipient) {
-    NOTE(ScheduleTime, recipient, 0, 0, 0, nullptr);
+    NOTE(mscMLRPTChgScheduleReportTime, recipient, 0, 0, 0, nullptr);
     return 0;
 }
 uint32_t mscMLRPTChgMaintenanceReportTime(void) {
-    NOTE(MainteTime, 0, 0, 0, 0, nullptr);
+    NOTE(mscMLRPTChgMaintenanceReportTime, 0, 0, 0, 0, nullptr);
     return 0;
 }
 
 // One static block: a Set call takes one at a time.
 uint32_t emwOSWOrgAllocMemPart(uint32_t partition, void **block, uint32_t size) {
-    NOTE(Alloc, partition, 0, size, 0, block);
+    NOTE(emwOSWOrgAllocMemPart, partition, 0, size, 0, block);
     if (size > sizeof work_block) return kUnknown;
     ++stub_stats.allocs;
     *block = work_block;
     return 0;
 }
 uint32_t emwOSWOrgFreeMemPart(uint32_t partition, void *block) {
-    NOTE(Free, partition, 0, 0, 0, block);
+    NOTE(emwOSWOrgFreeMemPart, partition, 0, 0, 0, block);
     ++stub_stats.frees;
     return 0;
 }
 
 uint32_t emwGENMonSendMessage(uint32_t module, uint32_t msg_class, uint32_t zero, const char *format, ...) {
-    NOTE(Monitor, module, msg_class, zero, 0, format);
+    NOTE(emwGENMonSendMessage, module, msg_class, zero, 0, format);
     return 0;
 }
 

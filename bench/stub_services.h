@@ -7,31 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device_services.h"
+
 namespace stub {
 
-enum class Svc : uint8_t {
-    GetStatus,
-    SetStatus,
-    JobGet,
-    JobSet,
-    InitDefault,
-    DstProduct,
-    DstArea,
-    IdSync,
-    ParentLink,
-    FixedChildLink,
-    ChildLinkNum,
-    ChildLink,
-    LinkGet,
-    Schedule,
-    SmtpProtocol,
-    EventTime,
-    ScheduleTime,
-    MainteTime,
-    Alloc,
-    Free,
-    Monitor,
-};
+// The services, named and ordered as in their list.
+#define STUB_ENUMERATOR(name, ...) name,
+enum class Svc : uint8_t { CORVEL_DEVICE_SERVICES(STUB_ENUMERATOR) };
+#undef STUB_ENUMERATOR
 
 // One service call as seen by the stub: its integer arguments in order and
 // its (last) pointer argument.

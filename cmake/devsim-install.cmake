@@ -10,7 +10,11 @@ set(corvellib_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/corvellib)
 install(TARGETS devsim EXPORT corvellibDevsimTargets COMPONENT devsim
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/sim/devsim.h ${PROJECT_SOURCE_DIR}/sim/corvellib_devsim.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT devsim)
+# devsim.h includes the types of the layers below it and the services' list.
+install(FILES ${PROJECT_SOURCE_DIR}/sim/api/devsim.h ${PROJECT_SOURCE_DIR}/sim/api/corvellib_devsim.h
+  ${PROJECT_SOURCE_DIR}/sim/device/devsim_device.h ${PROJECT_SOURCE_DIR}/sim/store/devsim_types.h
+  ${PROJECT_SOURCE_DIR}/contract/device_services.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT devsim)
 install(EXPORT corvellibDevsimTargets NAMESPACE corvellib:: DESTINATION ${corvellib_cmake_dir} COMPONENT devsim)
 
 file(RELATIVE_PATH corvellib_pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)

@@ -12,6 +12,39 @@
 
 #include <stdint.h>
 
+/*
+ * Every service once: X(name, log kind, logged arguments, settings-ID
+ * arguments, job- or value-ID arguments). The log kind is how a call is
+ * logged: call, notification or monitor. Argument sets are bit masks,
+ * CORVEL_ARG(i) for argument i: the simulator names a settings ID in its
+ * log, and a fault's match= looks for an ID among them. The monitor logs
+ * its first three arguments; its line is the entry's text. The prototypes
+ * below are tied to their rows where the simulator builds its table.
+ */
+#define CORVEL_ARG(i) (1u << (i))
+#define CORVEL_DEVICE_SERVICES(X)                                                                            \
+    X(meSTCGetStatus, call, 3, CORVEL_ARG(1), 0)                                                             \
+    X(meSTCSetStatus, call, 4, CORVEL_ARG(2), 0)                                                             \
+    X(meSVCGetCurrent, call, 3, 0, CORVEL_ARG(0) | CORVEL_ARG(1))                                            \
+    X(meSVCSetCurrent, call, 4, 0, CORVEL_ARG(1) | CORVEL_ARG(2))                                            \
+    X(mectInitDefault, call, 2, 0, 0)                                                                        \
+    X(mectSetDstProduct, call, 2, 0, 0)                                                                      \
+    X(mectSetDstArea, call, 2, 0, 0)                                                                         \
+    X(mectIdSync, call, 1, 0, 0)                                                                             \
+    X(mectSVCGetParentLink, call, 3, 0, CORVEL_ARG(1))                                                       \
+    X(mectSVCGetChildLink, call, 5, 0, CORVEL_ARG(1))                                                        \
+    X(mectGetChildLinkNum, call, 4, 0, CORVEL_ARG(1))                                                        \
+    X(mectGetChildLink, call, 5, 0, CORVEL_ARG(1))                                                           \
+    X(mectSVCGetCurrent, call, 3, 0, CORVEL_ARG(0) | CORVEL_ARG(1))                                          \
+    X(mscMLPRNChgSchedule, notification, 2, 0, 0)                                                            \
+    X(mscMLRPTChgSMTPProtocol, notification, 1, 0, 0)                                                        \
+    X(mscMLRPTChgEventReportTime, notification, 1, 0, 0)                                                     \
+    X(mscMLRPTChgScheduleReportTime, notification, 1, 0, 0)                                                  \
+    X(mscMLRPTChgMaintenanceReportTime, notification, 0, 0, 0)                                               \
+    X(emwOSWOrgAllocMemPart, call, 3, 0, 0)                                                                  \
+    X(emwOSWOrgFreeMemPart, call, 2, 0, 0)                                                                   \
+    X(emwGENMonSendMessage, monitor, 3, 0, 0)
+
 #ifdef __cplusplus
 extern "C" {
 #endif

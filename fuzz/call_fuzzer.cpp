@@ -23,6 +23,7 @@
 #include "corvellib.h"
 #include "devsim.h"
 #include "functions.h"
+#include "support/calls.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ constexpr std::size_t kMaxValueWidth = 256;
 
 [[noreturn]] void fail(const char *fn, const char *what, uint32_t rc) {
     std::fprintf(stderr, "call_fuzzer: %s: %s (result 0x%x)\n", fn, what, rc);
-    for (const auto &c : devsim::calls())
+    for (const auto &c : simtest::calls())
         std::fprintf(stderr, "  %s -> 0x%x %s", devsim::serviceName(c.service), c.result, c.text.c_str());
     for (const auto &v : devsim::violations()) std::fprintf(stderr, "  violation: %s\n", v.c_str());
     std::abort();
@@ -62,7 +63,7 @@ void check(const Outcome &o, uint32_t rc) {
         fail(o.fn, "result not one the function returns", rc);
 
     std::size_t lines = 0, others = 0, allocs = 0, frees = 0;
-    for (const auto &c : devsim::calls()) {
+    for (const auto &c : simtest::calls()) {
         lines += c.service == Service::emwGENMonSendMessage;
         others += c.service != Service::emwGENMonSendMessage;
         allocs += c.service == Service::emwOSWOrgAllocMemPart;
@@ -275,7 +276,7 @@ private:
                 else
                     ++pending_answers_;
             }
-            devsim::failCall(s, nth, code, in_.flag());
+            simtest::failCall(s, nth, code, in_.flag());
             break;
         }
         case 1: { // scripted ID-service answers
@@ -329,7 +330,7 @@ private:
     // ---- calls -----------------------------------------------------------------------
 
     void learnValueIds() {
-        for (const auto &c : devsim::calls()) {
+        for (const auto &c : simtest::calls()) {
             if ((c.service == Service::meSVCGetCurrent || c.service == Service::mectSVCGetCurrent) &&
                 value_ids_.size() < 64 &&
                 std::find(value_ids_.begin(), value_ids_.end(), c.args[1]) == value_ids_.end())
@@ -411,7 +412,7 @@ private:
     static_assert(std::size(kCalls) == reg::kFunctionCount);
 
     void call(unsigned fn) {
-        devsim::clearCalls();
+        simtest::clearCalls();
         g_mem_before = devsim::memStats();
         const Entry &e = kCalls[fn % std::size(kCalls)];
         (this->*e.run)(e.name);
@@ -440,7 +441,7 @@ private:
         auto entries = bytes((room + 1) * sizeof(ENTMLSTSENDRESULT));
         std::vector<uint8_t> before(entries.get(), entries.get() + (room + 1) * sizeof(ENTMLSTSENDRESULT));
         bool null_entries = null(), null_count = null();
-        devsim::clearCalls();
+        simtest::clearCalls();
         g_mem_before = devsim::memStats();
         int32_t count = static_cast<int32_t>(in_.u32());
         uint32_t rc = F(job, kind, capacity,
@@ -465,7 +466,7 @@ private:
     // count possibly already stored); the call log tells them apart.
     static std::size_t keptFrom(const char *fn, uint32_t job, int32_t kind, int32_t capacity, bool refused,
                                 int32_t count, uint32_t rc) {
-        const std::vector<devsim::Call> asked = devsim::calls();
+        const std::vector<simtest::Call> asked = simtest::calls();
         if (refused) {
             if (rc != ENTMLST_ERR_PARAM) fail(fn, "missing pointer not refused", rc);
             if (!asked.empty()) fail(fn, "a service was called after a refused argument", rc);

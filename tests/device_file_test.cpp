@@ -25,6 +25,7 @@
 #include "corvellib.h"
 #include "device_services.h"
 #include "devsim.h"
+#include "support/calls.h"
 
 namespace {
 
@@ -353,7 +354,7 @@ TEST_F(DeviceFile, AStoppedLockHolderIsAnsweredWithinTheTimeoutAndLogged) {
 TEST_F(DeviceFile, AnInspectionReadsBesideAWriterAndLeavesNoTrace) {
     devsim::setBusyTimeout(50);
     devsim::openDevice(file.string());
-    devsim::failCall(Service::meSTCGetStatus, 1, 0x55);
+    simtest::failCall(Service::meSTCGetStatus, 1, 0x55);
     devsim::failCallHere(Service::meSVCGetCurrent, 1, 0x66);
     devsim::createJob(7);
     const devsim::DeviceStatus before = devsim::deviceStatus();
@@ -552,6 +553,6 @@ TEST_F(DeviceFile, ABatchIsOneTransactionKeptWholeOrNotAtAll) {
                   return meSTCGetStatus(kArea, kServer, b) == 0 && std::memcmp(b, server, 64) == 0 ? 0 : 1;
               }),
               0);
-    auto calls = devsim::calls(Service::meSTCSetStatus);
+    auto calls = simtest::calls(Service::meSTCSetStatus);
     EXPECT_EQ(calls.size(), 1u);
 }

@@ -161,13 +161,13 @@ protected:
         devsim::reset();
         devsim::fakeSleep(true);
         c.setup();
-        devsim::clearCalls();
+        simtest::clearCalls();
     }
 
     // One failure point: the k-th call of the clean run fails.
-    static void check(const Case &c, const std::vector<devsim::Call> &clean, const devsim::State &before,
+    static void check(const Case &c, const std::vector<simtest::Call> &clean, const devsim::State &before,
                       const devsim::State &clean_after, std::size_t k, bool write_first) {
-        const devsim::Call &failing = clean[k - 1];
+        const simtest::Call &failing = clean[k - 1];
         const Answer &a = c.model.at(failing.service);
         const uint32_t code = 0x0bad0000u + uint32_t(k);
         SCOPED_TRACE(c.name + ": call " + std::to_string(k) + " " + devsim::serviceName(failing.service) +
@@ -176,7 +176,7 @@ protected:
         failAt(clean, k, code, write_first);
         const uint32_t result = c.run();
         const auto log = serviceCalls();
-        const auto lines = devsim::monitor();
+        const auto lines = simtest::monitor();
 
         EXPECT_EQ(result, a.own_code ? code : a.result);
 
@@ -184,7 +184,7 @@ protected:
         if (a.line != nullptr) {
             const auto &l = lines[0];
             EXPECT_EQ(l.text.rfind(a.line, 0), 0u) << l.text;
-            EXPECT_EQ(std::tie(l.module, l.msg_class, l.zero), std::make_tuple(0x7302u, 0x102u, 0u));
+            EXPECT_EQ(l.args, (std::vector<uint64_t>{0x7302, 0x102, 0}));
             if (a.shows_code) {
                 EXPECT_NE(l.text.find("0x" + hex(code)), std::string::npos) << l.text;
             }
@@ -232,7 +232,7 @@ TEST_F(FaultSweep, EveryFailurePointAnswersAsTheModelSays) {
         prepare(c);
         const devsim::State before = devsim::exportState();
         ASSERT_EQ(c.run(), ENTMLST_OK);
-        EXPECT_TRUE(devsim::monitor().empty());
+        EXPECT_TRUE(simtest::monitor().empty());
         const auto clean = serviceCalls();
         const devsim::State clean_after = devsim::exportState();
         for (const auto &call : clean)

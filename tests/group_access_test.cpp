@@ -50,7 +50,7 @@ TEST_F(GroupAccess, GetAllStopsAtTheFailingRowLeavingLaterFieldsAlone) {
     for (unsigned k = 0; k < std::size(kRows); ++k) {
         SCOPED_TRACE(k);
         devsim::reset();
-        devsim::failCall(S::meSTCGetStatus, k + 1, 0xe7);
+        simtest::failCall(S::meSTCGetStatus, k + 1, 0xe7);
         TestRec rec = filled<TestRec>(0xee);
         EXPECT_EQ(getAll(kSingle, 0, &rec), ENTMLST_ERR_STATUS_GET);
         for (unsigned i = 0; i < std::size(kRows); ++i) {
@@ -61,7 +61,7 @@ TEST_F(GroupAccess, GetAllStopsAtTheFailingRowLeavingLaterFieldsAlone) {
         EXPECT_EQ(field(rec, offsetof(TestRec, tail), 2), devsim::Bytes(2, 0xee));
         EXPECT_EQ(lines(), std::vector<std::string>{"<Error>:meSTCGetStatus() is Failed!!!. id=0x" +
                                                     hex(kRows[k].id) + ",ret=0xe7\n"});
-        EXPECT_EQ(devsim::callCount(S::meSTCGetStatus), k + 1);
+        EXPECT_EQ(simtest::callCount(S::meSTCGetStatus), k + 1);
     }
 }
 
@@ -100,15 +100,15 @@ TEST_F(GroupAccess, SetChangedWritesExactlyTheSelectedRowsThatDiffer) {
             notify |= write && row.field.notify;
         }
         std::vector<uint64_t> writes;
-        for (const auto &c : devsim::calls(S::meSTCSetStatus)) writes.push_back(c.args[2]);
+        for (const auto &c : simtest::calls(S::meSTCSetStatus)) writes.push_back(c.args[2]);
         EXPECT_EQ(writes, want_writes);
 
         auto log = servicesOf(serviceCalls());
         ASSERT_GE(log.size(), 2u);
         EXPECT_EQ(log.front(), S::emwOSWOrgAllocMemPart);
-        EXPECT_EQ(devsim::calls(S::emwOSWOrgAllocMemPart)[0].args[2], sizeof(TestRec));
+        EXPECT_EQ(simtest::calls(S::emwOSWOrgAllocMemPart)[0].args[2], sizeof(TestRec));
         EXPECT_EQ(log.back(), S::emwOSWOrgFreeMemPart);
-        EXPECT_EQ(devsim::callCount(S::mscMLRPTChgMaintenanceReportTime), notify ? 1u : 0u);
+        EXPECT_EQ(simtest::callCount(S::mscMLRPTChgMaintenanceReportTime), notify ? 1u : 0u);
         if (notify) {
             EXPECT_EQ(log[log.size() - 2], S::mscMLRPTChgMaintenanceReportTime);
         }

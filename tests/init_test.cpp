@@ -36,7 +36,7 @@ using Init = DeviceTest;
 
 TEST_F(Init, MakesAllThirteenCallsInOrderAndSendsNothing) {
     for (int round = 0; round < 2; ++round) { // a second start-up does it all again
-        devsim::clearCalls();
+        simtest::clearCalls();
         EXPECT_EQ(entMLSTInit(0x77), ENTMLST_OK);
         const auto log = serviceCalls();
         ASSERT_EQ(log.size(), kSteps.size());
@@ -81,7 +81,7 @@ TEST_F(Init, GoesOnAfterEachFailureAndReturnsTheLastFailuresCode) {
         SCOPED_TRACE(c.lines.back());
         devsim::reset();
         uint32_t code = 0x51;
-        for (const Fault &f : c.faults) devsim::failCall(f.service, f.nth, code++);
+        for (const Fault &f : c.faults) simtest::failCall(f.service, f.nth, code++);
         EXPECT_EQ(entMLSTInit(0x77), c.result);
         EXPECT_EQ(lines(), c.lines);
         EXPECT_EQ(serviceCalls().size(), kSteps.size());
@@ -101,9 +101,9 @@ TEST_F(Init, TheProtocolIsAnnouncedEvenAfterItsReadFailed) {
         SCOPED_TRACE(::testing::Message() << int(c.stored) << c.fail << c.write_first);
         devsim::reset();
         ASSERT_TRUE(devsim::putSetting(kProtocolId, {c.stored}));
-        if (c.fail) devsim::failCall(S::meSTCGetStatus, 1, 0x61, c.write_first);
+        if (c.fail) simtest::failCall(S::meSTCGetStatus, 1, 0x61, c.write_first);
         EXPECT_EQ(entMLSTInit(0), c.fail ? ENTMLST_ERR_NOTIFY : ENTMLST_OK);
-        EXPECT_EQ(devsim::calls(S::mscMLRPTChgSMTPProtocol).at(0).args, std::vector<uint64_t>{c.announced});
+        EXPECT_EQ(simtest::calls(S::mscMLRPTChgSMTPProtocol).at(0).args, std::vector<uint64_t>{c.announced});
     }
 }
 
@@ -130,8 +130,8 @@ TEST_F(Init, SyncMePollsEveryHalfSecondWhileTheIdServiceIsNotReady) {
         devsim::scriptIdSync(c.answers);
         EXPECT_EQ(entMLSTSyncMe(), c.result);
         EXPECT_EQ(devsim::sleeps(), std::vector<uint32_t>(c.sleeps, 500000));
-        EXPECT_EQ(devsim::callCount(S::mectIdSync), c.sleeps + 1);
-        EXPECT_EQ(devsim::calls(S::mectIdSync).back().args, std::vector<uint64_t>{2});
+        EXPECT_EQ(simtest::callCount(S::mectIdSync), c.sleeps + 1);
+        EXPECT_EQ(simtest::calls(S::mectIdSync).back().args, std::vector<uint64_t>{2});
         EXPECT_EQ(lines(), c.lines);
     }
 }

@@ -49,14 +49,14 @@ TEST_F(Jobs, EachValueReadLandsAtItsFieldAndNothingElseIsWritten) {
     std::mt19937 rng(3);
     for (const Reader &r : kReaders) {
         SCOPED_TRACE(r.name);
-        devsim::clearCalls();
+        simtest::clearCalls();
         ASSERT_EQ(r.run(kJob, buf_), ENTMLST_OK);
-        for (const auto &c : devsim::calls(S::meSVCGetCurrent)) {
+        for (const auto &c : simtest::calls(S::meSVCGetCurrent)) {
             devsim::Bytes v(*devsim::valueWidth(uint32_t(c.args[1])));
             for (auto &b : v) b = static_cast<uint8_t>(rng() | 1);
             ASSERT_TRUE(devsim::putJobValue(uint32_t(c.args[0]), uint32_t(c.args[1]), v));
         }
-        devsim::clearCalls();
+        simtest::clearCalls();
         std::memset(buf_, 0xee, sizeof buf_);
         ASSERT_EQ(r.run(kJob, buf_), ENTMLST_OK);
 
@@ -109,14 +109,14 @@ TEST_F(Jobs, EveryValueTheDeviceKnowsIsReadOrWrittenBySomeFunction) {
 }
 
 TEST_F(Jobs, AFailedReadLeavesTheLaterFieldsAsTheCallerHadThem) {
-    devsim::failCall(S::meSVCGetCurrent, 4, 0xbad);
+    simtest::failCall(S::meSVCGetCurrent, 4, 0xbad);
     ENTMLSTIPJOB ip = filled<ENTMLSTIPJOB>(0xee);
     EXPECT_EQ(entMLSTGetIpJob(kJob, &ip), ENTMLST_ERR_JOB_GET);
     const auto raw = bytesOf(ip);
     EXPECT_NE(raw[0x000], 0xee);
     EXPECT_TRUE(std::all_of(raw.begin() + 0x280, raw.end(), [](uint8_t b) { return b == 0xee; }));
 
-    devsim::failCall(S::mectSVCGetParentLink, 1, 0xbad);
+    simtest::failCall(S::mectSVCGetParentLink, 1, 0xbad);
     ip = filled<ENTMLSTIPJOB>(0xee);
     EXPECT_EQ(entMLSTGetIpJob(kJob, &ip), ENTMLST_ERR_PARENT_LINK);
     EXPECT_EQ(bytesOf(ip.user_info1), devsim::Bytes(4, 0xee));
@@ -163,7 +163,7 @@ TEST_F(Jobs, FailuresAreReportedWithTheirOwnIdFormat) {
         SCOPED_TRACE(c.what);
         devsim::reset();
         jobWorld();
-        devsim::failCall(c.service, c.nth, 0xbad, c.write_first);
+        simtest::failCall(c.service, c.nth, 0xbad, c.write_first);
         EXPECT_EQ(c.run(), c.result);
         EXPECT_EQ(lines(), std::vector<std::string>{c.line});
     }
@@ -174,7 +174,7 @@ TEST_F(Jobs, MailAttachmentWritesEveryValueOnEveryCall) {
     const auto sent = bytesOf(rec);
     for (int call = 1; call <= 2; ++call) {
         ASSERT_EQ(entMLSTSetMailAttach(kJob, &rec), ENTMLST_OK);
-        auto writes = devsim::calls(S::meSVCSetCurrent);
+        auto writes = simtest::calls(S::meSVCSetCurrent);
         ASSERT_EQ(writes.size(), 3u * call);
         for (const auto &w : writes) {
             EXPECT_EQ(w.args[0], ENTMLST_MODULE_ID);
@@ -211,7 +211,7 @@ TEST_F(Jobs, JobIdZeroGoesToTheServices) {
     devsim::createJob(0);
     uint8_t box[ENTMLST_JOB_PATH_SIZE];
     EXPECT_EQ(entMLSTGetIpJobBox(0, box), ENTMLST_OK);
-    EXPECT_EQ(devsim::calls(S::meSVCGetCurrent).at(0).args[0], 0u);
+    EXPECT_EQ(simtest::calls(S::meSVCGetCurrent).at(0).args[0], 0u);
 }
 
 // ---- send results -------------------------------------------------------------
@@ -275,7 +275,7 @@ TEST_F(SendResults, NoChildrenOrTooManyListNothing) {
     EXPECT_EQ(list(ENTMLST_LINK_KIND_0100, 4), ENTMLST_OK);
     EXPECT_EQ(count_, 0);
     addChildren(ENTMLST_LINK_KIND_MAIL, {{"a", 1}, {"b", 2}, {"c", 3}});
-    devsim::clearCalls();
+    simtest::clearCalls();
     count_ = 77;
     EXPECT_EQ(list(ENTMLST_LINK_KIND_MAIL, 2), ENTMLST_OK);
     EXPECT_EQ(count_, 0);
@@ -305,14 +305,14 @@ TEST_F(SendResults, OnlyFaxChildrenWithAnEmptyNameGetTheFallbackName) {
     EXPECT_EQ(bytesOf(entries_[1].name), name128(""));
     EXPECT_EQ(bytesOf(entries_[2].name), name128("own"));
     EXPECT_EQ(bytesOf(entries_[3].name), name128("o"));
-    EXPECT_EQ(devsim::callCount(S::mectSVCGetCurrent), 4u * 2 + 2);
+    EXPECT_EQ(simtest::callCount(S::mectSVCGetCurrent), 4u * 2 + 2);
 
     devsim::reset();
     devsim::createJob(kJob);
     addChildren(ENTMLST_LINK_KIND_MAIL, {{"", 1, "alt"}});
     EXPECT_EQ(list(ENTMLST_LINK_KIND_MAIL, 4), ENTMLST_OK);
     EXPECT_EQ(bytesOf(entries_[0].name), name128(""));
-    EXPECT_EQ(devsim::callCount(S::mectSVCGetCurrent), 2u);
+    EXPECT_EQ(simtest::callCount(S::mectSVCGetCurrent), 2u);
 }
 
 // An entry is written only once all of its child's reads succeeded; the
@@ -337,7 +337,7 @@ TEST_F(SendResults, AFailingReadReturnsTheServiceCodeAndLeavesItsEntryAlone) {
             devsim::createJob(kJob);
             addChildren(ENTMLST_LINK_KIND_MAIL, {{"a", 1}, {"b", 2}, {"c", 3}});
             std::memset(entries_, 0xee, sizeof entries_);
-            devsim::failCall(c.service, c.nth, 0x12345678, write_first);
+            simtest::failCall(c.service, c.nth, 0x12345678, write_first);
             EXPECT_EQ(list(ENTMLST_LINK_KIND_MAIL, 4), 0x12345678u);
             EXPECT_EQ(count_, c.service == S::mectGetChildLinkNum ? 0 : 3);
             for (std::size_t i = 0; i < 4; ++i) {

@@ -23,7 +23,7 @@ protected:
     void flippedStored(const GroupCase &g, uint32_t n) {
         ASSERT_EQ(g.get(n, rec_), ENTMLST_OK);
         for (std::size_t i = 0; i < g.size; ++i) rec_[i] ^= 0xff;
-        devsim::clearCalls();
+        simtest::clearCalls();
     }
 };
 
@@ -43,7 +43,7 @@ TEST_F(Settings, EachRowReadsAndWritesItsOwnSettingsId) {
             randomStore(rng);
             fill(g, 0xee);
             ASSERT_EQ(g.get(n, rec_), ENTMLST_OK);
-            auto reads = devsim::calls(S::meSTCGetStatus);
+            auto reads = simtest::calls(S::meSTCGetStatus);
             ASSERT_EQ(reads.size(), g.rows);
             EXPECT_EQ(serviceCalls().size(), g.rows);
             std::vector<bool> covered(g.size);
@@ -99,22 +99,22 @@ TEST_F(Settings, EachMaskBitWritesItsRowAndOnlyNotifyRowsAreAnnounced) {
             flippedStored(g, n);
             const uint32_t mask = 1u << bit;
             ASSERT_EQ(g.set(mask, n, rec_), ENTMLST_OK);
-            EXPECT_EQ(devsim::callCount(S::meSTCSetStatus), (g.row_mask & mask) ? 1u : 0u);
+            EXPECT_EQ(simtest::callCount(S::meSTCSetStatus), (g.row_mask & mask) ? 1u : 0u);
             const bool announced = (g.notify_mask & mask) != 0;
             if (g.notify != kNone) {
-                EXPECT_EQ(devsim::callCount(g.notify), announced ? 1u : 0u);
+                EXPECT_EQ(simtest::callCount(g.notify), announced ? 1u : 0u);
             }
             if (announced) {
                 std::vector<uint64_t> want; // the announcement's arguments
                 if (g.notify == S::mscMLRPTChgSMTPProtocol) want = {rec_[0]};
                 if (g.notify == S::mscMLPRNChgSchedule) want = {0, 0};
                 if (g.per_recipient) want = {n};
-                EXPECT_EQ(devsim::calls(g.notify).at(0).args, want);
+                EXPECT_EQ(simtest::calls(g.notify).at(0).args, want);
             }
-            devsim::clearCalls();
+            simtest::clearCalls();
             ASSERT_EQ(g.set(mask, n, rec_), ENTMLST_OK);
-            EXPECT_EQ(devsim::callCount(S::meSTCSetStatus), 0u) << "unchanged value written again";
-            EXPECT_EQ(devsim::callCount(g.notify), 0u);
+            EXPECT_EQ(simtest::callCount(S::meSTCSetStatus), 0u) << "unchanged value written again";
+            EXPECT_EQ(simtest::callCount(g.notify), 0u);
             EXPECT_TRUE(lines().empty());
         }
     }
@@ -157,7 +157,7 @@ TEST_F(Settings, TheMaintenanceSubjectIsTheFirstSubjectValue) {
 TEST_F(Settings, CountersAreReadInRecordOrder) {
     ENTMLSTCOUNTER counter;
     ASSERT_EQ(entMLSTCounter(&counter), ENTMLST_OK);
-    auto reads = devsim::calls(S::meSTCGetStatus);
+    auto reads = simtest::calls(S::meSTCGetStatus);
     ASSERT_EQ(reads.size(), 16u);
     const auto base = reinterpret_cast<uintptr_t>(&counter);
     EXPECT_EQ(std::make_pair(reads.front().args[1], reads.front().args[2] - base),

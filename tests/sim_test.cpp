@@ -2,6 +2,7 @@
 // that the library suites rely on without exercising it themselves.
 #include "device_services.h"
 #include "devsim.h"
+#include "support/calls.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 using namespace devsim;
+using namespace simtest;
 
 namespace {
 
@@ -83,10 +85,10 @@ TEST_F(Sim, MonitorFormatsItself) {
 
     auto lines = monitor();
     ASSERT_EQ(lines.size(), std::size(cases));
-    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(lines[i].text, cases[i].text);
-    auto logged = calls(Service::emwGENMonSendMessage).back();
-    EXPECT_EQ(logged.args, (std::vector<uint64_t>{0x7302, 0x102, 0}));
-    EXPECT_EQ(logged.text, lines.back().text);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(lines[i].text, cases[i].text);
+        EXPECT_EQ(lines[i].args, (std::vector<uint64_t>{0x7302, 0x102, 0}));
+    }
     EXPECT_EQ(exportState().events.back(), "monitor(0x7302,0x102,0x0) ipjobid=0x12,id=ab,ret=0xe002");
     EXPECT_TRUE(violations().empty());
 }
@@ -259,39 +261,97 @@ TEST_F(Sim, FaultsAreLoggedFromArmingToClearingAndResets) {
     EXPECT_GT(addFault(parseFaultSpec("meSTCGetStatus=1")), other);
 }
 
-// A fault answers its code even when the device would have refused the call
-// itself (unknown job, value or link); it is used up either way.
-TEST_F(Sim, AnArmedFaultBeatsTheDevicesOwnRefusal) {
-    uint8_t dst[4] = {0xee, 0xee, 0xee, 0xee};
+// One row per service of the list, called as the library calls it: the
+// entry it logs has the row's kind and argument count, and a fault aimed
+// at it (through an ID among its arguments, where it has one) fires on it
+// and on no other service's call. A fault answers its code even where the
+// device would refuse the call itself (an unknown job), writing nothing,
+// and is used up either way.
+TEST_F(Sim, EveryServiceLogsAsItsRowSaysAndAnAimedFaultFiresOnItAlone) {
+    const uint32_t setting = catalogue().front().id, value = valueIds().front();
+    uint32_t job = 0x10, child = 0x11;
+    uint8_t dst[4096] = {};
     uint32_t link = 0;
-    struct Case {
+    int32_t count = 0;
+    void *block = nullptr;
+    struct Row {
         Service s;
+        uint32_t id; // the ID a fault is aimed at (0: none)
         std::function<uint32_t()> call;
-        uint32_t own;
+        uint32_t own = 0; // the device's answer for an unknown job (0: not tried)
     };
-    const Case cases[] = {
-        {Service::meSVCGetCurrent, [&] { return meSVCGetCurrent(0x999, 0x00182000, dst); }, kUnknownJob},
-        {Service::mectSVCGetCurrent, [&] { return mectSVCGetCurrent(0x999, 0x00860004, dst); }, kUnknownJob},
-        {Service::mectGetChildLink, [&] { return mectGetChildLink(kLinkSelector, 0x999, 0xc0, 0, &link); },
-         kUnknownJob},
-        {Service::mectSVCGetParentLink, [&] { return mectSVCGetParentLink(kLinkSelector, 0x999, &link); },
+    const Row rows[] = {
+        {Service::meSTCGetStatus, setting, [&] { return meSTCGetStatus(kArea, setting, dst); }},
+        {Service::meSTCSetStatus, setting, [&] { return meSTCSetStatus(kWriter, kArea, setting, dst); }},
+        {Service::meSVCGetCurrent, value, [&] { return meSVCGetCurrent(job, value, dst); }, kUnknownJob},
+        {Service::meSVCSetCurrent, job, [&] { return meSVCSetCurrent(kWriter, job, value, dst); }},
+        {Service::mectInitDefault, 0, [&] { return mectInitDefault(kIdKind, 0); }},
+        {Service::mectSetDstProduct, 0, [&] { return mectSetDstProduct(kIdKind, 0); }},
+        {Service::mectSetDstArea, 0, [&] { return mectSetDstArea(kIdKind, 1); }},
+        {Service::mectIdSync, 0, [&] { return mectIdSync(kIdSyncKind); }},
+        {Service::mectSVCGetParentLink, job, [&] { return mectSVCGetParentLink(kLinkSelector, job, &link); },
          kUnknownLink},
+        {Service::mectSVCGetChildLink, job,
+         [&] { return mectSVCGetChildLink(kLinkSelector, job, 0xc0, 0, &link); }},
+        {Service::mectGetChildLinkNum, job,
+         [&] { return mectGetChildLinkNum(kLinkSelector, job, 0xc0, &count); }},
+        {Service::mectGetChildLink, job, [&] { return mectGetChildLink(kLinkSelector, job, 0xc0, 0, &link); },
+         kUnknownJob},
+        {Service::mectSVCGetCurrent, child, [&] { return mectSVCGetCurrent(child, value, dst); },
+         kUnknownJob},
+        {Service::mscMLPRNChgSchedule, 0, [&] { return mscMLPRNChgSchedule(0, 0); }},
+        {Service::mscMLRPTChgSMTPProtocol, 0, [&] { return mscMLRPTChgSMTPProtocol(1); }},
+        {Service::mscMLRPTChgEventReportTime, 0, [&] { return mscMLRPTChgEventReportTime(1); }},
+        {Service::mscMLRPTChgScheduleReportTime, 0, [&] { return mscMLRPTChgScheduleReportTime(2); }},
+        {Service::mscMLRPTChgMaintenanceReportTime, 0, [&] { return mscMLRPTChgMaintenanceReportTime(); }},
+        {Service::emwOSWOrgAllocMemPart, 0, [&] { return emwOSWOrgAllocMemPart(0, &block, 16); }},
+        {Service::emwOSWOrgFreeMemPart, 0, [&] { return emwOSWOrgFreeMemPart(0, block); }},
+        {Service::emwGENMonSendMessage, 0,
+         [&] { return emwGENMonSendMessage(0x7302, 0x102, 0, "line %u\n", 7u); }},
     };
-    for (const Case &c : cases) {
+    ASSERT_EQ(std::size(rows), kServiceCount);
+    setParentLink(job, 0x20);
+    addChildLink(job, 0xc0, child);
+    for (std::size_t i = 0; i < kServiceCount; ++i) {
+        const Row &r = rows[i];
+        SCOPED_TRACE(serviceName(r.s));
+        ASSERT_EQ(r.s, static_cast<Service>(i)); // in the list's order, each once
+        ASSERT_EQ(r.call(), 0u);
+        const LogEntry e = log().back();
+        EXPECT_EQ(std::make_tuple(e.service, e.kind, e.args.size()),
+                  std::make_tuple(r.s, serviceKind(r.s), serviceArgCount(r.s)));
+        EXPECT_EQ(r.id != 0, idArguments(r.s) != 0);
+        // Aimed at the ID, or at the service alone: another service's call
+        // naming the same ID leaves it armed.
+        FaultSpec spec = parseFaultSpec(std::string(serviceName(r.s)) + "=0x4321");
+        if (r.id != 0) spec.match = r.id;
+        const uint64_t id = addFault(spec);
+        const Row &other = rows[(i + 1) % kServiceCount];
+        if (other.s != Service::emwOSWOrgFreeMemPart) {
+            EXPECT_EQ(other.call(), 0u) << serviceName(other.s);
+        }
+        if (r.s == Service::emwOSWOrgFreeMemPart) {
+            ASSERT_EQ(rows[i - 1].call(), 0u); // a block to free
+        }
+        EXPECT_EQ(r.call(), 0x4321u);
+        EXPECT_EQ(faults().at(0).fired, 1u);
+        clearFault(id);
         for (bool write_first : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << serviceName(c.s) << (write_first ? " write first" : ""));
-            reset();
-            failCall(c.s, 1, 0x7777, write_first);
-            EXPECT_EQ(c.call(), 0x7777u);
-            EXPECT_EQ(c.call(), c.own); // used up
-            auto entries = log();
-            ASSERT_GE(entries.size(), 3u); // armed, fired, the call
-            EXPECT_EQ(entries[1].kind, LogKind::fault);
-            EXPECT_EQ(entries[2].result, 0x7777u);
-            EXPECT_FALSE(entries[2].done);
+            if (r.own == 0) break;
+            job = child = 0x999;
+            std::memset(dst, 0xee, 8);
+            spec.match.reset();
+            spec.write_first = write_first;
+            const uint64_t beats = addFault(spec);
+            EXPECT_EQ(r.call(), 0x4321u);
+            EXPECT_FALSE(log().back().done);
+            EXPECT_EQ(r.call(), r.own); // used up
+            EXPECT_EQ(dst[0], 0xee);
+            clearFault(beats);
+            job = 0x10, child = 0x11;
         }
     }
-    EXPECT_EQ(dst[0], 0xee);
+    EXPECT_TRUE(violations().empty()) << violations().front();
 }
 
 // A random fault fires on about its share of the matching calls, and
@@ -299,7 +359,7 @@ TEST_F(Sim, AnArmedFaultBeatsTheDevicesOwnRefusal) {
 TEST_F(Sim, RandomFaultsFireOnTheirShare) {
     auto run = [](uint64_t seed) {
         reset();
-        failRandomly(Service::meSTCGetStatus, 25, seed, 0x99);
+        addFault(parseFaultSpec("meSTCGetStatus=0x99,probability=25,seed=" + std::to_string(seed)));
         std::string fired;
         uint8_t b = 0;
         for (int i = 0; i < 400; ++i) fired += meSTCGetStatus(kArea, 0x85002308, &b) == 0x99 ? '1' : '0';

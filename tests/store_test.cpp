@@ -1,12 +1,13 @@
 // store_test.cpp - the same cases against every back end of the simulated
 // device's storage: keyed rows, transactions and the log. A new back end
-// is a maker here and a line in BackEnds.
+// is its name in BackEnds.
 #include "store.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -19,13 +20,18 @@ using devsim::LogEntry;
 using devsim::Space;
 using devsim::Store;
 
-struct Memory {
-    static std::unique_ptr<Store> make(const fs::path &) { return devsim::makeMemoryStore(); }
+// A back end by the name it registers under; none when this build lacks it.
+template <std::size_t N>
+struct Name {
+    char text[N];
+    constexpr Name(const char (&s)[N]) { std::copy_n(s, N, text); }
 };
-struct File {
+template <Name N>
+struct Named {
+    static std::string name() { return N.text; }
     static std::unique_ptr<Store> make(const fs::path &dir) {
-        if (!devsim::fileStoreAvailable()) return nullptr;
-        return devsim::makeFileStore((dir / "device.db").string(), 5000);
+        devsim::StoreMaker make = devsim::storeMaker(N.text);
+        return make ? make((dir / "device.db").string(), 5000) : nullptr;
     }
 };
 
@@ -53,8 +59,14 @@ protected:
     }
 };
 
-using BackEnds = ::testing::Types<Memory, File>;
-TYPED_TEST_SUITE(StoreBackEnd, BackEnds);
+using BackEnds = ::testing::Types<Named<"memory">, Named<"file">>;
+struct BackEndName {
+    template <typename BackEnd>
+    static std::string GetName(int) {
+        return BackEnd::name();
+    }
+};
+TYPED_TEST_SUITE(StoreBackEnd, BackEnds, BackEndName);
 
 // Rows are found by space and key, overwritten whole, erased alone, and
 // scanned in key order, whole or by major.

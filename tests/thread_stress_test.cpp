@@ -122,7 +122,7 @@ TEST_F(ThreadStressTest, EveryStoredValueIsOneACallerWrote) {
     for (int t = 0; t < kThreads; ++t) threads.emplace_back(run, t, std::ref(ready), std::ref(failures));
     for (auto &th : threads) th.join();
     EXPECT_EQ(failures.load(), 0);
-    EXPECT_TRUE(devsim::monitor().empty()) << devsim::monitor().front().text;
+    EXPECT_TRUE(simtest::monitor().empty()) << simtest::monitor().front().text;
 
     Groups g;
     ASSERT_EQ(g.read(), 0);

@@ -4,9 +4,9 @@ Load it as a pytest plugin (`pytest -p corvellib_testkit`) and take the
 `device` fixture: a fresh device file under the test's tmp_path, with
 ENTMLST_DEVICE naming it for every program the test starts.
 """
-from .simulated_device import ENTMLST, LIBDEVSIM, Device, DeviceError, ToolError
+from .simulated_device import ENTMLST, LIBDEVSIM, Device, DeviceError, ToolError, services
 
-__all__ = ["Device", "DeviceError", "ToolError", "ENTMLST", "LIBDEVSIM"]
+__all__ = ["Device", "DeviceError", "ToolError", "ENTMLST", "LIBDEVSIM", "services"]
 
 try:
     import pytest

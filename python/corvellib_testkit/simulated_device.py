@@ -67,6 +67,13 @@ def _library():
             ("devsim_fault_clear", ctypes.c_int, [ctypes.c_uint64]),
             ("devsim_last_seq", ctypes.c_uint64, []),
             ("devsim_last_error", ctypes.c_char_p, []),
+            ("devsim_service_name", ctypes.c_char_p, [ctypes.c_size_t]),
+            (
+                "devsim_log_entry_field",
+                ctypes.c_int,
+                [ctypes.c_size_t, ctypes.POINTER(ctypes.c_char_p)] + [ctypes.POINTER(ctypes.c_size_t)] * 2,
+            ),
+            ("devsim_log_entry_size", ctypes.c_size_t, []),
             (
                 "devsim_log_read",
                 ctypes.c_long,
@@ -77,6 +84,24 @@ def _library():
             f.restype, f.argtypes = res, args
         _lib = lib
     return _lib
+
+
+def services():
+    """The device's services by name, in the order of the library's list."""
+    lib, names = _library(), []
+    while (name := lib.devsim_service_name(len(names))) is not None:
+        names.append(name.decode())
+    return tuple(names)
+
+
+def log_entry_layout():
+    """(name, offset, size) of each field of devsim_log_entry as the library was
+    built, and the struct's size: what _LogEntry must match."""
+    lib, fields = _library(), []
+    name, offset, size = ctypes.c_char_p(), ctypes.c_size_t(), ctypes.c_size_t()
+    while lib.devsim_log_entry_field(len(fields), ctypes.byref(name), ctypes.byref(offset), ctypes.byref(size)) == 0:
+        fields.append((name.value.decode(), offset.value, size.value))
+    return fields, lib.devsim_log_entry_size()
 
 
 def _failed(lib):

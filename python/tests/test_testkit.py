@@ -1,5 +1,6 @@
 """The device fixture: settings through the tool, faults and the log through
 the C API, programs run on the test's own device, failures as exceptions."""
+import ctypes
 import os
 import stat
 import subprocess
@@ -7,8 +8,8 @@ import sys
 
 import pytest
 
-from corvellib_testkit import Device, DeviceError, ToolError
-from corvellib_testkit.simulated_device import ENTMLST
+from corvellib_testkit import Device, DeviceError, ToolError, services
+from corvellib_testkit.simulated_device import ENTMLST, _LogEntry, log_entry_layout
 
 
 def test_fresh_device_of_its_own(device, tmp_path):
@@ -115,3 +116,17 @@ def test_without_a_device_named_the_default_is_made_in_private_folders(tmp_path)
     assert str(folder / "device.db") in made.stderr and (folder / "device.db").is_file()
     for d in (tmp_path / "data", tmp_path / "data" / "share", folder):
         assert stat.S_IMODE(d.stat().st_mode) == 0o700, d
+
+
+def test_the_log_entry_is_declared_as_the_library_lays_it_out():
+    fields, size = log_entry_layout()
+    declared = [(name, getattr(_LogEntry, name).offset, getattr(_LogEntry, name).size) for name, _ in _LogEntry._fields_]
+    assert declared == fields
+    assert ctypes.sizeof(_LogEntry) == size
+
+
+def test_the_services_come_from_the_library_and_each_filters_the_log(device):
+    names = services()
+    assert len(set(names)) == len(names) and {"meSTCGetStatus", "emwGENMonSendMessage"} <= set(names)
+    for name in names:
+        device.log(service=name)  # an unknown name raises

@@ -23,8 +23,9 @@ set(want_corvellib
   "${L}/pkgconfig/corvellib\\.pc" "share/doc/corvellib/examples/CMakeLists\\.txt"
   "share/doc/corvellib/examples/smtp_settings\\.c")
 set(want_devsim
-  "include/devsim\\.h" "include/corvellib_devsim\\.h"
-  "${L}/libdevsim\\.so" "${L}/libdevsim\\.so\\.1" "${L}/libdevsim\\.so\\.1\\.[0-9.]+"
+  "include/devsim\\.h" "include/corvellib_devsim\\.h" "include/devsim_device\\.h" "include/devsim_types\\.h"
+  "include/device_services\\.h"
+  "${L}/libdevsim\\.so" "${L}/libdevsim\\.so\\.2" "${L}/libdevsim\\.so\\.2\\.[0-9.]+"
   "${L}/cmake/corvellib/corvellibDevsimTargets\\.cmake" "${L}/cmake/corvellib/corvellibDevsimTargets-[a-z]+\\.cmake"
   "${L}/pkgconfig/corvellib-devsim\\.pc"
   "lib/python3/dist-packages/corvellib_testkit/(__init__|simulated_device|_paths)\\.py")
@@ -54,10 +55,10 @@ foreach(comp corvellib devsim tools)
 endforeach()
 
 # libdevsim names itself with its major version, so programs record that.
-file(GLOB devsim_lib ${WORK_DIR}/devsim/${LIBDIR}/libdevsim.so.1.*)
-file(STRINGS ${devsim_lib} soname REGEX "^libdevsim\\.so\\.1$")
+file(GLOB devsim_lib ${WORK_DIR}/devsim/${LIBDIR}/libdevsim.so.2.*)
+file(STRINGS ${devsim_lib} soname REGEX "^libdevsim\\.so\\.2$")
 if(NOT soname)
-  message(FATAL_ERROR "${devsim_lib} has no soname libdevsim.so.1")
+  message(FATAL_ERROR "${devsim_lib} has no soname libdevsim.so.2")
 endif()
 
 # The headers as installed, with only the prefix's include folder.

@@ -11,6 +11,7 @@
 
 #include "corvellib.h"
 #include "devsim.h"
+#include "support/calls.h"
 
 namespace corvel::test {
 
@@ -36,7 +37,7 @@ protected:
     // Monitor texts received since the last reset.
     static std::vector<std::string> lines() {
         std::vector<std::string> out;
-        for (const auto &l : devsim::monitor()) out.push_back(l.text);
+        for (const auto &l : simtest::monitor()) out.push_back(l.text);
         return out;
     }
 

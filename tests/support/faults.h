@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "devsim.h"
+#include "support/calls.h"
 
 namespace corvel::test {
 
@@ -24,14 +25,14 @@ inline std::string hex(uint64_t v) {
 
 // Every call since the last reset except monitor lines, which the faults
 // never target and which are checked separately.
-inline std::vector<devsim::Call> serviceCalls() {
-    std::vector<devsim::Call> out;
-    for (auto &c : devsim::calls())
+inline std::vector<simtest::Call> serviceCalls() {
+    std::vector<simtest::Call> out;
+    for (auto &c : simtest::calls())
         if (c.service != devsim::Service::emwGENMonSendMessage) out.push_back(std::move(c));
     return out;
 }
 
-inline std::vector<devsim::Service> servicesOf(const std::vector<devsim::Call> &log) {
+inline std::vector<devsim::Service> servicesOf(const std::vector<simtest::Call> &log) {
     std::vector<devsim::Service> out;
     for (const auto &c : log) out.push_back(c.service);
     return out;
@@ -39,12 +40,12 @@ inline std::vector<devsim::Service> servicesOf(const std::vector<devsim::Call> &
 
 // Arms code on the call that came k-th (1-based) in a clean run: the
 // simulator counts faults per service, so this is that service's n-th call.
-inline void failAt(const std::vector<devsim::Call> &clean, std::size_t k, uint32_t code,
+inline void failAt(const std::vector<simtest::Call> &clean, std::size_t k, uint32_t code,
                    bool write_first = false) {
     const devsim::Service s = clean.at(k - 1).service;
     unsigned nth = 0;
     for (std::size_t i = 0; i < k; ++i) nth += clean[i].service == s ? 1 : 0;
-    devsim::failCall(s, nth, code, write_first);
+    simtest::failCall(s, nth, code, write_first);
 }
 
 // Services that can do their work and still answer a failure; for them a
@@ -83,7 +84,7 @@ inline devsim::Bytes valueAt(const devsim::State &s, const Key &k) {
 }
 
 // The key a store or job-value write of the log targets, if the call is one.
-inline bool writeKey(const devsim::Call &c, Key &key) {
+inline bool writeKey(const simtest::Call &c, Key &key) {
     if (c.service == devsim::Service::meSTCSetStatus)
         key = {0, uint32_t(c.args[2])};
     else if (c.service == devsim::Service::meSVCSetCurrent)

@@ -4,7 +4,7 @@
 // conversion must show up as a broken rule, not as undefined behaviour.
 // Callers pass 32-bit values (long is 32 bits on the device), so every number
 // is read as unsigned int whatever its length modifier.
-#include "device.h"
+#include "device/device.h"
 
 namespace devsim {
 namespace {

@@ -5,7 +5,9 @@
 
 #include "devsim.h"
 
+#include <cstddef>
 #include <exception>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -143,6 +145,32 @@ long devsim_log_read(uint64_t after_seq, const char *service, const char *kind, 
         return static_cast<long>(read_entries.entries.size());
     });
 }
+
+const char *devsim_service_name(size_t i) {
+    return i < devsim::kServiceCount ? devsim::serviceName(static_cast<devsim::Service>(i)) : nullptr;
+}
+
+int devsim_log_entry_field(size_t i, const char **name, size_t *offset, size_t *size) {
+    struct Field {
+        const char *name;
+        size_t offset, size;
+    };
+#define DEVSIM_FIELD(f)                                                                                      \
+    { #f, offsetof(devsim_log_entry, f), sizeof(devsim_log_entry::f) }
+    static constexpr Field kFields[] = {
+        DEVSIM_FIELD(seq),  DEVSIM_FIELD(time_us),   DEVSIM_FIELD(pid),  DEVSIM_FIELD(result),
+        DEVSIM_FIELD(done), DEVSIM_FIELD(program),   DEVSIM_FIELD(kind), DEVSIM_FIELD(service),
+        DEVSIM_FIELD(args), DEVSIM_FIELD(arg_count), DEVSIM_FIELD(text), DEVSIM_FIELD(line),
+    };
+#undef DEVSIM_FIELD
+    if (i >= std::size(kFields)) return -1;
+    if (name) *name = kFields[i].name;
+    if (offset) *offset = kFields[i].offset;
+    if (size) *size = kFields[i].size;
+    return 0;
+}
+
+size_t devsim_log_entry_size(void) { return sizeof(devsim_log_entry); }
 
 const char *devsim_last_error(void) { return last_error.c_str(); }
 

@@ -6,7 +6,7 @@
 // the device lock around every use.
 #pragma once
 
-#include "devsim.h"
+#include "devsim_types.h"
 
 #include <compare>
 #include <functional>
@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace devsim {
@@ -85,11 +86,16 @@ inline bool namesService(LogKind k) {
     return k == LogKind::call || k == LogKind::notification || k == LogKind::monitor || k == LogKind::fault;
 }
 
-std::unique_ptr<Store> makeMemoryStore();
-// Opens (creating 0600 in an existing directory if missing) the device file;
-// throws DeviceError for a file that is not usable.
-std::unique_ptr<Store> makeFileStore(const std::string &path, unsigned busy_timeout_ms);
-// False in a build without SQLite.
-bool fileStoreAvailable();
+// The back ends, each registered under its name by its own file (a new
+// back end is that file alone): "memory" for one process, "file" for the
+// device file. A maker opens the store at where (a back end in memory
+// ignores it) and throws DeviceError when it cannot.
+using StoreMaker = std::unique_ptr<Store> (*)(const std::string &where, unsigned busy_timeout_ms);
+struct BackEnd {
+    BackEnd(const char *name, StoreMaker make);
+};
+// nullptr for a name no back end has (a build without SQLite has no "file").
+StoreMaker storeMaker(std::string_view name);
+inline bool fileStoreAvailable() { return storeMaker("file") != nullptr; }
 
 } // namespace devsim

@@ -1,6 +1,6 @@
 // memory_store.cpp - the device kept in this process's memory: for test
 // suites (ENTMLST_DEVICE=:memory:) and for builds without SQLite.
-#include "store.h"
+#include "store/store.h"
 
 #include <algorithm>
 #include <deque>
@@ -125,6 +125,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Store> makeMemoryStore() { return std::make_unique<MemoryStore>(); }
+const BackEnd kMemoryBackEnd("memory", [](const std::string &, unsigned) -> std::unique_ptr<Store> {
+    return std::make_unique<MemoryStore>();
+});
 
 } // namespace devsim

@@ -3,9 +3,9 @@
 // value ID} -> value; parents {job} -> parent; children {job, n} -> kind,
 // link (n orders a job's links); faults {id} -> the fault; meta {key} ->
 // number.
-#include "device_state.h"
+#include "device/device_state.h"
 
-#include "device.h"
+#include "store/text.h"
 
 #include <algorithm>
 #include <bit>
@@ -24,8 +24,6 @@ enum : uint64_t {
 
 // The log is trimmed in batches, so that an append costs about one page.
 constexpr uint64_t kTrimEvery = 64;
-
-uint32_t u32(uint64_t v) { return static_cast<uint32_t>(v); }
 
 } // namespace
 

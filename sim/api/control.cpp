@@ -1,7 +1,9 @@
 // control.cpp - the control API: choose the device, set it up, inject
 // faults, observe. Each call that touches the shared device is one
 // transaction of its own.
-#include "device.h"
+#include "devsim.h"
+
+#include "device/device.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,16 +11,6 @@
 
 namespace devsim {
 namespace {
-
-struct ServiceRow {
-    const char *name;
-    LogKind kind;
-    std::size_t args;
-};
-#define DEVSIM_SERVICE_ROW(name, kind, args) {#name, LogKind::kind, args},
-constexpr ServiceRow kServices[] = {DEVSIM_SERVICES(DEVSIM_SERVICE_ROW)};
-#undef DEVSIM_SERVICE_ROW
-static_assert(std::size(kServices) == kServiceCount);
 
 std::size_t index(Service s) { return static_cast<std::size_t>(s); }
 
@@ -60,73 +52,26 @@ auto readDevice(Body body) {
     return onDevice(body, Device::Access::read);
 }
 
-std::vector<Call> callsMatching(const std::function<bool(Service)> &want) {
-    Device &d = device();
-    uint64_t mark;
-    {
-        std::lock_guard lock(d.mu);
-        mark = d.calls_mark;
-    }
-    std::vector<Call> out;
-    LogFilter after_mark;
-    after_mark.after_seq = mark;
-    for (LogEntry &e : log(after_mark)) {
-        bool is_call =
-            e.kind == LogKind::call || e.kind == LogKind::notification || e.kind == LogKind::monitor;
-        if (is_call && want(e.service))
-            out.push_back(Call{e.service, std::move(e.args), e.result,
-                               e.kind == LogKind::monitor ? e.text : "", e.done});
-    }
-    return out;
-}
-
 } // namespace
-
-// ---- names ----------------------------------------------------------------------
-
-const char *serviceName(Service s) {
-    std::size_t i = index(s);
-    return i < kServiceCount ? kServices[i].name : "?";
-}
-
-std::optional<Service> serviceByName(const std::string &name) {
-    for (std::size_t i = 0; i < kServiceCount; ++i)
-        if (name == kServices[i].name) return static_cast<Service>(i);
-    return std::nullopt;
-}
-
-LogKind serviceKind(Service s) { return index(s) < kServiceCount ? kServices[index(s)].kind : LogKind::note; }
-
-std::size_t serviceArgCount(Service s) { return index(s) < kServiceCount ? kServices[index(s)].args : 0; }
 
 // ---- where the device lives --------------------------------------------------------
 
 void openDevice(const std::string &where) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.store.reset();
-    d.where = fileStoreAvailable() ? where : kMemoryDevice;
-    try {
-        d.open();
-    } catch (const DeviceError &) {
-        d.where = kMemoryDevice;
-        d.store.reset();
-        d.open();
-        throw;
-    }
+    d.use(where);
 }
 
 std::string devicePath() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    return d.where.empty() ? configuredDevice() : d.where;
+    return d.path();
 }
 
 void setBusyTimeout(unsigned milliseconds) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.busy_timeout_ms = milliseconds;
-    d.store.reset(); // reopened with the new timeout
+    d.setBusyTimeout(milliseconds);
 }
 
 // ---- lifecycle and settings ----------------------------------------------------------
@@ -135,7 +80,7 @@ void reset() {
     {
         Device &d = device();
         std::lock_guard lock(d.mu);
-        d.resetProcessLocked();
+        d.resetProcess();
     }
     onDevice([&](DeviceState &st) { st.factoryReset(false); });
 }
@@ -149,13 +94,13 @@ void batch(const std::function<void()> &body) {
 void tellStorageProblems(bool on) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.tell_problems = on;
+    d.tellProblems(on);
 }
 
 std::optional<DeviceError> takeStorageProblem() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    return std::exchange(d.last_problem, std::nullopt);
+    return d.takeProblem();
 }
 
 DeviceStatus deviceStatus() {
@@ -173,20 +118,13 @@ DeviceStatus deviceStatus() {
 void inspect(const std::function<void()> &body) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    ++d.inspecting;
-    try {
-        d.batch(body, Device::Access::read);
-    } catch (...) {
-        --d.inspecting;
-        throw;
-    }
-    --d.inspecting;
+    d.inspect(body);
 }
 
 std::vector<LogEntry> inspectedEntries() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    return std::exchange(d.inspected, {});
+    return d.takeInspected();
 }
 
 void factoryReset(bool keep_jobs) {
@@ -308,7 +246,7 @@ void addFaultHere(const FaultSpec &spec) {
     StoredFault f = armed(spec);
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.own_faults.push_back(std::move(f));
+    d.addOwnFault(std::move(f));
 }
 
 bool clearFault(uint64_t id) {
@@ -324,42 +262,21 @@ bool clearFault(uint64_t id) {
     });
 }
 
-// The older ways to arm a fault, ignoring what they cannot arm.
-namespace {
-std::optional<FaultSpec> countedSpec(Service s, unsigned nth, uint32_t code, bool write_first) {
-    if (nth == 0 || index(s) >= kServiceCount) return std::nullopt;
+// The older way to arm a fault, ignoring what it cannot arm.
+void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
+    if (nth == 0 || index(s) >= kServiceCount) return;
     FaultSpec spec;
     spec.service = s;
     spec.nth = nth;
     spec.code = code;
     spec.write_first = write_first;
-    return spec;
-}
-} // namespace
-
-void failCall(Service s, unsigned nth, uint32_t code, bool write_first) {
-    if (auto spec = countedSpec(s, nth, code, write_first)) addFault(*spec);
-}
-
-void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
-    if (auto spec = countedSpec(s, nth, code, write_first)) addFaultHere(*spec);
+    addFaultHere(spec);
 }
 
 void clearFaultsHere() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.own_faults.clear();
-}
-
-void failRandomly(Service s, double percent, uint64_t seed, uint32_t code, bool write_first) {
-    if (!(percent > 0) || percent > 100 || index(s) >= kServiceCount) return;
-    FaultSpec spec;
-    spec.service = s;
-    spec.percent = percent;
-    spec.seed = seed;
-    spec.code = code;
-    spec.write_first = write_first;
-    addFault(spec);
+    d.clearOwnFaults();
 }
 
 std::vector<FaultInfo> faults() {
@@ -372,15 +289,15 @@ std::vector<FaultInfo> faults() {
 void scriptIdSync(const std::vector<uint32_t> &answers) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.id_sync_script.assign(answers.begin(), answers.end());
+    d.scriptIdSync(answers);
 }
 
 void clearFaults() {
     {
         Device &d = device();
         std::lock_guard lock(d.mu);
-        d.id_sync_script.clear();
-        d.own_faults.clear();
+        d.scriptIdSync({});
+        d.clearOwnFaults();
     }
     onDevice([&](DeviceState &st) {
         st.clearFaults();
@@ -405,56 +322,28 @@ uint64_t lastLogSeq() {
     return readDevice([&](DeviceState &st) { return st.lastSeq(); });
 }
 
-std::vector<Call> calls() {
-    return callsMatching([](Service) { return true; });
-}
-
-std::vector<Call> calls(Service s) {
-    return callsMatching([&](Service t) { return t == s; });
-}
-
-std::size_t callCount(Service s) { return calls(s).size(); }
-
-void clearCalls() {
-    uint64_t last = lastLogSeq();
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.calls_mark = last;
-}
-
-std::vector<MonitorLine> monitor() {
-    std::vector<MonitorLine> out;
-    for (const LogEntry &e : log())
-        if (e.kind == LogKind::monitor && e.args.size() == 3)
-            out.push_back(MonitorLine{static_cast<uint32_t>(e.args[0]), static_cast<uint32_t>(e.args[1]),
-                                      static_cast<uint32_t>(e.args[2]), e.text});
-    return out;
-}
-
 std::vector<uint32_t> sleeps() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    return d.sleeps;
+    return d.sleeps();
 }
 
 MemStats memStats() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    MemStats m = d.mem;
-    m.live = d.blocks.size();
-    return m;
+    return d.memStats();
 }
 
 std::vector<std::string> violations() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    return d.violations;
+    return d.violations();
 }
 
 void fakeSleep(bool enabled) {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    d.fake_sleep = enabled;
+    d.fakeSleep(enabled);
 }
 
 // ---- snapshots -----------------------------------------------------------------------------

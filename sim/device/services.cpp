@@ -8,7 +8,7 @@
 // then what the device itself would refuse, then the work. Nothing here may
 // throw into the caller: an exception (out of memory in the simulator
 // itself) becomes kNoMemory.
-#include "device.h"
+#include "device/device.h"
 #include "device_services.h"
 
 #include <cassert>
@@ -19,24 +19,6 @@ namespace devsim {
 namespace {
 
 uint64_t addr(const void *p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); }
-
-// The arguments that name a settings ID, a job or a value ID, as the
-// services below log them: bit i for argument i.
-struct IdArguments {
-    Service s;
-    unsigned bits;
-};
-constexpr IdArguments kIdArguments[] = {
-    {Service::meSTCGetStatus, 1u << 1},              // (area, settings ID, dst)
-    {Service::meSTCSetStatus, 1u << 2},              // (writer, area, settings ID, src)
-    {Service::meSVCGetCurrent, 1u << 0 | 1u << 1},   // (job, value ID, dst)
-    {Service::meSVCSetCurrent, 1u << 1 | 1u << 2},   // (writer, job, value ID, src)
-    {Service::mectSVCGetParentLink, 1u << 1},        // (selector, job, parent)
-    {Service::mectSVCGetChildLink, 1u << 1},         // (selector, job, kind, index, link)
-    {Service::mectGetChildLinkNum, 1u << 1},         // (selector, job, kind, count)
-    {Service::mectGetChildLink, 1u << 1},            // (selector, job, kind, index, link)
-    {Service::mectSVCGetCurrent, 1u << 0 | 1u << 1}, // (linked job, value ID, dst)
-};
 
 // One service call in progress: the device, its store, the fault that fired
 // on the call, and what the call log records about it.
@@ -85,15 +67,14 @@ uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexc
         };
         auto logged = [&](DeviceState &st) {
             run(st, true);
-            for (LogEntry &p : d.pending) st.append(p);
-            d.pending.clear();
+            d.logPending(st);
             st.append(*made);
         };
         try {
-            if (d.inspecting != 0) {
+            if (d.inspecting()) {
                 d.transact(
                     s, [&](DeviceState &st) { run(st, false); }, Device::Access::read);
-                d.inspected.push_back(std::move(*made));
+                d.record(std::move(*made));
                 return result;
             }
             if (changesStore(s)) {
@@ -211,12 +192,6 @@ uint32_t notify(Service s, std::initializer_list<uint64_t> args, Expect expect) 
 
 } // namespace
 
-unsigned idArguments(Service s) {
-    for (const IdArguments &a : kIdArguments)
-        if (a.s == s) return a.bits;
-    return 0;
-}
-
 } // namespace devsim
 
 using namespace devsim;
@@ -323,11 +298,7 @@ uint32_t mectIdSync(uint32_t kind) {
     return serve(s, {kind}, [&](Ctx &c) -> uint32_t {
         if (!expect(c.d, s, "kind", kind, kIdSyncKind)) return c.fault.refuse(kBadArgument);
         if (c.fault.skip()) return c.fault.code;
-        uint32_t answer = 0;
-        if (!c.d.id_sync_script.empty()) {
-            answer = c.d.id_sync_script.front();
-            c.d.id_sync_script.pop_front();
-        }
+        const uint32_t answer = c.d.nextIdSyncAnswer();
         c.done = true;
         return c.fault.refuse(answer);
     });
@@ -413,15 +384,8 @@ uint32_t emwOSWOrgAllocMemPart(uint32_t partition, void **block, uint32_t size) 
                 c.d.violate(kNoMemory, where(s) + "partition " + hex(partition) + ", the device has only 0"));
         if (!notNull(c.d, s, block, "block pointer")) return c.fault.refuse(kBadArgument);
         if (c.fault.skip()) return c.fault.code;
-        void *p = std::malloc(size != 0 ? size : 1);
+        void *p = c.d.allocate(size);
         if (p == nullptr) return c.fault.refuse(kNoMemory);
-        // Nothing the partition hands out is cleared.
-        std::memset(p, kGarbage, size);
-        Device &d = c.d;
-        d.blocks[p] = size;
-        d.live_bytes += size;
-        d.mem.allocs++;
-        if (d.live_bytes > d.mem.peak_bytes) d.mem.peak_bytes = d.live_bytes;
         *block = p;
         return c.did();
     });
@@ -434,18 +398,11 @@ uint32_t emwOSWOrgFreeMemPart(uint32_t partition, void *block) {
         if (partition != 0)
             return c.fault.refuse(d.violate(kBadArgument, where(s) + "partition " + hex(partition) +
                                                               ", the device has only 0"));
-        auto it = d.blocks.find(block);
-        if (it == d.blocks.end())
-            return c.fault.refuse(d.violate(kBadArgument, where(s) + "block " + hex(addr(block)) +
-                                                              " was not handed out or is already free"));
         // A failing free still takes the block back: its caller cannot act
         // on the answer, and a second free of the block must show up as one.
-        // Scribble over it so a use after free reads rubbish.
-        std::memset(block, 0xdd, it->second);
-        std::free(block);
-        d.live_bytes -= it->second;
-        d.blocks.erase(it);
-        d.mem.frees++;
+        if (!d.release(block))
+            return c.fault.refuse(d.violate(kBadArgument, where(s) + "block " + hex(addr(block)) +
+                                                              " was not handed out or is already free"));
         return c.did();
     });
 }

@@ -1,6 +1,7 @@
 // log_format.cpp - the device's log entries as lines of text.
-#include "device.h"
+#include "device/device.h"
 
+#include <bit>
 #include <cstring>
 #include <ctime>
 #include <iterator>
@@ -108,29 +109,13 @@ std::string escapeLogText(std::string_view text, bool controls) {
     }
     return out;
 }
+
 std::optional<std::size_t> settingsIdArgument(const LogEntry &e) {
-    // The settings store's calls: (area, ID, ...) and (writer, area, ID, ...).
-    std::optional<std::size_t> at;
-    if (e.service == Service::meSTCGetStatus) at = 1;
-    if (e.service == Service::meSTCSetStatus) at = 2;
-    if (e.kind != LogKind::call || !at || *at >= e.args.size()) return std::nullopt;
+    const unsigned settings = settingsArguments(e.service);
+    if (e.kind != LogKind::call || settings == 0) return std::nullopt;
+    const auto at = static_cast<std::size_t>(std::countr_zero(settings));
+    if (at >= e.args.size()) return std::nullopt;
     return at;
-}
-
-#define DEVSIM_KIND_NAME(kind, name) name,
-constexpr const char *kLogKindNames[] = {DEVSIM_LOG_KINDS(DEVSIM_KIND_NAME)};
-#undef DEVSIM_KIND_NAME
-static_assert(std::size(kLogKindNames) == kLogKindCount);
-
-const char *logKindName(LogKind k) {
-    auto i = static_cast<std::size_t>(k);
-    return i < kLogKindCount ? kLogKindNames[i] : "?";
-}
-
-std::optional<LogKind> logKindByName(const std::string &name) {
-    for (std::size_t i = 0; i < kLogKindCount; ++i)
-        if (name == kLogKindNames[i]) return static_cast<LogKind>(i);
-    return std::nullopt;
 }
 
 std::string eventLine(const LogEntry &e) {

@@ -1,6 +1,6 @@
 // device.cpp - the simulator's process-wide state: which device it uses,
 // one transaction per call, armed faults firing, broken rules.
-#include "device.h"
+#include "device/device.h"
 
 #include <pthread.h>
 #include <sys/stat.h>
@@ -80,7 +80,7 @@ void forgetStoreInChild() {
     Device &d = device();
     // Kept, never destroyed: its destructor would close the parent's file.
     static auto *parents = new std::vector<std::unique_ptr<Store>>;
-    if (d.store) parents->push_back(std::move(d.store));
+    if (auto store = d.abandonStore()) parents->push_back(std::move(store));
     // Taken by lockForFork(); a new lock, as the child's thread is not the
     // one the old lock names as its owner.
     new (&d.mu) std::recursive_mutex;
@@ -99,13 +99,7 @@ struct Inside {
 void closeAtExit() {
     Device &d = device();
     std::lock_guard lock(d.mu);
-    // Entries still waiting go in now if the lock is free.
-    if (d.store && !d.pending.empty()) try {
-            d.transact(
-                Service{}, [](DeviceState &) {}, Device::Access::now);
-        } catch (const DeviceError &) {
-        }
-    d.store.reset();
+    d.close();
 }
 
 } // namespace
@@ -125,26 +119,51 @@ Device &device() {
     return *d;
 }
 
-std::string hex(uint64_t v) {
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "0x%" PRIx64, v);
-    return buf;
-}
-
 std::string configuredDevice() { return configured(false); }
 
 Store &Device::open() {
-    if (store) return *store;
+    if (store_) return *store_;
     Inside inside;
-    if (where.empty()) where = configured(true);
-    std::unique_ptr<Store> st =
-        where == kMemoryDevice ? makeMemoryStore() : makeFileStore(where, busy_timeout_ms);
+    if (where_.empty()) where_ = configured(true);
+    StoreMaker make = storeMaker(where_ == kMemoryDevice ? "memory" : "file");
+    if (!make) throw DeviceError(kDeviceFile, where_ + ": this libdevsim keeps the device in memory only");
+    std::unique_ptr<Store> st = make(where_, busy_timeout_ms_);
     DeviceState state(*st);
     bool set_up = true;
     st->read([&] { set_up = !state.needsSetUp(); });
     if (!set_up) st->transact([&] { state.setUp(); });
-    store = std::move(st);
-    return *store;
+    store_ = std::move(st);
+    return *store_;
+}
+
+void Device::use(const std::string &where) {
+    store_.reset();
+    where_ = fileStoreAvailable() ? where : kMemoryDevice;
+    try {
+        open();
+    } catch (const DeviceError &) {
+        where_ = kMemoryDevice;
+        store_.reset();
+        open();
+        throw;
+    }
+}
+
+std::string Device::path() const { return where_.empty() ? configuredDevice() : where_; }
+
+void Device::setBusyTimeout(unsigned milliseconds) {
+    busy_timeout_ms_ = milliseconds;
+    store_.reset(); // reopened with the new timeout
+}
+
+void Device::close() {
+    // Entries still waiting go in now if the lock is free.
+    if (store_ && !pending_.empty()) try {
+            transact(
+                Service{}, [](DeviceState &) {}, Access::now);
+        } catch (const DeviceError &) {
+        }
+    store_.reset();
 }
 
 std::string programName() {
@@ -177,10 +196,10 @@ LogEntry Device::entry(LogKind kind, Service s) const {
 }
 
 void Device::record(LogEntry e) {
-    if (inspecting != 0)
-        inspected.push_back(std::move(e));
-    else if (pending.size() < kPendingLimit)
-        pending.push_back(std::move(e));
+    if (inspecting_ != 0)
+        inspected_.push_back(std::move(e));
+    else if (pending_.size() < kPendingLimit)
+        pending_.push_back(std::move(e));
 }
 
 bool Device::transact(Service about, const std::function<void(DeviceState &)> &body, Access access) {
@@ -188,20 +207,20 @@ bool Device::transact(Service about, const std::function<void(DeviceState &)> &b
     try {
         Store &store = open();
         DeviceState st(store);
-        if (access == Access::read || inspecting != 0) {
+        if (access == Access::read || inspecting_ != 0) {
             store.read([&] { body(st); });
             return true;
         }
         auto write = [&] {
             body(st);
-            for (LogEntry &e : pending) st.append(e);
+            for (LogEntry &e : pending_) st.append(e);
         };
         if (access == Access::now) {
             if (!store.transactNow(write)) return false;
         } else {
             store.transact(write);
         }
-        pending.clear();
+        pending_.clear();
         return true;
     } catch (const DeviceError &e) {
         problem(about, e);
@@ -210,14 +229,30 @@ bool Device::transact(Service about, const std::function<void(DeviceState &)> &b
 }
 
 void Device::problem(Service about, const DeviceError &e) {
-    last_problem = e;
-    if (!told.insert(e.what()).second) return;
+    last_problem_ = e;
+    if (!told_.insert(e.what()).second) return;
     // Logged by the next transaction that succeeds, once per problem.
     LogEntry p = entry(LogKind::device, about);
     p.result = e.code;
     p.text = cat({serviceName(about), " answered ", hex(e.code), ": ", e.what()});
-    if (pending.size() < kPendingLimit) pending.push_back(std::move(p));
-    if (tell_problems) std::fprintf(stderr, "devsim: %s\n", e.what());
+    if (pending_.size() < kPendingLimit) pending_.push_back(std::move(p));
+    if (tell_problems_) std::fprintf(stderr, "devsim: %s\n", e.what());
+}
+
+void Device::logPending(DeviceState &st) {
+    for (LogEntry &e : pending_) st.append(e);
+    pending_.clear();
+}
+
+void Device::inspect(const std::function<void()> &body) {
+    ++inspecting_;
+    try {
+        batch(body, Access::read);
+    } catch (...) {
+        --inspecting_;
+        throw;
+    }
+    --inspecting_;
 }
 
 void Device::batch(const std::function<void()> &body, Access access) {
@@ -225,7 +260,7 @@ void Device::batch(const std::function<void()> &body, Access access) {
         Service{},
         [&](DeviceState &) {
             // The body's calls are the caller's own, as outside a batch (its
-            // sleeps are the simulated ones).
+            // sleeps_ are the simulated ones).
             bool was = t_inside;
             t_inside = false;
             try {
@@ -293,14 +328,14 @@ Armed Device::arm(DeviceState &st, Service s, std::initializer_list<uint64_t> ar
     uint64_t fired_id = 0;
     // This process's own faults first (gone once spent), then those kept
     // with the device (kept, spent, for their hits).
-    for (auto it = own_faults.begin(); it != own_faults.end();) {
+    for (auto it = own_faults_.begin(); it != own_faults_.end();) {
         if (aimedAt(it->info.spec, s, args) && step(*it, a) == Step::spent)
-            it = own_faults.erase(it);
+            it = own_faults_.erase(it);
         else
             ++it;
     }
     // An inspection is not the program's call: the device's faults wait for one.
-    for (StoredFault &f : inspecting != 0 || !device_faults ? std::vector<StoredFault>{} : st.faults(s)) {
+    for (StoredFault &f : inspecting_ != 0 || !device_faults ? std::vector<StoredFault>{} : st.faults(s)) {
         if (!aimedAt(f.info.spec, s, args)) continue;
         const bool was_on = a.on;
         if (step(f, a) != Step::keep) st.updateFault(f);
@@ -317,7 +352,7 @@ Armed Device::arm(DeviceState &st, Service s, std::initializer_list<uint64_t> ar
 }
 
 uint32_t Device::violate(uint32_t code, const std::string &what) {
-    violations.push_back(what);
+    violations_.push_back(what);
     std::fprintf(stderr, "devsim: violation: %s\n", what.c_str());
     LogEntry e = entry(LogKind::violation, Service{});
     e.result = code;
@@ -327,23 +362,64 @@ uint32_t Device::violate(uint32_t code, const std::string &what) {
 }
 
 void Device::freeAllBlocks() {
-    for (auto &[p, size] : blocks) std::free(p);
-    blocks.clear();
-    live_bytes = 0;
+    for (auto &[p, size] : blocks_) std::free(p);
+    blocks_.clear();
+    live_bytes_ = 0;
 }
 
-void Device::resetProcessLocked() {
+void Device::resetProcess() {
     id = IdSetup{};
-    id_sync_script.clear();
-    own_faults.clear();
-    calls_mark = 0;
-    violations.clear();
-    sleeps.clear();
-    fake_sleep = false;
+    id_sync_script_.clear();
+    own_faults_.clear();
+    violations_.clear();
+    sleeps_.clear();
+    fake_sleep_ = false;
     freeAllBlocks();
-    mem = MemStats{};
-    pending.clear();
-    inspected.clear();
+    mem_ = MemStats{};
+    pending_.clear();
+    inspected_.clear();
+}
+
+uint32_t Device::nextIdSyncAnswer() {
+    if (id_sync_script_.empty()) return 0;
+    uint32_t answer = id_sync_script_.front();
+    id_sync_script_.pop_front();
+    return answer;
+}
+
+void *Device::allocate(uint32_t size) {
+    void *p = std::malloc(size != 0 ? size : 1);
+    if (p == nullptr) return nullptr;
+    // Nothing the partition hands out is cleared.
+    std::memset(p, kGarbage, size);
+    blocks_[p] = size;
+    live_bytes_ += size;
+    mem_.allocs++;
+    if (live_bytes_ > mem_.peak_bytes) mem_.peak_bytes = live_bytes_;
+    return p;
+}
+
+bool Device::release(void *block) {
+    auto it = blocks_.find(block);
+    if (it == blocks_.end()) return false;
+    // Scribbled over, so that a use after free reads rubbish.
+    std::memset(block, 0xdd, it->second);
+    std::free(block);
+    live_bytes_ -= it->second;
+    blocks_.erase(it);
+    mem_.frees++;
+    return true;
+}
+
+MemStats Device::memStats() const {
+    MemStats m = mem_;
+    m.live = blocks_.size();
+    return m;
+}
+
+bool Device::sleep(uint32_t usec) {
+    sleeps_.push_back(usec);
+    return fake_sleep_;
 }
 
 } // namespace devsim

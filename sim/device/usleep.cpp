@@ -3,7 +3,7 @@
 // libdevsim.so exports usleep so that, in a program linked against it ahead
 // of libc, the library's waits come here: the simulator sees every wait and
 // can skip it. It must not call usleep itself.
-#include "device.h"
+#include "device/device.h"
 
 #include <cerrno>
 #include <ctime>
@@ -33,8 +33,7 @@ extern "C" int usleep(unsigned int usec) {
     try {
         Device &d = device();
         std::lock_guard lock(d.mu);
-        d.sleeps.push_back(static_cast<uint32_t>(usec));
-        fake = d.fake_sleep;
+        fake = d.sleep(static_cast<uint32_t>(usec));
     } catch (...) {
         // Keep the wait even if it could not be recorded.
     }

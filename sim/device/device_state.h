@@ -4,7 +4,8 @@
 // factory reset, snapshot and restore. Internal to libdevsim.
 #pragma once
 
-#include "store.h"
+#include "devsim_device.h"
+#include "store/store.h"
 
 namespace devsim {
 

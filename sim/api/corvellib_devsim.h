@@ -99,6 +99,21 @@ long devsim_log_read(uint64_t after_seq, const char *service, const char *kind, 
                      size_t max);
 
 /*
+ * The device's services, in the order of their list: the name of service
+ * i, NULL past the last. Bindings take the names from here.
+ */
+const char *devsim_service_name(size_t i);
+
+/*
+ * The layout of devsim_log_entry as this library was built, for bindings
+ * that declare the struct again: field i's name, offset and size in bytes
+ * (any pointer may be NULL); -1 past the last field. devsim_log_entry_size()
+ * is sizeof(devsim_log_entry).
+ */
+int devsim_log_entry_field(size_t i, const char **name, size_t *offset, size_t *size);
+size_t devsim_log_entry_size(void);
+
+/*
  * The last failure of a devsim_ call in this thread, one line without a
  * newline; "" when none has failed yet. Valid until this thread's next
  * failing call.

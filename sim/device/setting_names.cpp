@@ -2,7 +2,8 @@
 // its fields: "group.field", or "group.recipient.field" for a group each
 // recipient has. Built once from the field lists the library and the tool
 // use, so that a name and its ID never drift apart.
-#include "device.h"
+#include "devsim_device.h"
+#include "store/text.h"
 
 #include "field_names.h"
 #include "fields.h"

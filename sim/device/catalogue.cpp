@@ -3,7 +3,7 @@
 //
 // Numbers are kept in the device's byte order (big-endian), strings
 // NUL-padded to the value's size.
-#include "device.h"
+#include "devsim_device.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // check.cpp - what `entmlst check` finds wrong with the device: the file's
 // own integrity check, then the device's rules over what it keeps.
-#include "device.h"
+#include "device/device.h"
 
 #ifdef DEVSIM_SQLITE
 #include <sqlite3.h>
@@ -16,14 +16,8 @@ namespace {
 // SQLite's check of the file, on a connection of its own that only reads:
 // opened for writing where it can be, since a read-only connection leaves
 // the CHECK constraints out of the check.
-void checkFile(const std::string &path, std::vector<std::string> &problems) {
+void checkFile(const std::string &path, unsigned timeout_ms, std::vector<std::string> &problems) {
 #ifdef DEVSIM_SQLITE
-    unsigned timeout_ms = 0;
-    {
-        Device &d = device();
-        std::lock_guard lock(d.mu);
-        timeout_ms = d.busy_timeout_ms;
-    }
     sqlite3 *db = nullptr;
     sqlite3_stmt *q = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -53,6 +47,7 @@ void checkFile(const std::string &path, std::vector<std::string> &problems) {
     if (rc != SQLITE_DONE) problems.push_back("file: " + why);
 #else
     (void)path;
+    (void)timeout_ms;
     (void)problems;
 #endif
 }
@@ -131,18 +126,28 @@ void checkLog(const std::vector<LogEntry> &entries, uint64_t newest, std::vector
 
 std::vector<std::string> checkDevice() {
     std::vector<std::string> problems;
-    const std::string path = devicePath();
-    if (path != kMemoryDevice) checkFile(path, problems);
     State s;
     std::vector<LogEntry> entries;
     uint64_t newest = 0;
-    // One state of the device for every rule, read without waiting for a
-    // writer and without writing.
-    inspect([&] {
-        s = exportState();
-        entries = log();
-        newest = lastLogSeq();
-    });
+    std::string path;
+    unsigned timeout_ms = 0;
+    {
+        // One state of the device for every rule, read without waiting for
+        // a writer and without writing.
+        Device &d = device();
+        std::lock_guard lock(d.mu);
+        d.transact(
+            Service{},
+            [&](DeviceState &st) {
+                s = st.snapshot();
+                entries = st.log(LogFilter{});
+                newest = st.lastSeq();
+            },
+            Device::Access::read);
+        path = d.path();
+        timeout_ms = d.busyTimeout();
+    }
+    if (path != kMemoryDevice) checkFile(path, timeout_ms, problems);
     checkSettings(s, problems);
     checkJobs(s, problems);
     checkLog(entries, newest, problems);

@@ -1,7 +1,8 @@
 // fault_spec.cpp - a fault in one line of text, read and written back:
 // SERVICE[#N]=CODE followed by comma-separated keys.
-#include "device.h"
+#include "devsim_device.h"
 #include "edit_distance.h"
+#include "store/text.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,7 +5,8 @@
 // that a call reported done; only a power cut may lose the last commits
 // before a checkpoint (which is when SQLite syncs the file). Writers take the lock with BEGIN IMMEDIATE
 // and wait for it up to the busy timeout.
-#include "store.h"
+#include "store/store.h"
+#include "store/text.h"
 
 #include <sqlite3.h>
 
@@ -45,20 +46,6 @@ CREATE TABLE IF NOT EXISTS log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, p
                  done INTEGER NOT NULL, text TEXT NOT NULL, program TEXT NOT NULL DEFAULT '');
 )";
 
-// Joins text piece by piece ("literal" + string trips GCC 12's -Wrestrict).
-std::string cat(std::initializer_list<std::string_view> parts) {
-    std::string out;
-    for (std::string_view p : parts) out += p;
-    return out;
-}
-
-std::string hex(uint64_t v) {
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
-    return buf;
-}
-
-uint32_t u32(int64_t v) { return static_cast<uint32_t>(v); }
 int64_t i64(uint64_t v) { return static_cast<int64_t>(v); }
 
 // Blocks SIGXFSZ while the file is written, so that a write past the file
@@ -621,12 +608,12 @@ void FileStore::tablesToRows(int64_t from) {
 
 } // namespace
 
-std::unique_ptr<Store> makeFileStore(const std::string &path, unsigned busy_timeout_ms) {
-    auto store = std::make_unique<FileStore>(path, busy_timeout_ms);
-    store->open();
-    return store;
-}
-
-bool fileStoreAvailable() { return true; }
+// Opens (creating 0600 in an existing directory if missing) the device file.
+const BackEnd kFileBackEnd("file",
+                           [](const std::string &path, unsigned busy_timeout_ms) -> std::unique_ptr<Store> {
+                               auto store = std::make_unique<FileStore>(path, busy_timeout_ms);
+                               store->open();
+                               return store;
+                           });
 
 } // namespace devsim
