@@ -192,6 +192,6 @@ constexpr bool changeBits(const ENTMLSTDESC (&r)[N]) {
 #define CORVEL_ROW(Rec, member, place, bit, ids, notify, kind, secret)                                       \
     CORVEL_ROW_(Rec, member, place, ids, ::corvel::check::bitIndex(bit), (notify))
 #define CORVEL_READ_ROW(Rec, member, place, bit, ids, notify, kind, secret)                                  \
-    CORVEL_ROW_(Rec, member, place, ids, ::corvel::check::readOnly((bit), (notify)), 0)
+    CORVEL_ROW_(Rec, member, place, ids, ::corvel::check::readOnly((bit), (notify)), (notify))
 
 } // namespace corvel
