@@ -22,13 +22,14 @@ struct TestRec {
     uint8_t tail[2];
 };
 
+// {settings ID, offset, size, mask bit index, notify, per recipient}
 constexpr ENTMLSTDESC kRows[] = {
-    {0x85005fec, {offsetof(TestRec, flag), 1, 0x1, 0}},
-    {0x85006334, {offsetof(TestRec, port), 2, 0x2, 1}},
-    {0x85005164, {offsetof(TestRec, name), 32, 0x4, 0}},
-    {0x85005b3c, {offsetof(TestRec, last), 1, 0x8, 1}},
+    {0x85005fec, offsetof(TestRec, flag), 1, 0, 0, 0},
+    {0x85006334, offsetof(TestRec, port), 2, 1, 1, 0},
+    {0x85005164, offsetof(TestRec, name), 32, 2, 0, 0},
+    {0x85005b3c, offsetof(TestRec, last), 1, 3, 1, 0},
 };
-static_assert(check::rows(kRows, sizeof(TestRec)));
+static_assert(check::rows(kRows, sizeof(TestRec)) && check::changeBits(kRows));
 const Group kSingle{kRows,
                     sizeof(TestRec),
                     {.param = Msg::Param,
@@ -54,8 +55,8 @@ TEST_F(GroupAccess, GetAllStopsAtTheFailingRowLeavingLaterFieldsAlone) {
         TestRec rec = filled<TestRec>(0xee);
         EXPECT_EQ(getAll(kSingle, 0, &rec), ENTMLST_ERR_STATUS_GET);
         for (unsigned i = 0; i < std::size(kRows); ++i) {
-            auto want = i < k ? stored(kRows[i].id) : devsim::Bytes(kRows[i].field.size, 0xee);
-            EXPECT_EQ(field(rec, kRows[i].field.offset, kRows[i].field.size), want) << "row " << i;
+            auto want = i < k ? stored(kRows[i].id) : devsim::Bytes(kRows[i].size, 0xee);
+            EXPECT_EQ(field(rec, kRows[i].offset, kRows[i].size), want) << "row " << i;
         }
         EXPECT_EQ(field(rec, offsetof(TestRec, gap), 1), devsim::Bytes{0xee});
         EXPECT_EQ(field(rec, offsetof(TestRec, tail), 2), devsim::Bytes(2, 0xee));
@@ -81,9 +82,9 @@ TEST_F(GroupAccess, SetChangedWritesExactlyTheSelectedRowsThatDiffer) {
         TestRec rec = filled<TestRec>(0xee);
         auto *bytes = reinterpret_cast<uint8_t *>(&rec);
         for (const auto &row : kRows) {
-            ASSERT_TRUE(devsim::putSetting(row.id, randomBytes(row.field.size)));
-            auto v = rng() % 2 ? stored(row.id) : randomBytes(row.field.size);
-            std::copy(v.begin(), v.end(), bytes + row.field.offset);
+            ASSERT_TRUE(devsim::putSetting(row.id, randomBytes(row.size)));
+            auto v = rng() % 2 ? stored(row.id) : randomBytes(row.size);
+            std::copy(v.begin(), v.end(), bytes + row.offset);
         }
         const uint32_t mask = rng() & (rng() % 2 ? 0xfu : 0xffffffffu);
         devsim::State before = devsim::exportState();
@@ -94,10 +95,10 @@ TEST_F(GroupAccess, SetChangedWritesExactlyTheSelectedRowsThatDiffer) {
         bool notify = false;
         for (const auto &row : kRows) {
             const auto old = before.settings.at(row.id);
-            const bool write = (mask & row.field.mask) && field(rec, row.field.offset, row.field.size) != old;
-            EXPECT_EQ(stored(row.id), write ? field(rec, row.field.offset, row.field.size) : old);
+            const bool write = (mask >> row.bit & 1) && field(rec, row.offset, row.size) != old;
+            EXPECT_EQ(stored(row.id), write ? field(rec, row.offset, row.size) : old);
             if (write) want_writes.push_back(row.id);
-            notify |= write && row.field.notify;
+            notify |= write && row.notify;
         }
         std::vector<uint64_t> writes;
         for (const auto &c : simtest::calls(S::meSTCSetStatus)) writes.push_back(c.args[2]);

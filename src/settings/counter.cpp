@@ -5,8 +5,8 @@
 namespace corvel {
 namespace {
 
-constexpr ENTMLSTREADDESC kCounterRows[] = {ENTMLST_FIELDS_Counter(CORVEL_READ_ROW, ENTMLSTCOUNTER)};
-static_assert(check::ascendingOffsets(kCounterRows, sizeof(ENTMLSTCOUNTER)));
+constexpr ENTMLSTDESC kCounterRows[] = {ENTMLST_FIELDS_Counter(CORVEL_READ_ROW, ENTMLSTCOUNTER)};
+static_assert(check::rows(kCounterRows, sizeof(ENTMLSTCOUNTER)));
 
 constexpr Group kCounter{kCounterRows, sizeof(ENTMLSTCOUNTER), Msg::Param};
 

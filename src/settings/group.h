@@ -12,55 +12,66 @@
 #include "frame/diag.h"
 #include "frame/messages.h"
 #include "frame/notify.h"
-#include "frame/table_check.h"
 
 namespace corvel {
 
-// What a row says about its field, the same in both writable row types:
-// record offset, value size, change-mask bit and notify flag.
-struct FieldDesc {
-    uint32_t offset; // of the field in the record
-    uint32_t size;   // of the field and of the stored value
-    uint32_t mask;   // change-mask bit that selects the row
-    uint8_t notify;  // 1: writing the row makes the group notification due
-};
-
-// One field of a group that exists once: settings ID, then the field.
+// One field of a setting group, built from the group's field list (fields.h)
+// and the record type: 8 bytes. A per-recipient row holds recipient 1's
+// settings ID; recipient n's is (n - 1) * kRecipientIdStep further on.
+// Read-only rows carry only ID, offset and size; the store alone decides how
+// much it writes there.
 struct ENTMLSTDESC {
-    uint32_t id;
-    FieldDesc field;
+    uint32_t id;                // settings ID (recipient 1's in a per-recipient row)
+    uint16_t offset;            // of the field in the record
+    uint16_t size : 9;          // of the field and of the stored value
+    uint16_t bit : 5;           // change-mask bit that selects the row
+    uint16_t notify : 1;        // 1: writing the row makes the group notification due
+    uint16_t per_recipient : 1; // the row has one settings ID per recipient
 };
+static_assert(sizeof(ENTMLSTDESC) == 8);
 
-// One field of a group that exists once per recipient (1..3); the recipient
-// number only selects the settings ID.
-struct ENTMLSTRECIPDESC {
-    uint32_t id[3];
-    FieldDesc field;
+inline constexpr uint32_t kRecipientIdStep = 0x28;
+
+// Reached only while a row is being built from a field list entry that does
+// not fit it; being undefined and not constexpr, it stops the build.
+void fieldDoesNotFitItsRow();
+
+// The parts of a row, each checked as the row is built from its field list
+// entry.
+namespace check {
+
+// The settings IDs of a field list entry: one, or three kRecipientIdStep apart.
+struct Ids {
+    uint32_t first;
+    bool per_recipient;
 };
+constexpr Ids settingIds(uint32_t id) { return {id, false}; }
+constexpr Ids settingIds(uint32_t r1, uint32_t r2, uint32_t r3) {
+    if (r2 != r1 + kRecipientIdStep || r3 != r2 + kRecipientIdStep) fieldDoesNotFitItsRow();
+    return {r1, true};
+}
 
-// One field of a read-only group: the store alone knows the value's width.
-struct ENTMLSTREADDESC {
-    uint32_t id;
-    uint32_t offset;
-};
+// A size or offset that fits the row's field of that many bits.
+constexpr uint16_t fits(std::size_t v, unsigned bits) {
+    if (v >= (std::size_t{1} << bits)) fieldDoesNotFitItsRow();
+    return static_cast<uint16_t>(v);
+}
 
-// The row types differ only in how many IDs come before the field, which is
-// what lets one cursor walk them all.
-static_assert(offsetof(ENTMLSTDESC, field) == offsetof(ENTMLSTREADDESC, offset));
-static_assert(offsetof(FieldDesc, offset) == 0);
+// A writable field's change-mask bit: exactly one bit set.
+constexpr uint16_t bitIndex(uint32_t mask) {
+    if (mask == 0 || (mask & (mask - 1)) != 0) fieldDoesNotFitItsRow();
+    uint16_t i = 0;
+    while ((mask >> i) != 1) ++i;
+    return i;
+}
 
-// How a table's rows are read, fixed by its row type: the row size, where
-// the field (or the read-only offset) starts, and how far apart the
-// recipients' settings IDs are (0: a row has one ID).
-struct RowLayout {
-    uint8_t stride;
-    uint8_t field_at;
-    uint8_t id_step;
-};
-inline constexpr RowLayout kSingleRows{sizeof(ENTMLSTDESC), offsetof(ENTMLSTDESC, field), 0};
-inline constexpr RowLayout kRecipientRows{sizeof(ENTMLSTRECIPDESC), offsetof(ENTMLSTRECIPDESC, field),
-                                          sizeof(uint32_t)};
-inline constexpr RowLayout kReadRows{sizeof(ENTMLSTREADDESC), offsetof(ENTMLSTREADDESC, offset), 0};
+// A read-only field selects nothing and announces nothing.
+constexpr uint16_t readOnly(uint32_t mask, int notify) {
+    if (mask != 0 || notify != 0) fieldDoesNotFitItsRow();
+    return 0;
+}
+
+} // namespace check
 
 // The texts a group sends, each named where the group is described, so two
 // of them cannot trade places unnoticed. Msg::None: the group has no such text.
@@ -79,41 +90,42 @@ void groupTextsDoNotFitTheGroup();
 
 // What distinguishes one group from another: its table and a few properties.
 struct Group {
-    const void *rows; // array of the row type the layout describes
+    const ENTMLSTDESC *rows;
     uint16_t count;
     uint16_t record_size; // also the size of a Set call's work buffer
-    RowLayout layout;
-    Notify notify;     // Notify::None: the group announces nothing
-    Msg recipient_msg; // per-recipient groups only
-    Msg param_msg;     // Msg::None: a null record is refused silently
-    Msg store_set_msg; // the group's wording of a failed store write
+    uint32_t row_bits;    // bit i set for each row i
+    uint8_t first_bit;    // change-mask bit of row 0; row i has first_bit + i
+    bool per_recipient;   // the rows have one settings ID per recipient
+    Notify notify;        // Notify::None: the group announces nothing
+    Msg recipient_msg;    // per-recipient groups only
+    Msg param_msg;        // Msg::None: a null record is refused silently
+    Msg store_set_msg;    // the group's wording of a failed store write
     Msg nomem_msg;
     Msg notify_msg; // "%s():[Error] ..." text of a failed notification
     Msg set_name;   // fills its "%s"
 
+    // A writable group: a per-recipient one names its recipient text.
     template <std::size_t N>
     constexpr Group(const ENTMLSTDESC (&r)[N], std::size_t record, GroupTexts t, Notify n = Notify::None)
-        : Group(r, N, record, kSingleRows, t, n) {
-        if (t.recipient != Msg::None || !writableTexts(t, n)) groupTextsDoNotFitTheGroup();
+        : Group(r, N, record, t, n) {
+        if (per_recipient != (t.recipient != Msg::None) || !writableTexts(t, n)) groupTextsDoNotFitTheGroup();
     }
 
+    // Read-only groups exist once and send only the null-record text.
     template <std::size_t N>
-    constexpr Group(const ENTMLSTRECIPDESC (&r)[N], std::size_t record, GroupTexts t, Notify n = Notify::None)
-        : Group(r, N, record, kRecipientRows, t, n) {
-        if (t.recipient == Msg::None || !writableTexts(t, n)) groupTextsDoNotFitTheGroup();
+    constexpr Group(const ENTMLSTDESC (&r)[N], std::size_t record, Msg param)
+        : Group(r, N, record, GroupTexts{.param = param}, Notify::None) {
+        if (per_recipient) groupTextsDoNotFitTheGroup();
     }
-
-    // Read-only groups send only the null-record text.
-    template <std::size_t N>
-    constexpr Group(const ENTMLSTREADDESC (&r)[N], std::size_t record, Msg param)
-        : Group(r, N, record, kReadRows, GroupTexts{.param = param}, Notify::None) {}
 
 private:
-    constexpr Group(const void *r, std::size_t n, std::size_t record, RowLayout l, const GroupTexts &t,
+    constexpr Group(const ENTMLSTDESC *r, std::size_t n, std::size_t record, const GroupTexts &t,
                     Notify notify_kind)
-        : rows(r), count(static_cast<uint16_t>(n)), record_size(static_cast<uint16_t>(record)), layout(l),
-          notify(notify_kind), recipient_msg(t.recipient), param_msg(t.param), store_set_msg(t.store_set),
-          nomem_msg(t.nomem), notify_msg(t.notify_fail), set_name(t.set_name) {}
+        : rows(r), count(static_cast<uint16_t>(n)), record_size(static_cast<uint16_t>(record)),
+          row_bits(n >= 32 ? ~uint32_t{0} : (uint32_t{1} << n) - 1),
+          first_bit(static_cast<uint8_t>(r[0].bit)), per_recipient(r[0].per_recipient), notify(notify_kind),
+          recipient_msg(t.recipient), param_msg(t.param), store_set_msg(t.store_set), nomem_msg(t.nomem),
+          notify_msg(t.notify_fail), set_name(t.set_name) {}
 
     // A writable group names its store-write and no-buffer texts; a
     // notification comes with its failure text and the Set function's name.
@@ -138,20 +150,17 @@ private:
 
 namespace check {
 
-constexpr bool singleBit(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
-
-// Mask bits single and distinct (row n carries 1 << n when there is more
-// than one row), notify flags 0 or 1, rows inside the record and apart.
-template <typename Row, std::size_t N>
-constexpr bool rows(const Row (&r)[N], std::size_t record_size) {
+// Every row inside the record and apart from the others, and all rows with
+// one settings ID or all with one per recipient.
+template <std::size_t N>
+constexpr bool rows(const ENTMLSTDESC (&r)[N], std::size_t record_size) {
+    if (N > 32) return false;
     for (std::size_t i = 0; i < N; ++i) {
-        const FieldDesc &f = r[i].field;
-        if (!singleBit(f.mask) || f.notify > 1 || f.size == 0) return false;
-        if (N > 1 && f.mask != (uint32_t{1} << i)) return false;
-        if (f.offset + f.size > record_size) return false;
+        const ENTMLSTDESC &f = r[i];
+        if (f.size == 0 || std::size_t{f.offset} + f.size > record_size) return false;
+        if (f.per_recipient != r[0].per_recipient) return false;
         for (std::size_t j = 0; j < i; ++j) {
-            const FieldDesc &g = r[j].field;
-            if (f.mask == g.mask) return false;
+            const ENTMLSTDESC &g = r[j];
             bool apart = f.offset >= g.offset + g.size || g.offset >= f.offset + f.size;
             if (!apart) return false;
         }
@@ -159,11 +168,12 @@ constexpr bool rows(const Row (&r)[N], std::size_t record_size) {
     return true;
 }
 
-// The three settings IDs of a per-recipient row are 0x28 apart.
+// A writable table: row n carries change-mask bit n when there is more than
+// one row, so a Set walks the mask and the rows together.
 template <std::size_t N>
-constexpr bool recipientIds(const ENTMLSTRECIPDESC (&r)[N]) {
-    for (const auto &row : r)
-        if (row.id[1] != row.id[0] + 0x28 || row.id[2] != row.id[0] + 0x50) return false;
+constexpr bool changeBits(const ENTMLSTDESC (&r)[N]) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (std::size_t{r[i].bit} != r[0].bit + i || (N > 1 && r[0].bit != 0)) return false;
     return true;
 }
 
@@ -172,13 +182,16 @@ constexpr bool recipientIds(const ENTMLSTRECIPDESC (&r)[N]) {
 // Rows built from a record's field list (fields.h) and the record type
 // itself, so the header's layout is the one source of offsets and sizes.
 // kind and secret are the tool's business.
-#define CORVEL_FIELD_(Rec, member, place, bit, notify)                                                       \
-    { ENTMLST_PLACE_OFFSET(Rec, member, place), ENTMLST_PLACE_SIZE(Rec, member, place), (bit), (notify) }
+#define CORVEL_ROW_(Rec, member, place, ids, bit, notify)                                                    \
+    {::corvel::check::settingIds(ENTMLST_IDS ids).first,                                                     \
+     ::corvel::check::fits(ENTMLST_PLACE_OFFSET(Rec, member, place), 16),                                    \
+     ::corvel::check::fits(ENTMLST_PLACE_SIZE(Rec, member, place), 9),                                       \
+     (bit),                                                                                                  \
+     ::corvel::check::fits((notify), 1),                                                                     \
+     ::corvel::check::settingIds(ENTMLST_IDS ids).per_recipient},
 #define CORVEL_ROW(Rec, member, place, bit, ids, notify, kind, secret)                                       \
-    {ENTMLST_IDS ids, CORVEL_FIELD_(Rec, member, place, bit, notify)},
-#define CORVEL_RECIPIENT_ROW(Rec, member, place, bit, ids, notify, kind, secret)                             \
-    {{ENTMLST_IDS ids}, CORVEL_FIELD_(Rec, member, place, bit, notify)},
+    CORVEL_ROW_(Rec, member, place, ids, ::corvel::check::bitIndex(bit), (notify))
 #define CORVEL_READ_ROW(Rec, member, place, bit, ids, notify, kind, secret)                                  \
-    {ENTMLST_IDS ids, static_cast<uint32_t>(ENTMLST_PLACE_OFFSET(Rec, member, place))},
+    CORVEL_ROW_(Rec, member, place, ids, ::corvel::check::readOnly((bit), (notify)), (notify))
 
 } // namespace corvel

@@ -1,3 +1,4 @@
+#include <bit>
 #include <cstring>
 
 #include "device_services.h"
@@ -6,36 +7,22 @@
 namespace corvel {
 namespace {
 
-// Walks a table of any row type by its layout, so the row loop has no
-// branch on the row type.
-struct Cursor {
-    const uint8_t *row;
-    uint32_t stride;
-    uint32_t id_at;
-    uint32_t field_at;
-
-    // Rows with one ID have id_step 0, so the recipient then picks nothing.
-    Cursor(const Group &g, uint32_t recipient)
-        : row(static_cast<const uint8_t *>(g.rows)), stride(g.layout.stride),
-          id_at(g.layout.id_step * (recipient - 1)), field_at(g.layout.field_at) {}
-
-    uint32_t id() const { return *reinterpret_cast<const uint32_t *>(row + id_at); }
-    // Writable rows only: read-only rows end after the offset.
-    const FieldDesc &field() const { return *reinterpret_cast<const FieldDesc *>(row + field_at); }
-    uint32_t offset() const { return *reinterpret_cast<const uint32_t *>(row + field_at); }
-    void next() { row += stride; }
-};
-
 bool validRecipient(uint32_t recipient) { return recipient - 1u <= 2u; }
 
 // Argument checks shared by both procedures: recipient first, then record.
 Result checkArgs(const Group &g, uint32_t recipient, const void *record) {
-    if (g.layout.id_step != 0 && !validRecipient(recipient)) return paramError(g.recipient_msg);
+    if (g.per_recipient && !validRecipient(recipient)) return paramError(g.recipient_msg);
     if (record == nullptr) {
         if (g.param_msg == Msg::None) return ENTMLST_ERR_PARAM;
         return paramError(g.param_msg);
     }
     return ENTMLST_OK;
+}
+
+// What a recipient adds to every row's settings ID; groups that exist once
+// ignore the recipient.
+uint32_t idDelta(const Group &g, uint32_t recipient) {
+    return g.per_recipient ? (recipient - 1) * kRecipientIdStep : 0;
 }
 
 // Reads one stored value; reports a failure with the ID it asked for.
@@ -48,22 +35,22 @@ Result readStored(uint32_t id, uint8_t *dst) {
     return ENTMLST_OK;
 }
 
-// The row loop of set-changed. Sets notify_due when a notify row was written.
-Result writeChangedRows(const Group &g, uint32_t mask, uint32_t recipient, const uint8_t *rec, uint8_t *work,
+// The row loop of set-changed: bit i of the mask shifted down to the group's
+// first bit selects row i, and only the selected rows are visited, in table
+// order. Sets notify_due when a notify row was written.
+Result writeChangedRows(const Group &g, uint32_t mask, uint32_t id_delta, const uint8_t *rec, uint8_t *work,
                         bool &notify_due) {
-    Cursor c(g, recipient);
-    for (unsigned i = 0; i < g.count; ++i, c.next()) {
-        const FieldDesc &f = c.field();
-        if ((mask & f.mask) == 0) continue;
-        const uint32_t id = c.id();
-        if (Result r = readStored(id, work + f.offset); r != ENTMLST_OK) return r;
-        if (std::memcmp(work + f.offset, rec + f.offset, f.size) == 0) continue;
-        uint32_t ret = meSTCSetStatus(ENTMLST_MODULE_ID, ENTMLST_STATUS_AREA, id, rec + f.offset);
+    for (uint32_t selected = (mask >> g.first_bit) & g.row_bits; selected != 0; selected &= selected - 1) {
+        const ENTMLSTDESC &row = g.rows[std::countr_zero(selected)];
+        const uint32_t id = row.id + id_delta;
+        if (Result r = readStored(id, work + row.offset); r != ENTMLST_OK) return r;
+        if (std::memcmp(work + row.offset, rec + row.offset, row.size) == 0) continue;
+        uint32_t ret = meSTCSetStatus(ENTMLST_MODULE_ID, ENTMLST_STATUS_AREA, id, rec + row.offset);
         if (ret != 0) {
             diag(g.store_set_msg, id, ret);
             return ENTMLST_ERR_STATUS_SET;
         }
-        notify_due |= f.notify != 0;
+        notify_due |= row.notify != 0;
     }
     return ENTMLST_OK;
 }
@@ -73,9 +60,9 @@ Result writeChangedRows(const Group &g, uint32_t mask, uint32_t recipient, const
 Result getAll(const Group &g, uint32_t recipient, void *record) {
     if (Result r = checkArgs(g, recipient, record); r != ENTMLST_OK) return r;
     auto *rec = static_cast<uint8_t *>(record);
-    Cursor c(g, recipient);
-    for (unsigned i = 0; i < g.count; ++i, c.next())
-        if (Result r = readStored(c.id(), rec + c.offset()); r != ENTMLST_OK) return r;
+    const uint32_t id_delta = idDelta(g, recipient);
+    for (const ENTMLSTDESC *row = g.rows, *end = row + g.count; row != end; ++row)
+        if (Result r = readStored(row->id + id_delta, rec + row->offset); r != ENTMLST_OK) return r;
     return ENTMLST_OK;
 }
 
@@ -90,7 +77,8 @@ Result setChanged(const Group &g, uint32_t change_mask, uint32_t recipient, cons
         result = ENTMLST_ERR_NOMEM;
     } else {
         bool notify_due = false;
-        result = writeChangedRows(g, change_mask, recipient, rec, static_cast<uint8_t *>(work), notify_due);
+        result = writeChangedRows(g, change_mask, idDelta(g, recipient), rec, static_cast<uint8_t *>(work),
+                                  notify_due);
         if (result == ENTMLST_OK && notify_due && g.notify != Notify::None) {
             // The protocol selector goes out zero-extended; the report times
             // take the recipient; the others ignore the argument.

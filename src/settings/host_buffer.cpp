@@ -6,8 +6,8 @@ namespace corvel {
 namespace {
 
 using H = ENTMLSTHOSTBUFFER;
-constexpr ENTMLSTREADDESC kHostBufferRows[] = {ENTMLST_FIELDS_HostBuffer(CORVEL_READ_ROW, H)};
-static_assert(check::ascendingOffsets(kHostBufferRows, sizeof(H)));
+constexpr ENTMLSTDESC kHostBufferRows[] = {ENTMLST_FIELDS_HostBuffer(CORVEL_READ_ROW, H)};
+static_assert(check::rows(kHostBufferRows, sizeof(H)));
 
 constexpr Group kHostBuffer{kHostBufferRows, sizeof(H), Msg::None};
 

@@ -7,11 +7,11 @@ namespace {
 
 using M = ENTMLSTMAINTE;
 constexpr ENTMLSTDESC kMainteRows[] = {ENTMLST_FIELDS_Mainte(CORVEL_ROW, M)};
-static_assert(check::rows(kMainteRows, sizeof(M)));
+static_assert(check::rows(kMainteRows, sizeof(M)) && check::changeBits(kMainteRows));
 
 using L = ENTMLSTLASTSEND;
 constexpr ENTMLSTDESC kMainteLastSendRows[] = {ENTMLST_FIELDS_MainteLastSend(CORVEL_ROW, L)};
-static_assert(check::rows(kMainteLastSendRows, sizeof(L)));
+static_assert(check::rows(kMainteLastSendRows, sizeof(L)) && check::changeBits(kMainteLastSendRows));
 
 constexpr Group kMainte{kMainteRows,
                         sizeof(M),

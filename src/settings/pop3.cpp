@@ -7,12 +7,11 @@ namespace {
 
 using P = ENTMLSTPOP3;
 constexpr ENTMLSTDESC kPop3Rows[] = {ENTMLST_FIELDS_Pop3(CORVEL_ROW, P)};
-static_assert(check::rows(kPop3Rows, sizeof(P)));
+static_assert(check::rows(kPop3Rows, sizeof(P)) && check::changeBits(kPop3Rows));
 
 using U = ENTMLSTPOP3USER;
-constexpr ENTMLSTRECIPDESC kPop3UserRows[] = {ENTMLST_FIELDS_Pop3User(CORVEL_RECIPIENT_ROW, U)};
-static_assert(check::rows(kPop3UserRows, sizeof(U)));
-static_assert(check::recipientIds(kPop3UserRows));
+constexpr ENTMLSTDESC kPop3UserRows[] = {ENTMLST_FIELDS_Pop3User(CORVEL_ROW, U)};
+static_assert(check::rows(kPop3UserRows, sizeof(U)) && check::changeBits(kPop3UserRows));
 
 constexpr Group kPop3{kPop3Rows,
                       sizeof(P),

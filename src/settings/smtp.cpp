@@ -8,23 +8,21 @@ namespace {
 
 using S = ENTMLSTSMTP;
 constexpr ENTMLSTDESC kSmtpRows[] = {ENTMLST_FIELDS_Smtp(CORVEL_ROW, S)};
-static_assert(check::rows(kSmtpRows, sizeof(S)));
+static_assert(check::rows(kSmtpRows, sizeof(S)) && check::changeBits(kSmtpRows));
 
 using E = ENTMLSTSMTPEVENT;
-constexpr ENTMLSTRECIPDESC kEventRows[] = {ENTMLST_FIELDS_SmtpEvent(CORVEL_RECIPIENT_ROW, E)};
-static_assert(check::rows(kEventRows, sizeof(E)));
-static_assert(check::recipientIds(kEventRows));
+constexpr ENTMLSTDESC kEventRows[] = {ENTMLST_FIELDS_SmtpEvent(CORVEL_ROW, E)};
+static_assert(check::rows(kEventRows, sizeof(E)) && check::changeBits(kEventRows));
 
 using H = ENTMLSTSMTPSCH;
-constexpr ENTMLSTRECIPDESC kScheduleRows[] = {ENTMLST_FIELDS_SmtpSch(CORVEL_RECIPIENT_ROW, H)};
-static_assert(check::rows(kScheduleRows, sizeof(H)));
-static_assert(check::recipientIds(kScheduleRows));
+constexpr ENTMLSTDESC kScheduleRows[] = {ENTMLST_FIELDS_SmtpSch(CORVEL_ROW, H)};
+static_assert(check::rows(kScheduleRows, sizeof(H)) && check::changeBits(kScheduleRows));
 
 using L = ENTMLSTLASTSEND;
-constexpr ENTMLSTRECIPDESC kEvrLastSendRows[] = {ENTMLST_FIELDS_EvrLastSend(CORVEL_RECIPIENT_ROW, L)};
-constexpr ENTMLSTRECIPDESC kScrLastSendRows[] = {ENTMLST_FIELDS_ScrLastSend(CORVEL_RECIPIENT_ROW, L)};
-static_assert(check::rows(kEvrLastSendRows, sizeof(L)) && check::recipientIds(kEvrLastSendRows));
-static_assert(check::rows(kScrLastSendRows, sizeof(L)) && check::recipientIds(kScrLastSendRows));
+constexpr ENTMLSTDESC kEvrLastSendRows[] = {ENTMLST_FIELDS_EvrLastSend(CORVEL_ROW, L)};
+constexpr ENTMLSTDESC kScrLastSendRows[] = {ENTMLST_FIELDS_ScrLastSend(CORVEL_ROW, L)};
+static_assert(check::rows(kEvrLastSendRows, sizeof(L)) && check::changeBits(kEvrLastSendRows));
+static_assert(check::rows(kScrLastSendRows, sizeof(L)) && check::changeBits(kScrLastSendRows));
 
 constexpr Group kSmtp{kSmtpRows,
                       sizeof(S),

@@ -6,8 +6,8 @@ namespace corvel {
 namespace {
 
 using S = ENTMLSTSUBJECT;
-constexpr ENTMLSTREADDESC kSubjectRows[] = {ENTMLST_FIELDS_Subject(CORVEL_READ_ROW, S)};
-static_assert(check::ascendingOffsets(kSubjectRows, sizeof(S)));
+constexpr ENTMLSTDESC kSubjectRows[] = {ENTMLST_FIELDS_Subject(CORVEL_READ_ROW, S)};
+static_assert(check::rows(kSubjectRows, sizeof(S)));
 
 constexpr Group kSubject{kSubjectRows, sizeof(S), Msg::Param};
 
