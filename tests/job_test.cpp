@@ -106,6 +106,13 @@ TEST_F(Jobs, EveryValueTheDeviceKnowsIsReadOrWrittenBySomeFunction) {
             used.insert(c.args[c.service == S::meSVCSetCurrent ? 2 : 1]);
     const auto known = devsim::valueIds();
     EXPECT_EQ(used, std::set<uint64_t>(known.begin(), known.end()));
+    // ... and has one name of its own, which stands for it.
+    std::set<std::string> names;
+    for (uint32_t id : known) {
+        const auto name = devsim::valueName(id);
+        ASSERT_TRUE(name && names.insert(*name).second) << std::hex << id;
+        EXPECT_EQ(devsim::valueByName(*name), id) << *name;
+    }
 }
 
 TEST_F(Jobs, AFailedReadLeavesTheLaterFieldsAsTheCallerHadThem) {

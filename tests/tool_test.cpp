@@ -249,11 +249,20 @@ const CliCase kCli[] = {
     {"log", 0, kQuiet, true, " fault meSTCGetStatus answers 0x55 \\(fault [0-9]+\\)\n"},
     // Jobs for tests: listed, shown whole, deleted; a read of a job the device
     // does not have is the device's answer (or the injected one).
-    {"job create 5 --parent 100 0x00317800=to@corp.example", 0, kQuiet, false},
+    {"job create 5 --parent 100 0x00317800=to@corp.example ; job set 5 fax.status=hex:02 0x00617800=x", 0,
+     kQuiet, false},
     {"job list", 0, kQuiet, true, "^5\n8\n100\n$"},
     {"--json job list", 0, kQuiet, true, "^\\[\\s*5,\\s*8,\\s*100\\s*\\]\n$"},
     {"--json job show 5", 0, kQuiet, true,
-     R"("parent": 100,\s*"values": \{\s*"0x00317800": "to@corp.example"\s*\},\s*"children": \[\])"},
+     R"("parent": 100,\s*"values": \[\s*\{\s*"name": "ip.address",\s*"id": "0x00317800",\s*)"
+     R"("value": "to@corp.example"\s*\},[^\]]*"current-send.address"[^\]]*"fax.status",[^\]]*"value": 2)"},
+    // Job values by name or ID, each once, in set's grammar; a refusal leaves the device alone.
+    {"job create 100 0x00182000=1 0x00182000=2 ; job set 5 ip.kind=1 0x0036000b=2", 2,
+     "entmlst: ip\\.(user_info1|kind): given twice\n", true},
+    {"job set 5 ip.nope=1 ; job create 9 nope=1", 2,
+     "entmlst: (ip\\.)?nope: no job value of that name[^\n]*\n", true},
+    {"job set 5 ip.kind=hex:0102 ; job set 5 ip.kind=256 ; job set 7 ip.kind=1", 2,
+     "entmlst: (ip\\.kind: |no job 7)[^\n]*\n", true},
     {"job show 7", 1, "entmlst: no job 7 on the device\n", true},
     {"job ip 77", 1, "entmlst: the library answered ENTMLST_ERR_JOB_GET \\(0x70020003\\)\n", true,
      "ret=0xe002\n"},

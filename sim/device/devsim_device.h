@@ -156,6 +156,13 @@ std::vector<std::string> settingNames(uint32_t id);
 // The settings ID a name (as above) stands for; nullopt for no such field.
 std::optional<uint32_t> settingByName(std::string_view name);
 
+// ---- names of job value IDs ----------------------------------------------------------
+// A job value ID's one name, "record.member" or "link.name"/"link.status"
+// ("ip.address", "fax.status"); nullopt for an ID no job record or link has.
+std::optional<std::string> valueName(uint32_t value_id);
+// The job value ID a name (as above) stands for; nullopt for no such value.
+std::optional<uint32_t> valueByName(std::string_view name);
+
 // ---- checking ------------------------------------------------------------------------
 // What is wrong with the device, one line per problem (none when all is
 // well): the file's own integrity check, then the device's rules: every

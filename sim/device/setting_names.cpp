@@ -1,13 +1,15 @@
 // setting_names.cpp - the names of settings IDs, as the entmlst tool spells
 // its fields: "group.field", or "group.recipient.field" for a group each
-// recipient has. Built once from the field lists the library and the tool
-// use, so that a name and its ID never drift apart.
+// recipient has; and the names of job value IDs, "record.member". Built once
+// from the field lists the library and the tool use, so that a name and its
+// ID never drift apart.
 #include "devsim_device.h"
 #include "store/text.h"
 
 #include "field_names.h"
 #include "fields.h"
 #include "functions.h"
+#include "job_fields.h"
 
 #include <algorithm>
 #include <array>
@@ -72,7 +74,31 @@ const Tables &tables() {
     return t;
 }
 
+// A job value is named after the first record or link listing its ID.
+const std::vector<Named> &jobValueNames() {
+    static const std::vector<Named> names = [] {
+        std::vector<Named> out;
+        for (const reg::JobValue &v : reg::kJobValues)
+            if (std::none_of(out.begin(), out.end(), [&](const Named &n) { return n.id == v.value_id; }))
+                out.push_back({v.value_id, cat({v.record, ".", v.member})});
+        return out;
+    }();
+    return names;
+}
+
 } // namespace
+
+std::optional<std::string> valueName(uint32_t value_id) {
+    for (const Named &n : jobValueNames())
+        if (n.id == value_id) return n.name;
+    return std::nullopt;
+}
+
+std::optional<uint32_t> valueByName(std::string_view name) {
+    for (const Named &n : jobValueNames())
+        if (n.name == name) return n.id;
+    return std::nullopt;
+}
 
 std::vector<std::string> settingNames(uint32_t id) {
     const auto &by_id = tables().by_id;

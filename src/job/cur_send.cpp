@@ -6,12 +6,8 @@ namespace corvel {
 namespace {
 
 using C = ENTMLSTCURSEND;
-constexpr ENTMLSTJOBDESC kCurSendRows[] = {
-    {0x00617800, offsetof(C, address)},
-    {0x00417000, offsetof(C, sender)},
-    {0x00318000, offsetof(C, subject)},
-    {0x00318001, offsetof(C, body)},
-};
+constexpr ENTMLSTJOBDESC kCurSendRows[] = {ENTMLST_JOB_FIELDS_CurSend(CORVEL_JOB_ROW, C)};
+static_assert(true ENTMLST_JOB_FIELDS_CurSend(CORVEL_JOB_WIDTH, C));
 static_assert(check::ascendingOffsets(kCurSendRows, sizeof(C)));
 
 } // namespace

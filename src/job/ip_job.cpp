@@ -10,34 +10,25 @@ namespace corvel {
 namespace {
 
 using J = ENTMLSTIPJOB;
-constexpr ENTMLSTJOBDESC kIpJobRows[] = {
-    {0x00317800, offsetof(J, address)},     {0x00318002, offsetof(J, subject)},
-    {0x00318003, offsetof(J, body)},        {0x0036000b, offsetof(J, kind)},
-    {0x00460000, offsetof(J, attach_mode)}, {0x00460001, offsetof(J, attach_format)},
-    {0x00360044, offsetof(J, status)},      {0x00317000, offsetof(J, file_name)},
-};
-constexpr ENTMLSTJOBDESC kParentJobRows[] = {
-    {0x00182000, offsetof(J, user_info1)},
-    {0x00282000, offsetof(J, user_info2)},
-};
+constexpr ENTMLSTJOBDESC kIpJobRows[] = {ENTMLST_JOB_FIELDS_IpJob(CORVEL_JOB_ROW, J)};
+constexpr ENTMLSTJOBDESC kParentJobRows[] = {ENTMLST_JOB_FIELDS_IpJobParent(CORVEL_JOB_ROW, J)};
+static_assert(true ENTMLST_JOB_FIELDS_IpJob(CORVEL_JOB_WIDTH, J));
+static_assert(true ENTMLST_JOB_FIELDS_IpJobParent(CORVEL_JOB_WIDTH, J));
 static_assert(check::ascendingOffsets(kIpJobRows, offsetof(J, parent_job_id)));
 static_assert(check::ascendingOffsets(kParentJobRows, sizeof(J)));
 
-constexpr ENTMLSTJOBDESC kJobBoxRows[] = {{kValueJobBox, 0}};
-constexpr ENTMLSTJOBDESC kFaxRepAddImgRows[] = {{0x0036000e, 0}};
+constexpr ENTMLSTJOBDESC kJobBoxRows[] = {ENTMLST_JOB_FIELDS_JobBox(CORVEL_JOB_VALUE_ROW, _)};
+constexpr ENTMLSTJOBDESC kFaxRepAddImgRows[] = {ENTMLST_JOB_FIELDS_FaxRepAddImg(CORVEL_JOB_VALUE_ROW, _)};
 
 // The fax image path is value kValueJobBox of the job's first link of this kind.
 constexpr uint32_t kFaxImageLinkKind = 0x1000;
 constexpr uint32_t kFaxImageLinkIndex = 0;
 
-constexpr ENTMLSTLINKDESC kSendResultKinds[] = {
-    {ENTMLST_LINK_KIND_FAX, 0x00716800, 0x00860004},
-    {ENTMLST_LINK_KIND_MAIL, 0x00617800, 0x00660000},
-    {ENTMLST_LINK_KIND_0100, 0x00916000, 0x00960000},
-    {ENTMLST_LINK_KIND_0200, 0x00a16000, 0x00a60000},
-};
+#define CORVEL_LINK_ROW(kind, link, name_id, status_id) ENTMLSTLINKDESC{kind, name_id, status_id},
+constexpr ENTMLSTLINKDESC kSendResultKinds[] = {ENTMLST_JOB_LINKS(CORVEL_LINK_ROW)};
+#undef CORVEL_LINK_ROW
 // A fax child with an empty name is listed under this value instead.
-constexpr uint32_t kFaxNameFallback = 0x00817001;
+constexpr uint32_t kFaxNameFallback = ENTMLST_JOB_FIELDS_FaxNameFallback(CORVEL_JOB_ID, _);
 constexpr std::size_t kNameSize = sizeof(ENTMLSTSENDRESULT::name);
 
 const ENTMLSTLINKDESC *findKind(int32_t kind) {

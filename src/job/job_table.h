@@ -7,6 +7,7 @@
 
 #include "frame/diag.h"
 #include "frame/table_check.h"
+#include "job_fields.h"
 
 namespace corvel {
 
@@ -51,8 +52,16 @@ template <std::size_t N>
     return jobRecord(op, job_id, rows, N, record);
 }
 
-// Value 0x00d17000 is the IP job box and, read from a linked job, the fax
-// image data path.
-inline constexpr uint32_t kValueJobBox = 0x00d17000;
+// Rows built from a job record's field list (job_fields.h): a record's
+// member at its offset; static_assert(true LIST(CORVEL_JOB_WIDTH, Rec))
+// checks each member is as wide as the list says.
+#define CORVEL_JOB_ROW(Rec, member, id, width, kind) ENTMLSTJOBDESC{id, offsetof(Rec, member)},
+#define CORVEL_JOB_WIDTH(Rec, member, id, width, kind) &&sizeof(Rec::member) == (width)
+// A one-value list's value ID, and its row for a caller's destination.
+#define CORVEL_JOB_ID(a, member, id, width, kind) id
+#define CORVEL_JOB_VALUE_ROW(a, member, id, width, kind) ENTMLSTJOBDESC{id, 0},
+
+// The IP job box and, read from a linked job, the fax image data path.
+inline constexpr uint32_t kValueJobBox = ENTMLST_JOB_FIELDS_JobBox(CORVEL_JOB_ID, _);
 
 } // namespace corvel

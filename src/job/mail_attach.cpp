@@ -6,11 +6,8 @@ namespace corvel {
 namespace {
 
 using M = ENTMLSTMAILATTACH;
-constexpr ENTMLSTJOBDESC kMailAttachRows[] = {
-    {0x00460000, offsetof(M, attach_mode)},
-    {0x00460001, offsetof(M, attach_format)},
-    {0x00360005, offsetof(M, resolution)},
-};
+constexpr ENTMLSTJOBDESC kMailAttachRows[] = {ENTMLST_JOB_FIELDS_MailAttach(CORVEL_JOB_ROW, M)};
+static_assert(true ENTMLST_JOB_FIELDS_MailAttach(CORVEL_JOB_WIDTH, M));
 static_assert(check::ascendingOffsets(kMailAttachRows, sizeof(M)));
 
 } // namespace

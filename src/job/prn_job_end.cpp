@@ -6,11 +6,8 @@ namespace corvel {
 namespace {
 
 using P = ENTMLSTPRNJOBEND;
-constexpr ENTMLSTJOBDESC kPrnJobEndRows[] = {
-    {0x00460022, offsetof(P, result)},
-    {0x00460024, offsetof(P, reason)},
-    {0x0046001c, offsetof(P, detail)},
-};
+constexpr ENTMLSTJOBDESC kPrnJobEndRows[] = {ENTMLST_JOB_FIELDS_PrnJobEnd(CORVEL_JOB_ROW, P)};
+static_assert(true ENTMLST_JOB_FIELDS_PrnJobEnd(CORVEL_JOB_WIDTH, P));
 static_assert(check::ascendingOffsets(kPrnJobEndRows, sizeof(P)));
 
 } // namespace

@@ -43,6 +43,8 @@ constexpr unsigned kWrites = kUsesDevice | kChangesState;
     GROUP("job", 0, "simulated jobs and the job functions")                                                  \
     SIMULATED_COMMAND(sim_job_commands, "job", "create", kWrites, bindJobCreate,                             \
                       "create or update a simulated job")                                                    \
+    SIMULATED_COMMAND(sim_job_commands, "job", "set", kWrites, bindJobSet,                                   \
+                      "set values of a simulated job, by name (ip.address) or value ID")                     \
     SIMULATED_COMMAND(sim_job_commands, "job", "link", kWrites, bindJobLink, "link a child job under a job") \
     ENTMLST_JOB_FUNCTIONS(JOB_READ)                                                                          \
     COMMAND(job_commands, "job", "send-result", kReads, bindJobSendResult,                                   \

@@ -7,6 +7,7 @@
 #include "corvellib.h"
 #include "document/record_fields.h"
 #include "functions.h"
+#include "job_fields.h"
 
 #include <cstring>
 #include <optional>
@@ -14,30 +15,23 @@
 namespace entmlst {
 namespace {
 
-#define M(member, kind) ENTMLST_MEMBER(Rec, member, kind)
+// A job record's fields from its list in job_fields.h.
+#define JOB_MEMBER(Rec, member, id, width, kind) ENTMLST_MEMBER(Rec, member, kind),
+constexpr Member kIpJob[] = {ENTMLST_JOB_FIELDS_IpJob(JOB_MEMBER, ENTMLSTIPJOB)
+                                 ENTMLST_MEMBER(ENTMLSTIPJOB, parent_job_id, native),
+                             ENTMLST_JOB_FIELDS_IpJobParent(JOB_MEMBER, ENTMLSTIPJOB)};
+constexpr Member kPrnJobEnd[] = {ENTMLST_JOB_FIELDS_PrnJobEnd(JOB_MEMBER, ENTMLSTPRNJOBEND)};
+constexpr Member kCurSend[] = {ENTMLST_JOB_FIELDS_CurSend(JOB_MEMBER, ENTMLSTCURSEND)};
+constexpr Member kMailAttach[] = {ENTMLST_JOB_FIELDS_MailAttach(JOB_MEMBER, ENTMLSTMAILATTACH)};
+#undef JOB_MEMBER
+constexpr Member kSendResult[] = {ENTMLST_MEMBER(ENTMLSTSENDRESULT, name, text),
+                                  ENTMLST_MEMBER(ENTMLSTSENDRESULT, status, number)};
 
-#define Rec ENTMLSTIPJOB
-constexpr Member kIpJob[] = {
-    M(address, text),         M(subject, text),         M(body, text),         M(kind, number),
-    M(attach_mode, number),   M(attach_format, number), M(status, number),     M(file_name, text),
-    M(parent_job_id, native), M(user_info1, number),    M(user_info2, number),
-};
-#undef Rec
-#define Rec ENTMLSTPRNJOBEND
-constexpr Member kPrnJobEnd[] = {M(result, number), M(reason, number), M(detail, number)};
-#undef Rec
-#define Rec ENTMLSTCURSEND
-constexpr Member kCurSend[] = {M(address, text), M(sender, text), M(subject, text), M(body, text)};
-#undef Rec
-#define Rec ENTMLSTMAILATTACH
-constexpr Member kMailAttach[] = {M(attach_mode, number), M(attach_format, number), M(resolution, number)};
-#undef Rec
-#define Rec ENTMLSTSENDRESULT
-constexpr Member kSendResult[] = {M(name, text), M(status, number)};
-#undef Rec
-#undef M
-
-constexpr Member kPath[] = {{"path", 0, ENTMLST_JOB_PATH_SIZE, 1, Kind::text}};
+// A value read alone into the caller's destination, as wide as the list says.
+#define JOB_VALUE(a, member, id, width, kind) {#member, 0, width, 1, Kind::kind},
+constexpr Member kPath[] = {ENTMLST_JOB_FIELDS_JobBox(JOB_VALUE, _)};
+#undef JOB_VALUE
+static_assert(kPath[0].size == ENTMLST_JOB_PATH_SIZE);
 
 // The fields shown of each record a job read fills: every record of a job
 // function the registry gives a tool read needs one here.

@@ -1,5 +1,5 @@
-// sim_job_commands.cpp - job create and job link: jobs and links of the
-// simulated device, made through libdevsim's control API.
+// sim_job_commands.cpp - job create, set and link: jobs, their values and
+// links on the simulated device, made through libdevsim's control API.
 #include "cli/command_line.h"
 #include "commands/job_words.h"
 #include "device/device_control.h"
@@ -12,6 +12,7 @@
 #include "document/record_fields.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -90,9 +91,12 @@ int runJobShow(const Options &o, const JobArgs &a) {
     const uint32_t job = jobId(a.job);
     const devsim::State s = jobsOfTheDevice();
     if (std::find(s.jobs.begin(), s.jobs.end(), job) == s.jobs.end()) noJob(job);
-    Json values = Json::object();
+    Json values = Json::array();
     for (const auto &[key, bytes] : s.job_values)
-        if (key.first == job) values[hex8(key.second)] = valueJson(key.second, bytes);
+        if (key.first == job)
+            values.push_back(Json{{"name", devsim::valueName(key.second).value_or("")},
+                                  {"id", hex8(key.second)},
+                                  {"value", valueJson(key.second, bytes)}});
     Json children = Json::array();
     for (const auto &[from, kind, link] : s.children)
         if (from == job) children.push_back(Json{{"kind", kind}, {"job", link}});
@@ -123,25 +127,44 @@ int runJobDelete(const Options &o, const JobArgs &a) {
     return report(o, Json{{"deleted", job}}, none, codeText(ENTMLST_OK), ENTMLST_OK);
 }
 
+// NAME=VALUE or VALUEID=VALUE, each value once, in the grammar of set;
+// all of them checked before the device is touched.
+using Puts = std::vector<std::pair<uint32_t, std::vector<uint8_t>>>;
+
+Puts jobValues(const std::vector<std::string> &assignments) {
+    Puts puts;
+    for (const std::string &assignment : assignments) {
+        auto [key, value] = splitAssignment(assignment);
+        std::optional<uint32_t> id = devsim::valueByName(key);
+        if (!id && (key.empty() || !std::isdigit(static_cast<unsigned char>(key[0]))))
+            throw UsageError(key + ": no job value of that name (names are like ip.address, fax.status)");
+        if (!id) id = parseNumber("value ID", key);
+        auto width = devsim::valueWidth(*id);
+        if (!width) throw UsageError("value ID " + key + " is not one the device knows");
+        const std::string name = devsim::valueName(*id).value_or(key);
+        for (const auto &given : puts)
+            if (given.first == *id) throw UsageError(name + ": given twice");
+        Field f{name, 0, *width, *width <= 4 ? Kind::number : Kind::text, 0};
+        puts.emplace_back(*id, asKept(*id, parseValue(f, value)));
+    }
+    return puts;
+}
+
+void putAll(uint32_t job, const Puts &puts) {
+    for (const auto &[id, bytes] : puts)
+        if (!devsim::putJobValue(job, id, bytes))
+            throw UsageError("value " + std::to_string(id) + " does not fit the device's value");
+}
+
 int runJobCreate(const Options &o, const CreateArgs &a) {
     uint32_t job = jobId(a.job);
     std::optional<uint32_t> parent;
     if (a.parent) parent = parseNumber("--parent", *a.parent);
-    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> puts;
-    for (const std::string &assignment : a.values) {
-        auto [id_text, value] = splitAssignment(assignment);
-        uint32_t id = parseNumber("value ID", id_text);
-        auto width = devsim::valueWidth(id);
-        if (!width) throw UsageError("value ID " + id_text + " is not one the device knows");
-        Field f{id_text, 0, *width, *width <= 4 ? Kind::number : Kind::text, 0};
-        puts.emplace_back(id, asKept(id, parseValue(f, value)));
-    }
+    const Puts puts = jobValues(a.values);
 
     control([&] {
         devsim::createJob(job);
-        for (const auto &[id, bytes] : puts)
-            if (!devsim::putJobValue(job, id, bytes))
-                throw UsageError("value " + std::to_string(id) + " does not fit the device's value");
+        putAll(job, puts);
         if (parent) {
             devsim::createJob(*parent);
             devsim::setParentLink(job, *parent);
@@ -152,6 +175,16 @@ int runJobCreate(const Options &o, const CreateArgs &a) {
     News none;
     none.seen = false;
     return report(o, body, none, codeText(ENTMLST_OK), ENTMLST_OK);
+}
+
+int runJobSet(const Options &o, const CreateArgs &a) {
+    const uint32_t job = jobId(a.job);
+    const Puts puts = jobValues(a.values);
+    requireJob(job);
+    control([&] { putAll(job, puts); });
+    News none;
+    none.seen = false;
+    return report(o, Json{{"job", job}, {"values", puts.size()}}, none, codeText(ENTMLST_OK), ENTMLST_OK);
 }
 
 int runJobLink(const Options &o, const LinkArgs &a) {
@@ -174,9 +207,21 @@ void bindJobCreate(CLI::App &cmd, Chosen &chosen) {
         [](CLI::App &c, CreateArgs &a) {
             c.add_option("job", a.job, "job ID")->required()->type_name("JOB");
             c.add_option("--parent", a.parent, "parent (user) job ID")->type_name("JOB");
-            c.add_option("values", a.values, "VALUEID=VALUE")->type_name("VALUEID=VALUE");
+            c.add_option("values", a.values, "NAME=VALUE or VALUEID=VALUE")->type_name("NAME=VALUE");
         },
         runJobCreate);
+}
+
+void bindJobSet(CLI::App &cmd, Chosen &chosen) {
+    define<CreateArgs>(
+        cmd, chosen,
+        [](CLI::App &c, CreateArgs &a) {
+            c.add_option("job", a.job, "job ID")->required()->type_name("JOB");
+            c.add_option("values", a.values, "NAME=VALUE or VALUEID=VALUE")
+                ->required()
+                ->type_name("NAME=VALUE");
+        },
+        runJobSet);
 }
 
 void bindJobLink(CLI::App &cmd, Chosen &chosen) {
