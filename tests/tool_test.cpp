@@ -327,8 +327,7 @@ const CliCase kCli[] = {
     {"--device @/kept/device.db get smtp", 0, kQuiet, true, "port: +26\n"},
     {"run --keep @/kept -- echo ran", 125, "entmlst: run: --keep .*: it holds a device file already[^\n]*\n",
      true, "^$"},
-    // A device the program deleted is not kept; one it made anew is, its calls counted. Whatever the
-    // umask, the folders --keep makes are their owner's alone.
+    // A device the program deleted is not kept; one it made anew is, its calls counted.
     {"run --keep @/gone -- sh -c 'ENTMLST set smtp port=9; rm $ENTMLST_DEVICE'", 125,
      "entmlst run: sh exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n  faults: none fired\n"
      "entmlst: run: the program deleted its device; nothing is kept in [^\n]*\n",
@@ -337,8 +336,11 @@ const CliCase kCli[] = {
      "entmlst: created [^\n]*\nentmlst run: sh exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n"
      "  faults: none fired\nentmlst run: the device is kept as [^\n]*\n",
      true},
-    {"run -q -- sh -c 'umask 277; ENTMLST run -q --keep @/u/k -- true; stat -c %a @/u @/u/k; ls -A @/gone'",
-     0, kQuiet, true, "^700\n700\n$"},
+    // Under any umask, a new device is 0600 and its folders (--keep's, the default device's) 0700.
+    {"run -q -- sh -c 'for m in 277 222; do (umask $m; ENTMLST run -q --keep @/u$m/k -- true; env -u "
+     "ENTMLST_DEVICE XDG_DATA_HOME=@/x$m ENTMLST init 2>&-; cd @/x$m; stat -c %a @/u$m @/u$m/k @/u$m/k/* . "
+     "entmlst entmlst/*); done; ls -A @/gone'",
+     0, kQuiet, true, "^(700\n700\n600\n700\n700\n600\n){2}$"},
     {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},

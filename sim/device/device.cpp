@@ -30,13 +30,13 @@ uint64_t nextRandom(uint64_t &state) {
     return z ^ (z >> 31);
 }
 
-// mkdir -p, new directories private to the user; a failure names the
-// device file it was for.
+// mkdir -p, new directories private to the user and writable by them
+// whatever the umask; a failure names the device file it was for.
 void makePrivateDirs(const std::string &dir, const std::string &file) {
     for (std::size_t at = 1; at <= dir.size(); ++at) {
         if (at != dir.size() && dir[at] != '/') continue;
         std::string part = dir.substr(0, at);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+        if (::mkdir(part.c_str(), 0700) == 0 ? ::chmod(part.c_str(), 0700) != 0 : errno != EEXIST)
             throw DeviceError(kDeviceFile,
                               cat({file, ": cannot create its folder ", part, ": ", std::strerror(errno)}));
     }

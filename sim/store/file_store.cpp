@@ -416,10 +416,18 @@ private:
 };
 
 void FileStore::createFile() {
-    // The file holds passwords: only its owner may read it.
+    // The file holds passwords: only its owner may read it, and the owner
+    // must be able to write it whatever the umask (SQLite gives -wal and
+    // -shm the file's mode).
     int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0 && errno != EEXIST)
         throw DeviceError(kDeviceFile, path_ + ": cannot create: " + std::strerror(errno));
+    if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(path_.c_str());
+        throw DeviceError(kDeviceFile, path_ + ": cannot create: " + std::strerror(e));
+    }
     if (fd >= 0) ::close(fd);
     created_now_ = fd >= 0;
 }
