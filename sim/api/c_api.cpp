@@ -24,10 +24,23 @@ struct ReadEntries {
 };
 thread_local ReadEntries read_entries;
 
+// The longest reason kept, in bytes; a longer one (a long path in it) loses
+// its middle, so that both the start of the path and the cause are kept.
+constexpr std::size_t kMaxError = 512;
+
 void fail(std::string reason) {
     // One line, whatever the reason carried.
     for (char &c : reason)
         if (c == '\n' || c == '\r') c = ' ';
+    if (reason.size() > kMaxError) {
+        static const std::string kCut = "\u2026";
+        std::size_t head = (kMaxError - kCut.size()) / 2;
+        std::size_t tail = reason.size() - (kMaxError - kCut.size() - head);
+        // Cut between UTF-8 characters, never inside one.
+        while (head > 0 && (static_cast<unsigned char>(reason[head]) & 0xc0) == 0x80) --head;
+        while (tail < reason.size() && (static_cast<unsigned char>(reason[tail]) & 0xc0) == 0x80) ++tail;
+        reason = reason.substr(0, head) + kCut + reason.substr(tail);
+    }
     last_error = std::move(reason);
 }
 

@@ -140,6 +140,9 @@ void Device::use(const std::string &where) {
     store_.reset();
     where_ = fileStoreAvailable() ? where : kMemoryDevice;
     try {
+        // Never the default device: an empty name is most likely a mistake.
+        if (where.empty())
+            throw DeviceError(kDeviceFile, "the device's name is empty: name a file or :memory:");
         open();
     } catch (const DeviceError &) {
         where_ = kMemoryDevice;
