@@ -69,6 +69,12 @@ const CliCase kCli[] = {
     {"set smtp port=1 port=2", 2, "entmlst: port: given twice\n", true},
     {"set smtp-event --recipient '' name=x ; job create 5 --parent '' ; log --pid ''", 2,
      "entmlst: --(recipient|parent|pid): empty[^\n]*\n", true},
+    // A device name that cannot be meant is refused, from --device or ENTMLST_DEVICE; ./:name is a file.
+    {"--device ' ' init ; --device :MEMORY: init ; run -q -- env ENTMLST_DEVICE=:memory ENTMLST init", 2,
+     "entmlst: [^\n]*(is blank|is not a device name)[^\n]*\n", true},
+    {"run -q -- sh -c 'cd @/ && ENTMLST --device ./:name init 2>/dev/null && ls :name'", 0, kQuiet, true,
+     "^:name\n$"},
+    {"--device '@/new\nline/d.db' get smtp", 3, "entmlst: [^\n]*/new\\\\x0aline/d.db: [^\n]*\n", true},
     {"set smtp server=\xff", 2, "entmlst: server: text is UTF-8[^\n]*\n", true},
     // A password's value is never repeated, right or wrong.
     {"set smtp password=hex:zzMySecret", 2, "entmlst: password: hex: takes pairs[^\n]*\n", true, kAnything,

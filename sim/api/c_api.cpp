@@ -29,9 +29,8 @@ thread_local ReadEntries read_entries;
 constexpr std::size_t kMaxError = 512;
 
 void fail(std::string reason) {
-    // One line, whatever the reason carried.
-    for (char &c : reason)
-        if (c == '\n' || c == '\r') c = ' ';
+    // One line, whatever the reason carried: a name's controls are escaped.
+    reason = devsim::escapeLogText(reason, true);
     if (reason.size() > kMaxError) {
         static const std::string kCut = "\u2026";
         std::size_t head = (kMaxError - kCut.size()) / 2;

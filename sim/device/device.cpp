@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 
 namespace devsim {
 namespace {
@@ -59,10 +60,12 @@ std::string defaultDevice(bool create) {
 std::string configured(bool create) {
     if (!fileStoreAvailable()) return kMemoryDevice;
     if (const char *env = std::getenv(kDeviceVariable)) {
-        if (*env) return env;
-        throw DeviceError(kDeviceFile,
-                          std::string(kDeviceVariable) +
-                              " is set but empty: name a device file, or unset it for the default");
+        try {
+            checkDeviceName(env, kDeviceVariable);
+        } catch (const std::invalid_argument &e) {
+            throw DeviceError(kDeviceFile, e.what());
+        }
+        return env;
     }
     return defaultDevice(create);
 }
@@ -121,6 +124,16 @@ Device &device() {
 
 std::string configuredDevice() { return configured(false); }
 
+void checkDeviceName(const std::string &name, const std::string &what) {
+    if (name == kMemoryDevice) return;
+    if (name.find_first_not_of(" \t") == std::string::npos)
+        throw std::invalid_argument(cat({what, name.empty() ? " is set but empty" : " is blank",
+                                         ": name a device file, or ", kMemoryDevice}));
+    if (name.front() == ':')
+        throw std::invalid_argument(cat({what, " ", name, " is not a device name: only ", kMemoryDevice,
+                                         " starts with ':' (./", name, " names a file)"}));
+}
+
 Store &Device::open() {
     if (store_) return *store_;
     Inside inside;
@@ -140,9 +153,12 @@ void Device::use(const std::string &where) {
     store_.reset();
     where_ = fileStoreAvailable() ? where : kMemoryDevice;
     try {
-        // Never the default device: an empty name is most likely a mistake.
-        if (where.empty())
-            throw DeviceError(kDeviceFile, "the device's name is empty: name a file or :memory:");
+        // Never the default device for a name that is most likely a mistake.
+        try {
+            checkDeviceName(where, "the device's name");
+        } catch (const std::invalid_argument &e) {
+            throw DeviceError(kDeviceFile, e.what());
+        }
         open();
     } catch (const DeviceError &) {
         where_ = kMemoryDevice;
