@@ -58,7 +58,7 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
         {initialised, lock, "job ip 5", 1, "the library answered"},
         {initialised, lock, "set smtp port=2", 3, locked},
         {initialised, file_limit, "set smtp port=3", 3, ": too large for the file size limit"},
-        {initialised, read_only, "get smtp ; log", 0, ""},
+        {initialised, read_only, "get smtp ; log ; check", 0, ""},
         {initialised, read_only, "set smtp port=4 ; init", 3, ": read-only"},
         {initialised, full, "set smtp port=26 server=x.example ; init", 3, ": disk full"},
         {others, none, "get smtp", 3, ": owned by "},
