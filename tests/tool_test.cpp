@@ -72,7 +72,7 @@ const CliCase kCli[] = {
     // A device name that cannot be meant is refused, from --device or ENTMLST_DEVICE; ./:name is a file.
     {"--device ' ' init ; --device :MEMORY: init ; run -q -- env ENTMLST_DEVICE=:memory ENTMLST init", 2,
      "entmlst: [^\n]*(is blank|is not a device name)[^\n]*\n", true},
-    {"run -q -- sh -c 'cd @/ && ENTMLST --device ./:name init 2>/dev/null && ls :name'", 0, kQuiet, true,
+    {"run -q -- sh -c 'cd @/ && ENTMLST --device ./:name init >/dev/null 2>&1 && ls :name'", 0, kQuiet, true,
      "^:name\n$"},
     {"--device '@/new\nline/d.db' get smtp", 3, "entmlst: [^\n]*/new\\\\x0aline/d.db: [^\n]*\n", true},
     {"set smtp server=\xff", 2, "entmlst: server: text is UTF-8[^\n]*\n", true},
@@ -344,7 +344,8 @@ const CliCase kCli[] = {
      true},
     // Under any umask, a new device is 0600 and its folders (--keep's, the default device's) 0700.
     {"run -q -- sh -c 'for m in 277 222; do (umask $m; ENTMLST run -q --keep @/u$m/k -- true; env -u "
-     "ENTMLST_DEVICE XDG_DATA_HOME=@/x$m ENTMLST init 2>&-; cd @/x$m; stat -c %a @/u$m @/u$m/k @/u$m/k/* . "
+     "ENTMLST_DEVICE XDG_DATA_HOME=@/x$m ENTMLST init >/dev/null 2>&1; cd @/x$m; stat -c %a @/u$m @/u$m/k "
+     "@/u$m/k/* . "
      "entmlst entmlst/*); done; ls -A @/gone'",
      0, kQuiet, true, "^(700\n700\n600\n700\n700\n600\n){2}$"},
     {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
