@@ -5,6 +5,9 @@
 #include "corvellib_devsim.h"
 #include "device_services.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <functional>
 #include <thread>
 
@@ -37,6 +40,15 @@ TEST_F(CApiTest, RefusalsAnswerFailureAndSayWhy) {
             << c.what << ": " << devsim_last_error();
         EXPECT_EQ(std::string(devsim_last_error()).find('\n'), std::string::npos) << c.what;
     }
+    // A refused device leaves the process on a fresh memory device, never the default one.
+    const std::string long_path = "/nonexistent/\n" + std::string(6000, 'p') + "/device.db";
+    for (const std::string &path : {std::string(), std::string(" \t"), std::string(":MEMORY:"), long_path}) {
+        EXPECT_EQ(devsim_open(path.c_str()), -1) << path.size();
+        EXPECT_STREQ(devsim_path(), devsim::kMemoryDevice);
+        const std::string why = devsim_last_error();
+        EXPECT_TRUE(why.size() <= 512 && !why.empty()) << why.size();
+        EXPECT_EQ(why.find("\u2026") != std::string::npos, path == long_path) << why;
+    }
     // The last error is the calling thread's own.
     std::string other = "unset";
     std::thread([&] { other = devsim_last_error(); }).join();
@@ -68,6 +80,16 @@ TEST_F(CApiTest, FaultFiresAndLogPagesWithFilters) {
     }
     EXPECT_EQ(got, (std::vector<uint32_t>{0, 0x1234, 0}));
     EXPECT_EQ(after, devsim_last_seq());
+    // Nothing comes after a sequence number no entry can have, in a file as in memory.
+    const std::string file = ::testing::TempDir() + "c_api_test_" + std::to_string(getpid()) + ".db";
+    for (const char *device : {devsim::kMemoryDevice, file.c_str()}) {
+        ASSERT_EQ(devsim_open(device), 0) << devsim_last_error();
+        meSTCGetStatus(devsim::kStatusArea, id, dst);
+        for (uint64_t beyond : {uint64_t{1} << 63, ~uint64_t{0}})
+            EXPECT_EQ(devsim_log_read(beyond, nullptr, nullptr, page, 2), 0) << device;
+    }
+    devsim_open(devsim::kMemoryDevice);
+    std::remove(file.c_str());
 
     ASSERT_EQ(devsim_fault_clear(devsim_fault_add("meSTCGetStatus=0x99")), 0) << devsim_last_error();
     EXPECT_EQ(meSTCGetStatus(devsim::kStatusArea, id, dst), 0u);

@@ -4,6 +4,9 @@
 // byte for byte as it was.
 #include "support/tool_process.h"
 
+#include "device_services.h"
+#include "devsim.h"
+
 #include <sqlite3.h>
 
 #include <sys/mount.h>
@@ -58,7 +61,7 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
         {initialised, lock, "job ip 5", 1, "the library answered"},
         {initialised, lock, "set smtp port=2", 3, locked},
         {initialised, file_limit, "set smtp port=3", 3, ": too large for the file size limit"},
-        {initialised, read_only, "get smtp ; log", 0, ""},
+        {initialised, read_only, "get smtp ; log ; check", 0, ""},
         {initialised, read_only, "set smtp port=4 ; init", 3, ": read-only"},
         {initialised, full, "set smtp port=26 server=x.example ; init", 3, ": disk full"},
         {others, none, "get smtp", 3, ": owned by "},
@@ -112,6 +115,35 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
         sqlite3_close_v2(db); // ends the lock's transaction
         if (mounted) umount(mnt.c_str());
     }
+}
+
+// Tampering is not guarded against, but not hidden either: a -wal emptied
+// under a stopped writer is damage that check reports.
+TEST_F(DeviceFileTool, CheckReportsAWalTruncatedUnderAWriter) {
+    ASSERT_EQ(tool({"init"}).status, 0);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t writer = fork();
+    if (writer == 0) {
+        devsim::openDevice(device.string());
+        for (uint8_t i = 0;; ++i) {
+            const uint8_t port[2] = {0, i};
+            meSTCSetStatus(devsim::kWriter, devsim::kStatusArea, 0x85006334, port); // smtp.port
+            if (i == 20) (void)!::write(ready[1], "w", 1);
+        }
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    kill(writer, SIGSTOP);
+    fs::resize_file(device.string() + "-wal", 0);
+    const Outcome r = tool({"check"});
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_TRUE(r.status == 1 || r.status == 3) << r.status << r.out << r.err;
+    EXPECT_TRUE(std::regex_search(r.out + r.err, std::regex("disk I/O error|malformed|damaged")))
+        << r.out << r.err;
 }
 
 } // namespace

@@ -209,6 +209,7 @@ TEST(FaultSpecText, ReadsBackAndNamesWhatIsWrong) {
         {"meSTCGetStatus=1,times=2,times=3", "times: given twice"},
         {"meSTCGetStatus=1,match=smtp.prot", "match=smtp.prot: give a settings, job or value ID, or a field"},
         {"mectIdSync=1,match=5", "match=5: mectIdSync takes no ID to match"},
+        {"meSVCGetCurrent=1,match=smtp.port", "match=smtp.port: meSVCGetCurrent takes no settings ID"},
         {"meSTCGetStatus=1,write-first=1", "write-first=1: write-first takes no value"},
         {"meSTCGetStatus=1,pid=", "pid=: give pid=VALUE"},
     };

@@ -69,6 +69,12 @@ const CliCase kCli[] = {
     {"set smtp port=1 port=2", 2, "entmlst: port: given twice\n", true},
     {"set smtp-event --recipient '' name=x ; job create 5 --parent '' ; log --pid ''", 2,
      "entmlst: --(recipient|parent|pid): empty[^\n]*\n", true},
+    // A device name that cannot be meant is refused, from --device or ENTMLST_DEVICE; ./:name is a file.
+    {"--device ' ' init ; --device :MEMORY: init ; run -q -- env ENTMLST_DEVICE=:memory ENTMLST init", 2,
+     "entmlst: [^\n]*(is blank|is not a device name)[^\n]*\n", true},
+    {"run -q -- sh -c 'cd @/ && ENTMLST --device ./:name init >/dev/null 2>&1 && ls :name'", 0, kQuiet, true,
+     "^:name\n$"},
+    {"--device '@/new\nline/d.db' get smtp", 3, "entmlst: [^\n]*/new\\\\x0aline/d.db: [^\n]*\n", true},
     {"set smtp server=\xff", 2, "entmlst: server: text is UTF-8[^\n]*\n", true},
     // A password's value is never repeated, right or wrong.
     {"set smtp password=hex:zzMySecret", 2, "entmlst: password: hex: takes pairs[^\n]*\n", true, kAnything,
@@ -230,8 +236,8 @@ const CliCase kCli[] = {
     {"--json fault list", 0, kQuiet, true, R"("times": 2,\s*"match": 2231395124,[\s\S]*"calls_left": 3)"},
     {"fault add meSTCGetStatus=1,times=2 --times 3", 2,
      "entmlst: fault add: --times and times in the fault's text: give it once\n", true},
-    {"fault add meSTCGetStatus=1 --match smtp.nosuch", 2,
-     "entmlst: fault add meSTCGetStatus=1,match=smtp\\.nosuch: match=smtp\\.nosuch: [^\n]*\n", true},
+    {"fault add meSTCGetStatus=1 --match smtp.nosuch ; fault add meSVCGetCurrent=1,match=smtp.port", 2,
+     "entmlst: fault add [^\n]*,match=smtp\\.(nosuch|port): match=smtp\\.(nosuch|port): [^\n]*\n", true},
     {"--fail meSTCGetStatus=1,pid=x get smtp", 2, "entmlst: --fail [^\n]*: pid=x: [^\n]*\n", true},
     {"fault clear 999999", 1, "entmlst: fault clear: no fault 999999 [^\n]*\n", false},
     {"fault clear", 0, kQuiet, false, "^cleared: 1\n$"},
@@ -336,8 +342,7 @@ const CliCase kCli[] = {
     {"--device @/kept/device.db get smtp", 0, kQuiet, true, "port: +26\n"},
     {"run --keep @/kept -- echo ran", 125, "entmlst: run: --keep .*: it holds a device file already[^\n]*\n",
      true, "^$"},
-    // A device the program deleted is not kept; one it made anew is, its calls counted. Whatever the
-    // umask, the folders --keep makes are their owner's alone.
+    // A device the program deleted is not kept; one it made anew is, its calls counted.
     {"run --keep @/gone -- sh -c 'ENTMLST set smtp port=9; rm $ENTMLST_DEVICE'", 125,
      "entmlst run: sh exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n  faults: none fired\n"
      "entmlst: run: the program deleted its device; nothing is kept in [^\n]*\n",
@@ -346,8 +351,12 @@ const CliCase kCli[] = {
      "entmlst: created [^\n]*\nentmlst run: sh exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n"
      "  faults: none fired\nentmlst run: the device is kept as [^\n]*\n",
      true},
-    {"run -q -- sh -c 'umask 277; ENTMLST run -q --keep @/u/k -- true; stat -c %a @/u @/u/k; ls -A @/gone'",
-     0, kQuiet, true, "^700\n700\n$"},
+    // Under any umask, a new device is 0600 and its folders (--keep's, the default device's) 0700.
+    {"run -q -- sh -c 'for m in 277 222; do (umask $m; ENTMLST run -q --keep @/u$m/k -- true; env -u "
+     "ENTMLST_DEVICE XDG_DATA_HOME=@/x$m ENTMLST init >/dev/null 2>&1; cd @/x$m; stat -c %a @/u$m @/u$m/k "
+     "@/u$m/k/* . "
+     "entmlst entmlst/*); done; ls -A @/gone'",
+     0, kQuiet, true, "^(700\n700\n600\n700\n700\n600\n){2}$"},
     {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},

@@ -33,7 +33,7 @@ int main(int argc, char **argv) {
     bool runs_program = false;
     // The statuses below 125 are the program's when a command runs one.
     auto failed = [&](const std::exception &e, int own) {
-        std::fprintf(stderr, "entmlst: %s\n", e.what());
+        std::fprintf(stderr, "entmlst: %s\n", printable(e.what()).c_str());
         return runs_program ? kExitRunFailed : own;
     };
     try {

@@ -6,6 +6,7 @@
 #include "devsim.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <iterator>
 #include <string>
@@ -24,10 +25,22 @@ struct ReadEntries {
 };
 thread_local ReadEntries read_entries;
 
+// The longest reason kept, in bytes; a longer one (a long path in it) loses
+// its middle, so that both the start of the path and the cause are kept.
+constexpr std::size_t kMaxError = 512;
+
 void fail(std::string reason) {
-    // One line, whatever the reason carried.
-    for (char &c : reason)
-        if (c == '\n' || c == '\r') c = ' ';
+    // One line, whatever the reason carried: a name's controls are escaped.
+    reason = devsim::escapeLogText(reason, true);
+    if (reason.size() > kMaxError) {
+        static const std::string kCut = "\u2026";
+        std::size_t head = (kMaxError - kCut.size()) / 2;
+        std::size_t tail = reason.size() - (kMaxError - kCut.size() - head);
+        // Cut between UTF-8 characters, never inside one.
+        while (head > 0 && (static_cast<unsigned char>(reason[head]) & 0xc0) == 0x80) --head;
+        while (tail < reason.size() && (static_cast<unsigned char>(reason[tail]) & 0xc0) == 0x80) ++tail;
+        reason = reason.substr(0, head) + kCut + reason.substr(tail);
+    }
     last_error = std::move(reason);
 }
 
@@ -117,6 +130,12 @@ long devsim_log_read(uint64_t after_seq, const char *service, const char *kind, 
                 fail(std::string("log read: no log entry kind named ") + kind);
                 return -1;
             }
+        }
+        // No entry is numbered past INT64_MAX (a device file's numbers are
+        // SQLite integers), and the store's query would take it as negative.
+        if (after_seq > static_cast<uint64_t>(INT64_MAX)) {
+            read_entries = ReadEntries();
+            return 0;
         }
         ReadEntries got;
         got.entries = devsim::log(filter);

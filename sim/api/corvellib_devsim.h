@@ -27,7 +27,8 @@ extern "C" {
  * settings when missing or empty) or ":memory:" for a private device of
  * this process. NULL: the device ENTMLST_DEVICE configures (the default
  * file when unset). Returns 0, or -1 when the device cannot be used (not a
- * device file, locked past the timeout, read-only, damaged, an empty
+ * device file, locked past the timeout, read-only, damaged, a name that is
+ * empty, blank or starts with ':' but is not ":memory:", the same in
  * ENTMLST_DEVICE); this process is then on a fresh memory device.
  */
 int devsim_open(const char *path);

@@ -20,8 +20,13 @@ void checkFile(const std::string &path, unsigned timeout_ms, std::vector<std::st
 #ifdef DEVSIM_SQLITE
     sqlite3 *db = nullptr;
     sqlite3_stmt *q = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
+    // A file that cannot be written here is checked as the device reads it.
+    const std::string read_only = readOnlyName(path);
+    int rc = read_only.empty()
+                 ? sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr)
+                 : sqlite3_open_v2(read_only.c_str(), &db,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
+    if (rc != SQLITE_OK && read_only.empty()) {
         sqlite3_close(db);
         db = nullptr;
         rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 
 namespace devsim {
 namespace {
@@ -30,13 +31,13 @@ uint64_t nextRandom(uint64_t &state) {
     return z ^ (z >> 31);
 }
 
-// mkdir -p, new directories private to the user; a failure names the
-// device file it was for.
+// mkdir -p, new directories private to the user and writable by them
+// whatever the umask; a failure names the device file it was for.
 void makePrivateDirs(const std::string &dir, const std::string &file) {
     for (std::size_t at = 1; at <= dir.size(); ++at) {
         if (at != dir.size() && dir[at] != '/') continue;
         std::string part = dir.substr(0, at);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+        if (::mkdir(part.c_str(), 0700) == 0 ? ::chmod(part.c_str(), 0700) != 0 : errno != EEXIST)
             throw DeviceError(kDeviceFile,
                               cat({file, ": cannot create its folder ", part, ": ", std::strerror(errno)}));
     }
@@ -59,10 +60,12 @@ std::string defaultDevice(bool create) {
 std::string configured(bool create) {
     if (!fileStoreAvailable()) return kMemoryDevice;
     if (const char *env = std::getenv(kDeviceVariable)) {
-        if (*env) return env;
-        throw DeviceError(kDeviceFile,
-                          std::string(kDeviceVariable) +
-                              " is set but empty: name a device file, or unset it for the default");
+        try {
+            checkDeviceName(env, kDeviceVariable);
+        } catch (const std::invalid_argument &e) {
+            throw DeviceError(kDeviceFile, e.what());
+        }
+        return env;
     }
     return defaultDevice(create);
 }
@@ -121,6 +124,16 @@ Device &device() {
 
 std::string configuredDevice() { return configured(false); }
 
+void checkDeviceName(const std::string &name, const std::string &what) {
+    if (name == kMemoryDevice) return;
+    if (name.find_first_not_of(" \t") == std::string::npos)
+        throw std::invalid_argument(cat({what, name.empty() ? " is set but empty" : " is blank",
+                                         ": name a device file, or ", kMemoryDevice}));
+    if (name.front() == ':')
+        throw std::invalid_argument(cat({what, " ", name, " is not a device name: only ", kMemoryDevice,
+                                         " starts with ':' (./", name, " names a file)"}));
+}
+
 Store &Device::open() {
     if (store_) return *store_;
     Inside inside;
@@ -140,6 +153,12 @@ void Device::use(const std::string &where) {
     store_.reset();
     where_ = fileStoreAvailable() ? where : kMemoryDevice;
     try {
+        // Never the default device for a name that is most likely a mistake.
+        try {
+            checkDeviceName(where, "the device's name");
+        } catch (const std::invalid_argument &e) {
+            throw DeviceError(kDeviceFile, e.what());
+        }
         open();
     } catch (const DeviceError &) {
         where_ = kMemoryDevice;

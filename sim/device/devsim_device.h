@@ -32,9 +32,14 @@ inline constexpr uint32_t kIdSyncKind = 2;          // argument of mectIdSync
 inline constexpr uint8_t kGarbage = 0xa5;
 
 // What ENTMLST_DEVICE names now: a file path or ":memory:". Throws
-// DeviceError (kDeviceFile) when it is set but empty, or when it falls back
+// DeviceError (kDeviceFile) when its name is refused (checkDeviceName), or when it falls back
 // to the default and there is no HOME.
 std::string configuredDevice();
+// Throws std::invalid_argument, naming what (where the name came from),
+// for a device name that cannot be meant: empty, blanks only, or starting
+// with ':' but not ":memory:" (a typo that would make a file in the
+// current folder; "./:name" names such a file).
+void checkDeviceName(const std::string &name, const std::string &what);
 
 // ---- settings and job values ---------------------------------------------
 struct SettingInfo {

@@ -122,12 +122,16 @@ FaultSpec parseFaultSpec(std::string_view text) {
             spec.times = static_cast<unsigned>(*n);
         } else if (key == "match") {
             auto id = number(*value, UINT32_MAX);
-            if (!id && value->find('.') != std::string_view::npos) id = settingByName(*value);
+            const bool field = !id && value->find('.') != std::string_view::npos;
+            if (field) id = settingByName(*value);
             if (!id)
                 bad(item,
                     "give a settings, job or value ID, or a field such as smtp.port or smtp-event.2.name");
             if (idArguments(spec.service) == 0)
                 bad(item, cat({serviceName(spec.service), " takes no ID to match"}));
+            // A field names a settings ID, which only a settings call carries.
+            if (field && settingsArguments(spec.service) == 0)
+                bad(item, cat({serviceName(spec.service), " takes no settings ID: give a job or value ID"}));
             spec.match = static_cast<uint32_t>(*id);
         } else if (key == "pid") {
             auto pid = number(*value, INT32_MAX);

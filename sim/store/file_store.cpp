@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -416,10 +417,18 @@ private:
 };
 
 void FileStore::createFile() {
-    // The file holds passwords: only its owner may read it.
+    // The file holds passwords: only its owner may read it, and the owner
+    // must be able to write it whatever the umask (SQLite gives -wal and
+    // -shm the file's mode).
     int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0 && errno != EEXIST)
         throw DeviceError(kDeviceFile, path_ + ": cannot create: " + std::strerror(errno));
+    if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(path_.c_str());
+        throw DeviceError(kDeviceFile, path_ + ": cannot create: " + std::strerror(e));
+    }
     if (fd >= 0) ::close(fd);
     created_now_ = fd >= 0;
 }
@@ -488,21 +497,14 @@ void FileStore::open() {
     } else {
         createFile();
     }
-    // A file nobody can write here (a read-only mount, say) with nothing
-    // in a -wal is read as it is: SQLite could not make the -shm a reader
-    // of a WAL file needs. A write to it then answers "read-only".
-    struct stat wal {};
-    const bool wal_holds = ::stat((path_ + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
-    read_only_ = !wal_holds && (::access(path_.c_str(), W_OK) != 0 || ::access(dir.c_str(), W_OK) != 0);
-    std::string name = path_;
+    // A write to a file that is read as it is answers "read-only".
+    std::string name = readOnlyName(path_);
+    read_only_ = !name.empty();
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
-    if (read_only_) {
-        name = "file:";
-        for (char c : path_)
-            name += c == '%' ? "%25" : c == '?' ? "%3f" : c == '#' ? "%23" : std::string(1, c);
-        name += "?immutable=1";
+    if (read_only_)
         flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
-    }
+    else
+        name = path_;
     if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         if (db_ == nullptr) throw DeviceError(kDeviceFile, path_ + ": out of memory");
         fail();
@@ -607,6 +609,19 @@ void FileStore::tablesToRows(int64_t from) {
 }
 
 } // namespace
+
+std::string readOnlyName(const std::string &path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string(".")
+                            : slash == 0               ? std::string("/")
+                                                       : path.substr(0, slash);
+    struct stat wal {};
+    if (::stat((path + "-wal").c_str(), &wal) == 0 && wal.st_size > 0) return {};
+    if (::access(path.c_str(), W_OK) == 0 && ::access(dir.c_str(), W_OK) == 0) return {};
+    std::string name = "file:";
+    for (char c : path) name += c == '%' ? "%25" : c == '?' ? "%3f" : c == '#' ? "%23" : std::string(1, c);
+    return name + "?immutable=1";
+}
 
 // Opens (creating 0600 in an existing directory if missing) the device file.
 const BackEnd kFileBackEnd("file",

@@ -98,4 +98,11 @@ struct BackEnd {
 StoreMaker storeMaker(std::string_view name);
 inline bool fileStoreAvailable() { return storeMaker("file") != nullptr; }
 
+// How SQLite is to open the device file at path when nobody can write it
+// or its folder here (a read-only mount, say) and no -wal holds anything:
+// as an immutable file, since a reader of a WAL file could not make the
+// -shm it needs. Empty when it can be opened as it is. Only with the file
+// back end.
+std::string readOnlyName(const std::string &path);
+
 } // namespace devsim

@@ -14,6 +14,22 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitDeviceFile = 3;
 inline constexpr int kExitOutput = 4;
 
+// A message as one line for a terminal: a control character a name or
+// other user text brought (a newline in a file name) becomes \xHH, as the
+// device's log shows it.
+inline std::string printable(const std::string &text) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7f)
+            out.append("\\x").append(1, kDigits[b >> 4]).append(1, kDigits[b & 0xf]);
+        else
+            out += c;
+    }
+    return out;
+}
+
 struct ExitStatus {
     int status;
     const char *meaning;

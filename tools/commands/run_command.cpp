@@ -155,7 +155,7 @@ private:
     static void copyNew(const std::string &from, const std::string &to) {
         const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
         const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        bool ok = in >= 0 && out >= 0;
+        bool ok = in >= 0 && out >= 0 && ::fchmod(out, 0600) == 0; // whatever the umask
         char buf[1 << 16];
         for (ssize_t n; ok && (n = ::read(in, buf, sizeof buf)) != 0;)
             ok = n > 0 && ::write(out, buf, static_cast<std::size_t>(n)) == n;

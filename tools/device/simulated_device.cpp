@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
 
 namespace entmlst {
 namespace {
@@ -43,6 +45,16 @@ ArmedFault parseFault(const std::string &text, const std::string &what) {
 
 void openDevice(DeviceChoice &o, const DeviceOptions &given, unsigned needs) {
     for (const auto &text : given.fails) o.faults.push_back(parseFault(text, given.fails_option));
+    // A name that cannot be meant is bad input, whoever gave it.
+    const char *env = std::getenv(devsim::kDeviceVariable);
+    try {
+        if (!given.device.empty())
+            devsim::checkDeviceName(given.device, "--device");
+        else if (env)
+            devsim::checkDeviceName(env, devsim::kDeviceVariable);
+    } catch (const std::invalid_argument &e) {
+        throw UsageError(e.what());
+    }
     o.device = !given.device.empty() ? given.device : control([] { return devsim::configuredDevice(); });
     const bool memory = o.device == devsim::kMemoryDevice;
     struct stat st {};
@@ -53,7 +65,7 @@ void openDevice(DeviceChoice &o, const DeviceOptions &given, unsigned needs) {
     control([&] {
         if (o.device != devsim::devicePath()) devsim::openDevice(o.device);
         if (missing && devsim::deviceStatus().created_now)
-            std::fprintf(stderr, "entmlst: created %s with factory settings\n", o.device.c_str());
+            std::fprintf(stderr, "entmlst: created %s with factory settings\n", printable(o.device).c_str());
     });
     if (memory && (needs & kChangesState))
         std::fprintf(stderr, "entmlst: warning: the device is %s, nothing this command changes persists\n",
