@@ -5,6 +5,7 @@
 #include "stub_services.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "device_services.h"
 #include "devsim_device.h"
@@ -66,22 +67,120 @@ uint32_t width(uint32_t value_id) {
     return *w;
 }
 
-__attribute__((noinline)) void note(uintptr_t sp, Svc svc, uint32_t a, uint32_t b, uint32_t c, uint32_t d,
-                                    const void *p) {
+// Records one call: argument i goes to a[i] when it is a number, the (last)
+// pointer argument to p.
+template <typename... A>
+__attribute__((noinline)) void note(uintptr_t sp, Svc svc, A... args) {
     if (stub_stats.track_sp && sp < stub_stats.min_sp) stub_stats.min_sp = sp;
-    if (stub_stats.log != nullptr && stub_stats.log_n < stub_stats.log_cap)
-        stub_stats.log[stub_stats.log_n++] = {svc, {a, b, c, d}, p};
+    if (stub_stats.log == nullptr || stub_stats.log_n >= stub_stats.log_cap) return;
+    stub::Call &c = stub_stats.log[stub_stats.log_n++];
+    c = {svc, {}, nullptr};
+    std::size_t i = 0;
+    [[maybe_unused]] auto put = [&](auto a) {
+        if constexpr (std::is_pointer_v<decltype(a)>)
+            c.p = a;
+        else
+            c.a[i] = static_cast<uint32_t>(a);
+        ++i;
+    };
+    (put(args), ...);
 }
 
-} // namespace
+// What a service does beyond noting the call: by default, nothing but
+// answer success.
+template <Svc>
+struct Body {
+    template <typename... A>
+    static uint32_t run(A...) {
+        return 0;
+    }
+};
 
-// Every service starts here: one test of a flag when nobody watches.
-#define NOTE(svc, a, b, c, d, p)                                                                             \
-    do {                                                                                                     \
-        if (__builtin_expect(stub_stats.track_sp || stub_stats.log != nullptr, 0))                           \
-            note(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)), Svc::svc, (a), (b), (c), (d),      \
-                 (p));                                                                                       \
-    } while (0)
+template <>
+struct Body<Svc::meSTCGetStatus> {
+    static uint32_t run(uint32_t, uint32_t id, void *dst) {
+        const auto *s = settings.find(id);
+        if (s == nullptr) return kUnknown;
+        std::memcpy(dst, store + s->off, s->size);
+        return 0;
+    }
+};
+
+template <>
+struct Body<Svc::meSTCSetStatus> {
+    static uint32_t run(uint32_t, uint32_t, uint32_t id, const void *) {
+        return settings.find(id) ? 0 : kUnknown;
+    }
+};
+
+uint32_t readJobValue(uint32_t value_id, void *dst) {
+    uint32_t w = width(value_id);
+    if (w == 0) return kUnknown;
+    std::memcpy(dst, job_value, w);
+    return 0;
+}
+
+template <>
+struct Body<Svc::meSVCGetCurrent> {
+    static uint32_t run(uint32_t, uint32_t value_id, void *dst) { return readJobValue(value_id, dst); }
+};
+template <>
+struct Body<Svc::mectSVCGetCurrent> : Body<Svc::meSVCGetCurrent> {};
+
+template <>
+struct Body<Svc::meSVCSetCurrent> {
+    static uint32_t run(uint32_t, uint32_t, uint32_t value_id, const void *) {
+        return width(value_id) ? 0 : kUnknown;
+    }
+};
+
+template <>
+struct Body<Svc::mectSVCGetParentLink> {
+    static uint32_t run(uint32_t, uint32_t job, uint32_t *parent) {
+        *parent = job + 1;
+        return 0;
+    }
+};
+
+template <>
+struct Body<Svc::mectSVCGetChildLink> {
+    template <typename I>
+    static uint32_t run(uint32_t, uint32_t job, I, I index, uint32_t *link) {
+        *link = job + 0x100 + static_cast<uint32_t>(index);
+        return 0;
+    }
+};
+template <>
+struct Body<Svc::mectGetChildLink> : Body<Svc::mectSVCGetChildLink> {};
+
+template <>
+struct Body<Svc::mectGetChildLinkNum> {
+    static uint32_t run(uint32_t, uint32_t, int32_t, int32_t *number) {
+        *number = children;
+        return 0;
+    }
+};
+
+// One static block: a Set call takes one at a time.
+template <>
+struct Body<Svc::emwOSWOrgAllocMemPart> {
+    static uint32_t run(uint32_t, void **block, uint32_t size) {
+        if (size > sizeof work_block) return kUnknown;
+        ++stub_stats.allocs;
+        *block = work_block;
+        return 0;
+    }
+};
+
+template <>
+struct Body<Svc::emwOSWOrgFreeMemPart> {
+    static uint32_t run(uint32_t, void *) {
+        ++stub_stats.frees;
+        return 0;
+    }
+};
+
+} // namespace
 
 extern "C" {
 
@@ -92,115 +191,17 @@ uint32_t stub_setting_size(uint32_t id) {
 
 void stub_set_children(int32_t n) { children = n; }
 
-uint32_t meSTCGetStatus(uint32_t area, uint32_t id, void *dst) {
-    NOTE(meSTCGetStatus, area, id, 0, 0, dst);
-    const auto *s = settings.find(id);
-    if (s == nullptr) return kUnknown;
-    std::memcpy(dst, store + s->off, s->size);
-    return 0;
-}
-
-uint32_t meSTCSetStatus(uint32_t writer, uint32_t area, uint32_t id, const void *src) {
-    NOTE(meSTCSetStatus, writer, area, id, 0, src);
-    return settings.find(id) ? 0 : kUnknown;
-}
-
-uint32_t meSVCGetCurrent(uint32_t job, uint32_t value_id, void *dst) {
-    NOTE(meSVCGetCurrent, job, value_id, 0, 0, dst);
-    uint32_t w = width(value_id);
-    if (w == 0) return kUnknown;
-    std::memcpy(dst, job_value, w);
-    return 0;
-}
-
-uint32_t meSVCSetCurrent(uint32_t writer, uint32_t job, uint32_t value_id, const void *src) {
-    NOTE(meSVCSetCurrent, writer, job, value_id, 0, src);
-    return width(value_id) ? 0 : kUnknown;
-}
-
-uint32_t mectInitDefault(uint32_t kind, uint32_t arg) {
-    NOTE(mectInitDefault, kind, arg, 0, 0, nullptr);
-    return 0;
-}
-uint32_t mectSetDstProduct(uint32_t kind, uint32_t product) {
-    NOTE(mectSetDstProduct, kind, product, 0, 0, nullptr);
-    return 0;
-}
-uint32_t mectSetDstArea(uint32_t kind, uint32_t area) {
-    NOTE(mectSetDstArea, kind, area, 0, 0, nullptr);
-    return 0;
-}
-uint32_t mectIdSync(uint32_t kind) {
-    NOTE(mectIdSync, kind, 0, 0, 0, nullptr);
-    return 0;
-}
-
-uint32_t mectSVCGetParentLink(uint32_t selector, uint32_t job, uint32_t *parent) {
-    NOTE(mectSVCGetParentLink, selector, job, 0, 0, parent);
-    *parent = job + 1;
-    return 0;
-}
-uint32_t mectSVCGetChildLink(uint32_t selector, uint32_t job, uint32_t kind, uint32_t index, uint32_t *link) {
-    NOTE(mectSVCGetChildLink, selector, job, kind, index, link);
-    *link = job + 0x100 + index;
-    return 0;
-}
-uint32_t mectGetChildLinkNum(uint32_t selector, uint32_t job, int32_t kind, int32_t *number) {
-    NOTE(mectGetChildLinkNum, selector, job, static_cast<uint32_t>(kind), 0, number);
-    *number = children;
-    return 0;
-}
-uint32_t mectGetChildLink(uint32_t selector, uint32_t job, int32_t kind, int32_t index, uint32_t *link) {
-    NOTE(mectGetChildLink, selector, job, static_cast<uint32_t>(kind), static_cast<uint32_t>(index), link);
-    *link = job + 0x100 + static_cast<uint32_t>(index);
-    return 0;
-}
-uint32_t mectSVCGetCurrent(uint32_t link, uint32_t value_id, void *dst) {
-    NOTE(mectSVCGetCurrent, link, value_id, 0, 0, dst);
-    uint32_t w = width(value_id);
-    if (w == 0) return kUnknown;
-    std::memcpy(dst, job_value, w);
-    return 0;
-}
-
-uint32_t mscMLPRNChgSchedule(uint32_t a, uint32_t b) {
-    NOTE(mscMLPRNChgSchedule, a, b, 0, 0, nullptr);
-    return 0;
-}
-uint32_t mscMLRPTChgSMTPProtocol(uint32_t protocol) {
-    NOTE(mscMLRPTChgSMTPProtocol, protocol, 0, 0, 0, nullptr);
-    return 0;
-}
-uint32_t mscMLRPTChgEventReportTime(uint32_t recipient) {
-    NOTE(mscMLRPTChgEventReportTime, recipient, 0, 0, 0, nullptr);
-    return 0;
-}
-uint32_t mscMLRPTChgScheduleReportTime(uint32_t recipient) {
-    NOTE(mscMLRPTChgScheduleReportTime, recipient, 0, 0, 0, nullptr);
-    return 0;
-}
-uint32_t mscMLRPTChgMaintenanceReportTime(void) {
-    NOTE(mscMLRPTChgMaintenanceReportTime, 0, 0, 0, 0, nullptr);
-    return 0;
-}
-
-// One static block: a Set call takes one at a time.
-uint32_t emwOSWOrgAllocMemPart(uint32_t partition, void **block, uint32_t size) {
-    NOTE(emwOSWOrgAllocMemPart, partition, 0, size, 0, block);
-    if (size > sizeof work_block) return kUnknown;
-    ++stub_stats.allocs;
-    *block = work_block;
-    return 0;
-}
-uint32_t emwOSWOrgFreeMemPart(uint32_t partition, void *block) {
-    NOTE(emwOSWOrgFreeMemPart, partition, 0, 0, 0, block);
-    ++stub_stats.frees;
-    return 0;
-}
-
-uint32_t emwGENMonSendMessage(uint32_t module, uint32_t msg_class, uint32_t zero, const char *format, ...) {
-    NOTE(emwGENMonSendMessage, module, msg_class, zero, 0, format);
-    return 0;
-}
+// Every service from its row: one test of a flag when nobody watches, then
+// its body.
+#define STUB_SERVICE(name, kind, logged, settings, ids, params, args)                                        \
+    uint32_t name params {                                                                                   \
+        if (__builtin_expect(stub_stats.track_sp || stub_stats.log != nullptr, 0))                           \
+            note(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)), Svc::name STUB_ARGS args);         \
+        return Body<Svc::name>::run args;                                                                    \
+    }
+#define STUB_ARGS(...) __VA_OPT__(, ) __VA_ARGS__
+CORVEL_DEVICE_SERVICES(STUB_SERVICE)
+#undef STUB_ARGS
+#undef STUB_SERVICE
 
 } // extern "C"

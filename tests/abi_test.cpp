@@ -33,11 +33,12 @@ std::string readText(const char *path) {
 
 // Names declared as "uint32_t name(" at the start of a line of a header.
 std::set<std::string> declaredFunctions(const char *header) {
-    static const std::regex decl(R"(^uint32_t\s+(\w+)\s*\()", std::regex::multiline);
+    // A prototype, or a row of a list the prototypes are expanded from.
+    static const std::regex decl(R"(^(?:uint32_t\s+(\w+)\s*\(|\s+X\((\w+),))", std::regex::multiline);
     const std::string text = readText(header);
     std::set<std::string> names;
     for (auto it = std::sregex_iterator(text.begin(), text.end(), decl); it != std::sregex_iterator(); ++it)
-        names.insert((*it)[1]);
+        names.insert((*it)[1].matched ? (*it)[1] : (*it)[2]);
     return names;
 }
 

@@ -52,6 +52,9 @@ const CliCase kCli[] = {
     // A Set that stops part-way: what was written, where it stopped, what it never tried.
     {"--fail meSTCSetStatus#2=0x1234 set smtp port=26 server=y.example ssl=1", 1, kOneLine, false,
      "\nwritten: +port\nfailed: +server\nnot written: +ssl\nunchanged: +\\(none\\)\n"},
+    // --fail counts the library's calls alone, never set's read before writing.
+    {"--fail meSTCGetStatus=0x1 set smtp port=27", 1, kOneLine, false, "failed: +port\n"},
+    {"log -n 4", 0, kQuiet, true, "call meSTCGetStatus\\([^\n]* smtp\\.port,[^\n]*\\) = 0x1\n"},
     {"--json set smtp ssl=1 port=26 server=y.example", 0, kQuiet, false,
      R"("written": \[\s*"server",\s*"ssl"\s*\],\s*"failed": \[\],\s*"not_written": \[\],)"
      R"(\s*"unchanged": \[\s*"port"\s*\])"},

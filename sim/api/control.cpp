@@ -29,6 +29,14 @@ std::optional<Bytes> shaped(uint32_t value_id, const Bytes &value) {
     return widthPerValue(value_id) ? value : padded(value, *width);
 }
 
+// Runs body with this process's device under its lock.
+template <typename Body>
+auto locked(Body body) {
+    Device &d = device();
+    std::lock_guard lock(d.mu);
+    return body(d);
+}
+
 // Runs body on the shared device under the lock; a storage failure
 // reaches the caller as DeviceError.
 template <typename Body>
@@ -57,50 +65,34 @@ auto readDevice(Body body) {
 // ---- where the device lives --------------------------------------------------------
 
 void openDevice(const std::string &where) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.use(where);
+    locked([&](Device &d) { d.use(where); });
 }
 
 std::string devicePath() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.path();
+    return locked([&](Device &d) { return d.path(); });
 }
 
 void setBusyTimeout(unsigned milliseconds) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.setBusyTimeout(milliseconds);
+    locked([&](Device &d) { d.setBusyTimeout(milliseconds); });
 }
 
 // ---- lifecycle and settings ----------------------------------------------------------
 
 void reset() {
-    {
-        Device &d = device();
-        std::lock_guard lock(d.mu);
-        d.resetProcess();
-    }
+    locked([](Device &d) { d.resetProcess(); });
     onDevice([&](DeviceState &st) { st.factoryReset(false); });
 }
 
 void batch(const std::function<void()> &body) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.batch(body);
+    locked([&](Device &d) { d.batch(body); });
 }
 
 void tellStorageProblems(bool on) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.tellProblems(on);
+    locked([&](Device &d) { d.tellProblems(on); });
 }
 
 std::optional<DeviceError> takeStorageProblem() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.takeProblem();
+    return locked([&](Device &d) { return d.takeProblem(); });
 }
 
 DeviceStatus deviceStatus() {
@@ -116,15 +108,11 @@ DeviceStatus deviceStatus() {
 }
 
 void inspect(const std::function<void()> &body) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.inspect(body);
+    locked([&](Device &d) { d.inspect(body); });
 }
 
 std::vector<LogEntry> inspectedEntries() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.takeInspected();
+    return locked([&](Device &d) { return d.takeInspected(); });
 }
 
 void factoryReset(bool keep_jobs) {
@@ -244,9 +232,7 @@ uint64_t addFault(const FaultSpec &spec) {
 
 void addFaultHere(const FaultSpec &spec) {
     StoredFault f = armed(spec);
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.addOwnFault(std::move(f));
+    locked([&](Device &d) { d.addOwnFault(std::move(f)); });
 }
 
 bool clearFault(uint64_t id) {
@@ -274,9 +260,7 @@ void failCallHere(Service s, unsigned nth, uint32_t code, bool write_first) {
 }
 
 void clearFaultsHere() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.clearOwnFaults();
+    locked([&](Device &d) { d.clearOwnFaults(); });
 }
 
 std::vector<FaultInfo> faults() {
@@ -287,18 +271,14 @@ std::vector<FaultInfo> faults() {
 }
 
 void scriptIdSync(const std::vector<uint32_t> &answers) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.scriptIdSync(answers);
+    locked([&](Device &d) { d.scriptIdSync(answers); });
 }
 
 void clearFaults() {
-    {
-        Device &d = device();
-        std::lock_guard lock(d.mu);
+    locked([](Device &d) {
         d.scriptIdSync({});
         d.clearOwnFaults();
-    }
+    });
     onDevice([&](DeviceState &st) {
         st.clearFaults();
         LogEntry e = faultNote(Service{}, "cleared all");
@@ -307,9 +287,7 @@ void clearFaults() {
 }
 
 IdSetup idSetup() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.id;
+    return locked([&](Device &d) { return d.id; });
 }
 
 // ---- log and observation -------------------------------------------------------------------
@@ -323,27 +301,19 @@ uint64_t lastLogSeq() {
 }
 
 std::vector<uint32_t> sleeps() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.sleeps();
+    return locked([&](Device &d) { return d.sleeps(); });
 }
 
 MemStats memStats() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.memStats();
+    return locked([&](Device &d) { return d.memStats(); });
 }
 
 std::vector<std::string> violations() {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    return d.violations();
+    return locked([&](Device &d) { return d.violations(); });
 }
 
 void fakeSleep(bool enabled) {
-    Device &d = device();
-    std::lock_guard lock(d.mu);
-    d.fakeSleep(enabled);
+    locked([&](Device &d) { d.fakeSleep(enabled); });
 }
 
 // ---- snapshots -----------------------------------------------------------------------------

@@ -146,21 +146,42 @@ uint32_t readJobValue(Ctx &c, Service s, uint32_t job, uint32_t vid, void *dst) 
     return c.did();
 }
 
+// The checks a call about a job's children makes before its work: the
+// answer when one refuses it, none when the call goes on.
+std::optional<uint32_t> linkRefused(Ctx &c, Service s, uint32_t selector, uint32_t job, const void *out,
+                                    const char *what) {
+    if (!expect(c.d, s, "selector", selector, kLinkSelector) || !notNull(c.d, s, out, what))
+        return c.fault.refuse(kBadArgument);
+    if (c.fault.skip()) return c.fault.code;
+    if (!c.st.jobExists(job)) return c.fault.refuse(kUnknownJob);
+    return std::nullopt;
+}
+
 uint32_t getChildLink(Service s, uint32_t selector, uint32_t job, uint32_t kind, int64_t link_index,
                       uint32_t *link_id) {
     return serve(s, {selector, job, kind, static_cast<uint32_t>(link_index), addr(link_id)},
                  [&](Ctx &c) -> uint32_t {
-                     if (!expect(c.d, s, "selector", selector, kLinkSelector) ||
-                         !notNull(c.d, s, link_id, "link ID pointer"))
-                         return c.fault.refuse(kBadArgument);
-                     if (c.fault.skip()) return c.fault.code;
-                     if (!c.st.jobExists(job)) return c.fault.refuse(kUnknownJob);
+                     if (auto refused = linkRefused(c, s, selector, job, link_id, "link ID pointer"))
+                         return *refused;
                      auto links = c.st.children(job, static_cast<int32_t>(kind));
                      if (link_index < 0 || static_cast<uint64_t>(link_index) >= links.size())
                          return c.fault.refuse(kUnknownLink);
                      *link_id = links[static_cast<std::size_t>(link_index)];
                      return c.did();
                  });
+}
+
+// An ID-service setting: the kind checked, then the argument (which must be
+// 0 when what names it, anything otherwise), then apply records it.
+uint32_t setUpId(Service s, uint32_t kind, uint32_t arg, const char *what,
+                 void (*apply)(Device &, uint32_t)) {
+    return serve(s, {kind, arg}, [&](Ctx &c) -> uint32_t {
+        if (!expect(c.d, s, "kind", kind, kIdKind) || (what != nullptr && !expect(c.d, s, what, arg, 0)))
+            return c.fault.refuse(kBadArgument);
+        if (c.fault.skip()) return c.fault.code;
+        apply(c.d, arg);
+        return c.did();
+    });
 }
 
 enum class Expect { anything, zeros, byte, recipient };
@@ -262,35 +283,18 @@ uint32_t meSVCSetCurrent(uint32_t writer, uint32_t job_id, uint32_t value_id, co
 // ---- ID service -------------------------------------------------------------------------
 
 uint32_t mectInitDefault(uint32_t kind, uint32_t arg) {
-    constexpr Service s = Service::mectInitDefault;
-    return serve(s, {kind, arg}, [&](Ctx &c) -> uint32_t {
-        if (!expect(c.d, s, "kind", kind, kIdKind) || !expect(c.d, s, "argument", arg, 0))
-            return c.fault.refuse(kBadArgument);
-        if (c.fault.skip()) return c.fault.code;
-        c.d.id.init_default = true;
-        return c.did();
-    });
+    return setUpId(Service::mectInitDefault, kind, arg, "argument",
+                   [](Device &d, uint32_t) { d.id.init_default = true; });
 }
 
 uint32_t mectSetDstProduct(uint32_t kind, uint32_t product) {
-    constexpr Service s = Service::mectSetDstProduct;
-    return serve(s, {kind, product}, [&](Ctx &c) -> uint32_t {
-        if (!expect(c.d, s, "kind", kind, kIdKind) || !expect(c.d, s, "product", product, 0))
-            return c.fault.refuse(kBadArgument);
-        if (c.fault.skip()) return c.fault.code;
-        c.d.id.dst_product = product;
-        return c.did();
-    });
+    return setUpId(Service::mectSetDstProduct, kind, product, "product",
+                   [](Device &d, uint32_t v) { d.id.dst_product = v; });
 }
 
 uint32_t mectSetDstArea(uint32_t kind, uint32_t area) {
-    constexpr Service s = Service::mectSetDstArea;
-    return serve(s, {kind, area}, [&](Ctx &c) -> uint32_t {
-        if (!expect(c.d, s, "kind", kind, kIdKind)) return c.fault.refuse(kBadArgument);
-        if (c.fault.skip()) return c.fault.code;
-        c.d.id.dst_area = area;
-        return c.did();
-    });
+    return setUpId(Service::mectSetDstArea, kind, area, nullptr,
+                   [](Device &d, uint32_t v) { d.id.dst_area = v; });
 }
 
 uint32_t mectIdSync(uint32_t kind) {
@@ -335,11 +339,8 @@ uint32_t mectGetChildLinkNum(uint32_t selector, uint32_t job_id, int32_t link_ki
     constexpr Service s = Service::mectGetChildLinkNum;
     return serve(s, {selector, job_id, static_cast<uint32_t>(link_kind), addr(number)},
                  [&](Ctx &c) -> uint32_t {
-                     if (!expect(c.d, s, "selector", selector, kLinkSelector) ||
-                         !notNull(c.d, s, number, "count pointer"))
-                         return c.fault.refuse(kBadArgument);
-                     if (c.fault.skip()) return c.fault.code;
-                     if (!c.st.jobExists(job_id)) return c.fault.refuse(kUnknownJob);
+                     if (auto refused = linkRefused(c, s, selector, job_id, number, "count pointer"))
+                         return *refused;
                      *number = static_cast<int32_t>(c.st.children(job_id, link_kind).size());
                      return c.did();
                  });

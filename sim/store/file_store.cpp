@@ -109,9 +109,9 @@ private:
     }
     unsigned depth_ = 0; // transactions open, the outermost first
 
-    // Runs body inside the transaction (or savepoint) just begun, then
-    // commits it, or undoes it when body or the commit throws.
-    void finish(const std::function<void()> &body, bool outer) {
+    // Runs body inside the transaction (or savepoint) just begun, counted
+    // as open; undoes it when body throws.
+    void inside(const std::function<void()> &body, bool outer) {
         ++depth_;
         try {
             body();
@@ -121,6 +121,12 @@ private:
             throw;
         }
         --depth_;
+    }
+
+    // Runs body inside the transaction (or savepoint) just begun, then
+    // commits it, or undoes it when body or the commit throws.
+    void finish(const std::function<void()> &body, bool outer) {
+        inside(body, outer);
         try {
             exec(outer ? "COMMIT" : "RELEASE nested");
         } catch (...) {
@@ -166,15 +172,7 @@ public:
             return;
         }
         exec("BEGIN");
-        ++depth_;
-        try {
-            body();
-        } catch (...) {
-            --depth_;
-            undo(true);
-            throw;
-        }
-        --depth_;
+        inside(body, true);
         exec("ROLLBACK");
     }
 

@@ -1,5 +1,6 @@
 // service_list.cpp - the services' table and the log kinds' names, expanded
-// from their lists, with each service's prototype checked against its row.
+// from their lists, with each row's logged count checked against the
+// parameter list its prototype was expanded from.
 #include "devsim_types.h"
 
 #include <iterator>
@@ -26,12 +27,12 @@ struct ServiceRow {
     unsigned settings; // bit i: argument i is a settings ID
     unsigned ids;      // bit i: argument i is a job or value ID
 };
-#define DEVSIM_SERVICE_ROW(name, kind, args, settings, ids) {#name, LogKind::kind, args, settings, ids},
+#define DEVSIM_SERVICE_ROW(name, kind, args, settings, ids, ...) {#name, LogKind::kind, args, settings, ids},
 constexpr ServiceRow kServices[] = {CORVEL_DEVICE_SERVICES(DEVSIM_SERVICE_ROW)};
 #undef DEVSIM_SERVICE_ROW
 static_assert(std::size(kServices) == kServiceCount);
 
-#define DEVSIM_CHECK_ROW(name, kind, args, settings, ids)                                                    \
+#define DEVSIM_CHECK_ROW(name, kind, args, settings, ids, ...)                                               \
     static_assert(logged(&::name) == (args), #name ": the prototype and the row disagree on the arguments"); \
     static_assert(((settings) | (ids)) >> (args) == 0, #name ": an ID argument past the last");
 CORVEL_DEVICE_SERVICES(DEVSIM_CHECK_ROW)

@@ -3,6 +3,7 @@
 #include "cli/help_pages.h"
 
 #include "base/errors.h"
+#include "base/escaped.h"
 #include "device/device_session.h"
 #include "document/setting_groups.h"
 
@@ -42,15 +43,7 @@ bool takesValue(const CLI::Option &o) { return o.get_items_expected_min() > 0; }
 // Text for roff: no line may start with a control character, and a minus
 // is a hyphen only when escaped.
 std::string roff(const std::string &text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\\')
-            out += "\\e";
-        else if (c == '-')
-            out += "\\-";
-        else
-            out += c;
-    }
+    std::string out = escaped(text, {{'\\', "\\e"}, {'-', "\\-"}});
     if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
     return out;
 }

@@ -213,8 +213,9 @@ bool importDocument(const Options &o, const std::string &path, bool dry_run, Lib
                     Import &out) {
     if (!loadDocument(path, out.doc)) return false;
     DeviceSession dev(o.device);
-    dev.begin(o.faults);
+    dev.begin({});
     dev.reading([&] { out.before = readDevice(lib, !out.doc.read_only.empty()); });
+    dev.arm(o.faults);
     out.writes = planWrites(out.before.instances, out.doc.values);
     out.not_imported = notImported(out.before.instances, out.doc.read_only);
     if (out.before.code) {
@@ -260,8 +261,11 @@ int runImport(const Options &o, const DocumentArgs &a) {
 
 const std::string kShowSecrets = std::string("print passwords instead of ") + kMaskedSecret;
 
-void bindDocumentFile(CLI::App &cmd, DocumentArgs &a) {
+// The file, --dry-run where the command writes, and --show-secrets.
+void bindDocumentArgs(CLI::App &cmd, DocumentArgs &a, bool writes) {
     cmd.add_option("file", a.file, "settings document (- for standard input)")->required()->type_name("FILE");
+    if (writes) cmd.add_flag("--dry-run", a.dry_run, "print what would change, write nothing");
+    cmd.add_flag("--show-secrets", a.show_secrets, kShowSecrets);
 }
 
 } // namespace
@@ -281,23 +285,12 @@ void bindExport(CLI::App &cmd, Chosen &chosen) {
 
 void bindImport(CLI::App &cmd, Chosen &chosen) {
     define<DocumentArgs>(
-        cmd, chosen,
-        [](CLI::App &c, DocumentArgs &a) {
-            bindDocumentFile(c, a);
-            c.add_flag("--dry-run", a.dry_run, "print what would change, write nothing");
-            c.add_flag("--show-secrets", a.show_secrets, kShowSecrets);
-        },
-        runImport);
+        cmd, chosen, [](CLI::App &c, DocumentArgs &a) { bindDocumentArgs(c, a, true); }, runImport);
 }
 
 void bindDiff(CLI::App &cmd, Chosen &chosen) {
     define<DocumentArgs>(
-        cmd, chosen,
-        [](CLI::App &c, DocumentArgs &a) {
-            bindDocumentFile(c, a);
-            c.add_flag("--show-secrets", a.show_secrets, kShowSecrets);
-        },
-        runDiff);
+        cmd, chosen, [](CLI::App &c, DocumentArgs &a) { bindDocumentArgs(c, a, false); }, runDiff);
 }
 
 void bindSchema(CLI::App &cmd, Chosen &chosen) {

@@ -75,12 +75,23 @@ private:
     regex_t re_{};
 };
 
-// Every name in a list, for the message that refuses another.
-template <typename Name>
-std::string allNames(std::size_t count, Name name) {
+// Every name in a list.
+template <typename T>
+std::string allNames(std::size_t count, const char *(*name)(T)) {
     std::string out;
-    for (std::size_t i = 0; i < count; ++i) out += (i == 0 ? "" : ", ") + std::string(name(i));
+    for (std::size_t i = 0; i < count; ++i)
+        out += (i == 0 ? "" : ", ") + std::string(name(static_cast<T>(i)));
     return out;
+}
+
+// The member of a list that option names, looked up by its name; a name
+// not in the list is refused with every name the list has.
+template <typename T>
+T byName(const char *option, const std::string &given, const char *what, std::size_t count,
+         std::optional<T> (*find)(const std::string &), const char *(*name)(T)) {
+    if (auto found = find(given)) return *found;
+    throw UsageError(std::string(option) + ": \"" + given + "\" is not " + what + "; one of " +
+                     allNames(count, name));
 }
 
 devsim::LogFilter filterOf(const LogArgs &a) {
@@ -93,22 +104,12 @@ devsim::LogFilter filterOf(const LogArgs &a) {
     if (a.pid) filter.pid = static_cast<int32_t>(parseUnsigned("--pid", *a.pid, INT32_MAX));
     if (a.after) filter.after_seq = parseUnsigned("--after", *a.after, UINT64_MAX);
     if (a.newest) filter.newest = parseUnsigned("-n", *a.newest, SIZE_MAX, 1);
-    if (a.service) {
-        filter.service = devsim::serviceByName(*a.service);
-        if (!filter.service)
-            throw UsageError("--service: \"" + *a.service + "\" is not a service; one of " +
-                             allNames(devsim::kServiceCount, [](std::size_t i) {
-                                 return devsim::serviceName(static_cast<devsim::Service>(i));
-                             }));
-    }
-    if (a.kind) {
-        filter.kind = devsim::logKindByName(*a.kind);
-        if (!filter.kind)
-            throw UsageError("--kind: \"" + *a.kind + "\" is not a kind of entry; one of " +
-                             allNames(devsim::kLogKindCount, [](std::size_t i) {
-                                 return devsim::logKindName(static_cast<devsim::LogKind>(i));
-                             }));
-    }
+    if (a.service)
+        filter.service = byName("--service", *a.service, "a service", devsim::kServiceCount,
+                                devsim::serviceByName, devsim::serviceName);
+    if (a.kind)
+        filter.kind = byName("--kind", *a.kind, "a kind of entry", devsim::kLogKindCount,
+                             devsim::logKindByName, devsim::logKindName);
     return filter;
 }
 
@@ -280,10 +281,7 @@ void bindLog(CLI::App &cmd, Chosen &chosen) {
                 ->type_name("NAME");
             c.add_option("--kind", a.kind,
                          "only the entries of one kind: " +
-                             allNames(devsim::kLogKindCount,
-                                      [](std::size_t i) {
-                                          return devsim::logKindName(static_cast<devsim::LogKind>(i));
-                                      }))
+                             allNames(devsim::kLogKindCount, devsim::logKindName))
                 ->type_name("KIND");
             auto *until =
                 c.add_option("--until", a.until,

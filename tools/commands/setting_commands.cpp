@@ -101,9 +101,11 @@ int runSet(const Options &o, const std::string &group, const std::optional<std::
     // hold their value already.
     Record before(g.size, 0);
     uint32_t code = 0;
-    dev.begin(o.faults);
-    // Read from outside, as import reads: not logged, no armed fault spent.
+    dev.begin({});
+    // Read from outside, as import reads: not logged, no armed fault spent,
+    // and not counted by --fail.
     dev.reading([&] { code = g.get(n, before.data()); });
+    dev.arm(o.faults);
     Write w{&g, n, 0, before, {}};
     for (const Wanted &v : values) {
         std::memcpy(w.record.data() + v.field.offset, v.bytes.data(), v.field.size);

@@ -94,6 +94,9 @@ public:
     // Arms the faults for the library calls that follow and starts
     // collecting news; finish() disarms what is left and returns the news.
     void begin(const std::vector<ArmedFault> &faults);
+    // Arms faults for the calls from here on: after a read from outside,
+    // so that --fail counts only the calls the command's library work makes.
+    void arm(const std::vector<ArmedFault> &faults);
     News finish();
 
     // Runs body, which only reads the device: on the simulated device a

@@ -14,6 +14,7 @@ DeviceSession::DeviceSession(const std::string &) {}
 DeviceSession::~DeviceSession() = default;
 
 void DeviceSession::begin(const std::vector<ArmedFault> &) {}
+void DeviceSession::arm(const std::vector<ArmedFault> &) {}
 News DeviceSession::finish() {
     News unseen;
     unseen.seen = false;

@@ -105,6 +105,12 @@ void DeviceSession::begin(const std::vector<ArmedFault> &faults) {
         mark_ = devsim::lastLogSeq();
         devsim::inspectedEntries();
         devsim::takeStorageProblem();
+    });
+    arm(faults);
+}
+
+void DeviceSession::arm(const std::vector<ArmedFault> &faults) {
+    control([&] {
         for (const ArmedFault &f : faults) devsim::addFaultHere(devsim::parseFaultSpec(f.spec));
     });
 }

@@ -2,6 +2,8 @@
 // sees every key of every object.
 #include "document/strict_json.h"
 
+#include "base/escaped.h"
+
 #include <list>
 #include <set>
 
@@ -101,18 +103,7 @@ private:
 
 } // namespace
 
-std::string pointerToken(std::string_view token) {
-    std::string out = "/";
-    for (char c : token) {
-        if (c == '~')
-            out += "~0";
-        else if (c == '/')
-            out += "~1";
-        else
-            out += c;
-    }
-    return out;
-}
+std::string pointerToken(std::string_view token) { return "/" + escaped(token, {{'~', "~0"}, {'/', "~1"}}); }
 
 std::optional<Json> parseStrict(std::string_view text, std::vector<Problem> &problems) {
     Builder b(problems);
