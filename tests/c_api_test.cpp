@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <functional>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -42,7 +43,9 @@ TEST_F(CApiTest, RefusalsAnswerFailureAndSayWhy) {
     }
     // A refused device leaves the process on a fresh memory device, never the default one.
     const std::string long_path = "/nonexistent/\n" + std::string(6000, 'p') + "/device.db";
-    for (const std::string &path : {std::string(), std::string(" \t"), std::string(":MEMORY:"), long_path}) {
+    std::vector<std::string> refused = {"", " \t", ":MEMORY:"};
+    if (CORVEL_FILE_DEVICE) refused.push_back(long_path);
+    for (const std::string &path : refused) {
         EXPECT_EQ(devsim_open(path.c_str()), -1) << path.size();
         EXPECT_STREQ(devsim_path(), devsim::kMemoryDevice);
         const std::string why = devsim_last_error();
