@@ -647,9 +647,8 @@ TEST_F(ToolTest, CheckFindsDamageMadeBehindTheDevicesBack) {
     };
     for (Row &row : rows) {
         for (const char *companion : {"", "-wal", "-shm"}) fs::remove(device.string() + companion);
-        ASSERT_EQ(tool({"job", "create", "5", "--parent", "6"}).status, 0);
-        ASSERT_EQ(tool({"job", "link", "5", "fax", "6"}).status, 0);
-        ASSERT_EQ(tool({"set", "smtp", "port=26"}).status, 0);
+        for (const char *made : {"job create 5 --parent 6", "job link 5 fax 6", "set smtp port=26"})
+            ASSERT_EQ(tool(words(made)).status, 0) << made;
         if (auto at = row.lines.find('#'); at != std::string::npos)
             row.lines.replace(at, 1, std::to_string(tool({"--json", "log"}).json().size()));
         sql(device, row.damage);
