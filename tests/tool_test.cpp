@@ -638,6 +638,8 @@ TEST_F(ToolTest, CheckFindsDamageMadeBehindTheDevicesBack) {
          "file: CHECK constraint failed in rows\n"},
         {"UPDATE rows SET major = 1 WHERE space = 0 AND major = 0x85005484",
          "settings ID 0x1 does not match its checksum\n"},
+        {"UPDATE rows SET minor = 2 WHERE space = 4; UPDATE rows SET space = 6 WHERE space = 3",
+         "child link 2 of job 5 does not match its checksum\ndevice record 5 does not match its checksum\n"},
         {"DELETE FROM rows WHERE space = 1 AND major = 6",
          "parent link job 5 -> job 6: job 6 does not exist\n"
          "child link job 5 -> job 6 (kind 192): job 6 does not exist\n"},
