@@ -100,7 +100,7 @@ inline const GroupExpect Counter = readOnly(16, kParam), Subject = readOnly(6, k
 inline const GroupExpect HostBuffer = readOnly(2, nullptr); // refused silently
 } // namespace expect
 
-#define CORVEL_GROUP_CASE(Name, tool, Rec, rows, inst, access, Get, Set)                                     \
+#define CORVEL_GROUP_CASE(Name, tool, summary, Rec, rows, inst, access, Get, Set)                            \
     GroupCase{expect::Name,                                                                                  \
               #Name,                                                                                         \
               sizeof(Rec),                                                                                   \
