@@ -1,4 +1,4 @@
-// functions.h - the library's 32 exported functions, listed once.
+// functions.h - the library's exported functions, listed once.
 //
 // The entmlst tool, the test adapters, the call fuzzer and the benchmarks
 // expand these lists instead of naming the functions themselves, so a new
