@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <elf.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -42,22 +44,7 @@ std::set<std::string> declaredFunctions(const char *header) {
     return names;
 }
 
-// ---- a minimal ELF reader: both classes, both byte orders ------------------
-
-constexpr uint32_t kShtDynamic = 6;
-constexpr uint32_t kShtNobits = 8;
-constexpr uint32_t kShtDynsym = 11;
-constexpr uint64_t kShfWrite = 1;
-constexpr uint64_t kDtNeeded = 1;
-constexpr uint64_t kDtSoname = 14;
-constexpr uint16_t kShnUndef = 0;
-constexpr uint16_t kShnAbs = 0xfff1;
-constexpr uint16_t kShnCommon = 0xfff2;
-constexpr uint8_t kStbLocal = 0;
-constexpr uint8_t kStbGlobal = 1;
-constexpr uint8_t kSttFunc = 2;
-constexpr uint8_t kSttSection = 3;
-constexpr uint8_t kStvDefault = 0;
+// ---- a minimal ELF reader: both classes, both byte orders (the constants: elf.h) --
 
 // A sanitizer runtime brings its own libraries, imports and data; the
 // library's own exports and soname are unchanged.
@@ -105,19 +92,13 @@ public:
             Section s;
             names.push_back(static_cast<uint32_t>(u(h, 4)));
             s.type = static_cast<uint32_t>(u(h + 4, 4));
-            if (is64_) {
-                s.flags = u(h + 8, 8);
-                s.offset = u(h + 0x18, 8);
-                s.size = u(h + 0x20, 8);
-                s.link = static_cast<uint32_t>(u(h + 0x28, 4));
-                s.entsize = u(h + 0x38, 8);
-            } else {
-                s.flags = u(h + 8, 4);
-                s.offset = u(h + 0x10, 4);
-                s.size = u(h + 0x14, 4);
-                s.link = static_cast<uint32_t>(u(h + 0x18, 4));
-                s.entsize = u(h + 0x24, 4);
-            }
+            // flags, address, offset, size: a word each; link, info (4 bytes); align, entsize.
+            const unsigned w = is64_ ? 8 : 4;
+            s.flags = u(h + 8, w);
+            s.offset = u(h + 8 + 2 * w, w);
+            s.size = u(h + 8 + 3 * w, w);
+            s.link = static_cast<uint32_t>(u(h + 8 + 4 * w, 4));
+            s.entsize = u(h + 16 + 5 * w, w);
             sections_.push_back(s);
         }
         if (shstrndx < sections_.size())
@@ -135,7 +116,7 @@ public:
     std::vector<Symbol> dynamicSymbols() const {
         std::vector<Symbol> out;
         for (const auto &s : sections_) {
-            if (s.type != kShtDynsym || s.entsize == 0) continue;
+            if (s.type != SHT_DYNSYM || s.entsize == 0) continue;
             for (uint64_t e = s.offset + s.entsize; e + s.entsize <= s.offset + s.size; e += s.entsize) {
                 Symbol sym;
                 const uint64_t info = is64_ ? e + 4 : e + 12;
@@ -155,7 +136,7 @@ public:
         std::vector<std::string> out;
         const uint64_t w = is64_ ? 8 : 4;
         for (const auto &s : sections_) {
-            if (s.type != kShtDynamic) continue;
+            if (s.type != SHT_DYNAMIC) continue;
             for (uint64_t e = s.offset; e + 2 * w <= s.offset + s.size; e += 2 * w) {
                 const uint64_t t = u(e, w);
                 if (t == 0) break;
@@ -211,12 +192,12 @@ TEST_F(Abi, BuiltForThisMachine) {
 }
 
 TEST_F(Abi, SonameCarriesTheMajorVersion) {
-    EXPECT_EQ(lib->dynamicStrings(kDtSoname), std::vector<std::string>{"libcorvellib.so.1"});
+    EXPECT_EQ(lib->dynamicStrings(DT_SONAME), std::vector<std::string>{"libcorvellib.so.1"});
 }
 
 TEST_F(Abi, NeedsOnlyLibc) {
     SKIP_WHEN_SANITIZED();
-    const auto needed = lib->dynamicStrings(kDtNeeded);
+    const auto needed = lib->dynamicStrings(DT_NEEDED);
     ASSERT_FALSE(needed.empty());
     for (const auto &n : needed) EXPECT_EQ(n.rfind("libc.so.", 0), 0u) << n;
 }
@@ -232,10 +213,10 @@ TEST_F(Abi, ExportsExactlyTheDeclaredFunctions) {
     std::set<std::string> found;
     std::vector<std::string> extra, missing;
     for (const auto &s : lib->dynamicSymbols()) {
-        if (s.shndx == kShnUndef || (s.bind == kStbLocal && s.type == kSttSection && s.name.empty()))
+        if (s.shndx == SHN_UNDEF || (s.bind == STB_LOCAL && s.type == STT_SECTION && s.name.empty()))
             continue;
-        const bool function = s.bind == kStbGlobal && s.type == kSttFunc && s.visibility == kStvDefault &&
-                              s.shndx != kShnAbs && s.shndx != kShnCommon;
+        const bool function = s.bind == STB_GLOBAL && s.type == STT_FUNC && s.visibility == STV_DEFAULT &&
+                              s.shndx != SHN_ABS && s.shndx != SHN_COMMON;
         if (!function || !declared.count(s.name) || !found.insert(s.name).second)
             extra.push_back(s.name.empty() ? "(unnamed)" : s.name);
     }
@@ -259,7 +240,7 @@ TEST_F(Abi, ImportsOnlyDeviceServicesAndLibc) {
     std::vector<std::string> stray;
     std::size_t imports = 0;
     for (const auto &s : lib->dynamicSymbols()) {
-        if (s.shndx != kShnUndef || s.name.empty()) continue;
+        if (s.shndx != SHN_UNDEF || s.name.empty()) continue;
         ++imports;
         if (!allowed.count(s.name) && s.name.rfind("_ITM_", 0) != 0) stray.push_back(s.name);
     }
@@ -276,8 +257,8 @@ TEST_F(Abi, HasNoWritableDataOfItsOwn) {
                               s.name.rfind(".sdata", 0) == 0 || s.name.rfind(".sbss", 0) == 0 ||
                               s.name == ".tbss" || s.name == ".tdata";
         const bool relro = s.name.rfind(".data.rel.ro", 0) == 0;
-        if (own_data && !relro && (s.flags & kShfWrite)) {
-            EXPECT_EQ(s.size, 0u) << s.name << (s.type == kShtNobits ? " (bss)" : "");
+        if (own_data && !relro && (s.flags & SHF_WRITE)) {
+            EXPECT_EQ(s.size, 0u) << s.name << (s.type == SHT_NOBITS ? " (bss)" : "");
         }
     }
 }

@@ -110,6 +110,32 @@ inline const GroupExpect HostBuffer = readOnly(2, nullptr); // refused silently
 inline const GroupCase kGroups[] = {ENTMLST_SETTING_GROUPS(CORVEL_GROUP_CASE)};
 #undef CORVEL_GROUP_CASE
 
+// Start-up's calls in order, with destination area 0x77 (the first two
+// arguments at most: the store read's third is a local), and how start-up
+// answers each one failing: its code, and the call as its line names it.
+struct InitStep {
+    S service;
+    std::vector<uint64_t> args;
+    uint32_t result;
+    const char *call;
+};
+inline constexpr uint32_t kProtocolId = 0x85005fec;
+inline const InitStep kInitSteps[] = {
+    {S::mectInitDefault, {8, 0}, ENTMLST_ERR_INIT_DEFAULT, "mectINITDefault()"},
+    {S::mectSetDstProduct, {8, 0}, ENTMLST_ERR_DST_PRODUCT, "mectSetDstProduct()"},
+    {S::mectSetDstArea, {8, 0x77}, ENTMLST_ERR_DST_AREA, "mectSetDstArea()"},
+    {S::meSTCGetStatus, {ENTMLST_STATUS_AREA, kProtocolId}, ENTMLST_ERR_NOTIFY, "meSTCGetStatus()"},
+    {S::mscMLRPTChgSMTPProtocol, {0}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgSMTPProtocol()"},
+    {S::mscMLRPTChgEventReportTime, {1}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgEventReportTime()"},
+    {S::mscMLRPTChgEventReportTime, {2}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgEventReportTime()"},
+    {S::mscMLRPTChgEventReportTime, {3}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgEventReportTime()"},
+    {S::mscMLRPTChgScheduleReportTime, {1}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgScheduleReportTime()"},
+    {S::mscMLRPTChgScheduleReportTime, {2}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgScheduleReportTime()"},
+    {S::mscMLRPTChgScheduleReportTime, {3}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgScheduleReportTime()"},
+    {S::mscMLRPTChgMaintenanceReportTime, {}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgMaintenanceReportTime()"},
+    {S::mscMLPRNChgSchedule, {0, 0}, ENTMLST_ERR_SCHEDULE, "mscMLPRNChgSchedule(0,0)"},
+};
+
 inline std::vector<uint32_t> recipientsOf(const GroupCase &g) {
     return g.per_recipient ? std::vector<uint32_t>{1, 2, 3} : std::vector<uint32_t>{0};
 }
