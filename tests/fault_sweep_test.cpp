@@ -120,23 +120,17 @@ std::vector<Case> allCases() {
     }
 
     // Job information.
-    c.push_back(
-        {"entMLSTGetIpJob", kIpJob, jobWorld, [] { return entMLSTGetIpJob(kJob, as<ENTMLSTIPJOB>(R)); }});
-    c.push_back(
-        {"entMLSTGetIpJobRst", kJobRead, jobWorld, [] { return entMLSTGetIpJobRst(kJob, 0x00318002, R); }});
-    c.push_back({"entMLSTGetIpJobBox", kJobRead, jobWorld, [] { return entMLSTGetIpJobBox(kJob, R); }});
-    c.push_back(
-        {"entMLSTGetFaxRepAddImg", kJobRead, jobWorld, [] { return entMLSTGetFaxRepAddImg(kJob, R); }});
-    c.push_back({"entMLSTGetFaxImgDataPath", kFaxImgDataPath, jobWorld,
-                 [] { return entMLSTGetFaxImgDataPath(kJob, R); }});
+    for (const JobReader &r : kJobReaders) {
+        const std::string name = r.name;
+        const Model &m = name == "GetIpJob"            ? kIpJob
+                         : name == "GetFaxImgDataPath" ? kFaxImgDataPath
+                                                       : kJobRead;
+        c.push_back({"entMLST" + name, m, jobWorld, [&r] { return r.run(kJob, R); }});
+    }
     for (int32_t kind :
          {ENTMLST_LINK_KIND_FAX, ENTMLST_LINK_KIND_MAIL, ENTMLST_LINK_KIND_0100, ENTMLST_LINK_KIND_0200})
         c.push_back({"entMLSTGetSendJobResult kind 0x" + hex(uint32_t(kind)), kSendJobResult, jobWorld,
                      [kind] { return entMLSTGetSendJobResult(kJob, kind, 4, entries, &count); }});
-    c.push_back({"entMLSTGetPrnJobEnd", kJobRead, jobWorld,
-                 [] { return entMLSTGetPrnJobEnd(kJob, as<ENTMLSTPRNJOBEND>(R)); }});
-    c.push_back({"entMLSTGetCurSend", kJobRead, jobWorld,
-                 [] { return entMLSTGetCurSend(kJob, as<ENTMLSTCURSEND>(R)); }});
     c.push_back({"entMLSTSetMailAttach", kMailAttach,
                  [] {
                      jobWorld();

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <type_traits>
 #include <vector>
@@ -55,6 +56,25 @@ R *as(void *p) {
 }
 
 namespace reg = corvel::registry;
+
+// The job functions that read a record or a value, as the suites call them.
+struct JobReader {
+    const char *name;
+    std::size_t size; // of the caller's record or destination
+    std::function<uint32_t(uint32_t job, void *rec)> run;
+};
+inline const JobReader kJobReaders[] = {
+    {"GetIpJob", sizeof(ENTMLSTIPJOB),
+     [](uint32_t j, void *r) { return entMLSTGetIpJob(j, as<ENTMLSTIPJOB>(r)); }},
+    {"GetIpJobRst", 256, [](uint32_t j, void *r) { return entMLSTGetIpJobRst(j, 0x00318003, r); }},
+    {"GetIpJobBox", ENTMLST_JOB_PATH_SIZE, entMLSTGetIpJobBox},
+    {"GetFaxRepAddImg", ENTMLST_FAX_REP_ADD_IMG_SIZE, entMLSTGetFaxRepAddImg},
+    {"GetFaxImgDataPath", ENTMLST_JOB_PATH_SIZE, entMLSTGetFaxImgDataPath},
+    {"GetPrnJobEnd", sizeof(ENTMLSTPRNJOBEND),
+     [](uint32_t j, void *r) { return entMLSTGetPrnJobEnd(j, as<ENTMLSTPRNJOBEND>(r)); }},
+    {"GetCurSend", sizeof(ENTMLSTCURSEND),
+     [](uint32_t j, void *r) { return entMLSTGetCurSend(j, as<ENTMLSTCURSEND>(r)); }},
+};
 
 // The three last-send groups differ only in the mask bit of their one row.
 inline GroupExpect lastSend(uint32_t row_mask) {
