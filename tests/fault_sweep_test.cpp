@@ -12,8 +12,6 @@
 #include <tuple>
 
 #include "support/cases.h"
-#include "support/device.h"
-#include "support/faults.h"
 
 namespace {
 

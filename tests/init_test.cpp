@@ -1,8 +1,6 @@
 // Start-up: the 13 set-up and notification calls, which failure's code is
 // returned, and waiting for ID synchronisation.
 #include "support/cases.h"
-#include "support/device.h"
-#include "support/faults.h"
 
 namespace {
 

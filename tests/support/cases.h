@@ -1,5 +1,6 @@
 // The exported functions as the table-driven suites call them: every setting
-// group through one signature, and a job with a parent and children.
+// group through one signature, and a job with a parent and children; with the
+// fixture and the fault helpers, all a suite of the library includes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 #include "corvellib.h"
 #include "devsim.h"
 #include "functions.h"
+#include "support/device.h"
+#include "support/faults.h"
 
 namespace corvel::test {
 
