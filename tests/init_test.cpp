@@ -88,8 +88,7 @@ TEST_F(Init, SyncMePollsEveryHalfSecondWhileTheIdServiceIsNotReady) {
         std::size_t sleeps;
         std::vector<std::string> lines;
     };
-    const std::vector<uint32_t> long_wait(50, ENTMLST_ID_SYNC_PENDING);
-    std::vector<uint32_t> long_then_fail = long_wait;
+    std::vector<uint32_t> long_then_fail(50, ENTMLST_ID_SYNC_PENDING);
     long_then_fail.push_back(0xffffffff);
     const Case cases[] = {
         {{}, ENTMLST_OK, 0, {}},
