@@ -141,16 +141,13 @@ const CliCase kCli[] = {
     {"set smtp nosuchfield=1 ; get nosuchgroup ; set smtp port=12x ; set smtp port=-1 ; set smtp port ; "
      "set smtp server=" +
          std::string(64, 'a') +
-         " ; get smtp-event --recipient 0 ; set pop3user --user 4 apop=1 ; set counters count1=1",
-     2, kOneLine, true},
-    {"job link 1 fax 2 ; job create 1 0x12345678=1 ; --fail nosuchservice=1 set smtp port=1 ; "
-     "--fail meSTCSetStatus#0=1 get smtp ; fault add nosuch=1 ; fault add meSTCGetStatus#0=1 ; "
-     "fault add meSTCGetStatus=1 --probability 0 ; fault add meSTCGetStatus=1 --seed 3 ; "
-     "fault add meSTCGetStatus=1 --probability '' ; fault clear x",
-     2, kOneLine, true},
-    {"log --since yesterday ; log --since 2026-02-29 ; log --since 25:99 ; log --since m ; log --since "
-     "9999999999d ; "
-     "log --since '' ; log --since 1.s ; log --pid x ; reset --keep",
+         " ; get smtp-event --recipient 0 ; set pop3user --user 4 apop=1 ; set counters count1=1 ; "
+         "job link 1 fax 2 ; job create 1 0x12345678=1 ; --fail nosuchservice=1 set smtp port=1 ; "
+         "--fail meSTCSetStatus#0=1 get smtp ; fault add nosuch=1 ; fault add meSTCGetStatus#0=1 ; "
+         "fault add meSTCGetStatus=1 --probability 0 ; fault add meSTCGetStatus=1 --seed 3 ; "
+         "fault add meSTCGetStatus=1 --probability '' ; fault clear x ; log --since yesterday ; "
+         "log --since 2026-02-29 ; log --since 25:99 ; log --since m ; log --since 9999999999d ; "
+         "log --since '' ; log --since 1.s ; log --pid x ; reset --keep",
      2, kOneLine, true},
     {"log --since 2026-13-40", 2, "entmlst: --since: \"2026-13-40\" is not a time; [^\n]*\n", true},
     {"log --since 999999999d", 2, "entmlst: --since: [^\n]* before 1970\n", true},
@@ -206,8 +203,7 @@ const CliCase kCli[] = {
      "^[^\n]* entmlst call meSTCSetStatus\\(0x7302,0x4050300,0x[0-9a-f]+ [a-z0-9.|-]+,[^\n]*\n$"},
     {"--json log --service meSTCGetStatus -n 1", 0, kQuiet, true,
      R"(^\[\s*\{[^{]*"program": "entmlst",[^{]*"names": \{\s*"1": \[\s*"[a-z][^"]*"[^{]*$)"},
-    {"log --after 99999999", 0, kQuiet, true, "^$"},
-    {"log --since 1.5s --pid 1", 0, kQuiet, true, "^$"},
+    {"log --after 99999999 ; log --since 1.5s --pid 1", 0, kQuiet, true, "^$"},
     {"log -f --until notify --timeout 1", 1, "entmlst: no entry matched [^\n]*\n", true, "^$"},
     {"log -f --after 0 --kind notify --until '\\(0\\) = 0x0$' --timeout 60", 0, kQuiet, true,
      "^([^\n]* notify [^\n]*\n)*[^\n]* notify [A-Za-z]+\\(0\\) = 0x0\n$"},
@@ -305,10 +301,9 @@ const CliCase kCli[] = {
     {"fault list", 0, kQuiet, true, "^$"},
     {"get smtp", 0, kQuiet, false, "port: +25\n"},
     {"job ip 5", 0, kQuiet, true, "address: +\"to@corp.example\"\n"},
-    {"reset", 0, kQuiet, false},
     // set reads the group from outside: a fault aimed at another field stays armed, and the log holds
     // only the Set's own read of the field given.
-    {"fault add meSTCGetStatus=0x55,match=smtp.server ; set smtp port=26", 0, kQuiet, false},
+    {"reset ; fault add meSTCGetStatus=0x55,match=smtp.server ; set smtp port=26", 0, kQuiet, false},
     {"fault list", 0, kQuiet, true, "hits 0"},
     {"log --service meSTCGetStatus", 0, kQuiet, true,
      "^[^\n]* fault armed [^\n]*\n[^\n]* call meSTCGetStatus\\([^\n]* smtp\\.port,[^\n]*\n$"},
