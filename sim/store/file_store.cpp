@@ -14,6 +14,7 @@
 #include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -48,6 +49,42 @@ CREATE TABLE IF NOT EXISTS log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, p
 )";
 
 int64_t i64(uint64_t v) { return static_cast<int64_t>(v); }
+
+// Bytes SQLite locks: on the file, the range every connection holds shared
+// while it is open (pending, reserved and shared bytes); on -shm, the byte
+// every connection holds shared while it uses that -shm.
+constexpr off_t kFileLocks = 0x40000000, kFileLocksSize = 512;
+constexpr off_t kShmInUse = 128;
+
+// Whether any process, this one too, holds a lock on those bytes of fd.
+bool lockedByAnyone(int fd, off_t start, off_t size) {
+    struct flock l {};
+    l.l_type = F_WRLCK;
+    l.l_whence = SEEK_SET;
+    l.l_start = start;
+    l.l_len = size;
+    return ::fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
+}
+
+// The folder's lock (flock) while alive: processes opening a device there
+// judge its companion files and make a missing file one at a time. None
+// when the folder cannot be opened.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string &dir)
+        : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+
+private:
+    int fd_;
+};
 
 // Blocks SIGXFSZ while the file is written, so that a write past the file
 // size limit fails (and is answered) instead of ending the program, and
@@ -90,12 +127,16 @@ public:
     // that a copy of a device no process holds is the whole device. The fold
     // syncs the WAL and then the file: two fsyncs for that last process
     // only, against a file that a power cut in an unsynced fold could leave
-    // damaged rather than merely short of its last changes.
+    // damaged rather than merely short of its last changes. A file no
+    // longer at the path is let go without touching the path (letGo()).
+    // The descriptors close last: closing one drops this process's locks.
     ~FileStore() override {
         NoFileSizeSignal no_signal;
         for (auto &[sql, stmt] : stmts_) sqlite3_finalize(stmt);
+        if (db_ != nullptr && !gone_ && moved()) letGo();
         sqlite3_close(db_);
         if (shm_fd_ >= 0) ::close(shm_fd_);
+        if (file_fd_ >= 0) ::close(file_fd_);
     }
     FileStore(const FileStore &) = delete;
     FileStore &operator=(const FileStore &) = delete;
@@ -142,6 +183,7 @@ public:
         NoFileSizeSignal no_signal;
         if (read_only_) readOnly();
         bool outer = depth_ == 0;
+        if (outer) stillAtPath();
         exec(outer ? "BEGIN IMMEDIATE" : "SAVEPOINT nested");
         finish(body, outer);
     }
@@ -153,6 +195,7 @@ public:
             transact(body);
             return true;
         }
+        stillAtPath();
         sqlite3_busy_timeout(db_, 0);
         const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         sqlite3_busy_timeout(db_, static_cast<int>(timeout_ms_));
@@ -171,6 +214,7 @@ public:
             body();
             return;
         }
+        stillAtPath();
         exec("BEGIN");
         inside(body, true);
         exec("ROLLBACK");
@@ -284,7 +328,9 @@ private:
     unsigned timeout_ms_;
     bool created_now_ = false;
     bool read_only_ = false;
+    bool gone_ = false; // the file was found no longer at path_
     int shm_fd_ = -1;
+    int file_fd_ = -1;
     sqlite3 *db_ = nullptr;
     std::map<const char *, sqlite3_stmt *> stmts_; // prepared once per connection
 
@@ -386,11 +432,37 @@ private:
         throw DeviceError(kDeviceFile,
                           path_ + ": read-only: this process cannot write the file or its folder");
     }
+    // Whether the file SQLite holds is no longer the one at path_: deleted,
+    // moved away or replaced (one stat).
+    bool moved() {
+        int moved = 0;
+        return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+    }
+    // Each outer transaction first makes sure that the file is still the
+    // one at path_. Once it is not, the path's file and companions may be
+    // another device's: this process answers the device file's failure
+    // from then on and never reads, writes or removes at the path again.
+    void stillAtPath() {
+        if (!gone_ && !moved()) return;
+        if (!gone_) letGo();
+        throw DeviceError(kDeviceFile, path_ + ": the file was deleted, moved or replaced while in use; this "
+                                               "process no longer uses it (open the device again)");
+    }
+    // What was committed goes into the file, which a move keeps, and the
+    // -wal is left empty; SQLite's removal of -wal and -shm by name at the
+    // last close is turned off, as those names may be another file's now.
+    void letGo() {
+        gone_ = true;
+        sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+        int keep = 1;
+        sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
+    }
     // The process holding the write lock, when the system says: the lock
     // is a byte of -shm. The descriptor stays open until the connection
     // closes, as closing it would drop this process's own locks on -shm.
     pid_t lockHolder() {
-        if (shm_fd_ < 0) shm_fd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+        if (shm_fd_ < 0 && !gone_ && !moved())
+            shm_fd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
         if (shm_fd_ < 0) return 0;
         struct flock l {};
         l.l_type = F_WRLCK;
@@ -408,6 +480,7 @@ private:
         return q.row() ? q.integer(0) : 0;
     }
     void createFile();
+    void setAsideStale(const struct stat *file);
     void checkFiles(const struct stat &file);
     bool checkLayout(bool may_write);
     void upgrade(int64_t from);
@@ -429,6 +502,43 @@ void FileStore::createFile() {
     }
     if (fd >= 0) ::close(fd);
     created_now_ = fd >= 0;
+}
+
+// -wal and -shm left by a file that is no longer at the path (deleted,
+// moved away or replaced while a process held it) would be taken by SQLite
+// for the file there now, and damage it. They are renamed aside, never
+// applied: those beside a missing file, and those whose -shm a process
+// uses while none holds the file at the path (a holder of that file takes
+// its lock before the -shm's and lets it go after). Left by a process that
+// was killed, they cannot be told from the file's own: they are kept.
+void FileStore::setAsideStale(const struct stat *file) {
+    const std::string wal = path_ + "-wal", shm = path_ + "-shm";
+    struct stat st {};
+    if (file != nullptr) {
+        if (!S_ISREG(file->st_mode) || ::lstat(shm.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+        shm_fd_ = ::open(shm.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (shm_fd_ < 0 || !lockedByAnyone(shm_fd_, kShmInUse, 1)) return;
+        file_fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (file_fd_ < 0 || lockedByAnyone(file_fd_, kFileLocks, kFileLocksSize)) return;
+        ::close(shm_fd_);
+        shm_fd_ = -1;
+    }
+    auto there = [&st](const std::string &p) { return ::lstat(p.c_str(), &st) == 0; };
+    std::string suffix = ".stale";
+    for (int n = 2; there(wal + suffix) || there(shm + suffix); ++n) suffix = ".stale" + std::to_string(n);
+    std::string aside;
+    for (const std::string &p : {wal, shm}) {
+        if (!there(p)) continue;
+        if (::rename(p.c_str(), (p + suffix).c_str()) != 0)
+            throw DeviceError(kDeviceFile,
+                              cat({p, ": left by a file no longer there, and cannot be set aside: ",
+                                   std::strerror(errno)}));
+        aside += cat({aside.empty() ? "" : " and ", p, suffix});
+    }
+    if (!aside.empty())
+        std::fprintf(stderr,
+                     "devsim: %s: set aside %s, left by a file deleted, moved or replaced while in use\n",
+                     path_.c_str(), aside.c_str());
 }
 
 // What is there before SQLite opens it. A device file's data may be only
@@ -489,11 +599,16 @@ void FileStore::open() {
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw DeviceError(kDeviceFile, path_ + ": directory " + dir + " does not exist");
-    if (::stat(path_.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, path_ + ": not a regular file");
-        checkFiles(st);
-    } else {
-        createFile();
+    {
+        FolderLock lock(dir);
+        const bool there = ::stat(path_.c_str(), &st) == 0;
+        if (there || errno == ENOENT) setAsideStale(there ? &st : nullptr);
+        if (there) {
+            if (!S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, path_ + ": not a regular file");
+            checkFiles(st);
+        } else {
+            createFile();
+        }
     }
     // A write to a file that is read as it is answers "read-only".
     std::string name = readOnlyName(path_);
