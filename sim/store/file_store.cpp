@@ -518,7 +518,7 @@ void FileStore::setAsideStale(const struct stat *file) {
         if (!S_ISREG(file->st_mode) || ::lstat(shm.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
         shm_fd_ = ::open(shm.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         if (shm_fd_ < 0 || !lockedByAnyone(shm_fd_, kShmInUse, 1)) return;
-        file_fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        file_fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
         if (file_fd_ < 0 || lockedByAnyone(file_fd_, kFileLocks, kFileLocksSize)) return;
         ::close(shm_fd_);
         shm_fd_ = -1;
