@@ -14,7 +14,6 @@
 #include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -50,11 +49,17 @@ CREATE TABLE IF NOT EXISTS log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, p
 
 int64_t i64(uint64_t v) { return static_cast<int64_t>(v); }
 
-// Bytes SQLite locks: on the file, the range every connection holds shared
-// while it is open (pending, reserved and shared bytes); on -shm, the byte
-// every connection holds shared while it uses that -shm.
+// The bytes of the file SQLite locks: every connection holds them shared
+// while it is open (pending, reserved and shared bytes).
 constexpr off_t kFileLocks = 0x40000000, kFileLocksSize = 512;
-constexpr off_t kShmInUse = 128;
+// A byte of the file SQLite never locks: held by a process that opens the
+// device from its look at the companion files until SQLite holds the file.
+constexpr off_t kOpening = kFileLocks + kFileLocksSize;
+// Bytes of -shm past SQLite's locks, where each process using it through
+// this simulator marks the file it holds: a shared lock at an offset from
+// the file's inode number. SQLite's own locks do not say whose -shm it is.
+constexpr off_t kMarks = off_t{1} << 32, kMarksSize = off_t{1} << 31;
+off_t markOf(ino_t ino) { return kMarks + static_cast<off_t>(ino % kMarksSize); }
 
 // Whether any process, this one too, holds a lock on those bytes of fd.
 bool lockedByAnyone(int fd, off_t start, off_t size) {
@@ -65,26 +70,6 @@ bool lockedByAnyone(int fd, off_t start, off_t size) {
     l.l_len = size;
     return ::fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
 }
-
-// The folder's lock (flock) while alive: processes opening a device there
-// judge its companion files and make a missing file one at a time. None
-// when the folder cannot be opened.
-class FolderLock {
-public:
-    explicit FolderLock(const std::string &dir)
-        : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
-    }
-    ~FolderLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FolderLock(const FolderLock &) = delete;
-    FolderLock &operator=(const FolderLock &) = delete;
-
-private:
-    int fd_;
-};
 
 // Blocks SIGXFSZ while the file is written, so that a write past the file
 // size limit fails (and is answered) instead of ending the program, and
@@ -214,7 +199,10 @@ public:
             body();
             return;
         }
-        stillAtPath();
+        // Reads go on in the file held, wherever it is now: a deleted
+        // device's log can still be read.
+        if (!gone_ && moved()) letGo();
+        if (!marked_ && !gone_) mark();
         exec("BEGIN");
         inside(body, true);
         exec("ROLLBACK");
@@ -328,7 +316,8 @@ private:
     unsigned timeout_ms_;
     bool created_now_ = false;
     bool read_only_ = false;
-    bool gone_ = false; // the file was found no longer at path_
+    bool gone_ = false;   // the file was found no longer at path_
+    bool marked_ = false; // this process's mark is on the -shm
     int shm_fd_ = -1;
     int file_fd_ = -1;
     sqlite3 *db_ = nullptr;
@@ -438,12 +427,16 @@ private:
         int moved = 0;
         return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
     }
-    // Each outer transaction first makes sure that the file is still the
-    // one at path_. Once it is not, the path's file and companions may be
-    // another device's: this process answers the device file's failure
-    // from then on and never reads, writes or removes at the path again.
+    // Each outer write transaction first makes sure that the file is still
+    // the one at path_. Once it is not, the path's file and companions may
+    // be another device's: this process answers the device file's failure
+    // to every write from then on and never reads, writes or removes
+    // anything at the path again.
     void stillAtPath() {
-        if (!gone_ && !moved()) return;
+        if (!gone_ && !moved()) {
+            if (!marked_) mark();
+            return;
+        }
         if (!gone_) letGo();
         throw DeviceError(kDeviceFile, path_ + ": the file was deleted, moved or replaced while in use; this "
                                                "process no longer uses it (open the device again)");
@@ -456,6 +449,19 @@ private:
         sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
         int keep = 1;
         sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
+    }
+    // Marks the -shm as one this process uses for its file (kMarks); once
+    // SQLite has made it, while the file is at the path.
+    void mark() {
+        struct stat file {};
+        if (read_only_ || file_fd_ < 0 || ::fstat(file_fd_, &file) != 0) return;
+        if (shm_fd_ < 0) shm_fd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+        struct flock l {};
+        l.l_type = F_RDLCK;
+        l.l_whence = SEEK_SET;
+        l.l_start = markOf(file.st_ino);
+        l.l_len = 1;
+        marked_ = shm_fd_ >= 0 && ::fcntl(shm_fd_, F_OFD_SETLK, &l) == 0;
     }
     // The process holding the write lock, when the system says: the lock
     // is a byte of -shm. The descriptor stays open until the connection
@@ -480,7 +486,8 @@ private:
         return q.row() ? q.integer(0) : 0;
     }
     void createFile();
-    void setAsideStale(const struct stat *file);
+    void holdOpening(bool on);
+    void setAsideStale();
     void checkFiles(const struct stat &file);
     bool checkLayout(bool may_write);
     void upgrade(int64_t from);
@@ -504,26 +511,51 @@ void FileStore::createFile() {
     created_now_ = fd >= 0;
 }
 
+// Processes open the file one at a time, from the look at its companions
+// until SQLite holds it in WAL mode, so that none judges another's new -wal
+// and -shm. A stopped process is waited for up to the busy
+// timeout; a file that cannot be opened for writing goes without.
+void FileStore::holdOpening(bool on) {
+    struct flock l {};
+    l.l_type = on ? F_WRLCK : F_UNLCK;
+    l.l_whence = SEEK_SET;
+    l.l_start = kOpening;
+    l.l_len = 1;
+    for (unsigned waited_ms = 0; ::fcntl(file_fd_, F_OFD_SETLK, &l) != 0; waited_ms += 2) {
+        if (errno != EAGAIN && errno != EACCES) return;
+        if (waited_ms >= timeout_ms_)
+            throw DeviceError(kDeviceBusy, cat({path_, ": another process has been opening it for more than ",
+                                                std::to_string(timeout_ms_), " ms"}));
+        const timespec pause{0, 2000000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
 // -wal and -shm left by a file that is no longer at the path (deleted,
 // moved away or replaced while a process held it) would be taken by SQLite
 // for the file there now, and damage it. They are renamed aside, never
-// applied: those beside a missing file, and those whose -shm a process
-// uses while none holds the file at the path (a holder of that file takes
-// its lock before the -shm's and lets it go after). Left by a process that
-// was killed, they cannot be told from the file's own: they are kept.
-void FileStore::setAsideStale(const struct stat *file) {
+// applied, when no process holds the file at the path and either this
+// process has just made that file or the -shm bears the mark of another
+// file and none of this one's. Left by a process that was killed, or used
+// by a program without this simulator, they cannot be told from the file's
+// own: they are kept.
+void FileStore::setAsideStale() {
     const std::string wal = path_ + "-wal", shm = path_ + "-shm";
     struct stat st {};
-    if (file != nullptr) {
-        if (!S_ISREG(file->st_mode) || ::lstat(shm.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    auto there = [&st](const std::string &p) { return ::lstat(p.c_str(), &st) == 0; };
+    if (file_fd_ < 0 || lockedByAnyone(file_fd_, kFileLocks, kFileLocksSize)) return;
+    if (!created_now_) {
+        struct stat file {};
+        if (!there(shm) || !S_ISREG(st.st_mode) || ::fstat(file_fd_, &file) != 0) return;
         shm_fd_ = ::open(shm.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (shm_fd_ < 0 || !lockedByAnyone(shm_fd_, kShmInUse, 1)) return;
-        file_fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (file_fd_ < 0 || lockedByAnyone(file_fd_, kFileLocks, kFileLocksSize)) return;
+        const off_t mine = markOf(file.st_ino);
+        if (shm_fd_ < 0 || lockedByAnyone(shm_fd_, mine, 1) ||
+            !((mine > kMarks && lockedByAnyone(shm_fd_, kMarks, mine - kMarks)) ||
+              lockedByAnyone(shm_fd_, mine + 1, kMarks + kMarksSize - mine - 1)))
+            return;
         ::close(shm_fd_);
         shm_fd_ = -1;
     }
-    auto there = [&st](const std::string &p) { return ::lstat(p.c_str(), &st) == 0; };
     std::string suffix = ".stale";
     for (int n = 2; there(wal + suffix) || there(shm + suffix); ++n) suffix = ".stale" + std::to_string(n);
     std::string aside;
@@ -599,17 +631,16 @@ void FileStore::open() {
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw DeviceError(kDeviceFile, path_ + ": directory " + dir + " does not exist");
-    {
-        FolderLock lock(dir);
-        const bool there = ::stat(path_.c_str(), &st) == 0;
-        if (there || errno == ENOENT) setAsideStale(there ? &st : nullptr);
-        if (there) {
-            if (!S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, path_ + ": not a regular file");
-            checkFiles(st);
-        } else {
-            createFile();
-        }
-    }
+    const bool there = ::stat(path_.c_str(), &st) == 0;
+    if (there && !S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, path_ + ": not a regular file");
+    if (!there) createFile();
+    // Kept open until the connection closes: closing it would drop this
+    // process's locks on the file.
+    file_fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    if (file_fd_ < 0) file_fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    holdOpening(true);
+    setAsideStale();
+    if (there) checkFiles(st);
     // A write to a file that is read as it is answers "read-only".
     std::string name = readOnlyName(path_);
     read_only_ = !name.empty();
@@ -640,10 +671,12 @@ void FileStore::open() {
                      "holds the device's passwords; chmod 600 it\n",
                      path_.c_str(), static_cast<unsigned>(st.st_mode & 0777));
     // Persistent in the file; a no-op once set.
-    if (read_only_) return;
-    Query mode(*this, "PRAGMA journal_mode = WAL");
-    if (!mode.row() || mode.text(0) != "wal")
-        throw DeviceError(kDeviceFile, path_ + ": cannot switch to WAL mode");
+    if (!read_only_) {
+        Query mode(*this, "PRAGMA journal_mode = WAL");
+        if (!mode.row() || mode.text(0) != "wal")
+            throw DeviceError(kDeviceFile, path_ + ": cannot switch to WAL mode");
+    }
+    holdOpening(false);
 }
 
 // Makes the layout in an empty file, upgrades one written by an older

@@ -246,15 +246,10 @@ int runLog(const Options &o, const LogArgs &a) {
                     here = true;
                 }
             }
-            // A file no longer at the path is no longer read: the device
-            // refuses it, as it may have been replaced since.
-            try {
-                if (here &&
-                    print(waitingThroughLocks(o.device, deadline, [&] { return devsim::log(filter); }), true))
-                    return kExitOk;
-            } catch (const DeviceFileError &) {
-                if (!file || watched->isAt(o.device, gone)) throw;
-            }
+            // A file no longer at the path is no longer the device there.
+            if (here &&
+                print(waitingThroughLocks(o.device, deadline, [&] { return devsim::log(filter); }), true))
+                return kExitOk;
             if (deadline && Clock::now() >= *deadline) throw TimedOut{};
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
