@@ -513,8 +513,8 @@ void FileStore::createFile() {
 
 // Processes open the file one at a time, from the look at its companions
 // until SQLite holds it in WAL mode, so that none judges another's new -wal
-// and -shm. A stopped process is waited for up to the busy
-// timeout; a file that cannot be opened for writing goes without.
+// and -shm. A stopped process is waited for up to the busy timeout; a file
+// that cannot be opened for writing goes without.
 void FileStore::holdOpening(bool on) {
     struct flock l {};
     l.l_type = on ? F_WRLCK : F_UNLCK;
