@@ -210,4 +210,91 @@ TEST_F(DeviceFileTool, CheckReportsAWalTruncatedUnderAWriter) {
         << r.out << r.err;
 }
 
+// A device file deleted, moved away or replaced while a follower (started
+// while the file was locked: it waits), a program reading or a program
+// writing holds it. The new device there is whole (one made anew has
+// factory settings, the old -wal and -shm set aside); the follower follows
+// it from its first entry, a program's next write answers the device
+// file's failure (a read reads the file held), and what a holder does as
+// it ends changes no file at the path. A moved file keeps what was
+// committed. Each said once.
+TEST_F(DeviceFileTool, AFileGoneWhileHeldLeavesTheNextOneWhole) {
+    enum Holder { follower, reader, writer };
+    for (const Holder holder : {follower, reader, writer})
+        for (const std::string action : {"rm", "mv", "onto"}) {
+            SCOPED_TRACE(std::to_string(holder) + " " + action);
+            const fs::path at = dir / (std::to_string(holder) + action), moved = at / "moved",
+                           other = at / "other";
+            fs::create_directory(at);
+            device = at / "device.db";
+            ASSERT_EQ(tool({"init"}).status, 0);
+            ASSERT_EQ(tool({"--device", other.string(), "set", "smtp", "port=2626"}).status, 0);
+            sqlite3 *lock = nullptr; // a follower starts while the file is locked, even to readers
+            if (holder == follower && sqlite3_open(device.c_str(), &lock) == SQLITE_OK)
+                sqlite3_exec(lock, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr,
+                             nullptr);
+            const pid_t pid = holder == follower ? start({"log", "--follow"}, 7) : fork();
+            if (pid == 0) { // a program: one call, stopped, then one more
+                devsim::openDevice(device.string());
+                uint8_t port[2] = {0x10, 0x92};
+                auto call = [&] {
+                    return holder == reader
+                               ? meSTCGetStatus(devsim::kStatusArea, 0x85006334, port)
+                               : meSTCSetStatus(devsim::kWriter, devsim::kStatusArea, 0x85006334, port);
+                };
+                const bool first = call() == 0;
+                raise(SIGSTOP);
+                // A write is refused; a read reads the file held (port 4321).
+                const bool then =
+                    holder == reader ? call() == 0 && port[1] == 0xe1 : call() == devsim::kDeviceFile;
+                devsim::openDevice(devsim::kMemoryDevice); // lets the file go
+                _exit(first && then ? 0 : 1);
+            }
+            int ws = 0;
+            EXPECT_TRUE(!lock ||
+                        eventually(dir / "err7", " is locked by another process; waiting for it\n", pid));
+            sqlite3_close(lock);
+            ASSERT_TRUE(holder == follower ? eventually(dir / "out7", "mscMLPRNChgSchedule", pid)
+                                           : waitpid(pid, &ws, WUNTRACED) == pid && WIFSTOPPED(ws));
+            ASSERT_EQ(tool({"set", "smtp", "port=4321"}).status, 0);
+            if (action == "rm") fs::remove(device);
+            if (action == "mv") fs::rename(device, moved);
+            if (action == "onto") fs::rename(other, device);
+            EXPECT_TRUE(holder != follower || action == "onto" || // it waits, saying so, for a file there
+                        eventually(dir / "err7", " was deleted; waiting for a device file there\n", pid));
+            const Outcome made = tool({action == "onto" ? "check" : "init"});
+            EXPECT_TRUE(
+                made.status == 0 &&
+                (action == "onto" || made.err.find(device.string() + "-wal.stale") != std::string::npos))
+                << made.err;
+            const std::string fresh = tool({"log"}).out, before = slurp(device);
+            if (holder == follower) {
+                EXPECT_TRUE(
+                    eventually(dir / "out7", fresh.substr(fresh.rfind('\n', fresh.size() - 2) + 1), pid));
+                kill(pid, SIGINT);
+                const Outcome r = finish(pid, 7);
+                EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), fresh.size())), fresh);
+                const std::string said =
+                    "[^\n]* is locked by another process; waiting for it\n" +
+                    std::string(action == "onto" ? ""
+                                                 : "[^\n]* was deleted; waiting for a device file there\n");
+                const std::regex told(said +
+                                      "[^\n]* was replaced; following the new file from its first entry\n");
+                EXPECT_TRUE(std::regex_match(r.err, told)) << r.err;
+            } else {
+                kill(pid, SIGCONT);
+                EXPECT_EQ(finish(pid, 8).status, 0);
+                EXPECT_TRUE(slurp(device) == before);
+            }
+            // The file at the path, and the one moved away with what was committed.
+            for (const auto &[file, port] :
+                 {std::pair{device, action == "onto" ? "2626" : "25"}, {moved, "4321"}}) {
+                if (!fs::exists(file)) continue;
+                EXPECT_EQ(tool({"--device", file.string(), "check"}).out, "ok\n");
+                EXPECT_TRUE(std::regex_search(tool({"--device", file.string(), "get", "smtp"}).out,
+                                              std::regex(std::string("port: +") + port + "\n")));
+            }
+        }
+}
+
 } // namespace

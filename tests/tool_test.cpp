@@ -470,12 +470,6 @@ TEST_F(ToolTest, ARandomFaultFiresAgainOnTheSameCallsForTheSameSeed) {
     EXPECT_EQ(tool({"fault", "list"}).out, "");
 }
 
-bool ended(pid_t pid) {
-    siginfo_t info{};
-    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-           info.si_pid == pid;
-}
-
 // The log shows every process's calls; --pid and --since narrow it. A
 // follower with --until ends at the first entry it matches among those that
 // come after its start, with its filters: another process's here, not
@@ -499,18 +493,6 @@ TEST_F(ToolTest, TheLogFollowsOtherProcesses) {
     const std::regex notified("([^\n]* entmlst notify [^\n]*\n)*[^\n]* notify " + change + " = 0x0\n");
     EXPECT_TRUE(std::regex_match(r.out, notified)) << r.out;
     EXPECT_EQ(finish(init_only, 4).status, 1);
-}
-
-// Polls the output of a running process until it holds text: bounded by
-// the process's progress, not by its speed, and over once it has ended.
-bool eventually(const fs::path &file, const std::string &text, pid_t writer) {
-    for (int i = 0; i < 1200; ++i) {
-        const bool over = ended(writer);
-        if (slurp(file).find(text) != std::string::npos) return true;
-        if (over) return false;
-        usleep(50000);
-    }
-    return false;
 }
 
 // run passes an interrupt, a termination or a hang-up on to the program and
@@ -543,42 +525,6 @@ TEST_F(ToolTest, RunPassesSignalsOnToTheProgram) {
         EXPECT_NE(e.path().filename().string().substr(0, 12), "entmlst-run-");
     prctl(PR_SET_CHILD_SUBREAPER, 0);
     unsetenv("TMPDIR");
-}
-
-// A follower started while another process holds the file locked waits for
-// it, saying so once; when the file is deleted and a new device made in its
-// place, it says so and shows the new file's entries, another process's
-// included.
-TEST_F(ToolTest, TheLogFollowerWaitsThroughALockAndFollowsANewFile) {
-    ASSERT_EQ(tool({"init"}).status, 0);
-    sqlite3 *holder = nullptr;
-    ASSERT_EQ(sqlite3_open(device.c_str(), &holder), SQLITE_OK);
-    // Exclusive: not even a reader of the file gets in.
-    ASSERT_EQ(
-        sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
-        SQLITE_OK);
-    pid_t follower = start({"log", "--follow"}, 5);
-    EXPECT_TRUE(eventually(dir / "err5", " is locked by another process; waiting for it\n", follower));
-    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(holder);
-    EXPECT_TRUE(eventually(dir / "out5", "notify mscMLPRNChgSchedule", follower));
-
-    for (const char *companion : {"", "-wal", "-shm"}) fs::remove(device.string() + companion);
-    EXPECT_TRUE(eventually(dir / "err5", device.string() + " was deleted; waiting for a device file there\n",
-                           follower));
-    ASSERT_EQ(tool({"set", "smtp", "protocol=3"}).status, 0);
-    const std::string fresh = tool({"log"}).out; // the new file's entries, from its first
-    ASSERT_NE(fresh.find("notify mscMLRPTChgSMTPProtocol(3)"), std::string::npos);
-    EXPECT_TRUE(eventually(dir / "out5", fresh.substr(fresh.rfind('\n', fresh.size() - 2) + 1), follower));
-    kill(follower, SIGINT);
-    Outcome r = finish(follower, 5);
-    EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), fresh.size())), fresh);
-    // Each said once.
-    EXPECT_TRUE(std::regex_match(
-        r.err, std::regex("[^\n]* is locked by another process; waiting for it\n"
-                          "[^\n]* was deleted; waiting for a device file there\n"
-                          "[^\n]* was replaced; following the new file from its first entry\n")))
-        << r.err;
 }
 
 // Whatever bytes a program's monitor line holds, the text log shows it on

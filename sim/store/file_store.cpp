@@ -97,6 +97,28 @@ std::string rowName(Space sp, Key k) {
 
 std::string mismatch(Space sp, Key k) { return cat({rowName(sp, k), " does not match its checksum"}); }
 
+// The bytes of the file SQLite locks: every connection holds them shared
+// while it is open (pending, reserved and shared bytes).
+constexpr off_t kFileLocks = 0x40000000, kFileLocksSize = 512;
+// A byte of the file SQLite never locks: held by a process that opens the
+// device from its look at the companion files until SQLite holds the file.
+constexpr off_t kOpening = kFileLocks + kFileLocksSize;
+// Bytes of -shm past SQLite's locks, where each process using it through
+// this simulator marks the file it holds: a shared lock at an offset from
+// the file's inode number. SQLite's own locks do not say whose -shm it is.
+constexpr off_t kMarks = off_t{1} << 32, kMarksSize = off_t{1} << 31;
+off_t markOf(ino_t ino) { return kMarks + static_cast<off_t>(ino % kMarksSize); }
+
+// Whether any process, this one too, holds a lock on those bytes of fd.
+bool lockedByAnyone(int fd, off_t start, off_t size) {
+    struct flock l {};
+    l.l_type = F_WRLCK;
+    l.l_whence = SEEK_SET;
+    l.l_start = start;
+    l.l_len = size;
+    return ::fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
+}
+
 // Blocks SIGXFSZ while the file is written, so that a write past the file
 // size limit fails (and is answered) instead of ending the program, and
 // discards the one the write raised. Without a limit there is nothing to
@@ -138,12 +160,16 @@ public:
     // that a copy of a device no process holds is the whole device. The fold
     // syncs the WAL and then the file: two fsyncs for that last process
     // only, against a file that a power cut in an unsynced fold could leave
-    // damaged rather than merely short of its last changes.
+    // damaged rather than merely short of its last changes. A file no
+    // longer at the path is let go without touching the path (letGo()).
+    // The descriptors close last: closing one drops this process's locks.
     ~FileStore() override {
         NoFileSizeSignal no_signal;
         for (auto &[sql, stmt] : stmts_) sqlite3_finalize(stmt);
+        if (db_ != nullptr && !gone_ && moved()) letGo();
         sqlite3_close(db_);
         if (shm_fd_ >= 0) ::close(shm_fd_);
+        if (file_fd_ >= 0) ::close(file_fd_);
     }
     FileStore(const FileStore &) = delete;
     FileStore &operator=(const FileStore &) = delete;
@@ -190,6 +216,7 @@ public:
         NoFileSizeSignal no_signal;
         if (read_only_) readOnly();
         bool outer = depth_ == 0;
+        if (outer) stillAtPath();
         exec(outer ? "BEGIN IMMEDIATE" : "SAVEPOINT nested");
         finish(body, outer);
     }
@@ -201,6 +228,7 @@ public:
             transact(body);
             return true;
         }
+        stillAtPath();
         sqlite3_busy_timeout(db_, 0);
         const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         sqlite3_busy_timeout(db_, static_cast<int>(timeout_ms_));
@@ -219,6 +247,10 @@ public:
             body();
             return;
         }
+        // Reads go on in the file held, wherever it is now: a deleted
+        // device's log can still be read.
+        if (!gone_ && moved()) letGo();
+        if (!marked_ && !gone_) mark();
         exec("BEGIN");
         inside(body, true);
         exec("ROLLBACK");
@@ -358,8 +390,11 @@ private:
     unsigned timeout_ms_;
     bool created_now_ = false;
     bool read_only_ = false;
-    bool sums_ = true; // false for a file of the format before them, read as it is
+    bool sums_ = true;    // false for a file of the format before them, read as it is
+    bool gone_ = false;   // the file was found no longer at path_
+    bool marked_ = false; // this process's mark is on the -shm
     int shm_fd_ = -1;
+    int file_fd_ = -1;
     sqlite3 *db_ = nullptr;
     std::map<const char *, sqlite3_stmt *> stmts_; // prepared once per connection
 
@@ -468,11 +503,54 @@ private:
         throw DeviceError(kDeviceFile,
                           path_ + ": read-only: this process cannot write the file or its folder");
     }
+    // Whether the file SQLite holds is no longer the one at path_: deleted,
+    // moved away or replaced (one stat).
+    bool moved() {
+        int moved = 0;
+        return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+    }
+    // Each outer write transaction first makes sure that the file is still
+    // the one at path_. Once it is not, the path's file and companions may
+    // be another device's: this process answers the device file's failure
+    // to every write from then on and never reads, writes or removes
+    // anything at the path again.
+    void stillAtPath() {
+        if (!gone_ && !moved()) {
+            if (!marked_) mark();
+            return;
+        }
+        if (!gone_) letGo();
+        throw DeviceError(kDeviceFile, path_ + ": the file was deleted, moved or replaced while in use; this "
+                                               "process no longer uses it (open the device again)");
+    }
+    // What was committed goes into the file, which a move keeps, and the
+    // -wal is left empty; SQLite's removal of -wal and -shm by name at the
+    // last close is turned off, as those names may be another file's now.
+    void letGo() {
+        gone_ = true;
+        sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+        int keep = 1;
+        sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
+    }
+    // Marks the -shm as one this process uses for its file (kMarks); once
+    // SQLite has made it, while the file is at the path.
+    void mark() {
+        struct stat file {};
+        if (read_only_ || file_fd_ < 0 || ::fstat(file_fd_, &file) != 0) return;
+        if (shm_fd_ < 0) shm_fd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+        struct flock l {};
+        l.l_type = F_RDLCK;
+        l.l_whence = SEEK_SET;
+        l.l_start = markOf(file.st_ino);
+        l.l_len = 1;
+        marked_ = shm_fd_ >= 0 && ::fcntl(shm_fd_, F_OFD_SETLK, &l) == 0;
+    }
     // The process holding the write lock, when the system says: the lock
     // is a byte of -shm. The descriptor stays open until the connection
     // closes, as closing it would drop this process's own locks on -shm.
     pid_t lockHolder() {
-        if (shm_fd_ < 0) shm_fd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+        if (shm_fd_ < 0 && !gone_ && !moved())
+            shm_fd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
         if (shm_fd_ < 0) return 0;
         struct flock l {};
         l.l_type = F_WRLCK;
@@ -490,6 +568,8 @@ private:
         return q.row() ? q.integer(0) : 0;
     }
     void createFile();
+    void holdOpening(bool on);
+    void setAsideStale();
     void checkFiles(const struct stat &file);
     bool checkLayout(bool may_write);
     void upgrade(int64_t from);
@@ -511,6 +591,68 @@ void FileStore::createFile() {
     }
     if (fd >= 0) ::close(fd);
     created_now_ = fd >= 0;
+}
+
+// Processes open the file one at a time, from the look at its companions
+// until SQLite holds it in WAL mode, so that none judges another's new -wal
+// and -shm. A stopped process is waited for up to the busy timeout; a file
+// that cannot be opened for writing goes without.
+void FileStore::holdOpening(bool on) {
+    struct flock l {};
+    l.l_type = on ? F_WRLCK : F_UNLCK;
+    l.l_whence = SEEK_SET;
+    l.l_start = kOpening;
+    l.l_len = 1;
+    for (unsigned waited_ms = 0; ::fcntl(file_fd_, F_OFD_SETLK, &l) != 0; waited_ms += 2) {
+        if (errno != EAGAIN && errno != EACCES) return;
+        if (waited_ms >= timeout_ms_)
+            throw DeviceError(kDeviceBusy, cat({path_, ": another process has been opening it for more than ",
+                                                std::to_string(timeout_ms_), " ms"}));
+        const timespec pause{0, 2000000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
+// -wal and -shm left by a file that is no longer at the path (deleted,
+// moved away or replaced while a process held it) would be taken by SQLite
+// for the file there now, and damage it. They are renamed aside, never
+// applied, when no process holds the file at the path and either this
+// process has just made that file or the -shm bears the mark of another
+// file and none of this one's. Left by a process that was killed, or used
+// by a program without this simulator, they cannot be told from the file's
+// own: they are kept.
+void FileStore::setAsideStale() {
+    const std::string wal = path_ + "-wal", shm = path_ + "-shm";
+    struct stat st {};
+    auto there = [&st](const std::string &p) { return ::lstat(p.c_str(), &st) == 0; };
+    if (file_fd_ < 0 || lockedByAnyone(file_fd_, kFileLocks, kFileLocksSize)) return;
+    if (!created_now_) {
+        struct stat file {};
+        if (!there(shm) || !S_ISREG(st.st_mode) || ::fstat(file_fd_, &file) != 0) return;
+        shm_fd_ = ::open(shm.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        const off_t mine = markOf(file.st_ino);
+        if (shm_fd_ < 0 || lockedByAnyone(shm_fd_, mine, 1) ||
+            !((mine > kMarks && lockedByAnyone(shm_fd_, kMarks, mine - kMarks)) ||
+              lockedByAnyone(shm_fd_, mine + 1, kMarks + kMarksSize - mine - 1)))
+            return;
+        ::close(shm_fd_);
+        shm_fd_ = -1;
+    }
+    std::string suffix = ".stale";
+    for (int n = 2; there(wal + suffix) || there(shm + suffix); ++n) suffix = ".stale" + std::to_string(n);
+    std::string aside;
+    for (const std::string &p : {wal, shm}) {
+        if (!there(p)) continue;
+        if (::rename(p.c_str(), (p + suffix).c_str()) != 0)
+            throw DeviceError(kDeviceFile,
+                              cat({p, ": left by a file no longer there, and cannot be set aside: ",
+                                   std::strerror(errno)}));
+        aside += cat({aside.empty() ? "" : " and ", p, suffix});
+    }
+    if (!aside.empty())
+        std::fprintf(stderr,
+                     "devsim: %s: set aside %s, left by a file deleted, moved or replaced while in use\n",
+                     path_.c_str(), aside.c_str());
 }
 
 // What is there before SQLite opens it. A device file's data may be only
@@ -571,12 +713,16 @@ void FileStore::open() {
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw DeviceError(kDeviceFile, path_ + ": directory " + dir + " does not exist");
-    if (::stat(path_.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, path_ + ": not a regular file");
-        checkFiles(st);
-    } else {
-        createFile();
-    }
+    const bool there = ::stat(path_.c_str(), &st) == 0;
+    if (there && !S_ISREG(st.st_mode)) throw DeviceError(kDeviceFile, path_ + ": not a regular file");
+    if (!there) createFile();
+    // Kept open until the connection closes: closing it would drop this
+    // process's locks on the file.
+    file_fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    if (file_fd_ < 0) file_fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    holdOpening(true);
+    setAsideStale();
+    if (there) checkFiles(st);
     // A write to a file that is read as it is answers "read-only".
     std::string name = readOnlyName(path_);
     read_only_ = !name.empty();
@@ -607,10 +753,12 @@ void FileStore::open() {
                      "holds the device's passwords; chmod 600 it\n",
                      path_.c_str(), static_cast<unsigned>(st.st_mode & 0777));
     // Persistent in the file; a no-op once set.
-    if (read_only_) return;
-    Query mode(*this, "PRAGMA journal_mode = WAL");
-    if (!mode.row() || mode.text(0) != "wal")
-        throw DeviceError(kDeviceFile, path_ + ": cannot switch to WAL mode");
+    if (!read_only_) {
+        Query mode(*this, "PRAGMA journal_mode = WAL");
+        if (!mode.row() || mode.text(0) != "wal")
+            throw DeviceError(kDeviceFile, path_ + ": cannot switch to WAL mode");
+    }
+    holdOpening(false);
 }
 
 // Makes the layout in an empty file, upgrades one written by an older

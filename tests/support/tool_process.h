@@ -42,6 +42,24 @@ inline Args words(const std::string &line) {
     return out;
 }
 
+inline bool ended(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid;
+}
+
+// Polls the output of a running process until it holds text: bounded by
+// the process's progress, not by its speed, and over once it has ended.
+inline bool eventually(const fs::path &file, const std::string &text, pid_t writer) {
+    for (int i = 0; i < 1200; ++i) {
+        const bool over = ended(writer);
+        if (slurp(file).find(text) != std::string::npos) return true;
+        if (over) return false;
+        usleep(50000);
+    }
+    return false;
+}
+
 class ToolTest : public ::testing::Test {
 protected:
     fs::path dir, device;

@@ -211,9 +211,12 @@ int runLog(const Options &o, const LogArgs &a) {
     // --until's entry or --timeout), through locks and across a new file
     // at the path.
     devsim::setBusyTimeout(kFollowWaitMs);
+    // Watched from before the device opens: a file that replaces it in
+    // between is then a new file to follow.
     auto openWatched = [&] {
+        auto watched = std::make_unique<WatchedFile>(o.device);
         waitingThroughLocks(o.device, deadline, [&] { devsim::openDevice(o.device); });
-        return std::make_unique<WatchedFile>(o.device);
+        return watched;
     };
     try {
         auto watched = openWatched();
@@ -224,7 +227,8 @@ int runLog(const Options &o, const LogArgs &a) {
         bool said_gone = false;
         for (;;) {
             bool gone = false;
-            if (file && !watched->isAt(o.device, gone)) {
+            bool here = !file || watched->isAt(o.device, gone);
+            if (!here) {
                 if (gone) {
                     if (!said_gone)
                         std::fprintf(stderr, "entmlst: %s was deleted; waiting for a device file there\n",
@@ -239,9 +243,12 @@ int runLog(const Options &o, const LogArgs &a) {
                     watched = openWatched();
                     filter.after_seq = 0;
                     said_gone = false;
+                    here = true;
                 }
             }
-            if (print(waitingThroughLocks(o.device, deadline, [&] { return devsim::log(filter); }), true))
+            // A file no longer at the path is no longer the device there.
+            if (here &&
+                print(waitingThroughLocks(o.device, deadline, [&] { return devsim::log(filter); }), true))
                 return kExitOk;
             if (deadline && Clock::now() >= *deadline) throw TimedOut{};
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
