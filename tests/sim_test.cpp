@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -453,4 +455,35 @@ TEST(SettingNames, NameTheCataloguesIds) {
     for (const char *no :
          {"smtp.nope", "smtp.1.port", "smtp-event.name", "smtp-event.4.name", "smtp.port.", ""})
         EXPECT_EQ(settingByName(no), std::nullopt) << no;
+}
+
+// The factory device, every settings ID with its size and default bytes and
+// every value ID with its width, against the values the device documents.
+TEST(Catalogue, HoldsTheFactoryValuesAndWidths) {
+    auto hex = [](uint32_t n) {
+        char b[16];
+        std::snprintf(b, sizeof b, "%08x", n);
+        return std::string(b);
+    };
+    std::string got;
+    for (const SettingInfo &s : catalogue()) {
+        // A text, and only zeros after it, reads as the text.
+        const auto &v = s.default_value;
+        auto end = std::find(v.begin(), v.end(), 0);
+        bool text = s.size > 4 &&
+                    std::all_of(v.begin(), end, [](uint8_t c) { return c >= 0x20 && c < 0x7f; }) &&
+                    std::all_of(end, v.end(), [](uint8_t c) { return c == 0; });
+        got += hex(s.id) + " " + std::to_string(s.size) + " ";
+        if (text) got += "\"" + std::string(v.begin(), end) + "\"";
+        for (uint8_t b : text ? Bytes{} : v) got += hex(b).substr(6);
+        got += "\n";
+    }
+    std::vector<uint32_t> values = valueIds();
+    std::sort(values.begin(), values.end());
+    for (uint32_t id : values)
+        got += "value " + hex(id) + " " + std::to_string(*valueWidth(id)) +
+               (widthPerValue(id) ? " per-value" : "") + "\n";
+    std::ifstream file(CORVEL_TEST_DATA "/factory_catalogue.txt");
+    std::string want((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(got, want);
 }
