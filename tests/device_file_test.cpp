@@ -265,6 +265,7 @@ TEST_F(DeviceFile, AFileOfAnOlderFormatIsUpgraded) {
             INSERT INTO rows VALUES(3, 5, 0, x'0600000000000000');
             INSERT INTO rows VALUES(4, 5, 1, x'c0000000000000000600000000000000');
             INSERT INTO rows VALUES(5, 99, 0, x'00000000000000002143000000000000000000000000000002000000000000000000000000000000000000000000000000000000000000000000000000000000');
+            INSERT INTO rows VALUES(5, 100, 0, x'00000000000000002143000000000000000000000000000000000000000000000000000000000000000000000000000001000000000000000000000000000000');
         )",
     };
     for (int version = 1; version <= 3; ++version) {
@@ -292,9 +293,10 @@ TEST_F(DeviceFile, AFileOfAnOlderFormatIsUpgraded) {
         const std::string shown = devsim::formatLogEntry(last);
         EXPECT_EQ(shown.substr(shown.find(" - note ")), " - note old\\xff\\x1b\\\\");
         const auto faults = devsim::faults();
-        ASSERT_EQ(faults.size(), version == 3 ? 1u : 0u);
-        if (version == 3) {
+        ASSERT_EQ(faults.size(), version == 3 ? 2u : 0u);
+        if (version == 3) { // the second one spent
             EXPECT_EQ(devsim::faultSpecText(faults[0].spec), "meSTCGetStatus#2=0x4321");
+            EXPECT_EQ(devsim::faultSpecText(faults[1].spec), "meSTCGetStatus=0x4321");
         }
         EXPECT_EQ(integrity(old), "ok");
     }
