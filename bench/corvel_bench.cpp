@@ -124,7 +124,7 @@ constexpr uint32_t kArea = 0x40;
 constexpr int32_t kChildren = 3;
 
 struct Records {
-#define CORVEL_GROUP_RECORD(Name, tool, Rec, ...) Rec Name;
+#define CORVEL_GROUP_RECORD(Name, tool, summary, Rec, ...) Rec Name;
     ENTMLST_SETTING_GROUPS(CORVEL_GROUP_RECORD)
 #undef CORVEL_GROUP_RECORD
     ENTMLSTIPJOB ip;
@@ -166,7 +166,7 @@ __attribute__((always_inline)) inline uint32_t setOf(const Rec *rec) {
 }
 
 void record() {
-#define CORVEL_TRACE_GROUP(Name, tool, Rec, rows, inst, access, Get, Set)                                    \
+#define CORVEL_TRACE_GROUP(Name, tool, summary, Rec, rows, inst, access, Get, Set)                           \
     T.Name = storeRows(trace([] { getOf<Get, reg::Instances::inst>(&R.Name); }), &R.Name);
     ENTMLST_SETTING_GROUPS(CORVEL_TRACE_GROUP)
 #undef CORVEL_TRACE_GROUP
@@ -312,7 +312,7 @@ std::string shown(const char *function) { return function + std::strlen("entMLST
 // is floorSet<Name>.
 void registerAll() {
 #define CORVEL_OTHER_PAIR(F, ...) PAIR(shown(#F), Calls<F>::stack_goal, Calls<F>::lib(), Calls<F>::floor());
-#define CORVEL_GROUP_PAIRS(Name, tool, Rec, rows, inst, access, Get, Set)                                    \
+#define CORVEL_GROUP_PAIRS(Name, tool, summary, Rec, rows, inst, access, Get, Set)                           \
     PAIR(shown(#Get), kGoal, (getOf<Get, reg::Instances::inst>(&R.Name)), floorGet(T.Name, &R.Name));        \
     CORVEL_SET_PAIRS_##access(Name, Set, inst)
 #define CORVEL_SET_PAIRS_read_write(Name, Set, inst)                                                         \

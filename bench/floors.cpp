@@ -122,8 +122,15 @@ uint32_t floorSetSmtpEvent(const ENTMLSTSMTPEVENT *rec) {
 uint32_t floorSetSmtpSch(const ENTMLSTSMTPSCH *rec) {
     return setGroup(T.SmtpSch, rec, sizeof *rec, [] { mscMLRPTChgScheduleReportTime(T.recipient); });
 }
-uint32_t floorSetLastSend(const Steps &t, const ENTMLSTLASTSEND *rec) {
-    return setGroup(t, rec, sizeof *rec, [] {});
+// The last-send groups differ only in their rows.
+uint32_t floorSetEvrLastSend(const ENTMLSTLASTSEND *rec) {
+    return setGroup(T.EvrLastSend, rec, sizeof *rec, [] {});
+}
+uint32_t floorSetScrLastSend(const ENTMLSTLASTSEND *rec) {
+    return setGroup(T.ScrLastSend, rec, sizeof *rec, [] {});
+}
+uint32_t floorSetMainteLastSend(const ENTMLSTLASTSEND *rec) {
+    return setGroup(T.MainteLastSend, rec, sizeof *rec, [] {});
 }
 uint32_t floorSetMainte(const ENTMLSTMAINTE *rec) {
     return setGroup(T.Mainte, rec, sizeof *rec, [] { mscMLRPTChgMaintenanceReportTime(); });

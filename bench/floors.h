@@ -42,23 +42,16 @@ extern Traced T;
 
 #define FLOOR __attribute__((noinline))
 FLOOR uint32_t floorGet(const Steps &t, void *rec);
-FLOOR uint32_t floorSetPop3(const ENTMLSTPOP3 *rec);
-FLOOR uint32_t floorSetPop3User(const ENTMLSTPOP3USER *rec);
-FLOOR uint32_t floorSetSmtp(const ENTMLSTSMTP *rec);
-FLOOR uint32_t floorSetSmtpEvent(const ENTMLSTSMTPEVENT *rec);
-FLOOR uint32_t floorSetSmtpSch(const ENTMLSTSMTPSCH *rec);
-FLOOR uint32_t floorSetLastSend(const Steps &t, const ENTMLSTLASTSEND *rec);
-FLOOR uint32_t floorSetMainte(const ENTMLSTMAINTE *rec);
-// The last-send groups differ only in their rows.
-inline uint32_t floorSetEvrLastSend(const ENTMLSTLASTSEND *rec) {
-    return floorSetLastSend(T.EvrLastSend, rec);
-}
-inline uint32_t floorSetScrLastSend(const ENTMLSTLASTSEND *rec) {
-    return floorSetLastSend(T.ScrLastSend, rec);
-}
-inline uint32_t floorSetMainteLastSend(const ENTMLSTLASTSEND *rec) {
-    return floorSetLastSend(T.MainteLastSend, rec);
-}
+// Each writable group's Set, floorSet<Name>(const Record *), written out in
+// floors.cpp with the group's own notification.
+#define CORVEL_SET_FLOOR(Name, tool, summary, Rec, rows, inst, access, Get, Set)                             \
+    CORVEL_SET_FLOOR_##access(Name, Rec)
+#define CORVEL_SET_FLOOR_read_write(Name, Rec) FLOOR uint32_t floorSet##Name(const Rec *rec);
+#define CORVEL_SET_FLOOR_read_only(Name, Rec)
+ENTMLST_SETTING_GROUPS(CORVEL_SET_FLOOR)
+#undef CORVEL_SET_FLOOR
+#undef CORVEL_SET_FLOOR_read_write
+#undef CORVEL_SET_FLOOR_read_only
 FLOOR uint32_t floorInit(uint32_t area);
 FLOOR uint32_t floorSyncMe();
 FLOOR uint32_t floorGetIpJob(uint32_t job, ENTMLSTIPJOB *rec);

@@ -56,7 +56,7 @@ struct GroupRun {
 #define DRIVER_PLACE(Rec, member, place, bit, ids, notify, kind, secret)                                     \
     {ENTMLST_PLACE_OFFSET(Rec, member, place), ENTMLST_PLACE_SIZE(Rec, member, place), (bit),                \
      #kind[0] == 't'},
-#define DRIVER_GROUP(Name, tool, Rec, rows, inst, access, Get, Set)                                          \
+#define DRIVER_GROUP(Name, tool, summary, Rec, rows, inst, access, Get, Set)                                 \
     {#Get,                                                                                                   \
      #Set,                                                                                                   \
      uniformGet<Get, Rec, Instances::inst>,                                                                  \

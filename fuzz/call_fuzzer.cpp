@@ -398,7 +398,7 @@ private:
 #define START(F, shape, access, Rec)                                                                         \
     Entry{#F, &Program::other<F, reg::Shape::shape, reg::Access::access, Rec>},
 #define JOB(F, tool, shape, access, Rec) START(F, shape, access, Rec)
-#define GROUP(Name, tool, Rec, rows, inst, access, Get, Set)                                                 \
+#define GROUP(Name, tool, summary, Rec, rows, inst, access, Get, Set)                                        \
     Entry{#Get, &Program::groupGet<Get, Rec, reg::Instances::inst>}, GROUP_SET_##access(Set, Rec, inst)
 #define GROUP_SET_read_write(Set, Rec, inst) Entry{#Set, &Program::groupSet<Set, Rec, reg::Instances::inst>},
 #define GROUP_SET_read_only(Set, Rec, inst)

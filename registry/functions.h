@@ -1,4 +1,4 @@
-// functions.h - the library's 32 exported functions, listed once.
+// functions.h - the library's exported functions, listed once.
 //
 // The entmlst tool, the test adapters, the call fuzzer and the benchmarks
 // expand these lists instead of naming the functions themselves, so a new
@@ -27,30 +27,35 @@ enum class RowKind : uint8_t { single, recipient, read };
 enum class Instances : uint8_t { once, per_recipient }; // per_recipient: recipient or user 1..3
 enum class Access : uint8_t { read_write, read_only };
 
-// X(Name, "tool name", Record, RowKind, Instances, Access, Get, Set)
+// X(Name, "tool name", "summary", Record, RowKind, Instances, Access, Get, Set)
 //   Name       the group in code: tests and benchmarks name it so
 //   tool name  the group on the entmlst command line
+//   summary    the group in one line, as the tool lists it
 //   Get, Set   its functions; Set is nullptr for a read-only group
 // In the order the tool lists them.
 #define ENTMLST_SETTING_GROUPS(X)                                                                            \
-    X(Pop3, "pop3", ENTMLSTPOP3, single, once, read_write, entMLSTGetPop3, entMLSTSetPop3)                   \
-    X(Pop3User, "pop3user", ENTMLSTPOP3USER, recipient, per_recipient, read_write, entMLSTGetPop3User,       \
-      entMLSTSetPop3User)                                                                                    \
-    X(Smtp, "smtp", ENTMLSTSMTP, single, once, read_write, entMLSTGetSmtp, entMLSTSetSmtp)                   \
-    X(SmtpEvent, "smtp-event", ENTMLSTSMTPEVENT, recipient, per_recipient, read_write, entMLSTGetSmtpEvent,  \
-      entMLSTSetSmtpEvent)                                                                                   \
-    X(SmtpSch, "smtp-schedule", ENTMLSTSMTPSCH, recipient, per_recipient, read_write, entMLSTGetSmtpSch,     \
-      entMLSTSetSmtpSch)                                                                                     \
-    X(EvrLastSend, "event-last-send", ENTMLSTLASTSEND, recipient, per_recipient, read_write,                 \
-      entMLSTGetEvrLastSend, entMLSTSetEvrLastSend)                                                          \
-    X(ScrLastSend, "schedule-last-send", ENTMLSTLASTSEND, recipient, per_recipient, read_write,              \
-      entMLSTGetScrLastSend, entMLSTSetScrLastSend)                                                          \
-    X(Mainte, "maintenance", ENTMLSTMAINTE, single, once, read_write, entMLSTGetMainte, entMLSTSetMainte)    \
-    X(MainteLastSend, "maintenance-last-send", ENTMLSTLASTSEND, single, once, read_write,                    \
-      entMLSTGetMainteLastSend, entMLSTSetMainteLastSend)                                                    \
-    X(Counter, "counters", ENTMLSTCOUNTER, read, once, read_only, entMLSTCounter, nullptr)                   \
-    X(Subject, "subject", ENTMLSTSUBJECT, read, once, read_only, entMLSTGetSubject, nullptr)                 \
-    X(HostBuffer, "host-buffer", ENTMLSTHOSTBUFFER, read, once, read_only, entMLSTGetHostBuffer, nullptr)
+    X(Pop3, "pop3", "POP3 server", ENTMLSTPOP3, single, once, read_write, entMLSTGetPop3, entMLSTSetPop3)    \
+    X(Pop3User, "pop3user", "POP3 user 1..3", ENTMLSTPOP3USER, recipient, per_recipient, read_write,         \
+      entMLSTGetPop3User, entMLSTSetPop3User)                                                                \
+    X(Smtp, "smtp", "SMTP server", ENTMLSTSMTP, single, once, read_write, entMLSTGetSmtp, entMLSTSetSmtp)    \
+    X(SmtpEvent, "smtp-event", "event-report recipient 1..3", ENTMLSTSMTPEVENT, recipient, per_recipient,    \
+      read_write, entMLSTGetSmtpEvent, entMLSTSetSmtpEvent)                                                  \
+    X(SmtpSch, "smtp-schedule", "schedule-report recipient 1..3", ENTMLSTSMTPSCH, recipient, per_recipient,  \
+      read_write, entMLSTGetSmtpSch, entMLSTSetSmtpSch)                                                      \
+    X(EvrLastSend, "event-last-send", "last event report sent, recipient 1..3", ENTMLSTLASTSEND, recipient,  \
+      per_recipient, read_write, entMLSTGetEvrLastSend, entMLSTSetEvrLastSend)                               \
+    X(ScrLastSend, "schedule-last-send", "last schedule report sent, recipient 1..3", ENTMLSTLASTSEND,       \
+      recipient, per_recipient, read_write, entMLSTGetScrLastSend, entMLSTSetScrLastSend)                    \
+    X(Mainte, "maintenance", "maintenance report", ENTMLSTMAINTE, single, once, read_write,                  \
+      entMLSTGetMainte, entMLSTSetMainte)                                                                    \
+    X(MainteLastSend, "maintenance-last-send", "last maintenance report sent", ENTMLSTLASTSEND, single,      \
+      once, read_write, entMLSTGetMainteLastSend, entMLSTSetMainteLastSend)                                  \
+    X(Counter, "counters", "counters (read only)", ENTMLSTCOUNTER, read, once, read_only, entMLSTCounter,    \
+      nullptr)                                                                                               \
+    X(Subject, "subject", "subject values (read only)", ENTMLSTSUBJECT, read, once, read_only,               \
+      entMLSTGetSubject, nullptr)                                                                            \
+    X(HostBuffer, "host-buffer", "host buffer (read only)", ENTMLSTHOSTBUFFER, read, once, read_only,        \
+      entMLSTGetHostBuffer, nullptr)
 
 // How the other functions take their arguments.
 enum class Shape : uint8_t {
@@ -87,7 +92,7 @@ using FaxRepAddImg = uint8_t[ENTMLST_FAX_REP_ADD_IMG_SIZE];
 
 // ---- what the lists add up to ---------------------------------------------------
 
-#define ENTMLST_REGISTRY_COUNT_GROUP_(Name, tool, Rec, rows, inst, access, Get, Set)                         \
+#define ENTMLST_REGISTRY_COUNT_GROUP_(Name, tool, summary, Rec, rows, inst, access, Get, Set)                \
     +(::corvel::registry::Access::access == ::corvel::registry::Access::read_write ? 2 : 1)
 #define ENTMLST_REGISTRY_COUNT_ONE_(...) +1
 inline constexpr std::size_t kGroupCount = 0 ENTMLST_SETTING_GROUPS(ENTMLST_REGISTRY_COUNT_ONE_);
@@ -98,7 +103,7 @@ inline constexpr std::size_t kFunctionCount = 0 ENTMLST_START_FUNCTIONS(ENTMLST_
 
 // Every function's name, in list order: start-up, then each group's Get and
 // Set, then the job functions.
-#define ENTMLST_REGISTRY_NAME_GROUP_(Name, tool, Rec, rows, inst, access, Get, Set)                          \
+#define ENTMLST_REGISTRY_NAME_GROUP_(Name, tool, summary, Rec, rows, inst, access, Get, Set)                 \
 #Get, ENTMLST_REGISTRY_NAME_SET_##access(Set)
 #define ENTMLST_REGISTRY_NAME_SET_read_write(Set) #Set,
 #define ENTMLST_REGISTRY_NAME_SET_read_only(Set)
@@ -195,7 +200,7 @@ constexpr bool other() {
     return false;
 }
 
-#define ENTMLST_REGISTRY_CHECK_GROUP_(Name, tool, Rec, rows, inst, access, Get, Set)                         \
+#define ENTMLST_REGISTRY_CHECK_GROUP_(Name, tool, summary, Rec, rows, inst, access, Get, Set)                \
     static_assert(getter<Get, Rec, Instances::inst>(), #Get ": not the header's prototype for " #Rec);       \
     static_assert(setter<Set, Rec, Instances::inst, Access::access>(),                                       \
                   #Name ": Set is not the header's prototype for " #Rec);                                    \

@@ -2,7 +2,6 @@
 // and the caller's record as raw bytes, never swapped, so on the device (big
 // endian) the record's numbers read as the numbers the device stored.
 #include "support/cases.h"
-#include "support/device.h"
 
 namespace {
 

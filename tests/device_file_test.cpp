@@ -19,13 +19,13 @@
 #include <fstream>
 #include <functional>
 #include <random>
-#include <sstream>
 #include <thread>
 
 #include "corvellib.h"
 #include "device_services.h"
 #include "devsim.h"
 #include "support/calls.h"
+#include "support/device_file.h"
 
 namespace {
 
@@ -38,13 +38,6 @@ constexpr uint32_t kWriter = devsim::kWriter;
 // A 64-byte text setting (the SMTP server) and a 2-byte number (its port).
 constexpr uint32_t kServer = 0x85005484;
 constexpr uint32_t kPort = 0x85006334;
-
-std::string slurp(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Runs body in a child process (which opens the device again itself) and
 // returns its exit status, or -signal.
@@ -96,15 +89,6 @@ std::string integrity(const fs::path &file) {
     sqlite3_finalize(q);
     sqlite3_close(db);
     return out;
-}
-
-void sql(const fs::path &file, const char *statements) {
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    char *err = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
-    sqlite3_free(err);
-    sqlite3_close(db);
 }
 
 class DeviceFile : public ::testing::Test {
@@ -202,8 +186,8 @@ TEST_F(DeviceFile, FilesThatAreNotThisDevicesAreRefusedAndLeftAlone) {
         const char *name, *made, *message;
     } cases[] = {
         {"other program's", "PRAGMA application_id = 1234; CREATE TABLE t(x);", "application_id 0x4d2"},
-        {"newer", "PRAGMA application_id = 1296847700; PRAGMA user_version = 5; CREATE TABLE t(x);",
-         "format 5 is newer than this libdevsim reads (4)"},
+        {"newer", "PRAGMA application_id = 1296847700; PRAGMA user_version = 6; CREATE TABLE t(x);",
+         "format 6 is newer than this libdevsim reads (5)"},
     };
     devsim::openDevice(devsim::kMemoryDevice);
     for (const Case &c : cases) {
@@ -221,7 +205,8 @@ TEST_F(DeviceFile, FilesThatAreNotThisDevicesAreRefusedAndLeftAlone) {
 // A file of an older format: its settings, jobs and links are kept, and
 // its log (format 1's lines become notes), shown escaped whatever bytes it
 // holds, each entry without a program. Armed faults are kept from format 3
-// on, a fault row as older devices wrote it (eight numbers) too.
+// on, a fault row as older devices wrote it (eight numbers) too. Every row
+// gets its checksum.
 TEST_F(DeviceFile, AFileOfAnOlderFormatIsUpgraded) {
     // Format 1's tables, kept by format 2 beside its own.
     const std::string tables = R"(
@@ -268,19 +253,20 @@ TEST_F(DeviceFile, AFileOfAnOlderFormatIsUpgraded) {
             INSERT INTO rows VALUES(5, 100, 0, x'00000000000000002143000000000000000000000000000000000000000000000000000000000000000000000000000001000000000000000000000000000000');
         )",
     };
-    for (int version = 1; version <= 3; ++version) {
+    for (int version = 1; version <= 4; ++version) {
         SCOPED_TRACE("format " + std::to_string(version));
         devsim::openDevice(devsim::kMemoryDevice);
         fs::path old = dir / ("old" + std::to_string(version) + ".db");
-        sql(old, (formats[version - 1] + "PRAGMA application_id = 1296847700; PRAGMA user_version = " +
-                  std::to_string(version) + ";")
-                     .c_str());
+        sql(old, formats[std::min(version, 3) - 1] +
+                     (version == 4 ? "ALTER TABLE log ADD program TEXT;" : "") +
+                     "PRAGMA application_id = 1296847700; PRAGMA user_version = " + std::to_string(version));
         ::testing::internal::CaptureStderr();
         devsim::openDevice(old.string());
         EXPECT_NE(::testing::internal::GetCapturedStderr().find("upgraded from device file format " +
-                                                                std::to_string(version) + " to 4"),
+                                                                std::to_string(version) + " to 5"),
                   std::string::npos);
-        EXPECT_EQ(devsim::deviceStatus().schema_version, 4);
+        EXPECT_EQ(devsim::deviceStatus().schema_version, 5);
+        EXPECT_EQ(devsim::checkDevice(), std::vector<std::string>{});
         EXPECT_EQ(stored(kPort), (Bytes{0x02, 0x4b}));
         EXPECT_EQ(stored(kServer).size(), 64u); // settings the old file lacked have their defaults
         auto state = devsim::exportState();
@@ -293,8 +279,8 @@ TEST_F(DeviceFile, AFileOfAnOlderFormatIsUpgraded) {
         const std::string shown = devsim::formatLogEntry(last);
         EXPECT_EQ(shown.substr(shown.find(" - note ")), " - note old\\xff\\x1b\\\\");
         const auto faults = devsim::faults();
-        ASSERT_EQ(faults.size(), version == 3 ? 2u : 0u);
-        if (version == 3) { // the second one spent
+        ASSERT_EQ(faults.size(), version >= 3 ? 2u : 0u);
+        if (version >= 3) { // the second one spent
             EXPECT_EQ(devsim::faultSpecText(faults[0].spec), "meSTCGetStatus#2=0x4321");
             EXPECT_EQ(devsim::faultSpecText(faults[1].spec), "meSTCGetStatus=0x4321");
         }

@@ -4,6 +4,7 @@
 // byte for byte as it was.
 #include "support/tool_process.h"
 
+#include "corvellib.h"
 #include "device_services.h"
 #include "devsim.h"
 
@@ -13,6 +14,7 @@
 #include <sys/resource.h>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -21,7 +23,7 @@ using namespace tool_support;
 enum Hold { none, lock, read_only, full, file_limit };
 
 // What stands where the device file is; from `damaged` on, `init` makes it first.
-enum State { byte_of_text, page_of_text, torn, folder, empty_beside_wal, damaged, initialised, others };
+enum State { byte_of_text, page_of_text, torn, folder, empty_beside_wal, damaged, initialised, old, others };
 
 struct Row {
     State state;
@@ -43,6 +45,7 @@ void make(State state, const fs::path &p) {
     for (std::streamoff at = 4096; state == damaged && at < std::streamoff(fs::file_size(p)); at += 4096)
         f.seekp(at + 8).write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
     EXPECT_TRUE(state != others || chown(p.c_str(), 65534, 65534) == 0);
+    if (state == old) sql(p, "ALTER TABLE rows DROP COLUMN sum; PRAGMA user_version = 4");
 }
 
 using DeviceFileTool = ToolTest;
@@ -62,6 +65,7 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
         {initialised, lock, "set smtp port=2", 3, locked},
         {initialised, file_limit, "set smtp port=3", 3, ": too large for the file size limit"},
         {initialised, read_only, "get smtp ; log ; check", 0, ""},
+        {old, read_only, "get smtp ; check", 0, "format 4, read as it is: its rows carry no checksums"},
         {initialised, read_only, "set smtp port=4 ; init", 3, ": read-only"},
         {initialised, full, "set smtp port=26 server=x.example ; init", 3, ": disk full"},
         {others, none, "get smtp", 3, ": owned by "},
@@ -114,6 +118,66 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
         setrlimit(RLIMIT_FSIZE, &was);
         sqlite3_close_v2(db); // ends the lock's transaction
         if (mounted) umount(mnt.c_str());
+    }
+}
+
+// A byte of a stored row changed behind the device's back, in the file (as
+// dd would) or by SQL, for each kind of row: the call that meets it answers
+// the library's Get error (a service's own code where the library passes
+// it on) and the log names the row; the tool's read of it exits 3 with one
+// line naming it and writes no output; check names it.
+TEST_F(DeviceFileTool, AByteChangedBehindTheDevicesBackIsFoundWhereverTheRowIsRead) {
+    uint32_t (*get_smtp)() = [] { return entMLSTGetSmtp(std::make_unique<ENTMLSTSMTP>().get()); };
+    uint32_t (*get_ip)() = [] { return entMLSTGetIpJob(5, std::make_unique<ENTMLSTIPJOB>().get()); };
+    uint32_t (*get_sent)() = [] {
+        int32_t n = 0;
+        return entMLSTGetSendJobResult(5, ENTMLST_LINK_KIND_FAX, 1,
+                                       std::make_unique<ENTMLSTSENDRESULT>().get(), &n);
+    };
+    const fs::path doc = dir / "doc.json";
+    const struct {
+        const char *where, *name; // the row ("": the server's text in the file), named
+        std::string read;         // a read of it by the tool
+        uint32_t (*call)();
+        uint32_t answer;
+    } rows[] = {
+        {"", "settings ID 0x85005484", "get smtp", get_smtp, ENTMLST_ERR_STATUS_GET},
+        {"space = 0 AND major = 0x85005484", "settings ID 0x85005484", "export -o " + doc.string(), get_smtp,
+         ENTMLST_ERR_STATUS_GET},
+        {"space = 2 AND minor = 0x318002", "value ID 0x318002 of job 5", "job ip 5", get_ip,
+         ENTMLST_ERR_JOB_GET},
+        {"space = 3", "parent link of job 5", "job ip 5", get_ip, ENTMLST_ERR_PARENT_LINK},
+        {"space = 4", "child link 1 of job 5", "job send-result 5 fax", get_sent, devsim::kDeviceFile},
+        {"space = 5", "armed fault 1", "fault list", get_smtp, ENTMLST_ERR_STATUS_GET},
+    };
+    // The last byte of a row's value, changed.
+    const std::string flip = "UPDATE rows SET value = CAST(substr(value, 1, length(value) - 1) || CASE "
+                             "substr(value, -1) WHEN x'00' THEN x'01' ELSE x'00' END AS BLOB) WHERE ";
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.where);
+        for (const char *companion : {"", "-wal", "-shm"}) fs::remove(device.string() + companion);
+        for (const char *made : {"set smtp server=flip.example", "job create 5 --parent 6 ip.subject=Invoice",
+                                 "job link 5 fax 6", "fault add meSVCSetCurrent#9=1"})
+            ASSERT_EQ(tool(words(made)).status, 0) << made;
+        std::string bytes = slurp(device);
+        bytes[bytes.find("flip.example")] = 'g';
+        *r.where ? sql(device, flip + r.where) : write(device, bytes);
+        const std::string said = r.name + std::string(" does not match its checksum");
+        const Outcome check = tool({"check"}), read = tool(words(r.read));
+        EXPECT_EQ(check.out, said + "\n");
+        EXPECT_EQ(check.status, 1);
+        EXPECT_EQ(read.status, 3);
+        EXPECT_EQ(read.out + read.err, "entmlst: " + device.string() + ": damaged: " + said +
+                                           " (make a new device with: entmlst reset)\n");
+        EXPECT_FALSE(fs::exists(doc));
+        devsim::openDevice(device.string());
+        EXPECT_EQ(r.call(), r.answer);
+        devsim::batch([] {}); // logs what waited for a write
+        const auto logged = devsim::log({0, 0, {}, {}, devsim::LogKind::device, 1});
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_NE(logged[0].text.find("answered 0xe008: " + device.string() + ": damaged: " + said),
+                  std::string::npos);
+        devsim::openDevice(devsim::kMemoryDevice);
     }
 }
 

@@ -12,8 +12,6 @@
 #include <tuple>
 
 #include "support/cases.h"
-#include "support/device.h"
-#include "support/faults.h"
 
 namespace {
 
@@ -59,24 +57,16 @@ const Model kSendJobResult = {{S::mectGetChildLinkNum, {0, nullptr, -1, true, tr
 const Model kMailAttach = {
     {S::meSVCSetCurrent, {ENTMLST_ERR_JOB_SET, "<Error>:meSVCSetCurrent() is Failed!!!. ipjobid=0x", 2}}};
 
-Answer initStep(uint32_t code, const char *line) { return {code, line, -1, false}; }
-const Model kInit = {
-    {S::mectInitDefault,
-     initStep(ENTMLST_ERR_INIT_DEFAULT, "entMLSTInit():[Error] mectINITDefault() code=0x")},
-    {S::mectSetDstProduct,
-     initStep(ENTMLST_ERR_DST_PRODUCT, "entMLSTInit():[Error] mectSetDstProduct() code=0x")},
-    {S::mectSetDstArea, initStep(ENTMLST_ERR_DST_AREA, "entMLSTInit():[Error] mectSetDstArea() code=0x")},
-    {S::meSTCGetStatus, initStep(ENTMLST_ERR_NOTIFY, "entMLSTInit():[Error] meSTCGetStatus() code=0x")},
-    {S::mscMLRPTChgSMTPProtocol,
-     initStep(ENTMLST_ERR_NOTIFY, "entMLSTInit():[Error] mscMLRPTChgSMTPProtocol() code=0x")},
-    {S::mscMLRPTChgEventReportTime,
-     initStep(ENTMLST_ERR_NOTIFY, "entMLSTInit():[Error] mscMLRPTChgEventReportTime() code=0x")},
-    {S::mscMLRPTChgScheduleReportTime,
-     initStep(ENTMLST_ERR_NOTIFY, "entMLSTInit():[Error] mscMLRPTChgScheduleReportTime() code=0x")},
-    {S::mscMLRPTChgMaintenanceReportTime,
-     initStep(ENTMLST_ERR_NOTIFY, "entMLSTInit():[Error] mscMLRPTChgMaintenanceReportTime() code=0x")},
-    {S::mscMLPRNChgSchedule,
-     initStep(ENTMLST_ERR_SCHEDULE, "entMLSTInit():[Error] mscMLPRNChgSchedule(0,0) code=0x")}};
+// Start-up goes on after a failing step.
+const Model kInit = [] {
+    static std::string text[std::size(kInitSteps)];
+    Model m;
+    for (std::size_t i = 0; i < std::size(text); ++i) {
+        text[i] = "entMLSTInit():[Error] " + std::string(kInitSteps[i].call) + " code=0x";
+        m[kInitSteps[i].service] = {kInitSteps[i].result, text[i].c_str(), -1, false};
+    }
+    return m;
+}();
 const Model kSyncMe = {{S::mectIdSync, {ENTMLST_ERR_ID_SYNC, "entMLSTSyncMe():[Error] mectIdSync code=0x"}}};
 
 // The caller's record or destination, shared by the cases (each setup fills
@@ -128,23 +118,17 @@ std::vector<Case> allCases() {
     }
 
     // Job information.
-    c.push_back(
-        {"entMLSTGetIpJob", kIpJob, jobWorld, [] { return entMLSTGetIpJob(kJob, as<ENTMLSTIPJOB>(R)); }});
-    c.push_back(
-        {"entMLSTGetIpJobRst", kJobRead, jobWorld, [] { return entMLSTGetIpJobRst(kJob, 0x00318002, R); }});
-    c.push_back({"entMLSTGetIpJobBox", kJobRead, jobWorld, [] { return entMLSTGetIpJobBox(kJob, R); }});
-    c.push_back(
-        {"entMLSTGetFaxRepAddImg", kJobRead, jobWorld, [] { return entMLSTGetFaxRepAddImg(kJob, R); }});
-    c.push_back({"entMLSTGetFaxImgDataPath", kFaxImgDataPath, jobWorld,
-                 [] { return entMLSTGetFaxImgDataPath(kJob, R); }});
+    for (const JobReader &r : kJobReaders) {
+        const std::string name = r.name;
+        const Model &m = name == "GetIpJob"            ? kIpJob
+                         : name == "GetFaxImgDataPath" ? kFaxImgDataPath
+                                                       : kJobRead;
+        c.push_back({"entMLST" + name, m, jobWorld, [&r] { return r.run(kJob, R); }});
+    }
     for (int32_t kind :
          {ENTMLST_LINK_KIND_FAX, ENTMLST_LINK_KIND_MAIL, ENTMLST_LINK_KIND_0100, ENTMLST_LINK_KIND_0200})
         c.push_back({"entMLSTGetSendJobResult kind 0x" + hex(uint32_t(kind)), kSendJobResult, jobWorld,
                      [kind] { return entMLSTGetSendJobResult(kJob, kind, 4, entries, &count); }});
-    c.push_back({"entMLSTGetPrnJobEnd", kJobRead, jobWorld,
-                 [] { return entMLSTGetPrnJobEnd(kJob, as<ENTMLSTPRNJOBEND>(R)); }});
-    c.push_back({"entMLSTGetCurSend", kJobRead, jobWorld,
-                 [] { return entMLSTGetCurSend(kJob, as<ENTMLSTCURSEND>(R)); }});
     c.push_back({"entMLSTSetMailAttach", kMailAttach,
                  [] {
                      jobWorld();

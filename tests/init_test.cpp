@@ -1,36 +1,10 @@
 // Start-up: the 13 set-up and notification calls, which failure's code is
 // returned, and waiting for ID synchronisation.
-#include "support/device.h"
-#include "support/faults.h"
+#include "support/cases.h"
 
 namespace {
 
 using namespace corvel::test;
-using S = devsim::Service;
-
-constexpr uint32_t kProtocolId = 0x85005fec;
-
-struct Step {
-    S service;
-    std::vector<uint64_t> args; // the first two at most: the store read's third is a local
-};
-
-// The calls of one start-up, in order, with destination area 0x77.
-const std::vector<Step> kSteps = {
-    {S::mectInitDefault, {8, 0}},
-    {S::mectSetDstProduct, {8, 0}},
-    {S::mectSetDstArea, {8, 0x77}},
-    {S::meSTCGetStatus, {ENTMLST_STATUS_AREA, kProtocolId}},
-    {S::mscMLRPTChgSMTPProtocol, {0}},
-    {S::mscMLRPTChgEventReportTime, {1}},
-    {S::mscMLRPTChgEventReportTime, {2}},
-    {S::mscMLRPTChgEventReportTime, {3}},
-    {S::mscMLRPTChgScheduleReportTime, {1}},
-    {S::mscMLRPTChgScheduleReportTime, {2}},
-    {S::mscMLRPTChgScheduleReportTime, {3}},
-    {S::mscMLRPTChgMaintenanceReportTime, {}},
-    {S::mscMLPRNChgSchedule, {0, 0}},
-};
 
 using Init = DeviceTest;
 
@@ -39,11 +13,11 @@ TEST_F(Init, MakesAllThirteenCallsInOrderAndSendsNothing) {
         simtest::clearCalls();
         EXPECT_EQ(entMLSTInit(0x77), ENTMLST_OK);
         const auto log = serviceCalls();
-        ASSERT_EQ(log.size(), kSteps.size());
+        ASSERT_EQ(log.size(), std::size(kInitSteps));
         for (std::size_t i = 0; i < log.size(); ++i) {
             auto args = log[i].args;
             if (args.size() > 2) args.resize(2);
-            EXPECT_EQ(std::pair(log[i].service, args), std::pair(kSteps[i].service, kSteps[i].args))
+            EXPECT_EQ(std::pair(log[i].service, args), std::pair(kInitSteps[i].service, kInitSteps[i].args))
                 << "step " << i + 1;
         }
     }
@@ -84,7 +58,7 @@ TEST_F(Init, GoesOnAfterEachFailureAndReturnsTheLastFailuresCode) {
         for (const Fault &f : c.faults) simtest::failCall(f.service, f.nth, code++);
         EXPECT_EQ(entMLSTInit(0x77), c.result);
         EXPECT_EQ(lines(), c.lines);
-        EXPECT_EQ(serviceCalls().size(), kSteps.size());
+        EXPECT_EQ(serviceCalls().size(), std::size(kInitSteps));
     }
 }
 
@@ -114,8 +88,7 @@ TEST_F(Init, SyncMePollsEveryHalfSecondWhileTheIdServiceIsNotReady) {
         std::size_t sleeps;
         std::vector<std::string> lines;
     };
-    const std::vector<uint32_t> long_wait(50, ENTMLST_ID_SYNC_PENDING);
-    std::vector<uint32_t> long_then_fail = long_wait;
+    std::vector<uint32_t> long_then_fail(50, ENTMLST_ID_SYNC_PENDING);
     long_then_fail.push_back(0xffffffff);
     const Case cases[] = {
         {{}, ENTMLST_OK, 0, {}},

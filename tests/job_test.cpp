@@ -7,8 +7,6 @@
 #include <set>
 
 #include "support/cases.h"
-#include "support/device.h"
-#include "support/faults.h"
 
 namespace {
 
@@ -23,31 +21,12 @@ protected:
     alignas(8) uint8_t buf_[1024];
 };
 
-struct Reader {
-    const char *name;
-    std::size_t size; // of the caller's record or destination
-    std::function<uint32_t(uint32_t job, void *rec)> run;
-};
-
-const Reader kReaders[] = {
-    {"GetIpJob", sizeof(ENTMLSTIPJOB),
-     [](uint32_t j, void *r) { return entMLSTGetIpJob(j, static_cast<ENTMLSTIPJOB *>(r)); }},
-    {"GetIpJobRst", 256, [](uint32_t j, void *r) { return entMLSTGetIpJobRst(j, 0x00318003, r); }},
-    {"GetIpJobBox", ENTMLST_JOB_PATH_SIZE, entMLSTGetIpJobBox},
-    {"GetFaxRepAddImg", ENTMLST_FAX_REP_ADD_IMG_SIZE, entMLSTGetFaxRepAddImg},
-    {"GetFaxImgDataPath", ENTMLST_JOB_PATH_SIZE, entMLSTGetFaxImgDataPath},
-    {"GetPrnJobEnd", sizeof(ENTMLSTPRNJOBEND),
-     [](uint32_t j, void *r) { return entMLSTGetPrnJobEnd(j, static_cast<ENTMLSTPRNJOBEND *>(r)); }},
-    {"GetCurSend", sizeof(ENTMLSTCURSEND),
-     [](uint32_t j, void *r) { return entMLSTGetCurSend(j, static_cast<ENTMLSTCURSEND *>(r)); }},
-};
-
 // Every value the function reads gets random contents; a second call must
 // deliver each at the address it passed, and leave every other byte alone.
 // Each field reads its own value: no value of a job is read twice in a call.
 TEST_F(Jobs, EachValueReadLandsAtItsFieldAndNothingElseIsWritten) {
     std::mt19937 rng(3);
-    for (const Reader &r : kReaders) {
+    for (const JobReader &r : kJobReaders) {
         SCOPED_TRACE(r.name);
         simtest::clearCalls();
         ASSERT_EQ(r.run(kJob, buf_), ENTMLST_OK);
@@ -91,7 +70,7 @@ TEST_F(Jobs, EachValueReadLandsAtItsFieldAndNothingElseIsWritten) {
 // Each field has its own value: the functions together read or write every
 // value the device knows.
 TEST_F(Jobs, EveryValueTheDeviceKnowsIsReadOrWrittenBySomeFunction) {
-    for (const Reader &r : kReaders) ASSERT_EQ(r.run(kJob, buf_), ENTMLST_OK) << r.name;
+    for (const JobReader &r : kJobReaders) ASSERT_EQ(r.run(kJob, buf_), ENTMLST_OK) << r.name;
     ENTMLSTSENDRESULT entries[4];
     int32_t count = 0;
     for (int32_t kind :
@@ -194,11 +173,11 @@ TEST_F(Jobs, MailAttachmentWritesEveryValueOnEveryCall) {
 }
 
 TEST_F(Jobs, ANullRecordIsRefusedBeforeAnyServiceCall) {
-    std::vector<Reader> all(std::begin(kReaders), std::end(kReaders));
+    std::vector<JobReader> all(std::begin(kJobReaders), std::end(kJobReaders));
     all.push_back({"SetMailAttach", 0, [](uint32_t j, void *r) {
                        return entMLSTSetMailAttach(j, static_cast<ENTMLSTMAILATTACH *>(r));
                    }});
-    for (const Reader &r : all) {
+    for (const JobReader &r : all) {
         SCOPED_TRACE(r.name);
         devsim::reset();
         EXPECT_EQ(r.run(kJob, nullptr), ENTMLST_ERR_PARAM);
@@ -308,10 +287,8 @@ TEST_F(SendResults, OnlyFaxChildrenWithAnEmptyNameGetTheFallbackName) {
     addChildren(ENTMLST_LINK_KIND_FAX,
                 {{"", 1, "alt"}, {"", 2, ""}, {"own", 3, "unused"}, {"o", 4, "unused"}});
     EXPECT_EQ(list(ENTMLST_LINK_KIND_FAX, 4), ENTMLST_OK);
-    EXPECT_EQ(bytesOf(entries_[0].name), name128("alt"));
-    EXPECT_EQ(bytesOf(entries_[1].name), name128(""));
-    EXPECT_EQ(bytesOf(entries_[2].name), name128("own"));
-    EXPECT_EQ(bytesOf(entries_[3].name), name128("o"));
+    const char *names[] = {"alt", "", "own", "o"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(bytesOf(entries_[i].name), name128(names[i])) << i;
     EXPECT_EQ(simtest::callCount(S::mectSVCGetCurrent), 4u * 2 + 2);
 
     devsim::reset();

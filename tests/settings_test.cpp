@@ -5,8 +5,6 @@
 #include <set>
 
 #include "support/cases.h"
-#include "support/device.h"
-#include "support/faults.h"
 
 namespace {
 

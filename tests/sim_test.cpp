@@ -279,63 +279,57 @@ TEST_F(Sim, EveryServiceLogsAsItsRowSaysAndAnAimedFaultFiresOnItAlone) {
     uint32_t link = 0;
     int32_t count = 0;
     void *block = nullptr;
+    // In the list's order, each service once.
     struct Row {
-        Service s;
         uint32_t id; // the ID a fault is aimed at (0: none)
         std::function<uint32_t()> call;
         uint32_t own = 0; // the device's answer for an unknown job (0: not tried)
     };
     const Row rows[] = {
-        {Service::meSTCGetStatus, setting, [&] { return meSTCGetStatus(kArea, setting, dst); }},
-        {Service::meSTCSetStatus, setting, [&] { return meSTCSetStatus(kWriter, kArea, setting, dst); }},
-        {Service::meSVCGetCurrent, value, [&] { return meSVCGetCurrent(job, value, dst); }, kUnknownJob},
-        {Service::meSVCSetCurrent, job, [&] { return meSVCSetCurrent(kWriter, job, value, dst); }},
-        {Service::mectInitDefault, 0, [&] { return mectInitDefault(kIdKind, 0); }},
-        {Service::mectSetDstProduct, 0, [&] { return mectSetDstProduct(kIdKind, 0); }},
-        {Service::mectSetDstArea, 0, [&] { return mectSetDstArea(kIdKind, 1); }},
-        {Service::mectIdSync, 0, [&] { return mectIdSync(kIdSyncKind); }},
-        {Service::mectSVCGetParentLink, job, [&] { return mectSVCGetParentLink(kLinkSelector, job, &link); },
-         kUnknownLink},
-        {Service::mectSVCGetChildLink, job,
-         [&] { return mectSVCGetChildLink(kLinkSelector, job, 0xc0, 0, &link); }},
-        {Service::mectGetChildLinkNum, job,
-         [&] { return mectGetChildLinkNum(kLinkSelector, job, 0xc0, &count); }},
-        {Service::mectGetChildLink, job, [&] { return mectGetChildLink(kLinkSelector, job, 0xc0, 0, &link); },
-         kUnknownJob},
-        {Service::mectSVCGetCurrent, child, [&] { return mectSVCGetCurrent(child, value, dst); },
-         kUnknownJob},
-        {Service::mscMLPRNChgSchedule, 0, [&] { return mscMLPRNChgSchedule(0, 0); }},
-        {Service::mscMLRPTChgSMTPProtocol, 0, [&] { return mscMLRPTChgSMTPProtocol(1); }},
-        {Service::mscMLRPTChgEventReportTime, 0, [&] { return mscMLRPTChgEventReportTime(1); }},
-        {Service::mscMLRPTChgScheduleReportTime, 0, [&] { return mscMLRPTChgScheduleReportTime(2); }},
-        {Service::mscMLRPTChgMaintenanceReportTime, 0, [&] { return mscMLRPTChgMaintenanceReportTime(); }},
-        {Service::emwOSWOrgAllocMemPart, 0, [&] { return emwOSWOrgAllocMemPart(0, &block, 16); }},
-        {Service::emwOSWOrgFreeMemPart, 0, [&] { return emwOSWOrgFreeMemPart(0, block); }},
-        {Service::emwGENMonSendMessage, 0,
-         [&] { return emwGENMonSendMessage(0x7302, 0x102, 0, "line %u\n", 7u); }},
+        {setting, [&] { return meSTCGetStatus(kArea, setting, dst); }},
+        {setting, [&] { return meSTCSetStatus(kWriter, kArea, setting, dst); }},
+        {value, [&] { return meSVCGetCurrent(job, value, dst); }, kUnknownJob},
+        {job, [&] { return meSVCSetCurrent(kWriter, job, value, dst); }},
+        {0, [&] { return mectInitDefault(kIdKind, 0); }},
+        {0, [&] { return mectSetDstProduct(kIdKind, 0); }},
+        {0, [&] { return mectSetDstArea(kIdKind, 1); }},
+        {0, [&] { return mectIdSync(kIdSyncKind); }},
+        {job, [&] { return mectSVCGetParentLink(kLinkSelector, job, &link); }, kUnknownLink},
+        {job, [&] { return mectSVCGetChildLink(kLinkSelector, job, 0xc0, 0, &link); }},
+        {job, [&] { return mectGetChildLinkNum(kLinkSelector, job, 0xc0, &count); }},
+        {job, [&] { return mectGetChildLink(kLinkSelector, job, 0xc0, 0, &link); }, kUnknownJob},
+        {child, [&] { return mectSVCGetCurrent(child, value, dst); }, kUnknownJob},
+        {0, [&] { return mscMLPRNChgSchedule(0, 0); }},
+        {0, [&] { return mscMLRPTChgSMTPProtocol(1); }},
+        {0, [&] { return mscMLRPTChgEventReportTime(1); }},
+        {0, [&] { return mscMLRPTChgScheduleReportTime(2); }},
+        {0, [&] { return mscMLRPTChgMaintenanceReportTime(); }},
+        {0, [&] { return emwOSWOrgAllocMemPart(0, &block, 16); }},
+        {0, [&] { return emwOSWOrgFreeMemPart(0, block); }},
+        {0, [&] { return emwGENMonSendMessage(0x7302, 0x102, 0, "line %u\n", 7u); }},
     };
     ASSERT_EQ(std::size(rows), kServiceCount);
     setParentLink(job, 0x20);
     addChildLink(job, 0xc0, child);
     for (std::size_t i = 0; i < kServiceCount; ++i) {
         const Row &r = rows[i];
-        SCOPED_TRACE(serviceName(r.s));
-        ASSERT_EQ(r.s, static_cast<Service>(i)); // in the list's order, each once
+        const Service s = static_cast<Service>(i);
+        SCOPED_TRACE(serviceName(s));
         ASSERT_EQ(r.call(), 0u);
         const LogEntry e = log().back();
         EXPECT_EQ(std::make_tuple(e.service, e.kind, e.args.size()),
-                  std::make_tuple(r.s, serviceKind(r.s), serviceArgCount(r.s)));
-        EXPECT_EQ(r.id != 0, idArguments(r.s) != 0);
+                  std::make_tuple(s, serviceKind(s), serviceArgCount(s)));
+        EXPECT_EQ(r.id != 0, idArguments(s) != 0);
         // Aimed at the ID, or at the service alone: another service's call
         // naming the same ID leaves it armed.
-        FaultSpec spec = parseFaultSpec(std::string(serviceName(r.s)) + "=0x4321");
+        FaultSpec spec = parseFaultSpec(std::string(serviceName(s)) + "=0x4321");
         if (r.id != 0) spec.match = r.id;
         const uint64_t id = addFault(spec);
-        const Row &other = rows[(i + 1) % kServiceCount];
-        if (other.s != Service::emwOSWOrgFreeMemPart) {
-            EXPECT_EQ(other.call(), 0u) << serviceName(other.s);
+        const std::size_t other = (i + 1) % kServiceCount;
+        if (Service(other) != Service::emwOSWOrgFreeMemPart) {
+            EXPECT_EQ(rows[other].call(), 0u) << serviceName(Service(other));
         }
-        if (r.s == Service::emwOSWOrgFreeMemPart) {
+        if (s == Service::emwOSWOrgFreeMemPart) {
             ASSERT_EQ(rows[i - 1].call(), 0u); // a block to free
         }
         EXPECT_EQ(r.call(), 0x4321u);

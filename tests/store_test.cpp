@@ -52,9 +52,12 @@ protected:
         st.reset();
         fs::remove_all(dir);
     }
+    // The keys a scan finds, as major * 10 + minor; keys() finds the same.
     std::vector<uint64_t> majors(Space s, std::optional<uint64_t> major = std::nullopt) {
-        std::vector<uint64_t> out;
+        std::vector<uint64_t> out, keyed;
         for (const devsim::Row &r : st->scan(s, major)) out.push_back(r.key.major * 10 + r.key.minor);
+        for (const Key &k : st->keys(s, major)) keyed.push_back(k.major * 10 + k.minor);
+        EXPECT_EQ(keyed, out);
         return out;
     }
 };
@@ -88,6 +91,7 @@ TYPED_TEST(StoreBackEnd, RowsAreKeyedOverwrittenErasedAndScannedInKeyOrder) {
     EXPECT_EQ(this->majors(Space::values), (std::vector<uint64_t>{11, 20, 30, 31}));
     EXPECT_EQ(this->majors(Space::values, 3), (std::vector<uint64_t>{30, 31}));
     EXPECT_TRUE(this->majors(Space::values, 4).empty());
+    EXPECT_EQ(st.tampered(), std::vector<std::string>{});
 }
 
 // A transaction that throws leaves nothing of itself; a nested one that

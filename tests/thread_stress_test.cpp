@@ -36,6 +36,14 @@ template <typename T>
     return ::testing::AssertionSuccess();
 }
 
+// Each of the values, named by its place in the list.
+#define EXPECT_WRITTEN(...) expectWritten(#__VA_ARGS__, __VA_ARGS__)
+template <typename... T>
+void expectWritten(const char *names, const T &...values) {
+    int i = 0;
+    ([&] { EXPECT_TRUE(written(values, names)) << "value " << i++; }(), ...);
+}
+
 int failed(uint32_t result) { return result != ENTMLST_OK; }
 
 // The groups the threads write, read back whole.
@@ -133,20 +141,10 @@ TEST_F(ThreadStressTest, EveryStoredValueIsOneACallerWrote) {
     EXPECT_EQ(std::memcmp(ev.name, sch.name, sizeof ev.name), 0);
     EXPECT_EQ(std::memcmp(mainte.subject, subject.subject, sizeof mainte.subject), 0);
 
-    EXPECT_TRUE(written(ev.address, "address"));
-    EXPECT_TRUE(written(ev.name, "name"));
     for (uint8_t e : ev.event) EXPECT_TRUE(written(e, "event"));
-    EXPECT_TRUE(written(ev.interval, "interval"));
-    EXPECT_TRUE(written(sch.enable, "enable"));
-    EXPECT_TRUE(written(sch.week, "week"));
-    EXPECT_TRUE(written(sch.period, "period"));
-    EXPECT_TRUE(written(sch.report, "report"));
-    EXPECT_TRUE(written(mainte.subject, "subject"));
-    EXPECT_TRUE(written(mainte.address, "mainte address"));
-    EXPECT_TRUE(written(mainte.period, "mainte period"));
-    EXPECT_TRUE(written(mainte.enable, "mainte enable"));
-    EXPECT_TRUE(written(job.attach_mode, "attach mode"));
-    EXPECT_TRUE(written(job.attach_format, "attach format"));
+    EXPECT_WRITTEN(ev.address, ev.name, ev.interval, sch.enable, sch.week, sch.period, sch.report,
+                   mainte.subject, mainte.address, mainte.period, mainte.enable, job.attach_mode,
+                   job.attach_format);
 }
 
 } // namespace

@@ -41,18 +41,16 @@ uint64_t DeviceState::meta(uint64_t key) {
 
 void DeviceState::setMeta(uint64_t key, uint64_t value) { st_.put(Space::meta, {key}, packU64s({value})); }
 
+// By key alone, so that a reset clears rows changed behind the device's back.
 void DeviceState::clear(Space s) {
-    for (const Row &r : st_.scan(s)) st_.erase(s, r.key);
+    for (const Key &k : st_.keys(s)) st_.erase(s, k);
 }
 
-void DeviceState::damaged(const std::string &what) {
-    throw DeviceError(kDeviceFile,
-                      st_.status().path + ": damaged: " + what + " (make a new device with: entmlst reset)");
-}
+void DeviceState::damaged(const std::string &what) { devsim::damaged(st_.status().path, what); }
 
 bool DeviceState::needsSetUp() {
     if (st_.status().created_now && meta(kCreated) == 0) return true;
-    return st_.scan(Space::settings).size() < catalogue().size();
+    return st_.keys(Space::settings).size() < catalogue().size();
 }
 
 void DeviceState::setUp() {
@@ -87,7 +85,7 @@ void DeviceState::createJob(uint32_t job) {
 
 void DeviceState::removeJob(uint32_t job) {
     st_.erase(Space::jobs, {job});
-    for (const Row &r : st_.scan(Space::values, job)) st_.erase(Space::values, r.key);
+    for (const Key &k : st_.keys(Space::values, job)) st_.erase(Space::values, k);
     for (const Row &r : st_.scan(Space::parents))
         if (r.key.major == job || number(r.value, 0) == job) st_.erase(Space::parents, r.key);
     for (const Row &r : st_.scan(Space::children))
@@ -256,6 +254,8 @@ void DeviceState::restore(const State &s) {
     for (const auto &[job, p] : s.parents) setParent(job, p);
     for (const auto &[job, kind, link] : s.children) addChild(job, kind, link);
 }
+
+std::vector<std::string> DeviceState::tampered() { return st_.tampered(); }
 
 DeviceStatus DeviceState::status() {
     DeviceStatus s = st_.status();

@@ -62,6 +62,8 @@ public:
     void restore(const State &s);
 
     DeviceStatus status();
+    // Each row changed behind the device's back, named; none in memory.
+    std::vector<std::string> tampered();
 
 private:
     Store &st_;

@@ -29,7 +29,7 @@ struct FieldRow {
 
 #define DEVSIM_FIELD_ROW(a, member, place, bit, ids_, notify, kind, secret)                                  \
     FieldRow{a.group, a.per_recipient, #member, ENTMLST_PLACE_##place, {ENTMLST_IDS ids_}},
-#define DEVSIM_GROUP_ROWS(Name, tool, Rec, rows, inst, access, Get, Set)                                     \
+#define DEVSIM_GROUP_ROWS(Name, tool, summary, Rec, rows, inst, access, Get, Set)                            \
     ENTMLST_FIELDS_##Name(DEVSIM_FIELD_ROW,                                                                  \
                           (GroupOf{tool, reg::Instances::inst == reg::Instances::per_recipient}))
 

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -35,19 +36,66 @@ namespace {
 // Version 1 was written by entmlst before the simulator kept the file
 // itself (its log as plain lines); version 2 had a table per kind of row;
 // version 3 keeps every row in one table of keyed bytes beside the log;
-// version 4 logs the calling program's name.
+// version 4 logs the calling program's name; version 5 keeps a checksum
+// with every row.
 constexpr int kApplicationId = 0x4d4c5354;
-constexpr int kFormatVersion = 4;
+constexpr int kFormatVersion = 5;
 
 constexpr const char *kTables = R"(
 CREATE TABLE rows(space INTEGER NOT NULL, major INTEGER NOT NULL, minor INTEGER NOT NULL, value BLOB NOT NULL,
-                  PRIMARY KEY(space, major, minor)) WITHOUT ROWID;
+                  sum INTEGER NOT NULL, PRIMARY KEY(space, major, minor)) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, pid INTEGER NOT NULL,
                  kind TEXT NOT NULL, service TEXT NOT NULL, args BLOB NOT NULL, result INTEGER NOT NULL,
                  done INTEGER NOT NULL, text TEXT NOT NULL, program TEXT NOT NULL DEFAULT '');
 )";
 
 int64_t i64(uint64_t v) { return static_cast<int64_t>(v); }
+
+// A row's checksum, as flash settings stores keep one with each entry: 64
+// bits over its space, key and value, so that a changed byte, a value cut or
+// lengthened and a row moved to another key all show. Each step is a
+// bijection of the state for a given word and of the word for a given
+// state, so one changed word (any one changed byte) always changes the sum.
+// Words are read little-endian, so a file means the same on every host.
+int64_t rowSum(Space sp, Key k, const Bytes &value) {
+    uint64_t h = 0x9e3779b97f4a7c15u;
+    auto mix = [&h](uint64_t w) { h = std::rotl(h ^ (w * 0x87c37b91114253d5u), 31) * 0x4cf5ad432745937fu; };
+    mix(static_cast<uint64_t>(sp));
+    mix(k.major);
+    mix(k.minor);
+    mix(value.size());
+    for (std::size_t i = 0; i < value.size(); i += 8) {
+        uint64_t w = 0;
+        for (std::size_t j = 0; j < 8 && i + j < value.size(); ++j) w |= uint64_t{value[i + j]} << (8 * j);
+        mix(w);
+    }
+    h = (h ^ (h >> 33)) * 0xff51afd7ed558ccdu; // the last word's bits reach the low ones too
+    return i64(h ^ (h >> 33));
+}
+
+// A row as messages name it, by what it holds for the device.
+std::string rowName(Space sp, Key k) {
+    const std::string major = std::to_string(k.major), minor = std::to_string(k.minor);
+    switch (sp) {
+    case Space::settings:
+        return cat({"settings ID ", hex(k.major)});
+    case Space::jobs:
+        return cat({"job ", major});
+    case Space::values:
+        return cat({"value ID ", hex(k.minor), " of job ", major});
+    case Space::parents:
+        return cat({"parent link of job ", major});
+    case Space::children:
+        return cat({"child link ", minor, " of job ", major});
+    case Space::faults:
+        return cat({"armed fault ", major});
+    case Space::meta:
+        return cat({"device record ", major});
+    }
+    return cat({"row ", std::to_string(static_cast<int>(sp)), " ", major, " ", minor});
+}
+
+std::string mismatch(Space sp, Key k) { return cat({rowName(sp, k), " does not match its checksum"}); }
 
 // Blocks SIGXFSZ while the file is written, so that a write past the file
 // size limit fails (and is answered) instead of ending the program, and
@@ -177,17 +225,19 @@ public:
     }
 
     std::optional<Bytes> get(Space sp, Key k) override {
-        Query q(*this, "SELECT value FROM rows WHERE space = ? AND major = ? AND minor = ?");
+        Query q(*this, sums_ ? "SELECT value, sum FROM rows WHERE space = ? AND major = ? AND minor = ?"
+                             : "SELECT value, 0 FROM rows WHERE space = ? AND major = ? AND minor = ?");
         q.bind(1, static_cast<int64_t>(sp)).bind(2, i64(k.major)).bind(3, i64(k.minor));
         if (!q.row()) return std::nullopt;
-        return q.blob(0);
+        return checked(q, 0, sp, k);
     }
     void put(Space sp, Key k, const Bytes &value) override {
-        Query(*this, "INSERT OR REPLACE INTO rows(space, major, minor, value) VALUES(?, ?, ?, ?)")
+        Query(*this, "INSERT OR REPLACE INTO rows(space, major, minor, value, sum) VALUES(?, ?, ?, ?, ?)")
             .bind(1, static_cast<int64_t>(sp))
             .bind(2, i64(k.major))
             .bind(3, i64(k.minor))
             .bind(4, value)
+            .bind(5, rowSum(sp, k, value))
             .run();
     }
     void erase(Space sp, Key k) override {
@@ -198,13 +248,37 @@ public:
             .run();
     }
     std::vector<Row> scan(Space sp, std::optional<uint64_t> major) override {
-        Query q(*this, "SELECT major, minor, value FROM rows WHERE space = ? AND (? OR major = ?) "
-                       "ORDER BY major, minor");
+        Query q(*this, sums_
+                           ? "SELECT major, minor, value, sum FROM rows WHERE space = ? AND (? OR major = ?) "
+                             "ORDER BY major, minor"
+                           : "SELECT major, minor, value, 0 FROM rows WHERE space = ? AND (? OR major = ?) "
+                             "ORDER BY major, minor");
         q.bind(1, static_cast<int64_t>(sp)).bind(2, !major).bind(3, i64(major.value_or(0)));
         std::vector<Row> out;
+        while (q.row()) {
+            const Key k{static_cast<uint64_t>(q.integer(0)), static_cast<uint64_t>(q.integer(1))};
+            out.push_back(Row{k, checked(q, 2, sp, k)});
+        }
+        return out;
+    }
+    std::vector<Key> keys(Space sp, std::optional<uint64_t> major) override {
+        Query q(*this,
+                "SELECT major, minor FROM rows WHERE space = ? AND (? OR major = ?) ORDER BY major, minor");
+        q.bind(1, static_cast<int64_t>(sp)).bind(2, !major).bind(3, i64(major.value_or(0)));
+        std::vector<Key> out;
         while (q.row())
-            out.push_back(
-                Row{{static_cast<uint64_t>(q.integer(0)), static_cast<uint64_t>(q.integer(1))}, q.blob(2)});
+            out.push_back({static_cast<uint64_t>(q.integer(0)), static_cast<uint64_t>(q.integer(1))});
+        return out;
+    }
+    std::vector<std::string> tampered() override {
+        std::vector<std::string> out;
+        if (!sums_) return out;
+        Query q(*this, "SELECT space, major, minor, value, sum FROM rows ORDER BY space, major, minor");
+        while (q.row()) {
+            const auto sp = static_cast<Space>(q.integer(0));
+            const Key k{static_cast<uint64_t>(q.integer(1)), static_cast<uint64_t>(q.integer(2))};
+            if (q.integer(4) != rowSum(sp, k, q.blob(3))) out.push_back(mismatch(sp, k));
+        }
         return out;
     }
 
@@ -284,6 +358,7 @@ private:
     unsigned timeout_ms_;
     bool created_now_ = false;
     bool read_only_ = false;
+    bool sums_ = true; // false for a file of the format before them, read as it is
     int shm_fd_ = -1;
     sqlite3 *db_ = nullptr;
     std::map<const char *, sqlite3_stmt *> stmts_; // prepared once per connection
@@ -348,7 +423,14 @@ private:
         }
     };
 
-    // The error of the last SQLite call, as the device's answer to it.
+    // The value in column col of a row just read, once the sum in the next
+    // column matches it and its key.
+    Bytes checked(Query &q, int col, Space sp, Key k) {
+        Bytes value = q.blob(col);
+        if (sums_ && q.integer(col + 1) != rowSum(sp, k, value)) damaged(path_, mismatch(sp, k));
+        return value;
+    }
+
     // The error of the last SQLite call, as the device's answer to it,
     // named by its cause.
     [[noreturn]] void fail() {
@@ -558,6 +640,17 @@ bool FileStore::checkLayout(bool may_write) {
         throw DeviceError(kDeviceFile, path_ + ": device file format " + std::to_string(version) +
                                            " is unknown; move the file away and start a new device");
     if (version == kFormatVersion) return true;
+    // The format before checksums reads the same without them; a file of it
+    // that cannot be written here is read as it is, its rows unchecked.
+    if (version == kFormatVersion - 1 && read_only_) {
+        sums_ = false;
+        std::fprintf(stderr,
+                     "devsim: %s: device file format %d, read as it is: its rows carry no checksums, so a "
+                     "value changed behind the device's back goes unnoticed until it is opened where it can "
+                     "be written (and upgraded)\n",
+                     path_.c_str(), static_cast<int>(version));
+        return true;
+    }
     if (!may_write) return false;
     upgrade(version);
     return true;
@@ -565,10 +658,22 @@ bool FileStore::checkLayout(bool may_write) {
 
 // Format 1 and 2's tables become rows, in the layout device_state.cpp
 // reads; format 1's log lines become notes. Armed faults are not kept.
-// Entries logged before format 4 have no program.
+// Entries logged before format 4 have no program; every row gets its sum.
 void FileStore::upgrade(int64_t from) {
-    if (from <= 2) tablesToRows(from);
-    exec("ALTER TABLE log ADD COLUMN program TEXT NOT NULL DEFAULT ''");
+    if (from <= 2)
+        tablesToRows(from);
+    else
+        exec("ALTER TABLE rows ADD COLUMN sum INTEGER NOT NULL DEFAULT 0");
+    if (from <= 3) exec("ALTER TABLE log ADD COLUMN program TEXT NOT NULL DEFAULT ''");
+    std::vector<std::pair<Space, Row>> all;
+    {
+        Query q(*this, "SELECT space, major, minor, value FROM rows");
+        while (q.row())
+            all.push_back(
+                {static_cast<Space>(q.integer(0)),
+                 Row{{static_cast<uint64_t>(q.integer(1)), static_cast<uint64_t>(q.integer(2))}, q.blob(3)}});
+    }
+    for (const auto &[sp, r] : all) put(sp, r.key, r.value);
     exec(cat({"PRAGMA user_version = ", std::to_string(kFormatVersion)}).c_str());
     std::fprintf(stderr, "devsim: %s: upgraded from device file format %d to %d\n", path_.c_str(),
                  static_cast<int>(from), kFormatVersion);
@@ -584,9 +689,10 @@ void FileStore::tablesToRows(int64_t from) {
              "DROP TABLE events;");
     exec(kTables);
     auto space = [](Space sp) { return std::to_string(static_cast<int>(sp)); };
-    exec(cat({"INSERT INTO rows SELECT ", space(Space::settings), ", id, 0, value FROM settings;",
-              "INSERT INTO rows SELECT ", space(Space::jobs), ", id, 0, x'' FROM jobs;",
-              "INSERT INTO rows SELECT ", space(Space::values), ", job, value_id, value FROM job_values;"})
+    // Summed with the rest by upgrade().
+    exec(cat({"INSERT INTO rows SELECT ", space(Space::settings), ", id, 0, value, 0 FROM settings;",
+              "INSERT INTO rows SELECT ", space(Space::jobs), ", id, 0, x'', 0 FROM jobs;",
+              "INSERT INTO rows SELECT ", space(Space::values), ", job, value_id, value, 0 FROM job_values;"})
              .c_str());
     {
         Query q(*this, "SELECT job, parent FROM parents");

@@ -72,6 +72,13 @@ public:
         }
         return out;
     }
+    std::vector<Key> keys(Space s, std::optional<uint64_t> major) override {
+        std::vector<Key> out;
+        for (const Row &r : scan(s, major)) out.push_back(r.key);
+        return out;
+    }
+    // Nothing but this process reaches its memory.
+    std::vector<std::string> tampered() override { return {}; }
 
     void append(const LogEntry &e) override {
         if (depth_ != 0) undo_.push_back([this] { log_.pop_back(); });

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "devsim_types.h"
+#include "text.h"
 
 #include <compare>
 #include <functional>
@@ -54,6 +55,13 @@ public:
     virtual void erase(Space s, Key k) = 0;
     // The rows of a space in key order; with major, only those whose key has it.
     virtual std::vector<Row> scan(Space s, std::optional<uint64_t> major = std::nullopt) = 0;
+    // Their keys alone: what a count or an erasure needs, never checked
+    // against the rows' checksums.
+    virtual std::vector<Key> keys(Space s, std::optional<uint64_t> major = std::nullopt) = 0;
+    // A back end that keeps a checksum with each row (the file) throws
+    // damaged() from get() and scan() at a row changed behind its back, and
+    // here names every such row, one line each.
+    virtual std::vector<std::string> tampered() = 0;
 
     // The log, in seq order. append() takes an entry whose seq is larger
     // than any stored; drop() removes those up to and including through.
@@ -66,6 +74,13 @@ public:
     // whether it made a new, empty store when it opened.
     virtual DeviceStatus status() = 0;
 };
+
+// The device's stored rows found damaged: the device file's failure, naming
+// what and the way out.
+[[noreturn]] inline void damaged(const std::string &where, const std::string &what) {
+    throw DeviceError(kDeviceFile,
+                      cat({where, ": damaged: ", what, " (make a new device with: entmlst reset)"}));
+}
 
 // Row values made of little-endian 64-bit integers.
 inline Bytes packU64s(std::initializer_list<uint64_t> values) {

@@ -1,11 +1,13 @@
 // The exported functions as the table-driven suites call them: every setting
-// group through one signature, and a job with a parent and children.
+// group through one signature, and a job with a parent and children; with the
+// fixture and the fault helpers, all a suite of the library includes.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <type_traits>
 #include <vector>
@@ -13,6 +15,8 @@
 #include "corvellib.h"
 #include "devsim.h"
 #include "functions.h"
+#include "support/device.h"
+#include "support/faults.h"
 
 namespace corvel::test {
 
@@ -55,6 +59,25 @@ R *as(void *p) {
 }
 
 namespace reg = corvel::registry;
+
+// The job functions that read a record or a value, as the suites call them.
+struct JobReader {
+    const char *name;
+    std::size_t size; // of the caller's record or destination
+    std::function<uint32_t(uint32_t job, void *rec)> run;
+};
+inline const JobReader kJobReaders[] = {
+    {"GetIpJob", sizeof(ENTMLSTIPJOB),
+     [](uint32_t j, void *r) { return entMLSTGetIpJob(j, as<ENTMLSTIPJOB>(r)); }},
+    {"GetIpJobRst", 256, [](uint32_t j, void *r) { return entMLSTGetIpJobRst(j, 0x00318003, r); }},
+    {"GetIpJobBox", ENTMLST_JOB_PATH_SIZE, entMLSTGetIpJobBox},
+    {"GetFaxRepAddImg", ENTMLST_FAX_REP_ADD_IMG_SIZE, entMLSTGetFaxRepAddImg},
+    {"GetFaxImgDataPath", ENTMLST_JOB_PATH_SIZE, entMLSTGetFaxImgDataPath},
+    {"GetPrnJobEnd", sizeof(ENTMLSTPRNJOBEND),
+     [](uint32_t j, void *r) { return entMLSTGetPrnJobEnd(j, as<ENTMLSTPRNJOBEND>(r)); }},
+    {"GetCurSend", sizeof(ENTMLSTCURSEND),
+     [](uint32_t j, void *r) { return entMLSTGetCurSend(j, as<ENTMLSTCURSEND>(r)); }},
+};
 
 // The three last-send groups differ only in the mask bit of their one row.
 inline GroupExpect lastSend(uint32_t row_mask) {
@@ -100,7 +123,7 @@ inline const GroupExpect Counter = readOnly(16, kParam), Subject = readOnly(6, k
 inline const GroupExpect HostBuffer = readOnly(2, nullptr); // refused silently
 } // namespace expect
 
-#define CORVEL_GROUP_CASE(Name, tool, Rec, rows, inst, access, Get, Set)                                     \
+#define CORVEL_GROUP_CASE(Name, tool, summary, Rec, rows, inst, access, Get, Set)                            \
     GroupCase{expect::Name,                                                                                  \
               #Name,                                                                                         \
               sizeof(Rec),                                                                                   \
@@ -109,6 +132,32 @@ inline const GroupExpect HostBuffer = readOnly(2, nullptr); // refused silently
               reg::uniformSet<Set, Rec, reg::Instances::inst>()},
 inline const GroupCase kGroups[] = {ENTMLST_SETTING_GROUPS(CORVEL_GROUP_CASE)};
 #undef CORVEL_GROUP_CASE
+
+// Start-up's calls in order, with destination area 0x77 (the first two
+// arguments at most: the store read's third is a local), and how start-up
+// answers each one failing: its code, and the call as its line names it.
+struct InitStep {
+    S service;
+    std::vector<uint64_t> args;
+    uint32_t result;
+    const char *call;
+};
+inline constexpr uint32_t kProtocolId = 0x85005fec;
+inline const InitStep kInitSteps[] = {
+    {S::mectInitDefault, {8, 0}, ENTMLST_ERR_INIT_DEFAULT, "mectINITDefault()"},
+    {S::mectSetDstProduct, {8, 0}, ENTMLST_ERR_DST_PRODUCT, "mectSetDstProduct()"},
+    {S::mectSetDstArea, {8, 0x77}, ENTMLST_ERR_DST_AREA, "mectSetDstArea()"},
+    {S::meSTCGetStatus, {ENTMLST_STATUS_AREA, kProtocolId}, ENTMLST_ERR_NOTIFY, "meSTCGetStatus()"},
+    {S::mscMLRPTChgSMTPProtocol, {0}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgSMTPProtocol()"},
+    {S::mscMLRPTChgEventReportTime, {1}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgEventReportTime()"},
+    {S::mscMLRPTChgEventReportTime, {2}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgEventReportTime()"},
+    {S::mscMLRPTChgEventReportTime, {3}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgEventReportTime()"},
+    {S::mscMLRPTChgScheduleReportTime, {1}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgScheduleReportTime()"},
+    {S::mscMLRPTChgScheduleReportTime, {2}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgScheduleReportTime()"},
+    {S::mscMLRPTChgScheduleReportTime, {3}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgScheduleReportTime()"},
+    {S::mscMLRPTChgMaintenanceReportTime, {}, ENTMLST_ERR_NOTIFY, "mscMLRPTChgMaintenanceReportTime()"},
+    {S::mscMLPRNChgSchedule, {0, 0}, ENTMLST_ERR_SCHEDULE, "mscMLPRNChgSchedule(0,0)"},
+};
 
 inline std::vector<uint32_t> recipientsOf(const GroupCase &g) {
     return g.per_recipient ? std::vector<uint32_t>{1, 2, 3} : std::vector<uint32_t>{0};

@@ -2,6 +2,8 @@
 // process of its own, against a device file of the test's own.
 #pragma once
 
+#include "support/device_file.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -15,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,13 +40,6 @@ inline Args words(const std::string &line) {
     for (std::sregex_iterator w(line.begin(), line.end(), word), end; w != end; ++w)
         out.push_back((*w)[1].matched ? (*w)[1].str() : w->str());
     return out;
-}
-
-inline std::string slurp(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 class ToolTest : public ::testing::Test {

@@ -1,5 +1,6 @@
-// check_command.cpp - entmlst check: damage in the simulated device's file,
-// which has no checksums of its own, found before it misleads a test.
+// check_command.cpp - entmlst check: damage in the simulated device's file
+// (its pages, values that fail their checksums, the device's rules), found
+// before it misleads a test.
 #include "cli/command_line.h"
 #include "device/device_control.h"
 

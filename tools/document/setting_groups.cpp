@@ -1,5 +1,5 @@
 // setting_groups.cpp - the setting groups as the tool offers them: the
-// registry's groups, each with a summary and the members of its record.
+// registry's groups, each with its summary and the members of its record.
 #include "document/setting_groups.h"
 
 #include "base/errors.h"
@@ -11,13 +11,6 @@ namespace entmlst {
 namespace {
 
 namespace reg = corvel::registry;
-
-// What the tool shows of one group. Every group the registry lists needs
-// one, named k<Name>; the fields a Set writes carry the header's mask bits.
-struct Shown {
-    const char *summary;
-    std::span<const Member> members;
-};
 
 // Each group's fields, from its list in fields.h.
 #define SECRET_secret true
@@ -32,7 +25,7 @@ struct Shown {
            .mask = (bit),                                                                                    \
            .element = ENTMLST_PLACE_##place,                                                                 \
            .ids = {ENTMLST_IDS ids_}},
-#define MEMBERS(Name, tool, Rec, rows, inst, access, Get, Set)                                               \
+#define MEMBERS(Name, tool, summary, Rec, rows, inst, access, Get, Set)                                      \
     constexpr Member k##Name##Members[] = {ENTMLST_FIELDS_##Name(FIELD, Rec)};
 ENTMLST_SETTING_GROUPS(MEMBERS)
 #undef MEMBERS
@@ -40,23 +33,10 @@ ENTMLST_SETTING_GROUPS(MEMBERS)
 #undef SECRET_secret
 #undef SECRET_plain
 
-constexpr Shown kPop3{"POP3 server", kPop3Members};
-constexpr Shown kPop3User{"POP3 user 1..3", kPop3UserMembers};
-constexpr Shown kSmtp{"SMTP server", kSmtpMembers};
-constexpr Shown kSmtpEvent{"event-report recipient 1..3", kSmtpEventMembers};
-constexpr Shown kSmtpSch{"schedule-report recipient 1..3", kSmtpSchMembers};
-constexpr Shown kEvrLastSend{"last event report sent, recipient 1..3", kEvrLastSendMembers};
-constexpr Shown kScrLastSend{"last schedule report sent, recipient 1..3", kScrLastSendMembers};
-constexpr Shown kMainte{"maintenance report", kMainteMembers};
-constexpr Shown kMainteLastSend{"last maintenance report sent", kMainteLastSendMembers};
-constexpr Shown kCounter{"counters (read only)", kCounterMembers};
-constexpr Shown kSubject{"subject values (read only)", kSubjectMembers};
-constexpr Shown kHostBuffer{"host buffer (read only)", kHostBufferMembers};
-
 // Members inside the record, and no more fields than a mask has bits.
-constexpr bool fitsRecord(const Shown &s, std::size_t size) {
+constexpr bool fitsRecord(std::span<const Member> members, std::size_t size) {
     std::size_t rows = 0;
-    for (const Member &m : s.members) {
+    for (const Member &m : members) {
         if (m.offset + m.size > size || m.count == 0 || m.size % m.count != 0) return false;
         rows += m.count;
     }
@@ -65,9 +45,9 @@ constexpr bool fitsRecord(const Shown &s, std::size_t size) {
 
 // A writable group's fields each have one mask bit of their own (an array
 // element i the first element's bit << i); a read-only group's have none.
-constexpr bool masksValid(const Shown &s, bool writable) {
+constexpr bool masksValid(std::span<const Member> members, bool writable) {
     uint32_t seen = 0;
-    for (const Member &m : s.members) {
+    for (const Member &m : members) {
         if (!writable) {
             if (m.mask != 0) return false;
             continue;
@@ -82,20 +62,20 @@ constexpr bool masksValid(const Shown &s, bool writable) {
     return true;
 }
 
-#define CHECK(Name, tool, Rec, rows, inst, access, Get, Set)                                                 \
-    static_assert(fitsRecord(k##Name, sizeof(Rec)),                                                          \
+#define CHECK(Name, tool, summary, Rec, rows, inst, access, Get, Set)                                        \
+    static_assert(fitsRecord(k##Name##Members, sizeof(Rec)),                                                 \
                   #Name ": members outside the record or too many fields");                                  \
-    static_assert(masksValid(k##Name, reg::Access::access == reg::Access::read_write),                       \
+    static_assert(masksValid(k##Name##Members, reg::Access::access == reg::Access::read_write),              \
                   #Name ": fields without a mask bit of their own");
 ENTMLST_SETTING_GROUPS(CHECK)
 #undef CHECK
 
-#define GROUP(Name, tool, Rec, rows, inst, access, Get, Set)                                                 \
+#define GROUP(Name, tool, summary, Rec, rows, inst, access, Get, Set)                                        \
     Group{tool,                                                                                              \
-          k##Name.summary,                                                                                   \
+          summary,                                                                                           \
           sizeof(Rec),                                                                                       \
           reg::Instances::inst == reg::Instances::per_recipient,                                             \
-          k##Name.members,                                                                                   \
+          k##Name##Members,                                                                                  \
           reg::uniformGet<Get, Rec, reg::Instances::inst>,                                                   \
           reg::uniformSet<Set, Rec, reg::Instances::inst>()},
 constexpr Group kGroups[] = {ENTMLST_SETTING_GROUPS(GROUP)};
