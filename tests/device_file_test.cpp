@@ -308,6 +308,9 @@ TEST_F(DeviceFile, AStoppedLockHolderIsAnsweredWithinTheTimeoutAndLogged) {
     ASSERT_EQ(read(ready[0], &c, 1), 1);
     devsim::setBusyTimeout(300);
     devsim::openDevice(file.string());
+    const auto held = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
     ENTMLSTSMTP smtp;
     ASSERT_EQ(entMLSTGetSmtp(&smtp), ENTMLST_OK); // a reader does not wait
     smtp.port = 2525;
@@ -332,6 +335,9 @@ TEST_F(DeviceFile, AStoppedLockHolderIsAnsweredWithinTheTimeoutAndLogged) {
     auto why = std::find_if(entries.begin(), entries.end(),
                             [](const devsim::LogEntry &e) { return e.kind == devsim::LogKind::device; });
     ASSERT_NE(why, entries.end());
+    EXPECT_TRUE(std::any_of(entries.begin(), why, [&](const devsim::LogEntry &e) {
+        return e.time_us >= held;
+    })) << "the reads beside the holder are logged";
     EXPECT_EQ(why->result, devsim::kDeviceBusy);
     EXPECT_NE(why->text.find("meSTCSetStatus answered 0xe007"), std::string::npos) << why->text;
 }

@@ -81,7 +81,7 @@ TEST_F(Sim, MonitorFormatsItself) {
     const Case cases[] = {
         {"<Error>:id=0x%x,ret=0x%lx\n", 0x85005fec, 0xffffffff, 0, "<Error>:id=0x85005fec,ret=0xffffffff\n"},
         {"ipjobid=0x%x,id=%x,ret=0x%lx", 0x12, 0xab, 0xe002, "ipjobid=0x12,id=ab,ret=0xe002"},
-        {"%d %d|%X", 0xfffffff9, 42, 0xab, "-7 42|AB"},
+        {"%d %u|%X", 0xfffffff9, 42, 0xab, "-7 42|AB"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(emwGENMonSendMessage(0x7302, 0x102, 0, c.format, c.a, c.b, c.c), 0u);
