@@ -21,6 +21,15 @@
 
 namespace {
 
+// The Nth matching call of service s answers code.
+void failCall(devsim::Service s, unsigned nth, uint32_t code) {
+    devsim::FaultSpec spec;
+    spec.service = s;
+    spec.nth = nth;
+    spec.code = code;
+    devsim::addFault(spec);
+}
+
 using namespace corvel::registry;
 using S = devsim::Service;
 
@@ -101,7 +110,7 @@ void runGet(const GroupRun &g) {
         }
         (void)g.get(1, nullptr);
         for (unsigned nth : {1u, unsigned(g.places.size())}) {
-            devsim::failCall(S::meSTCGetStatus, nth, kCode);
+            failCall(S::meSTCGetStatus, nth, kCode);
             (void)g.get(1, rec.data());
         }
     });
@@ -126,14 +135,14 @@ void runSet(const GroupRun &g) {
         }
         (void)g.set(1, r, nullptr);
         const std::vector<uint8_t> other = changed(g, rec);
-        devsim::failCall(S::emwOSWOrgAllocMemPart, 1, kCode);
+        failCall(S::emwOSWOrgAllocMemPart, 1, kCode);
         (void)g.set(0xffffffffu, r, other.data());
-        devsim::failCall(S::meSTCGetStatus, unsigned(g.places.size()), kCode);
+        failCall(S::meSTCGetStatus, unsigned(g.places.size()), kCode);
         (void)g.set(0xffffffffu, r, other.data());
-        devsim::failCall(S::meSTCSetStatus, 1, kCode);
+        failCall(S::meSTCSetStatus, 1, kCode);
         (void)g.set(0xffffffffu, r, other.data());
         devsim::clearFaults();
-        for (S n : kNotifications) devsim::failCall(n, 1, kCode);
+        for (S n : kNotifications) failCall(n, 1, kCode);
         (void)g.set(0xffffffffu, r, other.data());
         devsim::clearFaults();
         (void)g.set(0xffffffffu, r, rec.data());
@@ -166,7 +175,7 @@ void runJob(const char *name, Call call, std::initializer_list<std::pair<S, unsi
         for (int i = 0; i < 3; ++i) (void)call(kJob, buf);
         (void)call(kJob, nullptr);
         for (auto [service, nth] : faults) {
-            devsim::failCall(service, nth, kCode);
+            failCall(service, nth, kCode);
             (void)call(kJob, buf);
             devsim::clearFaults();
         }
@@ -201,7 +210,7 @@ void runJobs() {
                                     {S::mectGetChildLink, 2u},
                                     {S::mectSVCGetCurrent, 1u},
                                     {S::mectSVCGetCurrent, 3u}}) {
-            devsim::failCall(service, nth, kCode);
+            failCall(service, nth, kCode);
             (void)entMLSTGetSendJobResult(kJob, ENTMLST_LINK_KIND_FAX, 8, entries, &count);
             devsim::clearFaults();
         }
@@ -227,7 +236,7 @@ void runStart() {
         for (uint32_t area : {0u, 1u}) (void)entMLSTInit(area);
         for (S s :
              {S::mectInitDefault, S::meSTCGetStatus, S::mscMLRPTChgEventReportTime, S::mscMLPRNChgSchedule}) {
-            devsim::failCall(s, 1, kCode);
+            failCall(s, 1, kCode);
             (void)entMLSTInit(0);
             devsim::clearFaults();
         }

@@ -107,6 +107,10 @@ TEST_F(Init, SyncMePollsEveryHalfSecondWhileTheIdServiceIsNotReady) {
         EXPECT_EQ(simtest::calls(S::mectIdSync).back().args, std::vector<uint64_t>{2});
         EXPECT_EQ(lines(), c.lines);
     }
+    // Clearing the faults ends a script too.
+    devsim::scriptIdSync({7});
+    devsim::clearFaults();
+    EXPECT_EQ(entMLSTSyncMe(), ENTMLST_OK);
 }
 
 } // namespace

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -79,6 +81,7 @@ TEST_F(Sim, MonitorFormatsItself) {
     const Case cases[] = {
         {"<Error>:id=0x%x,ret=0x%lx\n", 0x85005fec, 0xffffffff, 0, "<Error>:id=0x85005fec,ret=0xffffffff\n"},
         {"ipjobid=0x%x,id=%x,ret=0x%lx", 0x12, 0xab, 0xe002, "ipjobid=0x12,id=ab,ret=0xe002"},
+        {"%d %u|%X", 0xfffffff9, 42, 0xab, "-7 42|AB"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(emwGENMonSendMessage(0x7302, 0x102, 0, c.format, c.a, c.b, c.c), 0u);
@@ -89,7 +92,8 @@ TEST_F(Sim, MonitorFormatsItself) {
         EXPECT_EQ(lines[i].text, cases[i].text);
         EXPECT_EQ(lines[i].args, (std::vector<uint64_t>{0x7302, 0x102, 0}));
     }
-    EXPECT_EQ(exportState().events.back(), "monitor(0x7302,0x102,0x0) ipjobid=0x12,id=ab,ret=0xe002");
+    EXPECT_EQ(exportState().events.back(),
+              std::string("monitor(0x7302,0x102,0x0) ") + std::end(cases)[-1].text);
     EXPECT_TRUE(violations().empty());
 }
 
@@ -447,4 +451,35 @@ TEST(SettingNames, NameTheCataloguesIds) {
     for (const char *no :
          {"smtp.nope", "smtp.1.port", "smtp-event.name", "smtp-event.4.name", "smtp.port.", ""})
         EXPECT_EQ(settingByName(no), std::nullopt) << no;
+}
+
+// The factory device, every settings ID with its size and default bytes and
+// every value ID with its width, against the values the device documents.
+TEST(Catalogue, HoldsTheFactoryValuesAndWidths) {
+    auto hex = [](uint32_t n) {
+        char b[16];
+        std::snprintf(b, sizeof b, "%08x", n);
+        return std::string(b);
+    };
+    std::string got;
+    for (const SettingInfo &s : catalogue()) {
+        // A text, and only zeros after it, reads as the text.
+        const auto &v = s.default_value;
+        auto end = std::find(v.begin(), v.end(), 0);
+        bool text = s.size > 4 &&
+                    std::all_of(v.begin(), end, [](uint8_t c) { return c >= 0x20 && c < 0x7f; }) &&
+                    std::all_of(end, v.end(), [](uint8_t c) { return c == 0; });
+        got += hex(s.id) + " " + std::to_string(s.size) + " ";
+        if (text) got += "\"" + std::string(v.begin(), end) + "\"";
+        for (uint8_t b : text ? Bytes{} : v) got += hex(b).substr(6);
+        got += "\n";
+    }
+    std::vector<uint32_t> values = valueIds();
+    std::sort(values.begin(), values.end());
+    for (uint32_t id : values)
+        got += "value " + hex(id) + " " + std::to_string(*valueWidth(id)) +
+               (widthPerValue(id) ? " per-value" : "") + "\n";
+    std::ifstream file(CORVEL_TEST_DATA "/factory_catalogue.txt");
+    std::string want((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(got, want);
 }

@@ -349,12 +349,13 @@ const CliCase kCli[] = {
      "entmlst: created [^\n]*\nentmlst run: sh exited with status 0\n  calls: [^\n]*meSTCSetStatus 1[^\n]*\n"
      "  faults: none fired\nentmlst run: the device is kept as [^\n]*\n",
      true},
-    // Under any umask, a new device is 0600 and its folders (--keep's, the default device's) 0700.
+    // Under any umask, a new device is 0600 and its folders (--keep's, the default device's) 0700,
+    // and only the folders on its path are made.
     {"run -q -- sh -c 'for m in 277 222; do (umask $m; ENTMLST run -q --keep @/u$m/k -- true; env -u "
      "ENTMLST_DEVICE XDG_DATA_HOME=@/x$m ENTMLST init >/dev/null 2>&1; cd @/x$m; stat -c %a @/u$m @/u$m/k "
      "@/u$m/k/* . "
-     "entmlst entmlst/*); done; ls -A @/gone'",
-     0, kQuiet, true, "^(700\n700\n600\n700\n700\n600\n){2}$"},
+     "entmlst entmlst/*; ls -A); done; ls -A @/gone'",
+     0, kQuiet, true, "^(700\n700\n600\n700\n700\n600\nentmlst\n){2}$"},
     {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
