@@ -147,7 +147,12 @@ const CliCase kCli[] = {
          "fault add meSTCGetStatus=1 --probability 0 ; fault add meSTCGetStatus=1 --seed 3 ; "
          "fault add meSTCGetStatus=1 --probability '' ; fault clear x ; log --since yesterday ; "
          "log --since 2026-02-29 ; log --since 25:99 ; log --since m ; log --since 9999999999d ; "
-         "log --since '' ; log --since 1.s ; log --pid x ; reset --keep",
+         "log --since '' ; log --since 1.s ; log --pid x ; reset --keep ; log --since 2026-01-32 ; "
+         "log --since 2026-03-32 ; log --since 2026-04-31 ; log --since 2026-05-32 ; log --since 2026-06-31 "
+         "; "
+         "log --since 2026-07-32 ; log --since 2026-08-32 ; log --since 2026-09-31 ; log --since 2026-10-32 "
+         "; "
+         "log --since 2026-11-31 ; log --since 2026-12-32",
      2, kOneLine, true},
     {"log --since 2026-13-40", 2, "entmlst: --since: \"2026-13-40\" is not a time; [^\n]*\n", true},
     {"log --since 999999999d", 2, "entmlst: --since: [^\n]* before 1970\n", true},
