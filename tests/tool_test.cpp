@@ -274,6 +274,8 @@ const CliCase kCli[] = {
     {"job set 5 ip.kind=hex:0102 ; job set 5 ip.kind=256 ; job set 7 ip.kind=1", 2,
      "entmlst: (ip\\.kind: |no job 7)[^\n]*\n", true},
     {"job show 7", 1, "entmlst: no job 7 on the device\n", true},
+    {"job link 5 fax 7 ; job attach 7 attach_mode=1 attach_format=1 resolution=1", 2,
+     "entmlst: no job 7 on the device \\(create it with: [^\n]*\n", true},
     {"job ip 77", 1, "entmlst: the library answered ENTMLST_ERR_JOB_GET \\(0x70020003\\)\n", true,
      "ret=0xe002\n"},
     {"--fail meSVCGetCurrent=0x77 job ip 77", 1, kOneLine, true, "ret=0x77\n"},
