@@ -198,7 +198,7 @@ const CliCase kCli[] = {
     {"--device @/new.db get smtp", 0, kQuiet, false, "^[^{]*$"},
     {"--device :memory: set smtp port=1", 0,
      "entmlst: warning: the device is :memory:, nothing this command changes persists\n", true},
-    {"--device :memory: get smtp", 0, kQuiet, true},
+    {"--device :memory: --json status", 0, kQuiet, true, "\"file_size\": 0,"},
     {"status", 0, kQuiet, true,
      "^device: +\"/.*/device.db\"\ncreated: +\"[0-9-]+ [0-9:]+ UTC\"\nschema version: +[1-9]"},
     {"--json status", 0, kQuiet, true, "\"log_entries\": [1-9][0-9]*,\n"},
