@@ -156,7 +156,10 @@ const CliCase kCli[] = {
      2, kOneLine, true},
     {"log --since 2026-13-40", 2, "entmlst: --since: \"2026-13-40\" is not a time; [^\n]*\n", true},
     {"log --since 999999999d", 2, "entmlst: --since: [^\n]* before 1970\n", true},
-    {"log --since 2024-02-29T23:59:59.25Z", 0, kQuiet, true, "call "},
+    {"log --since 2024-02-29T23:59:59.25Z ; log --since 00:00:00.5", 0, kQuiet, true, "call "},
+    {"set smtp server=\xed\xa0\x80", 2, kOneLine, true}, // a surrogate is no character
+    {"--json groups", 0, kQuiet, true,
+     R"("counters": \{\s*"summary": "[^"]+",\s*"per_recipient": false,\s*"writable": false,)"},
     {"log --since '2999-01-01 00:00'", 0, kQuiet, true, "^$"},
     // Commands people mistype or ask about.
     {"frobnicate", 2, "entmlst: 'frobnicate' is not an entmlst command. See 'entmlst --help'.\n", true},
