@@ -170,7 +170,7 @@ const CliCase kCli[] = {
     {"", 2, kOneLine, true},
     {"help", 0, kQuiet, true, "\n  set +change fields of a setting group\n"},
     {"help get", 0, kQuiet, true, "--recipient,--user N .*\n(.*\n)*  --json .*\n(.*\n)*  3  the device file"},
-    {"fault add --help", 0, kQuiet, true, "--probability PERCENT .*\n(.*\n)*  --fail SPEC"},
+    {"fault add --help", 0, kQuiet, true, "--probability PERCENT .*\n(.*\n)*  --fail SPEC {17}the Nth"},
     {"--version", 0, kQuiet, true,
      "^entmlst [0-9]+\\.[0-9]+\\.[0-9]+\nlibrary libcorvellib\\.so\\.1\ndevice schema "},
     // The man page is too long for a pattern that spans it (std::regex recurses per character).
