@@ -139,6 +139,11 @@ TEST(SettingsDocument, EveryProblemIsFoundAndNamedByItsPointer) {
         {head + R"("smtp": {"port": "25", "server": 7, "ssl": 0.5}, "pop3": []})",
          {"/smtp/port: expected a whole number 0..65535, not string", "/smtp/server: expected UTF-8 text",
           "/smtp/ssl: expected a whole number 0..255, not a fraction", "/pop3: expected an object"}},
+        {head + R"("smtp": )" + std::string(32, '[') + std::string(32, ']') + "}", {[] {
+             std::string deepest = "/smtp";
+             for (int i = 0; i < 31; ++i) deepest += "/0";
+             return deepest + ": nested more than 32 deep";
+         }()}},
         {head + R"("smtp-event": [{}, {"name": "a"}, {}], "smtp-schedule": [{}, {"name": "b"}, {}]})",
          {"/smtp-schedule/1/name: differs from /smtp-event/1/name, which is the same stored setting; give "
           "both the same value, or drop one of them"}},

@@ -76,7 +76,7 @@ TYPED_TEST_SUITE(StoreBackEnd, BackEnds, BackEndName);
 TYPED_TEST(StoreBackEnd, RowsAreKeyedOverwrittenErasedAndScannedInKeyOrder) {
     Store &st = *this->st;
     st.transact([&] {
-        for (auto [major, minor] : {std::pair{3, 1}, {1, 2}, {3, 0}, {1, 1}, {2, 0}})
+        for (auto [major, minor] : {std::pair{3, 1}, {1, 2}, {3, 0}, {1, 1}, {2, 0}, {0, 5}})
             st.put(Space::values, {uint64_t(major), uint64_t(minor)}, Bytes(major + minor, uint8_t(major)));
         st.put(Space::jobs, {1}, {});
         st.put(Space::values, {2, 0}, {9});
@@ -88,7 +88,7 @@ TYPED_TEST(StoreBackEnd, RowsAreKeyedOverwrittenErasedAndScannedInKeyOrder) {
     EXPECT_EQ(st.get(Space::jobs, {1}), Bytes{});
     EXPECT_FALSE(st.get(Space::values, {1, 2}));
     EXPECT_FALSE(st.get(Space::settings, {2, 0})); // another space
-    EXPECT_EQ(this->majors(Space::values), (std::vector<uint64_t>{11, 20, 30, 31}));
+    EXPECT_EQ(this->majors(Space::values), (std::vector<uint64_t>{5, 11, 20, 30, 31}));
     EXPECT_EQ(this->majors(Space::values, 3), (std::vector<uint64_t>{30, 31}));
     EXPECT_TRUE(this->majors(Space::values, 4).empty());
     EXPECT_EQ(st.tampered(), std::vector<std::string>{});

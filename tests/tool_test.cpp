@@ -147,11 +147,19 @@ const CliCase kCli[] = {
          "fault add meSTCGetStatus=1 --probability 0 ; fault add meSTCGetStatus=1 --seed 3 ; "
          "fault add meSTCGetStatus=1 --probability '' ; fault clear x ; log --since yesterday ; "
          "log --since 2026-02-29 ; log --since 25:99 ; log --since m ; log --since 9999999999d ; "
-         "log --since '' ; log --since 1.s ; log --pid x ; reset --keep",
+         "log --since '' ; log --since 1.s ; log --pid x ; reset --keep ; log --since 2026-01-32 ; "
+         "log --since 2026-03-32 ; log --since 2026-04-31 ; log --since 2026-05-32 ; log --since 2026-06-31 "
+         "; "
+         "log --since 2026-07-32 ; log --since 2026-08-32 ; log --since 2026-09-31 ; log --since 2026-10-32 "
+         "; "
+         "log --since 2026-11-31 ; log --since 2026-12-32",
      2, kOneLine, true},
     {"log --since 2026-13-40", 2, "entmlst: --since: \"2026-13-40\" is not a time; [^\n]*\n", true},
     {"log --since 999999999d", 2, "entmlst: --since: [^\n]* before 1970\n", true},
-    {"log --since 2024-02-29T23:59:59.25Z", 0, kQuiet, true, "call "},
+    {"log --since 2024-02-29T23:59:59.25Z ; log --since 00:00:00.5", 0, kQuiet, true, "call "},
+    {"set smtp server=\xed\xa0\x80", 2, kOneLine, true}, // a surrogate is no character
+    {"--json groups", 0, kQuiet, true,
+     R"("counters": \{\s*"summary": "[^"]+",\s*"per_recipient": false,\s*"writable": false,)"},
     {"log --since '2999-01-01 00:00'", 0, kQuiet, true, "^$"},
     // Commands people mistype or ask about.
     {"frobnicate", 2, "entmlst: 'frobnicate' is not an entmlst command. See 'entmlst --help'.\n", true},
@@ -162,7 +170,7 @@ const CliCase kCli[] = {
     {"", 2, kOneLine, true},
     {"help", 0, kQuiet, true, "\n  set +change fields of a setting group\n"},
     {"help get", 0, kQuiet, true, "--recipient,--user N .*\n(.*\n)*  --json .*\n(.*\n)*  3  the device file"},
-    {"fault add --help", 0, kQuiet, true, "--probability PERCENT .*\n(.*\n)*  --fail SPEC"},
+    {"fault add --help", 0, kQuiet, true, "--probability PERCENT .*\n(.*\n)*  --fail SPEC {17}the Nth"},
     {"--version", 0, kQuiet, true,
      "^entmlst [0-9]+\\.[0-9]+\\.[0-9]+\nlibrary libcorvellib\\.so\\.1\ndevice schema "},
     // The man page is too long for a pattern that spans it (std::regex recurses per character).
@@ -193,7 +201,7 @@ const CliCase kCli[] = {
     {"--device @/new.db get smtp", 0, kQuiet, false, "^[^{]*$"},
     {"--device :memory: set smtp port=1", 0,
      "entmlst: warning: the device is :memory:, nothing this command changes persists\n", true},
-    {"--device :memory: get smtp", 0, kQuiet, true},
+    {"--device :memory: --json status", 0, kQuiet, true, "\"file_size\": 0,"},
     {"status", 0, kQuiet, true,
      "^device: +\"/.*/device.db\"\ncreated: +\"[0-9-]+ [0-9:]+ UTC\"\nschema version: +[1-9]"},
     {"--json status", 0, kQuiet, true, "\"log_entries\": [1-9][0-9]*,\n"},
@@ -269,6 +277,8 @@ const CliCase kCli[] = {
     {"job set 5 ip.kind=hex:0102 ; job set 5 ip.kind=256 ; job set 7 ip.kind=1", 2,
      "entmlst: (ip\\.kind: |no job 7)[^\n]*\n", true},
     {"job show 7", 1, "entmlst: no job 7 on the device\n", true},
+    {"job link 5 fax 7 ; job attach 7 attach_mode=1 attach_format=1 resolution=1", 2,
+     "entmlst: no job 7 on the device \\(create it with: [^\n]*\n", true},
     {"job ip 77", 1, "entmlst: the library answered ENTMLST_ERR_JOB_GET \\(0x70020003\\)\n", true,
      "ret=0xe002\n"},
     {"--fail meSVCGetCurrent=0x77 job ip 77", 1, kOneLine, true, "ret=0x77\n"},
