@@ -72,7 +72,7 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
         {folder, none, "get smtp ; set smtp port=1", 3, ": "},
         {empty_beside_wal, none, "log", 3, ": damaged: the file is empty but its -wal holds 1 bytes"},
         {damaged, none, "get smtp", 3, ": damaged"},
-        {no_rows, none, "get smtp", 3, ": no such table: rows"},
+        {no_rows, none, "get smtp", 3, "device.db: no such table: rows"},
         {initialised, lock, "get smtp ; export ; log ; fault list", 0, ""},
         {initialised, lock, "job ip 5", 1, "the library answered"},
         {initialised, lock, "set smtp port=2", 3, locked},
