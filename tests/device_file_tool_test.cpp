@@ -23,7 +23,18 @@ using namespace tool_support;
 enum Hold { none, lock, read_only, full, file_limit };
 
 // What stands where the device file is; from `damaged` on, `init` makes it first.
-enum State { byte_of_text, page_of_text, torn, folder, empty_beside_wal, damaged, initialised, old, others };
+enum State {
+    byte_of_text,
+    page_of_text,
+    torn,
+    folder,
+    empty_beside_wal,
+    damaged,
+    no_rows,
+    initialised,
+    old,
+    others
+};
 
 struct Row {
     State state;
@@ -46,6 +57,7 @@ void make(State state, const fs::path &p) {
         f.seekp(at + 8).write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
     EXPECT_TRUE(state != others || chown(p.c_str(), 65534, 65534) == 0);
     if (state == old) sql(p, "ALTER TABLE rows DROP COLUMN sum; PRAGMA user_version = 4");
+    if (state == no_rows) sql(p, "DROP TABLE rows");
 }
 
 using DeviceFileTool = ToolTest;
@@ -60,6 +72,7 @@ TEST_F(DeviceFileTool, EachBadStateIsOneLineAnExitStatusAndTheFileUntouched) {
         {folder, none, "get smtp ; set smtp port=1", 3, ": "},
         {empty_beside_wal, none, "log", 3, ": damaged: the file is empty but its -wal holds 1 bytes"},
         {damaged, none, "get smtp", 3, ": damaged"},
+        {no_rows, none, "get smtp", 3, "device.db: no such table: rows"},
         {initialised, lock, "get smtp ; export ; log ; fault list", 0, ""},
         {initialised, lock, "job ip 5", 1, "the library answered"},
         {initialised, lock, "set smtp port=2", 3, locked},

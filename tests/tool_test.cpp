@@ -171,8 +171,8 @@ const CliCase kCli[] = {
     {"help", 0, kQuiet, true, "\n  set +change fields of a setting group\n"},
     {"help get", 0, kQuiet, true, "--recipient,--user N .*\n(.*\n)*  --json .*\n(.*\n)*  3  the device file"},
     {"fault add --help", 0, kQuiet, true, "--probability PERCENT .*\n(.*\n)*  --fail SPEC {17}the Nth"},
-    {"--version", 0, kQuiet, true,
-     "^entmlst [0-9]+\\.[0-9]+\\.[0-9]+\nlibrary libcorvellib\\.so\\.1\ndevice schema "},
+    {"--version ; --device @/none.db --version", 0, kQuiet, true,
+     "^entmlst [0-9]+\\.[0-9]+\\.[0-9]+\nlibrary libcorvellib\\.so\\.1\ndevice schema [^\n]*\\.db\\)?\n$"},
     // The man page is too long for a pattern that spans it (std::regex recurses per character).
     {"--help-man", 0, kQuiet, true, "^\\.TH ENTMLST 1 [^\n]*\n\\.SH NAME\n"},
     {"--help-man", 0, kQuiet, true, "\n\\.SS \"job create\"\n"},
@@ -366,6 +366,11 @@ const CliCase kCli[] = {
      "@/u$m/k/* . "
      "entmlst entmlst/*; ls -A); done; ls -A @/gone'",
      0, kQuiet, true, "^(700\n700\n600\n700\n700\n600\nentmlst\n){2}$"},
+    // A companion file more open than the device is narrowed to the device's mode when it is opened.
+    {"run -q -- sh -c 'ENTMLST log --follow >/dev/null & until [ -e $ENTMLST_DEVICE-wal ]; do sleep 0.1; "
+     "done; "
+     "chmod 644 $ENTMLST_DEVICE-wal; ENTMLST get smtp >/dev/null; stat -c %a $ENTMLST_DEVICE-wal; kill $!'",
+     0, kQuiet, true, "^600\n$"},
     {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
