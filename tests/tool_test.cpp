@@ -251,7 +251,8 @@ const CliCase kCli[] = {
     {"--json fault list", 0, kQuiet, true,
      R"(^\[\s*\{[^}]*"fault": "meSTCGetStatus#2=0x55",[^}]*"hits": 1,\s*"spent": true,[^}]*\},)"
      R"(\s*\{[^}]*"write_first": true,[^}]*"hits": 1,\s*"spent": true,[^}]*\}\s*\]\n$)"},
-    {"log", 0, kQuiet, true, " fault meSTCGetStatus answers 0x55 \\(fault [0-9]+\\)\n"},
+    {"log --kind fault ; log --kind armed ; log --kind cleared", 0, kQuiet, true,
+     "^([^\n]* entmlst (fault [A-Za-z]+ answers|armed [0-9]+|cleared) [^\n]*\n)+$"},
     // Jobs for tests: listed, shown whole, deleted; a read of a job the device
     // does not have is the device's answer (or the injected one).
     {"job create 5 --parent 100 0x00317800=to@corp.example ; job set 5 fax.status=hex:02 0x00617800=x", 0,
@@ -306,7 +307,7 @@ const CliCase kCli[] = {
     {"reset ; fault add meSTCGetStatus=0x55,match=smtp.server ; set smtp port=26", 0, kQuiet, false},
     {"fault list", 0, kQuiet, true, "hits 0"},
     {"log --service meSTCGetStatus", 0, kQuiet, true,
-     "^[^\n]* fault armed [^\n]*\n[^\n]* call meSTCGetStatus\\([^\n]* smtp\\.port,[^\n]*\n$"},
+     "^[^\n]* armed [^\n]*\n[^\n]* call meSTCGetStatus\\([^\n]* smtp\\.port,[^\n]*\n$"},
     {"job list", 0, kQuiet, true, "^$"},
     // run: the program on a device of its own, its status and standard output
     // its own; the configured device (typo.db: never made) is never opened.

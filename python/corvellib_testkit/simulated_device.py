@@ -230,7 +230,9 @@ class Device:
         return self._lib.devsim_last_seq()
 
     def log(self, after=None, service=None, kind=None):
-        """Log entries after seq `after` (all when None), oldest first, as dicts."""
+        """Log entries after seq `after` (all when None), oldest first, as dicts.
+        kind is one of `entmlst log --kind`'s: "fault" is a firing, "armed"
+        and "cleared" the arming and clearing of a fault."""
         after = after or 0
         enc = lambda s: None if s is None else s.encode()
         page = (_LogEntry * _PAGE)()

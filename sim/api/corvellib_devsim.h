@@ -79,7 +79,8 @@ typedef struct devsim_log_entry {
     uint32_t result;      /* the service's answer */
     int done;             /* the service did its work, whatever it answered */
     const char *program;  /* the calling program's name, "" when unknown */
-    const char *kind;     /* "call", "notify", "monitor", "fault", "violation", "device", "note" */
+    const char *kind;     /* "call", "notify", "monitor", "fault" (a firing), "armed", "cleared", "violation",
+                             "device", "note" */
     const char *service;  /* the service called, or that the entry is about */
     const uint64_t *args; /* arg_count integer arguments (pointers as addresses) */
     size_t arg_count;

@@ -116,9 +116,9 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
 // when the device itself would have refused the call (unknown job, link or
 // value); a call that breaks a device rule is still recorded as a violation.
 // Arming, clearing and each firing of a fault kept with the device are
-// logged (LogKind::fault; a firing before the call's entry, naming the
-// fault's ID; an arming's text starts "armed ID", a clearing's "cleared",
-// a firing's with the service's name). A counted fault that has failed all
+// logged: LogKind::armed (text "ID SPEC"), LogKind::cleared ("ID", or "all")
+// and LogKind::fault, a firing only (before the call's entry, its text
+// starting with the service's name and naming the fault's ID). A counted fault that has failed all
 // its calls stays listed, spent (calls_left 0), with its hits, and never
 // fires again until it is cleared or the device reset. A process's own
 // faults are gone once spent.

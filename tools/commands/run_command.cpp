@@ -428,6 +428,8 @@ void printSummary(const std::string &program, const Ran &ran, const std::vector<
         case LogKind::device:
             problems.push_back(std::string(devsim::logKindName(e.kind)) + ": " + text);
             break;
+        case LogKind::armed:
+        case LogKind::cleared:
         case LogKind::note:
             break;
         }
