@@ -65,6 +65,7 @@ def _library():
             ("devsim_reset", ctypes.c_int, [ctypes.c_int]),
             ("devsim_fault_add", ctypes.c_uint64, [ctypes.c_char_p]),
             ("devsim_fault_clear", ctypes.c_int, [ctypes.c_uint64]),
+            ("devsim_fault_hits", ctypes.c_long, [ctypes.c_uint64]),
             ("devsim_last_seq", ctypes.c_uint64, []),
             ("devsim_last_error", ctypes.c_char_p, []),
             ("devsim_service_name", ctypes.c_char_p, [ctypes.c_size_t]),
@@ -225,6 +226,13 @@ class Device:
         """Disarms one fault, or every fault when id is None."""
         if self._lib.devsim_fault_clear(0 if id is None else id) != 0:
             _failed(self._lib)
+
+    def hits(self, id):
+        """How many times the fault with this ID has fired."""
+        n = self._lib.devsim_fault_hits(id)
+        if n < 0:
+            _failed(self._lib)
+        return n
 
     def last_seq(self):
         return self._lib.devsim_last_seq()

@@ -65,6 +65,13 @@ uint64_t devsim_fault_add(const char *spec);
  */
 int devsim_fault_clear(uint64_t id);
 
+/*
+ * How many times the fault with this ID (kept with the device) has fired:
+ * 0 for one armed that never did. -1 when the device keeps no fault with
+ * the ID (never armed, or cleared) or the storage fails.
+ */
+long devsim_fault_hits(uint64_t id);
+
 /* Sequence number of the newest log entry: 0 for an empty log, and on failure. */
 uint64_t devsim_last_seq(void);
 
