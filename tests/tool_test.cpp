@@ -58,6 +58,9 @@ const CliCase kCli[] = {
     {"--json set smtp ssl=1 port=26 server=y.example", 0, kQuiet, false,
      R"("written": \[\s*"server",\s*"ssl"\s*\],\s*"failed": \[\],\s*"not_written": \[\],)"
      R"(\s*"unchanged": \[\s*"port"\s*\])"},
+    // A --fail that never fired is said; the status stays the command's.
+    {"--fail meSTCSetStatus=0x9 get smtp ; --fail meSTCSetStatus#2=0x1234 set smtp port=26 server=y.example",
+     0, "entmlst: --fail meSTCSetStatus[#=0-9x]+ never fired in this command\n", false},
     // One grammar: a leading zero is decimal, hex: is the field's width, UTF-8 is text.
     {"set smtp port=0587 size_limit=010 server=café", 0, kQuiet, false, "written: +port server"},
     {"get smtp", 0, kQuiet, false, "port: +587\n  server: +\"café\"\n[\\s\\S]*size_limit: +10\n"},
@@ -120,7 +123,8 @@ const CliCase kCli[] = {
      "pop3:\n +written: +\\(none\\)\n[\\s\\S]*unchanged: +auth\n[\\s\\S]*\nnotified: "
      "mscMLRPTChgMaintenanceReportTime\\(\\)\nresult: ENTMLST_OK \\(0x00000000\\)\n$"},
     // Imported again: no Set call at all, so even a work buffer that cannot be had changes nothing.
-    {"--fail emwOSWOrgAllocMemPart=1 import @/three.json", 0, kQuiet, true,
+    {"--fail emwOSWOrgAllocMemPart=1 import @/three.json", 0,
+     "entmlst: --fail emwOSWOrgAllocMemPart=1 never fired in this command\n", true,
      "smtp:\n +written: +\\(none\\)\n"},
     {"diff @/three.json", 0, kQuiet, true, "^$"},
     // A dry run writes nothing; an import writes what the document names.

@@ -235,6 +235,14 @@ void addFaultHere(const FaultSpec &spec) {
     locked([&](Device &d) { d.addOwnFault(std::move(f)); });
 }
 
+std::vector<FaultInfo> faultsHere() {
+    return locked([&](Device &d) {
+        std::vector<FaultInfo> out;
+        for (const StoredFault &f : d.ownFaults()) out.push_back(f.info);
+        return out;
+    });
+}
+
 bool clearFault(uint64_t id) {
     return onDevice([&](DeviceState &st) {
         for (const StoredFault &f : st.faults()) {

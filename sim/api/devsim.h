@@ -140,6 +140,9 @@ void clearFaultsHere();
 uint64_t addFault(const FaultSpec &spec);
 // Arms a fault for this process's calls only (see failCallHere).
 void addFaultHere(const FaultSpec &spec);
+// This process's own faults still armed, oldest first, with their hits (a
+// spent one is gone: it fired).
+std::vector<FaultInfo> faultsHere();
 // Disarms one fault kept with the device (logged); false if none has that ID.
 bool clearFault(uint64_t id);
 
