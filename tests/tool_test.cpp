@@ -239,8 +239,10 @@ const CliCase kCli[] = {
     {"--json fault list", 0, kQuiet, true, R"("times": 2,\s*"match": 2231395124,[\s\S]*"calls_left": 3)"},
     {"fault add meSTCGetStatus=1,times=2 --times 3", 2,
      "entmlst: fault add: --times and times in the fault's text: give it once\n", true},
-    {"fault add meSTCGetStatus=1 --match smtp.nosuch ; fault add meSVCGetCurrent=1,match=smtp.port", 2,
-     "entmlst: fault add [^\n]*,match=smtp\\.(nosuch|port): match=smtp\\.(nosuch|port): [^\n]*\n", true},
+    {"fault add meSTCGetStatus=1 --match smtp.nosuch ; fault add meSVCGetCurrent=1,match=smtp.port ; "
+     "fault add meSTCGetStatus=1,match=nosuch",
+     2, "entmlst: fault add [^\n]*,match=(smtp\\.)?(nosuch|port): match=(smtp\\.)?(nosuch|port): [^\n]*\n",
+     true},
     {"--fail meSTCGetStatus=1,pid=x get smtp", 2, "entmlst: --fail [^\n]*: pid=x: [^\n]*\n", true},
     {"fault clear 999999", 1, "entmlst: fault clear: no fault 999999 [^\n]*\n", false},
     {"fault clear", 0, kQuiet, false, "^cleared: 1\n$"},
