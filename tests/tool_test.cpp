@@ -332,6 +332,13 @@ const CliCase kCli[] = {
      "nothing was run\n",
      true, "^$", "MySecret"},
     {"run --fault nosuch=1 -- echo ran", 125, "entmlst: run: --fault nosuch=1: [^\n]*\n", true, "^$"},
+    // A fault that never fired is said; with --require-fired it fails a run whose program exited 0.
+    {"run -q --fault meSTCSetStatus=0x77 -- true", 0,
+     "entmlst: run: fault [0-9]+ meSTCSetStatus=0x77 never fired\n", true},
+    {"run -q --require-fired --fault meSTCSetStatus=0x77 -- true", 1, "entmlst: run: fault [0-9]+ [^\n]*\n",
+     true},
+    {"run -q --require-fired --fault meSTCSetStatus=0x77 -- sh -c 'exit 3'", 3,
+     "entmlst: run: fault [^\n]*\n", true},
     // The fault is armed for the program: the import's writes never meet it.
     {"run --state @/three.json --fault meSTCSetStatus=0x77 -- ENTMLST set smtp port=9", 1,
      "entmlst: the library answered ENTMLST_ERR_STATUS_SET [^\n]*\nentmlst run: [^\n]* exited with status 1\n"
@@ -363,7 +370,8 @@ const CliCase kCli[] = {
      "@/u$m/k/* . "
      "entmlst entmlst/*; ls -A); done; ls -A @/gone'",
      0, kQuiet, true, "^(700\n700\n600\n700\n700\n600\nentmlst\n){2}$"},
-    {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
+    {"run --help", 0, kQuiet, true,
+     "\n  1  with --require-fired[^\n]*\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
     {kComplete + "'entmlst se'", 0, kQuiet, true, "^set\n$"},
