@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <regex>
@@ -31,6 +32,7 @@ TEST_F(CApiTest, RefusalsAnswerFailureAndSayWhy) {
         {"unknown service", [] { return static_cast<long>(devsim_fault_add("meNoSuch=0x1")); }, "meNoSuch"},
         {"bad code", [] { return static_cast<long>(devsim_fault_add("meSTCGetStatus=zz")); }, "zz"},
         {"clear unknown ID", [] { return static_cast<long>(devsim_fault_clear(987654) + 1); }, "987654"},
+        {"hits of unknown ID", [] { return devsim_fault_hits(987655) + 1; }, "987655"},
         {"log of unknown service", [&] { return devsim_log_read(0, "meNoSuch", nullptr, room, 2) + 1; },
          "meNoSuch"},
         {"log of unknown kind", [&] { return devsim_log_read(0, nullptr, "nokind", room, 2) + 1; }, "nokind"},
@@ -69,10 +71,13 @@ TEST_F(CApiTest, RefusalsAnswerFailureAndSayWhy) {
 // entries with the service and kind filters, and clearing by ID disarms.
 TEST_F(CApiTest, FaultFiresAndLogPagesWithFilters) {
     ASSERT_EQ(devsim_reset(0), 0);
-    ASSERT_NE(devsim_fault_add("meSTCGetStatus#2=0x1234"), 0u) << devsim_last_error();
+    const uint64_t fault = devsim_fault_add("meSTCGetStatus#2=0x1234");
     uint8_t dst[4096];
     const uint32_t id = devsim::catalogue()[0].id;
-    for (int i = 0; i < 3; ++i) meSTCGetStatus(devsim::kStatusArea, id, dst);
+    for (long i = 0; i < 3; ++i) { // spent, it stays listed with its hit
+        meSTCGetStatus(devsim::kStatusArea, id, dst);
+        EXPECT_EQ(devsim_fault_hits(fault), std::min(i, 1L)) << devsim_last_error();
+    }
 
     std::vector<uint32_t> got;
     uint64_t after = 0;

@@ -243,17 +243,17 @@ TEST_F(Sim, FaultsAreLoggedFromArmingToClearingAndResets) {
     auto texts = [] {
         std::vector<std::string> out;
         for (const LogEntry &e : log())
-            if (e.kind != LogKind::call) out.push_back(e.text);
+            if (e.kind != LogKind::call) out.push_back(logKindName(e.kind) + (" " + e.text));
         return out;
     };
     const std::string n = std::to_string(id), m = std::to_string(other);
     EXPECT_EQ(texts(), (std::vector<std::string>{"armed " + n + " meSTCGetStatus=0x99,match=0x85006334",
                                                  "armed " + m + " meSVCGetCurrent#2=0x98,write-first",
-                                                 "meSTCGetStatus answers 0x99 (fault " + n + ")",
+                                                 "fault meSTCGetStatus answers 0x99 (fault " + n + ")",
                                                  "cleared " + m, "cleared all"}));
     failCall(Service::meSTCSetStatus, 3, 1);
     factoryReset(true);
-    EXPECT_EQ(texts(), (std::vector<std::string>{"reset, keeping jobs"}));
+    EXPECT_EQ(texts(), (std::vector<std::string>{"device reset, keeping jobs"}));
     EXPECT_EQ(log().size(), 1u); // the reset itself
     EXPECT_TRUE(faults().empty());
     EXPECT_EQ(*setting(0x85006334), (Bytes{0x00, 0x19}));

@@ -58,6 +58,9 @@ const CliCase kCli[] = {
     {"--json set smtp ssl=1 port=26 server=y.example", 0, kQuiet, false,
      R"("written": \[\s*"server",\s*"ssl"\s*\],\s*"failed": \[\],\s*"not_written": \[\],)"
      R"(\s*"unchanged": \[\s*"port"\s*\])"},
+    // A --fail that never fired is said; the status stays the command's.
+    {"--fail meSTCSetStatus=0x9 get smtp ; --fail meSTCSetStatus#2=0x1234 set smtp port=26 server=y.example",
+     0, "entmlst: --fail meSTCSetStatus[#=0-9x]+ never fired in this command\n", false},
     // One grammar: a leading zero is decimal, hex: is the field's width, UTF-8 is text.
     {"set smtp port=0587 size_limit=010 server=café", 0, kQuiet, false, "written: +port server"},
     {"get smtp", 0, kQuiet, false, "port: +587\n  server: +\"café\"\n[\\s\\S]*size_limit: +10\n"},
@@ -120,7 +123,8 @@ const CliCase kCli[] = {
      "pop3:\n +written: +\\(none\\)\n[\\s\\S]*unchanged: +auth\n[\\s\\S]*\nnotified: "
      "mscMLRPTChgMaintenanceReportTime\\(\\)\nresult: ENTMLST_OK \\(0x00000000\\)\n$"},
     // Imported again: no Set call at all, so even a work buffer that cannot be had changes nothing.
-    {"--fail emwOSWOrgAllocMemPart=1 import @/three.json", 0, kQuiet, true,
+    {"--fail emwOSWOrgAllocMemPart=1 import @/three.json", 0,
+     "entmlst: --fail emwOSWOrgAllocMemPart=1 never fired in this command\n", true,
      "smtp:\n +written: +\\(none\\)\n"},
     {"diff @/three.json", 0, kQuiet, true, "^$"},
     // A dry run writes nothing; an import writes what the document names.
@@ -243,8 +247,10 @@ const CliCase kCli[] = {
     {"--json fault list", 0, kQuiet, true, R"("times": 2,\s*"match": 2231395124,[\s\S]*"calls_left": 3)"},
     {"fault add meSTCGetStatus=1,times=2 --times 3", 2,
      "entmlst: fault add: --times and times in the fault's text: give it once\n", true},
-    {"fault add meSTCGetStatus=1 --match smtp.nosuch ; fault add meSVCGetCurrent=1,match=smtp.port", 2,
-     "entmlst: fault add [^\n]*,match=smtp\\.(nosuch|port): match=smtp\\.(nosuch|port): [^\n]*\n", true},
+    {"fault add meSTCGetStatus=1 --match smtp.nosuch ; fault add meSVCGetCurrent=1,match=smtp.port ; "
+     "fault add meSTCGetStatus=1,match=nosuch",
+     2, "entmlst: fault add [^\n]*,match=(smtp\\.)?(nosuch|port): match=(smtp\\.)?(nosuch|port): [^\n]*\n",
+     true},
     {"--fail meSTCGetStatus=1,pid=x get smtp", 2, "entmlst: --fail [^\n]*: pid=x: [^\n]*\n", true},
     {"fault clear 999999", 1, "entmlst: fault clear: no fault 999999 [^\n]*\n", false},
     {"fault clear", 0, kQuiet, false, "^cleared: 1\n$"},
@@ -259,7 +265,8 @@ const CliCase kCli[] = {
     {"--json fault list", 0, kQuiet, true,
      R"(^\[\s*\{[^}]*"fault": "meSTCGetStatus#2=0x55",[^}]*"hits": 1,\s*"spent": true,[^}]*\},)"
      R"(\s*\{[^}]*"write_first": true,[^}]*"hits": 1,\s*"spent": true,[^}]*\}\s*\]\n$)"},
-    {"log", 0, kQuiet, true, " fault meSTCGetStatus answers 0x55 \\(fault [0-9]+\\)\n"},
+    {"log --kind fault ; log --kind armed ; log --kind cleared", 0, kQuiet, true,
+     "^([^\n]* entmlst (fault [A-Za-z]+ answers|armed [0-9]+|cleared) [^\n]*\n)+$"},
     // Jobs for tests: listed, shown whole, deleted; a read of a job the device
     // does not have is the device's answer (or the injected one).
     {"job create 5 --parent 100 0x00317800=to@corp.example ; job set 5 fax.status=hex:02 0x00617800=x", 0,
@@ -316,7 +323,7 @@ const CliCase kCli[] = {
     {"reset ; fault add meSTCGetStatus=0x55,match=smtp.server ; set smtp port=26", 0, kQuiet, false},
     {"fault list", 0, kQuiet, true, "hits 0"},
     {"log --service meSTCGetStatus", 0, kQuiet, true,
-     "^[^\n]* fault armed [^\n]*\n[^\n]* call meSTCGetStatus\\([^\n]* smtp\\.port,[^\n]*\n$"},
+     "^[^\n]* armed [^\n]*\n[^\n]* call meSTCGetStatus\\([^\n]* smtp\\.port,[^\n]*\n$"},
     {"job list", 0, kQuiet, true, "^$"},
     // run: the program on a device of its own, its status and standard output
     // its own; the configured device (typo.db: never made) is never opened.
@@ -335,6 +342,13 @@ const CliCase kCli[] = {
      "nothing was run\n",
      true, "^$", "MySecret"},
     {"run --fault nosuch=1 -- echo ran", 125, "entmlst: run: --fault nosuch=1: [^\n]*\n", true, "^$"},
+    // A fault that never fired is said; with --require-fired it fails a run whose program exited 0.
+    {"run -q --fault meSTCSetStatus=0x77 -- true", 0,
+     "entmlst: run: fault [0-9]+ meSTCSetStatus=0x77 never fired\n", true},
+    {"run -q --require-fired --fault meSTCSetStatus=0x77 -- true", 1, "entmlst: run: fault [0-9]+ [^\n]*\n",
+     true},
+    {"run -q --require-fired --fault meSTCSetStatus=0x77 -- sh -c 'exit 3'", 3,
+     "entmlst: run: fault [^\n]*\n", true},
     // The fault is armed for the program: the import's writes never meet it.
     {"run --state @/three.json --fault meSTCSetStatus=0x77 -- ENTMLST set smtp port=9", 1,
      "entmlst: the library answered ENTMLST_ERR_STATUS_SET [^\n]*\nentmlst run: [^\n]* exited with status 1\n"
@@ -371,7 +385,8 @@ const CliCase kCli[] = {
      "done; "
      "chmod 644 $ENTMLST_DEVICE-wal; ENTMLST get smtp >/dev/null; stat -c %a $ENTMLST_DEVICE-wal; kill $!'",
      0, kQuiet, true, "^600\n$"},
-    {"run --help", 0, kQuiet, true, "\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
+    {"run --help", 0, kQuiet, true,
+     "\n  1  with --require-fired[^\n]*\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
     {kComplete + "'entmlst se'", 0, kQuiet, true, "^set\n$"},

@@ -29,5 +29,9 @@ if pytest is not None:
         monkeypatch.setenv("ENTMLST_DEVICE", str(d.path))
         try:
             yield d
+            unfired = d.unfired()
         finally:
             d.close()
+        # A fault that never fired tested nothing: the test's teardown error.
+        if unfired:
+            pytest.fail("faults armed in this test never fired: " + "; ".join(unfired), pytrace=False)

@@ -65,6 +65,7 @@ def _library():
             ("devsim_reset", ctypes.c_int, [ctypes.c_int]),
             ("devsim_fault_add", ctypes.c_uint64, [ctypes.c_char_p]),
             ("devsim_fault_clear", ctypes.c_int, [ctypes.c_uint64]),
+            ("devsim_fault_hits", ctypes.c_long, [ctypes.c_uint64]),
             ("devsim_last_seq", ctypes.c_uint64, []),
             ("devsim_last_error", ctypes.c_char_p, []),
             ("devsim_service_name", ctypes.c_char_p, [ctypes.c_size_t]),
@@ -122,6 +123,8 @@ class Device:
     def __init__(self, path):
         self.path = pathlib.Path(path)
         self._lib = _library()
+        # Faults armed here that must fire: ID -> text, until seen firing.
+        self._required = {}
         if self._lib.devsim_open(os.fsencode(self.path)) != 0:
             _failed(self._lib)
         # It holds passwords: its owner's alone, whatever the umask.
@@ -193,8 +196,11 @@ class Device:
         program=None,
         probability=None,
         seed=None,
+        optional=False,
     ):
-        """Arms a fault (the keys of entmlst fault add) and returns its ID."""
+        """Arms a fault (the keys of entmlst fault add) and returns its ID.
+        The fixture fails the test at teardown when the fault never fired,
+        unless it has a probability or optional is true."""
 
         def word(key, v):
             # The parts are joined into the fault's text: a ',' or '=' in one
@@ -219,18 +225,40 @@ class Device:
         fid = self._lib.devsim_fault_add(spec.encode())
         if fid == 0:
             _failed(self._lib)
+        if probability is None and not optional:
+            self._required[fid] = spec
         return fid
+
+    def _settle(self):
+        """Forgets the required faults that have fired (while their hits can still be read)."""
+        for fid in [f for f in self._required if self._lib.devsim_fault_hits(f) > 0]:
+            del self._required[fid]
+
+    def unfired(self):
+        """The required faults armed here that never fired, each as "fault ID TEXT"."""
+        self._settle()
+        return [f"fault {fid} {spec}" for fid, spec in self._required.items()]
 
     def clear_faults(self, id=None):
         """Disarms one fault, or every fault when id is None."""
+        self._settle()
         if self._lib.devsim_fault_clear(0 if id is None else id) != 0:
             _failed(self._lib)
+
+    def hits(self, id):
+        """How many times the fault with this ID has fired."""
+        n = self._lib.devsim_fault_hits(id)
+        if n < 0:
+            _failed(self._lib)
+        return n
 
     def last_seq(self):
         return self._lib.devsim_last_seq()
 
     def log(self, after=None, service=None, kind=None):
-        """Log entries after seq `after` (all when None), oldest first, as dicts."""
+        """Log entries after seq `after` (all when None), oldest first, as dicts.
+        kind is one of `entmlst log --kind`'s: "fault" is a firing, "armed"
+        and "cleared" the arming and clearing of a fault."""
         after = after or 0
         enc = lambda s: None if s is None else s.encode()
         page = (_LogEntry * _PAGE)()

@@ -61,9 +61,9 @@ def test_failures_raise_with_the_message(device, call, error, said):
 FAULTS = [
     (dict(nth=2), [False, True, False]),
     (dict(times=2), [True, True, False]),
-    (dict(match="smtp.server"), [False, False, False]),
+    (dict(match="smtp.server", optional=True), [False, False, False]),
     (dict(program="entmlst"), [True, False, False]),
-    (dict(program="someoneelse"), [False, False, False]),
+    (dict(program="someoneelse", optional=True), [False, False, False]),
 ]
 
 
@@ -79,7 +79,34 @@ def test_fault_keywords(device, keys, fails):
         except ToolError:
             got.append(True)
     assert got == fails
+    # Only the firings are of kind "fault"; the arming is of its own.
+    assert len(device.log(kind="fault")) == device.hits(fid) == sum(fails)
+    assert [e["text"].split()[0] for e in device.log(kind="armed")] == [str(fid)]
     device.clear_faults()
+
+
+def test_a_fault_that_must_fire_is_reported_until_it_fires(device):
+    fid = device.fault("meSTCSetStatus", 0x1234)
+    device.fault("meSTCSetStatus", 0x1234, probability=1, seed=1)
+    device.fault("meSTCGetStatus", 0x1234, match="smtp.server", optional=True)
+    assert device.unfired() == [f"fault {fid} meSTCSetStatus=0x1234"]
+    with pytest.raises(ToolError):
+        device.set("smtp", port=1025)
+    assert device.unfired() == []
+
+
+def test_the_fixture_fails_a_test_whose_fault_never_fired(tmp_path):
+    (tmp_path / "test_unfired.py").write_text(
+        "def test_unfired(device):\n    device.fault('meSTCSetStatus', 0x77, nth=2)\n"
+    )
+    r = subprocess.run(
+        [sys.executable, "-m", "pytest", "-q", "-p", "corvellib_testkit", "-p", "no:cacheprovider", str(tmp_path)],
+        capture_output=True,
+        text=True,
+    )
+    assert r.returncode == 1, r.stdout
+    assert "1 passed, 1 error" in r.stdout
+    assert "faults armed in this test never fired: fault 1 meSTCSetStatus#2=0x77" in r.stdout
 
 
 def test_log_filters_and_wait(device):

@@ -104,6 +104,15 @@ int devsim_fault_clear(uint64_t id) {
     });
 }
 
+long devsim_fault_hits(uint64_t id) {
+    return guarded(-1L, [&] {
+        for (const devsim::FaultInfo &f : devsim::faults())
+            if (f.id == id) return static_cast<long>(f.fired);
+        fail("the device keeps no fault with ID " + std::to_string(id));
+        return -1L;
+    });
+}
+
 uint64_t devsim_last_seq(void) {
     return guarded<uint64_t>(0, [] { return devsim::lastLogSeq(); });
 }

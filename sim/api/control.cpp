@@ -211,8 +211,8 @@ StoredFault armed(const FaultSpec &given) {
     return f;
 }
 
-LogEntry faultNote(Service s, const std::string &text) {
-    LogEntry e = device().entry(LogKind::fault, s);
+LogEntry faultNote(LogKind kind, Service s, const std::string &text) {
+    LogEntry e = device().entry(kind, s);
     e.text = text;
     return e;
 }
@@ -223,8 +223,8 @@ uint64_t addFault(const FaultSpec &spec) {
     StoredFault f = armed(spec);
     return onDevice([&](DeviceState &st) {
         uint64_t id = st.addFault(f);
-        LogEntry e =
-            faultNote(f.info.service, cat({"armed ", std::to_string(id), " ", faultSpecText(f.info.spec)}));
+        LogEntry e = faultNote(LogKind::armed, f.info.service,
+                               cat({std::to_string(id), " ", faultSpecText(f.info.spec)}));
         st.append(e);
         return id;
     });
@@ -235,12 +235,20 @@ void addFaultHere(const FaultSpec &spec) {
     locked([&](Device &d) { d.addOwnFault(std::move(f)); });
 }
 
+std::vector<FaultInfo> faultsHere() {
+    return locked([&](Device &d) {
+        std::vector<FaultInfo> out;
+        for (const StoredFault &f : d.ownFaults()) out.push_back(f.info);
+        return out;
+    });
+}
+
 bool clearFault(uint64_t id) {
     return onDevice([&](DeviceState &st) {
         for (const StoredFault &f : st.faults()) {
             if (f.info.id != id) continue;
             st.dropFault(id);
-            LogEntry e = faultNote(f.info.service, cat({"cleared ", std::to_string(id)}));
+            LogEntry e = faultNote(LogKind::cleared, f.info.service, std::to_string(id));
             st.append(e);
             return true;
         }
@@ -281,7 +289,7 @@ void clearFaults() {
     });
     onDevice([&](DeviceState &st) {
         st.clearFaults();
-        LogEntry e = faultNote(Service{}, "cleared all");
+        LogEntry e = faultNote(LogKind::cleared, Service{}, "all");
         st.append(e);
     });
 }

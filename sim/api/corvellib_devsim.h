@@ -65,6 +65,13 @@ uint64_t devsim_fault_add(const char *spec);
  */
 int devsim_fault_clear(uint64_t id);
 
+/*
+ * How many times the fault with this ID (kept with the device) has fired:
+ * 0 for one armed that never did. -1 when the device keeps no fault with
+ * the ID (never armed, or cleared) or the storage fails.
+ */
+long devsim_fault_hits(uint64_t id);
+
 /* Sequence number of the newest log entry: 0 for an empty log, and on failure. */
 uint64_t devsim_last_seq(void);
 
@@ -79,7 +86,8 @@ typedef struct devsim_log_entry {
     uint32_t result;      /* the service's answer */
     int done;             /* the service did its work, whatever it answered */
     const char *program;  /* the calling program's name, "" when unknown */
-    const char *kind;     /* "call", "notify", "monitor", "fault", "violation", "device", "note" */
+    const char *kind;     /* "call", "notify", "monitor", "fault" (a firing), "armed", "cleared", "violation",
+                             "device", "note" */
     const char *service;  /* the service called, or that the entry is about */
     const uint64_t *args; /* arg_count integer arguments (pointers as addresses) */
     size_t arg_count;

@@ -116,9 +116,9 @@ void addChildLink(uint32_t job_id, int32_t link_kind, uint32_t link_id);
 // when the device itself would have refused the call (unknown job, link or
 // value); a call that breaks a device rule is still recorded as a violation.
 // Arming, clearing and each firing of a fault kept with the device are
-// logged (LogKind::fault; a firing before the call's entry, naming the
-// fault's ID; an arming's text starts "armed ID", a clearing's "cleared",
-// a firing's with the service's name). A counted fault that has failed all
+// logged: LogKind::armed (text "ID SPEC"), LogKind::cleared ("ID", or "all")
+// and LogKind::fault, a firing only (before the call's entry, its text
+// starting with the service's name and naming the fault's ID). A counted fault that has failed all
 // its calls stays listed, spent (calls_left 0), with its hits, and never
 // fires again until it is cleared or the device reset. A process's own
 // faults are gone once spent.
@@ -140,6 +140,9 @@ void clearFaultsHere();
 uint64_t addFault(const FaultSpec &spec);
 // Arms a fault for this process's calls only (see failCallHere).
 void addFaultHere(const FaultSpec &spec);
+// This process's own faults still armed, oldest first, with their hits (a
+// spent one is gone: it fired).
+std::vector<FaultInfo> faultsHere();
 // Disarms one fault kept with the device (logged); false if none has that ID.
 bool clearFault(uint64_t id);
 

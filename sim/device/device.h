@@ -98,6 +98,7 @@ public:
     // This process's own faults (failCallHere), gone once spent.
     void addOwnFault(StoredFault f) { own_faults_.push_back(std::move(f)); }
     void clearOwnFaults() { own_faults_.clear(); }
+    const std::vector<StoredFault> &ownFaults() const { return own_faults_; }
 
     // ---- this process's ID service ----
     IdSetup id;

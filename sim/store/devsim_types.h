@@ -23,6 +23,8 @@ using Bytes = std::vector<uint8_t>;
     X(notification, "notify")                                                                                \
     X(monitor, "monitor")                                                                                    \
     X(fault, "fault")                                                                                        \
+    X(armed, "armed")                                                                                        \
+    X(cleared, "cleared")                                                                                    \
     X(violation, "violation")                                                                                \
     X(device, "device")                                                                                      \
     X(note, "note")

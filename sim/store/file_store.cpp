@@ -37,9 +37,10 @@ namespace {
 // itself (its log as plain lines); version 2 had a table per kind of row;
 // version 3 keeps every row in one table of keyed bytes beside the log;
 // version 4 logs the calling program's name; version 5 keeps a checksum
-// with every row.
+// with every row; version 6 logs arming and clearing a fault as kinds of
+// their own, "fault" being a firing only.
 constexpr int kApplicationId = 0x4d4c5354;
-constexpr int kFormatVersion = 5;
+constexpr int kFormatVersion = 6;
 
 constexpr const char *kTables = R"(
 CREATE TABLE rows(space INTEGER NOT NULL, major INTEGER NOT NULL, minor INTEGER NOT NULL, value BLOB NOT NULL,
@@ -788,15 +789,18 @@ bool FileStore::checkLayout(bool may_write) {
         throw DeviceError(kDeviceFile, path_ + ": device file format " + std::to_string(version) +
                                            " is unknown; move the file away and start a new device");
     if (version == kFormatVersion) return true;
-    // The format before checksums reads the same without them; a file of it
-    // that cannot be written here is read as it is, its rows unchecked.
-    if (version == kFormatVersion - 1 && read_only_) {
-        sums_ = false;
-        std::fprintf(stderr,
-                     "devsim: %s: device file format %d, read as it is: its rows carry no checksums, so a "
-                     "value changed behind the device's back goes unnoticed until it is opened where it can "
-                     "be written (and upgraded)\n",
-                     path_.c_str(), static_cast<int>(version));
+    // The formats since the program's name read the same; a file of one
+    // that cannot be written here is read as it is: format 4's rows
+    // unchecked, format 5's armings and clearings logged as kind "fault".
+    if (version >= 4 && read_only_) {
+        sums_ = version >= 5;
+        if (!sums_)
+            std::fprintf(
+                stderr,
+                "devsim: %s: device file format %d, read as it is: its rows carry no checksums, so a "
+                "value changed behind the device's back goes unnoticed until it is opened where it can "
+                "be written (and upgraded)\n",
+                path_.c_str(), static_cast<int>(version));
         return true;
     }
     if (!may_write) return false;
@@ -807,14 +811,16 @@ bool FileStore::checkLayout(bool may_write) {
 // Format 1 and 2's tables become rows, in the layout device_state.cpp
 // reads; format 1's log lines become notes. Armed faults are not kept.
 // Entries logged before format 4 have no program; every row gets its sum.
+// Before format 6 an arming or clearing was a "fault" whose text started
+// "armed " or "cleared "; the kind now says so.
 void FileStore::upgrade(int64_t from) {
     if (from <= 2)
         tablesToRows(from);
-    else
+    else if (from <= 4)
         exec("ALTER TABLE rows ADD COLUMN sum INTEGER NOT NULL DEFAULT 0");
     if (from <= 3) exec("ALTER TABLE log ADD COLUMN program TEXT NOT NULL DEFAULT ''");
     std::vector<std::pair<Space, Row>> all;
-    {
+    if (from <= 4) {
         Query q(*this, "SELECT space, major, minor, value FROM rows");
         while (q.row())
             all.push_back(
@@ -822,6 +828,13 @@ void FileStore::upgrade(int64_t from) {
                  Row{{static_cast<uint64_t>(q.integer(1)), static_cast<uint64_t>(q.integer(2))}, q.blob(3)}});
     }
     for (const auto &[sp, r] : all) put(sp, r.key, r.value);
+    for (LogKind k : {LogKind::armed, LogKind::cleared}) {
+        const std::string name = logKindName(k);
+        exec(cat({"UPDATE log SET kind = '", name, "', text = substr(text, ", std::to_string(name.size() + 2),
+                  ") WHERE kind = 'fault' AND substr(text, 1, ", std::to_string(name.size() + 1), ") = '",
+                  name, " '"})
+                 .c_str());
+    }
     exec(cat({"PRAGMA user_version = ", std::to_string(kFormatVersion)}).c_str());
     std::fprintf(stderr, "devsim: %s: upgraded from device file format %d to %d\n", path_.c_str(),
                  static_cast<int>(from), kFormatVersion);

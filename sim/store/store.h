@@ -96,9 +96,11 @@ inline std::vector<uint64_t> unpackU64s(const Bytes &value) {
 }
 
 // The kinds of entry a filter by service finds: a service's calls and its
-// faults. A broken rule and the device's own entries name no service.
+// faults, armed, fired and cleared. A broken rule and the device's own
+// entries name no service.
 inline bool namesService(LogKind k) {
-    return k == LogKind::call || k == LogKind::notification || k == LogKind::monitor || k == LogKind::fault;
+    return k == LogKind::call || k == LogKind::notification || k == LogKind::monitor || k == LogKind::fault ||
+           k == LogKind::armed || k == LogKind::cleared;
 }
 
 // The back ends, each registered under its name by its own file (a new

@@ -49,6 +49,7 @@ inline constexpr int kExitRunFailed = 125;
 inline constexpr int kExitCannotRun = 126;
 inline constexpr int kExitNotFound = 127;
 inline constexpr ExitStatus kRunExitStatuses[] = {
+    {kExitFailed, "with --require-fired: the program exited 0, but a --fault never fired"},
     {kExitRunFailed, "run itself failed: bad input, the device could not be made, or what it was to write "
                      "was lost; nothing was run, or the program's status is not shown"},
     {kExitCannotRun, "PROGRAM was found but could not be run"},

@@ -20,6 +20,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -47,6 +48,7 @@ struct RunArgs {
     std::string keep;
     std::string log_json;
     bool quiet = false;
+    bool require_fired = false;
     std::vector<std::string> program;
 };
 
@@ -428,6 +430,8 @@ void printSummary(const std::string &program, const Ran &ran, const std::vector<
         case LogKind::device:
             problems.push_back(std::string(devsim::logKindName(e.kind)) + ": " + text);
             break;
+        case LogKind::armed:
+        case LogKind::cleared:
         case LogKind::note:
             break;
         }
@@ -478,10 +482,11 @@ int runRun(const Options &, const RunArgs &a) {
         std::optional<devsim::State> state;
         if (!a.state.empty()) state = importedState(a.state);
         PrivateDevice dev;
+        std::vector<uint64_t> ids; // the --faults, in the device
         control([&] {
             devsim::openDevice(dev.path());
             if (state) devsim::importState(*state);
-            for (const devsim::FaultSpec &f : faults) devsim::addFault(f);
+            for (const devsim::FaultSpec &f : faults) ids.push_back(devsim::addFault(f));
         });
         uint64_t mark = control([] { return devsim::lastLogSeq(); });
         struct stat made {};
@@ -506,6 +511,19 @@ int runRun(const Options &, const RunArgs &a) {
             for (const devsim::LogEntry &e : entries)
                 if (e.seq > mark) program_entries.push_back(e);
             printSummary(a.program[0], ran, program_entries);
+        }
+        // A fault that never fired tested nothing: said, and with --require-fired
+        // a failed check, which fails a run whose program exited 0.
+        if (ran.ran) {
+            bool unfired = false;
+            for (const devsim::FaultInfo &f : control([] { return devsim::faults(); }))
+                if (f.fired == 0 && std::find(ids.begin(), ids.end(), f.id) != ids.end()) {
+                    std::fprintf(stderr, "entmlst: run: fault %llu %s never fired\n",
+                                 static_cast<unsigned long long>(f.id),
+                                 devsim::faultSpecText(f.spec).c_str());
+                    unfired = true;
+                }
+            if (unfired && a.require_fired && status == 0) status = kExitFailed;
         }
         if (!a.log_json.empty()) {
             Json all = Json::array();
@@ -565,6 +583,10 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
                          "write the device's whole log to FILE as JSON, as --json log prints it")
                 ->type_name("FILE")
                 ->check(named);
+            c.add_flag("--require-fired", a.require_fired,
+                       "a --fault that never fired is a failed check: run says each on standard error "
+                       "(without this too) and, when the program exited 0, exits 1; when the program "
+                       "exited non-zero, run exits with its status");
             c.add_flag("-q,--quiet", a.quiet, "no summary on standard error");
             c.add_option(
                  "program", a.program,

@@ -21,7 +21,8 @@ namespace entmlst {
 // --fail SPEC, as fault add takes it: the Nth matching call of SERVICE this
 // command makes answers CODE.
 struct ArmedFault {
-    std::string spec; // checked when the device is opened
+    std::string spec;  // checked when the device is opened
+    std::string given; // the option that gave it, for messages
 };
 
 // What a command does with the device, as flags of the command table; the
@@ -92,7 +93,8 @@ public:
     DeviceSession &operator=(const DeviceSession &) = delete;
 
     // Arms the faults for the library calls that follow and starts
-    // collecting news; finish() disarms what is left and returns the news.
+    // collecting news; finish() disarms what is left, says on stderr which
+    // never fired, and returns the news.
     void begin(const std::vector<ArmedFault> &faults);
     // Arms faults for the calls from here on: after a read from outside,
     // so that --fail counts only the calls the command's library work makes.
@@ -110,7 +112,8 @@ public:
     bool jobMissing(uint32_t job);
 
 private:
-    uint64_t mark_ = 0; // newest log entry before begin()
+    uint64_t mark_ = 0;             // newest log entry before begin()
+    std::vector<ArmedFault> armed_; // for the report of those that never fired
 };
 
 } // namespace entmlst

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -38,7 +39,7 @@ ArmedFault parseFault(const std::string &text, const std::string &what) {
     } catch (const std::invalid_argument &e) {
         throw UsageError(what + " " + text + ": " + e.what());
     }
-    return ArmedFault{text};
+    return ArmedFault{text, what};
 }
 
 } // namespace
@@ -113,9 +114,23 @@ void DeviceSession::arm(const std::vector<ArmedFault> &faults) {
     control([&] {
         for (const ArmedFault &f : faults) devsim::addFaultHere(devsim::parseFaultSpec(f.spec));
     });
+    armed_.insert(armed_.end(), faults.begin(), faults.end());
 }
 
 News DeviceSession::finish() {
+    // A fault that never fired tested nothing; the command's status stays.
+    for (const devsim::FaultInfo &f : devsim::faultsHere()) {
+        const std::string text = devsim::faultSpecText(f.spec);
+        auto given = std::find_if(armed_.begin(), armed_.end(), [&](const ArmedFault &a) {
+            return devsim::faultSpecText(devsim::parseFaultSpec(a.spec)) == text;
+        });
+        if (given == armed_.end()) continue;
+        if (f.fired == 0)
+            std::fprintf(stderr, "entmlst: %s %s never fired in this command\n", given->given.c_str(),
+                         printable(given->spec).c_str());
+        armed_.erase(given);
+    }
+    armed_.clear();
     devsim::clearFaultsHere();
     // A call the device's storage failed: the command's answer is that.
     if (auto problem = devsim::takeStorageProblem()) throw DeviceFileError(problem->what());
