@@ -47,11 +47,9 @@ TEST_F(CApiTest, RefusalsAnswerFailureAndSayWhy) {
     // A refused device leaves the process on a fresh memory device, never the default one.
     // A long one is cut in the middle, between whole UTF-8 characters wherever the cut falls.
     std::vector<std::string> refused = {"", " \t", ":MEMORY:"};
-    for (std::size_t shift = 0; CORVEL_FILE_DEVICE && shift < 3; ++shift) {
-        std::string name = "/nonexistent/\n" + std::string(shift, 'p');
-        for (int i = 0; i < 2000; ++i) name += "\u20ac";
-        refused.push_back(name + "/device.db");
-    }
+    const std::string euros = std::regex_replace(std::string(2000, 'e'), std::regex("e"), "\u20ac");
+    for (std::size_t shift = 0; CORVEL_FILE_DEVICE && shift < 3; ++shift)
+        refused.push_back("/nonexistent/\n" + std::string(shift, 'p') + euros + "/device.db");
     // Whole characters: ASCII, or a lead byte with its continuation bytes.
     const std::regex whole_utf8("([\\x01-\\x7f]|[\\xc2-\\xdf][\\x80-\\xbf]|[\\xe0-\\xef][\\x80-\\xbf]{2})*");
     for (const std::string &path : refused) {

@@ -321,9 +321,7 @@ TEST_F(DeviceFile, AStoppedLockHolderIsAnsweredWithinTheTimeoutAndLogged) {
     ASSERT_EQ(read(ready[0], &c, 1), 1);
     devsim::setBusyTimeout(300);
     devsim::openDevice(file.string());
-    const auto held = std::chrono::duration_cast<std::chrono::microseconds>(
-                          std::chrono::system_clock::now().time_since_epoch())
-                          .count();
+    const auto held = std::chrono::system_clock::now().time_since_epoch() / std::chrono::microseconds(1);
     ENTMLSTSMTP smtp;
     ASSERT_EQ(entMLSTGetSmtp(&smtp), ENTMLST_OK); // a reader does not wait
     smtp.port = 2525;

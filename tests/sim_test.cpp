@@ -11,7 +11,9 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iomanip>
 #include <iterator>
+#include <sstream>
 
 #include <unistd.h>
 
@@ -456,12 +458,8 @@ TEST(SettingNames, NameTheCataloguesIds) {
 // The factory device, every settings ID with its size and default bytes and
 // every value ID with its width, against the values the device documents.
 TEST(Catalogue, HoldsTheFactoryValuesAndWidths) {
-    auto hex = [](uint32_t n) {
-        char b[16];
-        std::snprintf(b, sizeof b, "%08x", n);
-        return std::string(b);
-    };
-    std::string got;
+    std::ostringstream got;
+    got << std::hex << std::setfill('0');
     for (const SettingInfo &s : catalogue()) {
         // A text, and only zeros after it, reads as the text.
         const auto &v = s.default_value;
@@ -469,17 +467,16 @@ TEST(Catalogue, HoldsTheFactoryValuesAndWidths) {
         bool text = s.size > 4 &&
                     std::all_of(v.begin(), end, [](uint8_t c) { return c >= 0x20 && c < 0x7f; }) &&
                     std::all_of(end, v.end(), [](uint8_t c) { return c == 0; });
-        got += hex(s.id) + " " + std::to_string(s.size) + " ";
-        if (text) got += "\"" + std::string(v.begin(), end) + "\"";
-        for (uint8_t b : text ? Bytes{} : v) got += hex(b).substr(6);
-        got += "\n";
+        got << std::setw(8) << s.id << ' ' << std::dec << s.size << ' ' << std::hex;
+        if (text) got << '"' << std::string(v.begin(), end) << '"';
+        for (uint8_t b : text ? Bytes{} : v) got << std::setw(2) << int{b};
+        got << '\n';
     }
     std::vector<uint32_t> values = valueIds();
     std::sort(values.begin(), values.end());
     for (uint32_t id : values)
-        got += "value " + hex(id) + " " + std::to_string(*valueWidth(id)) +
-               (widthPerValue(id) ? " per-value" : "") + "\n";
+        got << "value " << std::setw(8) << id << ' ' << std::dec << *valueWidth(id) << std::hex
+            << (widthPerValue(id) ? " per-value\n" : "\n");
     std::ifstream file(CORVEL_TEST_DATA "/factory_catalogue.txt");
-    std::string want((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(got, want);
+    EXPECT_EQ(got.str(), std::string(std::istreambuf_iterator<char>(file), {}));
 }

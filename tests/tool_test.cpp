@@ -381,9 +381,9 @@ const CliCase kCli[] = {
      "entmlst entmlst/*; ls -A); done; ls -A @/gone'",
      0, kQuiet, true, "^(700\n700\n600\n700\n700\n600\nentmlst\n){2}$"},
     // A companion file more open than the device is narrowed to the device's mode when it is opened.
-    {"run -q -- sh -c 'ENTMLST log --follow >/dev/null & until [ -e $ENTMLST_DEVICE-wal ]; do sleep 0.1; "
-     "done; "
-     "chmod 644 $ENTMLST_DEVICE-wal; ENTMLST get smtp >/dev/null; stat -c %a $ENTMLST_DEVICE-wal; kill $!'",
+    {"run -q -- sh -c 'D=$ENTMLST_DEVICE; ENTMLST log --follow >/dev/null & "
+     "until [ -e $D-wal ]; do sleep 0.1; done; chmod 644 $D-wal; ENTMLST get smtp >/dev/null; "
+     "stat -c %a $D-wal; kill $!'",
      0, kQuiet, true, "^600\n$"},
     {"run --help", 0, kQuiet, true,
      "\n  1  with --require-fired[^\n]*\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
