@@ -307,6 +307,7 @@ TEST_F(DeviceFile, AFileOfAnOlderFormatIsUpgraded) {
 TEST_F(DeviceFile, AStoppedLockHolderIsAnsweredWithinTheTimeoutAndLogged) {
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
+    simtest::failCall(Service::meSVCGetCurrent, 1, 0x4321);
     devsim::openDevice(devsim::kMemoryDevice); // the holder starts with no SQLite state of the file
     pid_t holder = fork();
     if (holder == 0) {
@@ -332,6 +333,8 @@ TEST_F(DeviceFile, AStoppedLockHolderIsAnsweredWithinTheTimeoutAndLogged) {
         EXPECT_LT(std::chrono::steady_clock::now() - start,
                   std::chrono::seconds(60)); // never waits for the holder
     }
+    // A read with a fault armed waits for the write that counts it.
+    EXPECT_EQ(meSVCGetCurrent(7, 0x00460000, reinterpret_cast<uint8_t *>(&smtp)), devsim::kDeviceBusy);
     std::string err = ::testing::internal::GetCapturedStderr();
     const std::string told = "devsim: " + file.string() + ": locked by another process (pid " +
                              std::to_string(holder) + ") for more than 300 ms\n";
