@@ -22,3 +22,10 @@ string(REGEX REPLACE "/$" "" corvellib_pc_to_prefix "${corvellib_pc_to_prefix}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/corvellib-devsim.pc.in ${PROJECT_BINARY_DIR}/corvellib-devsim.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/corvellib-devsim.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT devsim)
+
+# The tests of a program against the simulated device, beside the example
+# client they test (the README's three ways: C, entmlst run, pytest).
+install(FILES ${PROJECT_SOURCE_DIR}/examples/testing/CMakeLists.txt
+  ${PROJECT_SOURCE_DIR}/examples/testing/smtp_device_test.c ${PROJECT_SOURCE_DIR}/examples/testing/smtp_settings_run.sh
+  ${PROJECT_SOURCE_DIR}/examples/testing/test_smtp_settings.py
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/testing COMPONENT devsim)

@@ -44,9 +44,11 @@ constexpr const char *kBadDocument =
 
 // Completes the last word of the line given after it (a trailing space: an
 // empty word) and prints the offers, sorted, one per line.
-const std::string kComplete = "run -q -- bash -c '. @/complete.bash; COMP_WORDS=($1); [[ $1 == *\" \" ]] && "
-                              "COMP_WORDS+=(\"\"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _entmlst; "
-                              "printf \"%s\\n\" \"${COMPREPLY[@]}\" | sort' complete ";
+// Completes each line given, one line of words for each.
+const std::string kComplete =
+    "run -q -- bash -c '. @/complete.bash; for c; do COMP_WORDS=($c); [[ $c == *\" \" ]] && "
+    "COMP_WORDS+=(\"\"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=(); _entmlst; "
+    "echo \"${COMPREPLY[*]}\"; done' complete ";
 
 const CliCase kCli[] = {
     // A Set that stops part-way: what was written, where it stopped, what it never tried.
@@ -180,7 +182,9 @@ const CliCase kCli[] = {
     // The man page is too long for a pattern that spans it (std::regex recurses per character).
     {"--help-man", 0, kQuiet, true, "^\\.TH ENTMLST 1 [^\n]*\n\\.SH NAME\n"},
     {"--help-man", 0, kQuiet, true, "\n\\.SS \"job create\"\n"},
-    {"--help-man", 0, kQuiet, true, "\n\\.SH EXIT STATUS\n\\.TP\n\\.B 0\n"},
+    {"--help-man", 0, kQuiet, true, "\n\\.SH EXIT STATUS\n\\.TP\n\\.B 0\n", "Global options"}, // said once
+    {"--help-man", 0, kQuiet, true,
+     "\n\\.SH VALUES\n[^]*\n\\.SH FAULT SPECIFICATIONS\n[^]*\n\\.B ENTMLST_TRUST_OWNER\n"},
     // Failures: the library's answer, the output, the device file.
     {"--fail meSTCSetStatus=0x77 set smtp port=9", 1,
      "entmlst: the library answered ENTMLST_ERR_STATUS_SET \\(0x70020006\\)\n", false, "ret=0x77"},
@@ -386,16 +390,19 @@ const CliCase kCli[] = {
      "stat -c %a $D-wal; kill $!'",
      0, kQuiet, true, "^600\n$"},
     {"run --help", 0, kQuiet, true,
-     "\n  1  with --require-fired[^\n]*\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
+     "\n  1  with --require-fired[^\n]*\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n",
+     "--device"}, // run takes none of the global options
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
-    {kComplete + "'entmlst se'", 0, kQuiet, true, "^set\n$"},
-    {kComplete + "'entmlst fault '", 0, kQuiet, true, "^add\nclear\nlist\n$"},
-    {kComplete + "'entmlst --json get smtp-'", 0, kQuiet, true, "^smtp-event\nsmtp-schedule\n$"},
-    {kComplete + "'entmlst set counters'", 0, kQuiet, true, "^\n$"}, // read only
-    {kComplete + "'entmlst set smtp por'", 0, kQuiet, true, "^port=\n$"},
-    {kComplete + "'entmlst job send-result 5 fax --ca'", 0, kQuiet, true, "^--capacity\n$"},
-    {kComplete + "'entmlst log --follow --un'", 0, kQuiet, true, "^--until\n$"},
+    {kComplete +
+         "'entmlst se' 'entmlst fault ' 'entmlst --json get smtp-' 'entmlst set counters' 'entmlst set "
+         "smtp por' 'entmlst job send-result 5 fax --ca' 'entmlst log --follow --un' 'entmlst --device "
+         "@/compl' 'entmlst log --kind ar' 'entmlst fault add meSTCS' 'entmlst fault add --match smtp.por' "
+         "'entmlst job create 5 ip.addr' 'entmlst log --pid '",
+     0, kQuiet, true,
+     "^set\nadd list clear\nsmtp-event "
+     "smtp-schedule\n\nport=\n--capacity\n--until\n[^\n]*/complete.bash\narmed\n"
+     "meSTCSetStatus=\nsmtp.port\nip.address=\n\n$"},
     // Each group's Set reaches the file: the next process reads the value back.
     {"set pop3 domain10=last.example ; set pop3user --user 2 port=0x3e3 ; set smtp-event --recipient 3 "
      "event7=1 ; "

@@ -42,6 +42,7 @@ struct Line {
     Globals globals;
     Chosen chosen;
     std::map<const CLI::App *, const Command *> command_of;
+    std::map<const CLI::App *, std::string> own_footer; // what a command's help says of it alone
 };
 
 bool refusedHere(const Command &c) {
@@ -58,7 +59,9 @@ void build(Line &line, const std::vector<const Command *> &path, bool everything
     app.require_subcommand(1);
     app.fallthrough();
     addGlobals(app, line.globals);
-    const std::string text = globalOptionsText(app) + exitStatusText();
+    // Every command's help ends in the options and statuses it shares; a
+    // command that runs a program takes none of the global options.
+    const std::string common = globalOptionsText(app) + exitStatusText();
     app.footer(exitStatusText());
     std::map<std::string, CLI::App *> groups;
     for (const Command &c : commands()) {
@@ -72,7 +75,7 @@ void build(Line &line, const std::vector<const Command *> &path, bool everything
             parent = g->second;
         }
         CLI::App *cmd = parent->add_subcommand(c.name, c.summary ? c.summary : "");
-        cmd->footer(c.needs & kRunsProgram ? globalOptionsText(app) + runExitStatusText() : text);
+        cmd->footer(""); // not the parent's
         line.command_of[cmd] = &c;
         if (refusedHere(c)) {
             // Whatever follows, one line: the command is the simulated device's.
@@ -85,6 +88,10 @@ void build(Line &line, const std::vector<const Command *> &path, bool everything
         } else if (everything || &c == path.back()) {
             c.bind(*cmd, line.chosen);
         }
+        const std::string own = cmd->get_footer(),
+                          shared = c.needs & kRunsProgram ? runExitStatusText() : common;
+        cmd->footer(own.empty() ? shared : own + "\n\n" + shared);
+        line.own_footer[cmd] = own;
     }
 }
 
@@ -163,7 +170,7 @@ bool answeredAlone(const std::vector<std::string> &words, int &status) {
     } else if (word == "--help-man" || word == "--help-completion") {
         Line line;
         build(line, {}, true);
-        text = word == "--help-man" ? manPage(line.app) : bashCompletion(line.app);
+        text = word == "--help-man" ? manPage(line.app, line.own_footer) : bashCompletion(line.app);
     } else {
         return false;
     }

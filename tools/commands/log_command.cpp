@@ -285,7 +285,7 @@ void bindLog(CLI::App &cmd, Chosen &chosen) {
             c.add_option(
                  "--service", a.service,
                  "only the calls and faults of one service, named as the log shows it (meSTCSetStatus, say)")
-                ->type_name("NAME");
+                ->type_name("SERVICE");
             c.add_option("--kind", a.kind,
                          "only the entries of one kind: " +
                              allNames(devsim::kLogKindCount, devsim::logKindName))

@@ -62,6 +62,11 @@ void openDevice(DeviceChoice &chosen, const DeviceOptions &given, unsigned use);
 // one): its number, or why there is none.
 std::string deviceSchema(const std::string &device);
 
+// Names the simulated device knows, offered by the shell completion; none
+// on the device build, whose commands take none of them.
+enum class DeviceWords { services, log_kinds, setting_names, job_values };
+std::vector<std::string> deviceWords(DeviceWords which);
+
 // What the device received during a command; not seen (and not reported)
 // on the device build.
 struct News {

@@ -9,6 +9,7 @@ namespace entmlst {
 void openDevice(DeviceChoice &, const DeviceOptions &, unsigned) {}
 
 std::string storageFailure() { return {}; }
+std::vector<std::string> deviceWords(DeviceWords) { return {}; }
 
 DeviceSession::DeviceSession(const std::string &) {}
 DeviceSession::~DeviceSession() = default;

@@ -189,4 +189,29 @@ std::string deviceSchema(const std::string &device) {
     }
 }
 
+std::vector<std::string> deviceWords(DeviceWords which) {
+    std::vector<std::string> out;
+    switch (which) {
+    case DeviceWords::services:
+        for (std::size_t i = 0; i < devsim::kServiceCount; ++i)
+            out.push_back(devsim::serviceName(static_cast<devsim::Service>(i)));
+        break;
+    case DeviceWords::log_kinds:
+        for (std::size_t i = 0; i < devsim::kLogKindCount; ++i)
+            out.push_back(devsim::logKindName(static_cast<devsim::LogKind>(i)));
+        break;
+    case DeviceWords::setting_names:
+        for (const devsim::SettingInfo &s : devsim::catalogue())
+            for (std::string &name : devsim::settingNames(s.id)) out.push_back(std::move(name));
+        break;
+    case DeviceWords::job_values:
+        for (uint32_t id : devsim::valueIds())
+            if (auto name = devsim::valueName(id)) out.push_back(*name);
+        break;
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
 } // namespace entmlst
