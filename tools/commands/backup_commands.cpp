@@ -80,6 +80,7 @@ bool loadDocument(const std::string &path, CheckedDocument &doc, std::vector<Set
 #if ENTMLST_SIMULATED
         jobs = checkJobs(*doc.jobs, doc.problems);
 #else
+        (void)jobs;
         doc.problems.push_back({std::string("/") + kJobsKey, kNoSimulatedJobs});
 #endif
     }
