@@ -134,7 +134,7 @@ int runJobSendResult(const Options &o, const std::string &job_text, const std::s
     Json list = Json::array();
     for (int32_t i = 0; i < count && i < static_cast<int32_t>(capacity); ++i)
         list.push_back(jsonRecord(fields, reinterpret_cast<const uint8_t *>(&entries[i])));
-    Json body{{"job", job}, {"kind", kind}, {"count", count}, {"entries", list}};
+    Json body{{"job", job}, {"kind", linkKindText(kind)}, {"count", count}, {"entries", list}};
     return report(o, body, news, sendResultCodeText(code, kind), code);
 }
 

@@ -101,7 +101,7 @@ int runJobShow(const Options &o, const JobArgs &a) {
                                   {"value", valueJson(key.second, bytes)}});
     Json children = Json::array();
     for (const auto &[from, kind, link] : s.children)
-        if (from == job) children.push_back(Json{{"kind", kind}, {"job", link}});
+        if (from == job) children.push_back(Json{{"kind", linkKindText(kind)}, {"job", link}});
     Json body{{"job", job}};
     if (auto p = s.parents.find(job); p != s.parents.end()) body["parent"] = p->second;
     body["values"] = values;
