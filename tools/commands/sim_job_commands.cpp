@@ -218,7 +218,8 @@ std::string valueText(const Json &v) {
     throw UsageError("expected a whole number 0.. or text, not " + v.dump());
 }
 
-// The job's key checked; a problem is thrown, with its pointer if not ptr's.
+// One key of a job, at ptr: a problem of the key itself is thrown, one of a
+// value or a link in it appended with its own pointer.
 void jobKey(SetupJob &job, const std::string &key, const Json &v, const std::string &ptr,
             std::vector<Problem> &problems) {
     if (key == "id") {
@@ -242,9 +243,9 @@ void jobKey(SetupJob &job, const std::string &key, const Json &v, const std::str
                 if (!l.is_object() || l.size() != 2 || !l.contains("kind") || !l.contains("id"))
                     throw UsageError("expected {\"kind\": KIND, \"id\": JOB}, not " + l.dump());
                 const Json &kind = l["kind"];
-                job.links.emplace_back(kind.is_string() ? parseLinkKind(kind.get<std::string>())
-                                                        : static_cast<int32_t>(jobIdOf(kind)),
-                                       jobIdOf(l["id"]));
+                job.links.emplace_back(
+                    parseLinkKind(kind.is_string() ? kind.get<std::string>() : kind.dump()),
+                    jobIdOf(l["id"]));
             } catch (const UsageError &e) {
                 problems.push_back({ptr + pointerToken(std::to_string(i)), e.what()});
             }
@@ -265,7 +266,9 @@ std::vector<SetupJob> checkJobs(const Json &section, std::vector<Problem> &probl
         const std::string ptr = std::string("/") + kJobsKey + "/" + std::to_string(i);
         const Json &j = section[i];
         if (!j.is_object() || !j.contains("id")) {
-            problems.push_back({ptr, "expected a job: an object with an \"id\", not " + j.dump()});
+            problems.push_back({ptr, j.is_object()
+                                         ? std::string("missing: a job has an \"id\"")
+                                         : std::string("expected a job object, not ") + j.type_name()});
             continue;
         }
         SetupJob job;
