@@ -75,6 +75,16 @@
     X(ENTMLST_LINK_KIND_0100, "link-0100", 0x00916000, 0x00960000)                                           \
     X(ENTMLST_LINK_KIND_0200, "link-0200", 0x00a16000, 0x00a60000)
 
+// Link kinds by the names the tools take them by: the send-result kinds
+// and the link to a job's fax image (entMLSTGetFaxImgDataPath, index 0).
+//   X(kind, name)
+#define ENTMLST_LINK_KIND_NAMES(X)                                                                           \
+    X(ENTMLST_LINK_KIND_FAX, "fax")                                                                          \
+    X(ENTMLST_LINK_KIND_MAIL, "mail")                                                                        \
+    X(ENTMLST_LINK_KIND_0100, "0100")                                                                        \
+    X(ENTMLST_LINK_KIND_0200, "0200")                                                                        \
+    X(0x1000, "fax-image")
+
 namespace corvel::registry {
 
 // One job value as it is named: record, member and value ID.

@@ -48,6 +48,8 @@ with tempfile.TemporaryDirectory() as work:
     # Real exports: factory settings, then with values that need hex.
     run("set", "smtp", "password=s3cret", "signature=hex:01ff", "port=65535")
     run("set", "smtp-event", "--recipient", "3", "name=" + "n" * 255)
+    run("job", "create", "5", "--parent", "9", "ip.address=to@x", "fax.path=/img")
+    run("job", "link", "5", "0x1234", "6")
     exports = [json.loads(run("export", *flags).stdout) for flags in ([], ["--show-secrets"])]
     for doc in exports:
         errors = [e.message for e in validator.iter_errors(doc)]
@@ -85,6 +87,9 @@ with tempfile.TemporaryDirectory() as work:
         "wrong format": edited(lambda d: d.update(format="other")),
         "newer version": edited(lambda d: d.update(version=2)),
         "no format": edited(lambda d: d.pop("format")),
+        "unknown job value": partial({"jobs": [{"id": 5, "values": {"ip.adress": 1}}]}),
+        "unknown link kind": partial({"jobs": [{"id": 5, "links": [{"kind": "faks", "id": 6}]}]}),
+        "job without an ID": partial({"jobs": [{"values": {}}]}),
     }
     taken = {
         "an export": full,
@@ -97,6 +102,10 @@ with tempfile.TemporaryDirectory() as work:
         "whole number written as a fraction": put("smtp", "port", 25.0),
         "largest 32-bit value": put("event-last-send", "time", 4294967295),
         "edited read-only values": edited(lambda d: d["read-only"]["counters"].update(count1=7)),
+        "jobs as export --jobs writes them": json.loads(run("export", "--jobs").stdout),
+        "jobs with links": partial(
+            {"jobs": [{"id": 5, "values": {"ip.kind": 3, "0x00317800": "x"}, "links": [{"kind": "fax-image", "id": 7}]}]}
+        ),
     }
     for name, doc in refused.items():
         check(not valid(doc), f"the schema takes: {name}")

@@ -63,12 +63,16 @@ tool(0 "^smtp\n  port: 25 -> 587\nkept: ${masked}records:\n.*\n  smtp:\n    writ
 string(JSON changed SET "${exported}" smtp port 65536)
 file(WRITE "${edited}" "${changed}")
 tool(2 "^$" "^entmlst: [^\n]*: /smtp/port: 65536 is out of range 0..65535\n$" import "${edited}")
+# Jobs are the simulated device's: a jobs section, --jobs and --setup are refused.
+string(JSON changed SET "${exported}" jobs "[{\"id\": 5}]")
+file(WRITE "${edited}" "${changed}")
+tool(2 "^$" "${refused}" import "${edited}")
 tool(0 "\"\\$schema\": \"https://json-schema.org/draft/2020-12/schema\"" "^$" schema)
 file(REMOVE "${saved}" "${edited}")
 
 # The simulated device's commands and options refuse in one line.
 foreach(args IN ITEMS "log" "log;--follow" "reset" "check" "fault;list" "fault;add;meSTCGetStatus=1"
                       "job;create;1" "job;link;1;fax;2" "--device;x.db;get;smtp"
-                      "--fail;meSTCGetStatus=1;get;smtp")
+                      "--fail;meSTCGetStatus=1;get;smtp" "export;--jobs" "import;--setup;${saved}")
   tool(2 "^$" "${refused}" ${args})
 endforeach()

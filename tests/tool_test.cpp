@@ -307,15 +307,16 @@ const CliCase kCli[] = {
      "[\\s\\S]*parent_job_id: +101\n  user_info1: +7\n"},
     {"job print-end 5 ; job current-send 5 ; job send-result 5 mail", 0, kQuiet, true,
      "\nresult: ENTMLST_OK \\(0x00000000\\)\n$"},
-    {"job send-result 5 fax", 0, kQuiet, true, "count: +1\nentries:\n  - name: fax one, status: 2\n"},
+    {"job send-result 5 fax", 0, kQuiet, true,
+     "kind: +\"fax\"\ncount: +1\nentries:\n  - name: fax one, status: 2\n"},
     {"job send-result 5 0x55", 1, kOneLine, true, "result: ENTMLST_SENDRESULT_BAD_KIND \\(0x00000001\\)\n"},
     {"--fail mectGetChildLink=1 job send-result 5 fax", 1, kOneLine, true, "result: 0x00000001\n"},
     // Links are listed in the order they were made; deleting a linked job drops its link.
     {"job create 7 ; job link 5 mail 7 ; job delete 6", 0, kQuiet, false},
-    {"--json job show 5", 0, kQuiet, true, R"("children": \[\s*\{\s*"kind": 32,\s*"job": 7\s*\}\s*\])"},
+    {"--json job show 5", 0, kQuiet, true, R"("children": \[\s*\{\s*"kind": "mail",\s*"job": 7\s*\}\s*\])"},
     {"job create 6 ; job link 5 fax 6", 0, kQuiet, false},
     {"--json job show 5", 0, kQuiet, true,
-     R"(\{\s*"kind": 32,\s*"job": 7\s*\},\s*\{\s*"kind": 192,\s*"job": 6\s*\})"},
+     R"(\{\s*"kind": "mail",\s*"job": 7\s*\},\s*\{\s*"kind": "fax",\s*"job": 6\s*\})"},
     // reset puts back factory settings, clears faults and the log, and the jobs unless kept.
     {"fault add meSTCGetStatus#5=1 ; reset --keep-jobs", 0, kQuiet, false},
     {"log", 0, kQuiet, true, "^[^\n]*reset, keeping jobs\n$"},
@@ -329,6 +330,28 @@ const CliCase kCli[] = {
     {"log --service meSTCGetStatus", 0, kQuiet, true,
      "^[^\n]* armed [^\n]*\n[^\n]* call meSTCGetStatus\\([^\n]* smtp\\.port,[^\n]*\n$"},
     {"job list", 0, kQuiet, true, "^$"},
+    // Jobs in a settings document: checked whole (a line a problem), then made or updated once.
+    {"import @/badjobs.json ; import --setup @/badjobs.json ; job send-result 5 number", 2,
+     "entmlst: [^\n]*/jobs/0/values/ip\\.adress: no job value[^\n]*\n"
+     "entmlst: [^\n]*/jobs/0/values/ip\\.kind: \"256\" is out[^\n]*\n"
+     "entmlst: [^\n]*/jobs/0/links/0: link kind faks: expected[^\n]*\n"
+     "entmlst: [^\n]*/jobs/1/id: expected a job ID[^\n]*\n|"
+     "entmlst: link kind number: expected a number \\(e\\.g\\. 0x100\\), or one of fax, mail, 0100, 0200, "
+     "fax-image\n",
+     true, "^$"},
+    {"import @/jobs.json", 0, kQuiet, false, "\njobs written: 5 7\n"},
+    {"import @/jobs.json ; import --setup @/jobs.json", 0, kQuiet, true, "\njobs written: \\(none\\)\n"},
+    {"job fax-path 5 ; run -q --state @/jobs.json -- ENTMLST job fax-path 5", 0, kQuiet, true,
+     "path: +\"/img/7\"\n"},
+    {"export --jobs", 0, kQuiet, true,
+     R"("jobs": \[\s*\{\s*"id": 5,\s*"parent": 101,\s*"values": \{\s*"ip.address": "to@x",\s*"ip.kind": 3\s*\},)"
+     R"(\s*"links": \[\s*\{\s*"kind": "0100",\s*"id": 6\s*\},\s*\{\s*"kind": "fax-image",\s*"id": 7)"},
+    // A set-up is out of band: no log entry, no notification; it arms no fault.
+    {"reset ; import --setup @/three.json", 0, kQuiet, false, "result: ENTMLST_OK"},
+    {"log ; diff @/three.json", 0, kQuiet, true, "^([^\n]* reset\n)?$"},
+    {"--fail meSTCSetStatus=1 import --setup @/three.json ; import --setup --dry-run @/three.json", 2,
+     kOneLine, true},
+    {"schema", 0, kQuiet, true, "\"jobs\": \\{\n +\"description\": \"jobs of the simulated device"},
     // run: the program on a device of its own, its status and standard output
     // its own; the configured device (typo.db: never made) is never opened.
     {"--device @/typo.db run -- true", 0,
@@ -449,7 +472,13 @@ TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
                 "maintenance": {"week": 3})"},
              {"part.json", R"("pop3user": [{}, {}, {"port": 995, "ssl": 1}], "smtp": {"from": "hex:6869"},
                 "read-only": {"counters": {"count1": 12345}})"},
-             {"bad.json", R"("smtp": {"port": 65536, "protocol": -1}, "smtp": {})"}})
+             {"bad.json", R"("smtp": {"port": 65536, "protocol": -1}, "smtp": {})"},
+             {"jobs.json",
+              R"("jobs": [{"id": 5, "parent": 101, "values": {"ip.address": "to@x", "ip.kind": 3},
+                "links": [{"kind": "0100", "id": 6}, {"kind": "fax-image", "id": 7}]},
+                {"id": 7, "values": {"fax.path": "/img/7"}}])"},
+             {"badjobs.json", R"("jobs": [{"id": 5, "values": {"ip.adress": 1, "ip.kind": 256},
+                "links": [{"kind": "faks", "id": 6}]}, {"id": -1}])"}})
         std::ofstream(dir / name) << head << groups << "}";
     std::ofstream(dir / "blank.json") << " \n\t\n";
     std::ofstream(dir / "large.json") << std::string(1 << 20, ' ') << "{}";

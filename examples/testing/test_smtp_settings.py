@@ -1,5 +1,6 @@
 """smtp_settings against a device of its own: it moves the device to the
-new server, and when the device refuses the write it fails and says so."""
+new server, and when the device refuses the write it fails and says so. The
+set-up (settings, jobs and links) is not in the log: only the program is."""
 import os
 
 APP = os.environ.get("SMTP_SETTINGS", "./smtp_settings")
@@ -19,3 +20,12 @@ def test_a_refused_write_fails_the_program(device):
     assert result.returncode == 1
     assert "entMLSTSetSmtp failed: 0x70020006" in result.stderr
     device.wait_for(r"call meSTCSetStatus\(.*= 0x1234", timeout=5)
+
+
+def test_a_set_up_with_a_job_and_a_link_stays_out_of_the_log(device):
+    device.set("smtp", server="old.example")
+    device.add_job(6, values={"fax.name": "fax one", "fax.status": 2})
+    device.add_job(5, parent=100, values={"ip.address": "to@corp.example"}, links=[{"kind": "fax", "id": 6}])
+    assert device.job(5)["links"] == [{"kind": "fax", "id": 6}]
+    assert device.run([APP]).returncode == 0
+    assert {e["program"] for e in device.log(kind="call")} == {"smtp_settings"}

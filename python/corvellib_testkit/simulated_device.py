@@ -164,25 +164,49 @@ class Device:
     def _recipient(recipient):
         return [] if recipient is None else ["--recipient", str(recipient)]
 
+    _FORMAT = {"format": "corvellib-settings", "version": 1}
+
     def set(self, group, recipient=None, **fields):
-        """Sets fields of a setting group (values as entmlst set takes them; bytes as hex)."""
+        """Sets fields of a setting group (numbers, text, or bytes written as hex), as
+        a set-up: checked as entmlst set checks them, written out of band (see apply)."""
 
         def value(k, v):
             # str() of anything else (None, a list) would be stored as its text.
             if isinstance(v, bool) or not isinstance(v, (int, float, str, bytes, bytearray)):
                 raise ValueError(f"{group}: {k}={v!r}: a value is a number, text or bytes")
-            return "hex:" + v.hex() if isinstance(v, (bytes, bytearray)) else str(v)
+            return "hex:" + v.hex() if isinstance(v, (bytes, bytearray)) else v
 
-        words = [f"{k}={value(k, v)}" for k, v in fields.items()]
-        return self._tool("set", group, *self._recipient(recipient), *words)
+        record = {k: value(k, v) for k, v in fields.items()}
+        if recipient is not None:
+            record = [record if n == recipient else {} for n in (1, 2, 3)]
+        return self.apply({group: record})
 
     def get(self, group, recipient=None):
         """The fields of a setting group, as entmlst get --json shows them."""
         return self._tool("get", group, *self._recipient(recipient))["fields"]
 
     def apply(self, document):
-        """Imports a settings document (the format of entmlst export), checked whole first."""
-        return self._tool("import", "-", input=json.dumps(document))
+        """A set-up from a settings document (the format of entmlst export --jobs; format
+        and version may be left out): checked whole as entmlst import checks it, then
+        written out of band (entmlst import --setup), so that it is not in the log, uses
+        no fault and sends no notification."""
+        return self._tool("import", "--setup", "-", input=json.dumps({**self._FORMAT, **document}))
+
+    def add_job(self, id, parent=None, values=None, links=None):
+        """Creates or updates job `id`: values by name ({"ip.address": "to@corp.example"},
+        numbers, text or hex: bytes), links as [{"kind": "fax", "id": 6}]."""
+        job = {"id": id, "values": values or {}, "links": links or []}
+        if parent is not None:
+            job["parent"] = parent
+        return self.apply({"jobs": [job]})
+
+    def job(self, id):
+        """Job `id` as add_job takes it: {"id", "parent" (if any), "values", "links"};
+        KeyError when the device has no such job."""
+        for job in self._tool("export", "--jobs")["jobs"]:
+            if job["id"] == id:
+                return job
+        raise KeyError(f"no job {id} on the device")
 
     # ---- faults and the log, through the C API --------------------------------------------
     def fault(

@@ -19,11 +19,20 @@ def test_fresh_device_of_its_own(device, tmp_path):
     assert seen.stdout.strip() == str(device.path)
 
 
-def test_settings_round_trip(device):
+def test_set_up_is_out_of_band_and_reads_back(device):
+    start = device.last_seq()
     device.set("smtp", server="mail.example", port=2525)
-    assert (device.get("smtp")["server"], device.get("smtp")["port"]) == ("mail.example", 2525)
-    device.apply({"format": "corvellib-settings", "version": 1, "smtp": {"port": 465}})
-    assert device.get("smtp")["port"] == 465
+    device.set("smtp-event", recipient=2, address="ops@corp.example")
+    device.apply({"smtp": {"port": 465}})
+    link = {"kind": "0100", "id": 6}
+    device.add_job(6, values={"link-0100.name": "to ops", "link-0100.status": 2})
+    device.add_job(5, parent=101, values={"ip.address": "to@corp.example"}, links=[link])
+    device.add_job(5, links=[link])  # updated: the link is not made twice
+    assert device.log(after=start) == []
+    assert device.job(5) == {"id": 5, "parent": 101, "values": {"ip.address": "to@corp.example"}, "links": [link]}
+    assert (device.get("smtp")["server"], device.get("smtp")["port"]) == ("mail.example", 465)
+    assert device.get("smtp-event", recipient=2)["address"] == "ops@corp.example"
+    assert "name: to ops, status: 2" in device.run([ENTMLST, "job", "send-result", "5", "0100"]).stdout
 
 
 @pytest.mark.parametrize(
@@ -36,6 +45,10 @@ def test_settings_round_trip(device):
         (lambda d: d.clear_faults(987654), DeviceError, "987654"),
         (lambda d: d.log(service="meNoSuch"), DeviceError, "meNoSuch"),
         (lambda d: d.wait_for("never logged", 0.05), TimeoutError, "never logged"),
+        (lambda d: d.add_job(5, values={"ip.adress": 1}), ToolError, "ip.adress: no job value"),
+        (lambda d: d.add_job(5, values={"ip.kind": 256}), ToolError, "ip.kind: .*out of range"),
+        (lambda d: d.add_job(5, links=[{"kind": "faks", "id": 6}]), ToolError, "link kind faks"),
+        (lambda d: d.job(5), KeyError, "no job 5"),
         # Values that are not numbers, text or bytes; fault keys that would
         # smuggle in keys of their own.
         (lambda d: d.set("smtp", server=None), ValueError, "server=None"),
@@ -53,7 +66,7 @@ def test_failures_raise_with_the_message(device, call, error, said):
     with pytest.raises(error, match=said):
         call(device)
     # Nothing armed, nothing written.
-    assert device.get("smtp") == before
+    assert device.get("smtp") == before and device.run([ENTMLST, "job", "list"]).stdout == ""
     assert device.run([ENTMLST, "fault", "list"]).stdout.strip() in ("", "no faults armed")
 
 
@@ -71,13 +84,7 @@ FAULTS = [
 def test_fault_keywords(device, keys, fails):
     fid = device.fault("meSTCSetStatus", 0x1234, **keys)
     assert fid > 0
-    got = []
-    for port in (1025, 1026, 1027):
-        try:
-            device.set("smtp", port=port)
-            got.append(False)
-        except ToolError:
-            got.append(True)
+    got = [device.run([ENTMLST, "set", "smtp", f"port={port}"]).returncode != 0 for port in (1025, 1026, 1027)]
     assert got == fails
     # Only the firings are of kind "fault"; the arming is of its own.
     assert len(device.log(kind="fault")) == device.hits(fid) == sum(fails)
@@ -90,8 +97,7 @@ def test_a_fault_that_must_fire_is_reported_until_it_fires(device):
     device.fault("meSTCSetStatus", 0x1234, probability=1, seed=1)
     device.fault("meSTCGetStatus", 0x1234, match="smtp.server", optional=True)
     assert device.unfired() == [f"fault {fid} meSTCSetStatus=0x1234"]
-    with pytest.raises(ToolError):
-        device.set("smtp", port=1025)
+    assert device.run([ENTMLST, "set", "smtp", "port=1025"]).returncode == 1
     assert device.unfired() == []
 
 
@@ -111,7 +117,7 @@ def test_the_fixture_fails_a_test_whose_fault_never_fired(tmp_path):
 
 def test_log_filters_and_wait(device):
     start = device.last_seq()
-    device.set("smtp", port=2526)
+    device.run([ENTMLST, "set", "smtp", "port=2526"])
     calls = device.log(after=start, service="meSTCSetStatus", kind="call")
     assert calls and all(e["service"] == "meSTCSetStatus" and e["kind"] == "call" for e in calls)
     assert all(e["seq"] > start for e in calls)

@@ -64,13 +64,26 @@ std::string readDocumentText(const std::string &path) {
     return text;
 }
 
+#if !ENTMLST_SIMULATED
+// Jobs and the control API are the simulated device's.
+constexpr const char *kNoSimulatedJobs = "not available on the device build";
+#endif
+
 // Reads and checks the whole document; prints every problem on a line of its
 // own and answers false when there is any.
-bool loadDocument(const std::string &path, CheckedDocument &doc) {
+bool loadDocument(const std::string &path, CheckedDocument &doc, std::vector<SetupJob> &jobs) {
     std::vector<Problem> problems;
     std::optional<Json> json = parseStrict(readDocumentText(path), problems);
     if (json) doc = checkDocument(*json);
     doc.problems.insert(doc.problems.begin(), problems.begin(), problems.end());
+    if (doc.jobs) {
+#if ENTMLST_SIMULATED
+        jobs = checkJobs(*doc.jobs, doc.problems);
+#else
+        (void)jobs;
+        doc.problems.push_back({std::string("/") + kJobsKey, kNoSimulatedJobs});
+#endif
+    }
     for (const Problem &p : doc.problems)
         std::fprintf(stderr, "entmlst: %s\n",
                      oneLine(path + ": " + (p.pointer.empty() ? "" : p.pointer + ": ") + p.message).c_str());
@@ -158,16 +171,24 @@ std::vector<std::string> secretsNotCompared(const CheckedDocument &doc, std::vec
 struct ExportArgs {
     std::string output;
     bool show_secrets = false;
+    bool jobs = false;
 };
 
 int runExport(const Options &o, const ExportArgs &a) {
+#if !ENTMLST_SIMULATED
+    if (a.jobs) throw UsageError(std::string("--jobs: ") + kNoSimulatedJobs);
+#endif
     DeviceSession dev(o.device);
     Reading r = readAll(dev, o, true);
     if (r.read.code) {
         reportReadFailure("export", r);
         return 1;
     }
-    std::string text = exportDocument(r.read.instances, a.show_secrets).dump(2) + "\n";
+    Json doc = exportDocument(r.read.instances, a.show_secrets);
+#if ENTMLST_SIMULATED
+    if (a.jobs) doc[kJobsKey] = exportJobs();
+#endif
+    std::string text = doc.dump(2) + "\n";
     if (a.output.empty() || a.output == "-")
         std::fwrite(text.data(), 1, text.size(), stdout);
     else
@@ -179,11 +200,13 @@ struct DocumentArgs {
     std::string file;
     bool dry_run = false;
     bool show_secrets = false;
+    bool setup = false;
 };
 
 int runDiff(const Options &o, const DocumentArgs &a) {
     CheckedDocument doc;
-    if (!loadDocument(a.file, doc)) return kExitUsage;
+    std::vector<SetupJob> jobs; // not compared
+    if (!loadDocument(a.file, doc, jobs)) return kExitUsage;
     DeviceSession dev(o.device);
     Reading r = readAll(dev, o, !doc.read_only.empty());
     if (r.read.code) {
@@ -211,7 +234,7 @@ int runDiff(const Options &o, const DocumentArgs &a) {
 
 bool importDocument(const Options &o, const std::string &path, bool dry_run, LibraryAccess &lib,
                     Import &out) {
-    if (!loadDocument(path, out.doc)) return false;
+    if (!loadDocument(path, out.doc, out.jobs)) return false;
     DeviceSession dev(o.device);
     dev.begin({});
     dev.reading([&] { out.before = readDevice(lib, !out.doc.read_only.empty()); });
@@ -225,6 +248,9 @@ bool importDocument(const Options &o, const std::string &path, bool dry_run, Lib
         out.done = applyWrites(lib, out.writes);
     }
     out.news = dev.finish();
+#if ENTMLST_SIMULATED
+    if (!dry_run && out.done.code == 0 && !out.jobs.empty()) out.jobs_written = applyJobs(out.jobs);
+#endif
     return true;
 }
 
@@ -233,7 +259,15 @@ namespace {
 int runImport(const Options &o, const DocumentArgs &a) {
     LibraryAccess lib;
     Import in;
-    if (!importDocument(o, a.file, a.dry_run, lib, in)) return kExitUsage;
+    if (a.setup && a.dry_run) throw UsageError("--setup writes: give it without --dry-run");
+#if ENTMLST_SIMULATED
+    const bool checked =
+        a.setup ? importForSetup(o, a.file, lib, in) : importDocument(o, a.file, a.dry_run, lib, in);
+#else
+    if (a.setup) throw UsageError(std::string("--setup: ") + kNoSimulatedJobs);
+    const bool checked = importDocument(o, a.file, a.dry_run, lib, in);
+#endif
+    if (!checked) return kExitUsage;
     Json body = Json::object();
     if (o.json)
         body["changes"] = changesJson(in.writes, a.show_secrets);
@@ -255,6 +289,7 @@ int runImport(const Options &o, const DocumentArgs &a) {
                                  {"not_written", r.not_written},
                                  {"unchanged", r.unchanged}};
         body["records"] = records;
+        if (!in.jobs.empty()) body["jobs_written"] = in.jobs_written;
     }
     return report(o, body, in.news, codeText(in.done.code), in.done.code);
 }
@@ -279,13 +314,21 @@ void bindExport(CLI::App &cmd, Chosen &chosen) {
                          "standard output)")
                 ->type_name("FILE");
             c.add_flag("--show-secrets", a.show_secrets, kShowSecrets + " (the file then holds them)");
+            c.add_flag("--jobs", a.jobs, "add the simulated device's jobs and links (a \"jobs\" array)");
         },
         runExport);
 }
 
 void bindImport(CLI::App &cmd, Chosen &chosen) {
     define<DocumentArgs>(
-        cmd, chosen, [](CLI::App &c, DocumentArgs &a) { bindDocumentArgs(c, a, true); }, runImport);
+        cmd, chosen,
+        [](CLI::App &c, DocumentArgs &a) {
+            bindDocumentArgs(c, a, true);
+            c.add_flag("--setup", a.setup,
+                       "a test's set-up: checked as import checks it, then written out of band, through the "
+                       "simulator's control API (not logged, no faults, no notifications)");
+        },
+        runImport);
 }
 
 void bindDiff(CLI::App &cmd, Chosen &chosen) {

@@ -115,7 +115,7 @@ int runJobRead(const Options &o, const JobRead *r, const std::string &job_text) 
 int runJobSendResult(const Options &o, const std::string &job_text, const std::string &kind_text,
                      uint32_t capacity) {
     uint32_t job = jobId(job_text);
-    int32_t kind = linkKind(kind_text);
+    int32_t kind = parseLinkKind(kind_text);
     if (capacity > 1024) throw UsageError("--capacity " + std::to_string(capacity) + ": at most 1024");
 
     DeviceSession dev(o.device);
@@ -134,7 +134,7 @@ int runJobSendResult(const Options &o, const std::string &job_text, const std::s
     Json list = Json::array();
     for (int32_t i = 0; i < count && i < static_cast<int32_t>(capacity); ++i)
         list.push_back(jsonRecord(fields, reinterpret_cast<const uint8_t *>(&entries[i])));
-    Json body{{"job", job}, {"kind", kind}, {"count", count}, {"entries", list}};
+    Json body{{"job", job}, {"kind", linkKindText(kind)}, {"count", count}, {"entries", list}};
     return report(o, body, news, sendResultCodeText(code, kind), code);
 }
 
@@ -174,23 +174,10 @@ void bindJob(CLI::App &cmd, JobArgs &a) {
     cmd.add_option("job", a.job, "job ID")->required()->type_name("JOB");
 }
 void bindKind(CLI::App &cmd, JobArgs &a) {
-    cmd.add_option("kind", a.kind, "link kind: number, fax or mail")->required()->type_name("KIND");
+    cmd.add_option("kind", a.kind, "link kind: " + linkKindHelp())->required()->type_name("KIND");
 }
 
 } // namespace
-
-// Link kinds by the names the header gives them.
-struct KindName {
-    const char *name;
-    int32_t kind;
-};
-constexpr KindName kKinds[] = {{"fax", ENTMLST_LINK_KIND_FAX}, {"mail", ENTMLST_LINK_KIND_MAIL}};
-
-int32_t linkKind(const std::string &text) {
-    for (const KindName &k : kKinds)
-        if (text == k.name) return k.kind;
-    return static_cast<int32_t>(parseNumber("link kind", text));
-}
 
 uint32_t jobId(const std::string &text) { return parseNumber("job", text); }
 

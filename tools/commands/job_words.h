@@ -1,4 +1,4 @@
-// job_words.h - how the job commands read a job ID and a link kind.
+// job_words.h - how the job commands read a job ID (a link kind: values.h).
 #pragma once
 
 #include <cstdint>
@@ -6,7 +6,6 @@
 
 namespace entmlst {
 
-uint32_t jobId(const std::string &text);   // throws UsageError
-int32_t linkKind(const std::string &text); // a number, fax or mail; throws UsageError
+uint32_t jobId(const std::string &text); // throws UsageError
 
 } // namespace entmlst

@@ -212,9 +212,9 @@ void checkLogTarget(const std::string &file) {
         throw RunFailure("--log-json " + file + ": not a regular file");
 }
 
-// The settings document at path, imported as import does, on a device in
-// memory: its state then goes to the new device whole, whose log starts
-// with the program.
+// The settings document at path, imported as import does (its jobs too), on
+// a device in memory: its state then goes to the new device whole, whose log
+// starts with the program.
 devsim::State importedState(const std::string &path) {
     control([] { devsim::openDevice(devsim::kMemoryDevice); });
     Options o;
@@ -567,7 +567,8 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
                 return v.empty() ? std::string("empty") : std::string();
             };
             c.add_option("--state", a.state,
-                         "import this settings document (as export writes it) into the new device first")
+                         "import this settings document (as export --jobs writes it, jobs too) into the new "
+                         "device first")
                 ->type_name("FILE.json")
                 ->check(named);
             c.add_option("--fault", a.faults,

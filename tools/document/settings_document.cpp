@@ -92,6 +92,13 @@ public:
                 readOnly(value, ptr);
                 continue;
             }
+            if (key == kJobsKey) {
+                if (value.is_array())
+                    out.jobs = value;
+                else
+                    problem(ptr, std::string("expected an array of jobs, not ") + value.type_name());
+                continue;
+            }
             const Group *g = groupNamed(key);
             if (!g)
                 problem(ptr, "unknown group " + quoted(key) + " (groups: " + groupList(true) + ")");

@@ -5,7 +5,9 @@
 //
 // {"format": "corvellib-settings", "version": 1,
 //  "smtp": {"port": 25, ...}, "smtp-event": [{...}, {...}, {...}], ...,
-//  "read-only": {"counters": {...}, ...}}
+//  "read-only": {"counters": {...}, ...},
+//  "jobs": [{"id": 5, "parent": 101, "values": {"ip.address": "to@corp.example"},
+//            "links": [{"kind": "fax", "id": 6}]}]}
 #pragma once
 
 #include "document/record_fields.h"
@@ -23,6 +25,9 @@ inline constexpr const char *kDocumentFormat = "corvellib-settings";
 inline constexpr unsigned kDocumentVersion = 1;
 // Groups that are never written: exported as information under this key.
 inline constexpr const char *kReadOnlyKey = "read-only";
+// Jobs of the simulated device, optional: checked and written by the
+// simulated build alone (the device build refuses them).
+inline constexpr const char *kJobsKey = "jobs";
 // A per-recipient group is an array of this many records.
 inline constexpr unsigned kRecipients = 3;
 // Larger files are refused unread; a full export is some tens of KiB.
@@ -90,6 +95,7 @@ struct CheckedDocument {
     std::vector<Wanted> values;
     std::vector<Wanted> read_only;         // compared with the device's, never written
     std::vector<std::string> kept_secrets; // pointers of masked secrets: the stored ones stay
+    std::optional<Json> jobs;              // the jobs section as given, an array
     std::vector<Problem> problems;
 };
 CheckedDocument checkDocument(const Json &doc);

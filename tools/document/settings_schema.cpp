@@ -5,6 +5,10 @@
 #include "document/settings_schema.h"
 
 #include "document/settings_document.h"
+#include "document/values.h"
+#include "job_fields.h"
+
+#include <algorithm>
 
 namespace entmlst {
 namespace {
@@ -34,6 +38,38 @@ Json recordSchema(const Group &g) {
     return {{"type", "array"}, {"items", record}, {"minItems", kRecipients}, {"maxItems", kRecipients}};
 }
 
+Json jobId() { return {{"type", "integer"}, {"minimum", 0}, {"maximum", 0xffffffffu}}; }
+
+// A job value is named after the first record listing its ID; a value ID
+// (decimal or 0x hex) names any value. Values in the grammar of job set.
+Json jobsSchema() {
+    namespace reg = corvel::registry;
+    Json names = Json::array();
+    for (const reg::JobValue &v : reg::kJobValues)
+        if (std::find_if(reg::kJobValues, &v,
+                         [&](const reg::JobValue &w) { return w.value_id == v.value_id; }) == &v)
+            names.push_back(std::string(v.record) + "." + v.member);
+    const Json kinds = linkKindNames();
+    Json link = {{"type", "object"},
+                 {"properties", {{"kind", {{"anyOf", {{{"enum", kinds}}, jobId()}}}}, {"id", jobId()}}},
+                 {"required", {"kind", "id"}},
+                 {"additionalProperties", false}};
+    Json values = {{"type", "object"},
+                   {"propertyNames", {{"anyOf", {{{"enum", names}}, {{"pattern", "^[0-9]"}}}}}},
+                   {"additionalProperties", {{"type", {"integer", "string"}}}}};
+    Json job = {{"type", "object"},
+                {"properties",
+                 {{"id", jobId()},
+                  {"parent", jobId()},
+                  {"values", values},
+                  {"links", {{"type", "array"}, {"items", link}}}}},
+                {"required", {"id"}},
+                {"additionalProperties", false}};
+    return {{"description", "jobs of the simulated device, created or updated; other jobs are left alone"},
+            {"type", "array"},
+            {"items", job}};
+}
+
 } // namespace
 
 Json settingsSchema() {
@@ -49,6 +85,7 @@ Json settingsSchema() {
                                 {"type", "object"},
                                 {"properties", read_only},
                                 {"additionalProperties", false}};
+    properties[kJobsKey] = jobsSchema();
     return {{"$schema", "https://json-schema.org/draft/2020-12/schema"},
             {"title", "entmlst settings document"},
             {"type", "object"},

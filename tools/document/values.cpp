@@ -2,6 +2,8 @@
 #include "document/values.h"
 
 #include "base/errors.h"
+#include "corvellib.h"
+#include "job_fields.h"
 
 #include <ctime>
 #include <regex>
@@ -80,6 +82,47 @@ bool isUtf8(std::string_view s) {
         i += n + 1;
     }
     return true;
+}
+
+namespace {
+
+struct LinkKindName {
+    int32_t kind;
+    const char *name;
+};
+#define LINK_KIND(kind, name) LinkKindName{kind, name},
+constexpr LinkKindName kLinkKinds[] = {ENTMLST_LINK_KIND_NAMES(LINK_KIND)};
+#undef LINK_KIND
+
+} // namespace
+
+// Names first: "0100" is the kind 0x100, never the number 100.
+int32_t parseLinkKind(std::string_view text) {
+    for (const LinkKindName &k : kLinkKinds)
+        if (text == k.name) return k.kind;
+    try {
+        return static_cast<int32_t>(parseNumber("link kind", text));
+    } catch (const UsageError &) {
+        throw UsageError("link kind " + std::string(text) + ": expected " + linkKindHelp());
+    }
+}
+
+std::string linkKindText(int32_t kind) {
+    for (const LinkKindName &k : kLinkKinds)
+        if (kind == k.kind) return k.name;
+    return std::to_string(static_cast<uint32_t>(kind));
+}
+
+std::vector<std::string> linkKindNames() {
+    std::vector<std::string> names;
+    for (const LinkKindName &k : kLinkKinds) names.emplace_back(k.name);
+    return names;
+}
+
+std::string linkKindHelp() {
+    std::string help = "a number (e.g. 0x100), or one of ";
+    for (const LinkKindName &k : kLinkKinds) help += (&k == kLinkKinds ? "" : ", ") + std::string(k.name);
+    return help;
 }
 
 std::pair<std::string, std::string> splitAssignment(const std::string &arg) {

@@ -38,6 +38,15 @@ int64_t parseMoment(const std::string &what, const std::string &text, int64_t no
 // UsageError naming `what` for anything else.
 int64_t parseSeconds(const std::string &what, const std::string &text);
 
+// A job link kind: one of linkKindNames(), else a number; throws UsageError.
+int32_t parseLinkKind(std::string_view text);
+// The kind's name, else its number.
+std::string linkKindText(int32_t kind);
+// Every name, in the list's order.
+std::vector<std::string> linkKindNames();
+// The help of a KIND argument, the same wherever one is taken.
+std::string linkKindHelp();
+
 // Splits FIELD=VALUE; throws UsageError without '='.
 std::pair<std::string, std::string> splitAssignment(const std::string &arg);
 
