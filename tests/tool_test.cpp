@@ -386,7 +386,30 @@ const CliCase kCli[] = {
      "stat -c %a $D-wal; kill $!'",
      0, kQuiet, true, "^600\n$"},
     {"run --help", 0, kQuiet, true,
-     "\n  1  with --require-fired[^\n]*\n  125  run itself failed[\\s\\S]*\n  127  PROGRAM was not found\n"},
+     "\n  1  the program exited 0, but a check failed[^\n]*\n  125  run itself failed[\\s\\S]*\n  127  "
+     "PROGRAM was not "
+     "found\n"},
+    // A call trace: the same for the same program; a new write fails the run with a diff, whatever the
+    // program's status; a golden file that is not a trace is refused before the program runs.
+    {"run -q --trace @/a.trace -- ENTMLST set smtp port=26 ; run -q --expect-trace @/a.trace -- ENTMLST set "
+     "smtp "
+     "port=26 ; run -q --expect-trace @/u.trace --update-trace -- ENTMLST set smtp port=26 ; run -q -- cmp "
+     "@/a.trace "
+     "@/u.trace",
+     0, kQuiet, true},
+    {"run -q --expect-trace @/a.trace -- ENTMLST set smtp port=26 ssl=1", 1,
+     "entmlst: run: the calls differ from --expect-trace [^\n]*/a.trace:\n--- [^\n]*/a.trace\n\\+\\+\\+ this "
+     "run\n"
+     "@@ -1,4 \\+1,6 @@\n( [^\n]*\n){3}\\+meSTCGetStatus\\(0x4050300, smtp\\.ssl=0\\) = "
+     "0x0\n\\+meSTCSetStatus\\(0x7302, "
+     "0x4050300, smtp\\.ssl=1\\) = 0x0\n emwOSWOrgFreeMemPart\\(0x0\\) = 0x0\n",
+     true},
+    {"run -q --expect-trace @/a.trace -- sh -c 'exit 3'", 3,
+     "entmlst: run: the calls differ[^\n]*\n[^@]*@@ -1,4 \\+0,0 @@\n(-[^\n]*\n){4}", true},
+    {"run --expect-trace @/victim -- echo ran ; run --expect-trace @/nosuch -- echo ran", 125,
+     "entmlst: run: --expect-trace [^\n]*: (not a call trace|cannot read it)[^\n]*\n", true, "^$"},
+    {"log --trace -n 1 --service meSTCSetStatus", 0, kQuiet, true,
+     "^meSTCSetStatus\\(0x7302, 0x4050300, smtp\\.[a-z]+=[^\n]*\\) = 0x0\n$"},
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
     {kComplete + "'entmlst se'", 0, kQuiet, true, "^set\n$"},

@@ -93,6 +93,20 @@ std::string manPage(const CLI::App &app) {
         manOptions(page, cmd);
         if (!cmd.get_footer().empty()) page += ".PP\n" + roff(cmd.get_footer()) + "\n";
     });
+    page +=
+        ".SH TRACES\n\\fBentmlst run \\-\\-trace\\fR and \\fBentmlst log \\-\\-trace\\fR write the service "
+        "calls of a program as text that is the same in every run of the same single-threaded program, "
+        "on any machine: one line per call, in the order the device received them,\n.PP\n"
+        ".nf\nSERVICE(ARGUMENT, ...) = RESULT\nSERVICE(ARGUMENT, ...) \\-> ANSWER = RESULT\n.fi\n.PP\n"
+        "An argument is a number in hex; a settings ID is shown by its field names (joined by | where "
+        "groups share it), a job value ID by its name. Where the call moved a value, NAME=VALUE gives "
+        "it as get and job show print it (a password as \\(dq********\\(dq: the device keeps no "
+        "other copy). A link call's answer follows \\->; a monitor line follows the arguments in "
+        "quotes, escaped as in the log. Pointers, pids, times and log numbers are left out. RESULT is "
+        "the service's answer in hex. For example:\n.PP\n.nf\n"
+        "meSTCGetStatus(0x4050300, smtp.port=25) = 0x0\n"
+        "meSTCSetStatus(0x7302, 0x4050300, smtp.port=587) = 0x0\n"
+        "mscMLRPTChgSMTPProtocol(0x0) = 0x0\n.fi\n";
     page += ".SH EXIT STATUS\n";
     for (const ExitStatus &s : kExitStatuses)
         page += ".TP\n.B " + std::to_string(s.status) + "\n" + roff(s.meaning) + "\n";
