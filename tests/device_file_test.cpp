@@ -186,8 +186,8 @@ TEST_F(DeviceFile, FilesThatAreNotThisDevicesAreRefusedAndLeftAlone) {
         const char *name, *made, *message;
     } cases[] = {
         {"other program's", "PRAGMA application_id = 1234; CREATE TABLE t(x);", "application_id 0x4d2"},
-        {"newer", "PRAGMA application_id = 1296847700; PRAGMA user_version = 7; CREATE TABLE t(x);",
-         "format 7 is newer than this libdevsim reads (6)"},
+        {"newer", "PRAGMA application_id = 1296847700; PRAGMA user_version = 8; CREATE TABLE t(x);",
+         "format 8 is newer than this libdevsim reads (7)"},
     };
     devsim::openDevice(devsim::kMemoryDevice);
     for (const Case &c : cases) {
@@ -263,9 +263,9 @@ TEST_F(DeviceFile, AFileOfAnOlderFormatIsUpgraded) {
         ::testing::internal::CaptureStderr();
         devsim::openDevice(old.string());
         EXPECT_NE(::testing::internal::GetCapturedStderr().find("upgraded from device file format " +
-                                                                std::to_string(version) + " to 6"),
+                                                                std::to_string(version) + " to 7"),
                   std::string::npos);
-        EXPECT_EQ(devsim::deviceStatus().schema_version, 6);
+        EXPECT_EQ(devsim::deviceStatus().schema_version, 7);
         EXPECT_EQ(devsim::checkDevice(), std::vector<std::string>{});
         EXPECT_EQ(stored(kPort), (Bytes{0x02, 0x4b}));
         EXPECT_EQ(stored(kServer).size(), 64u); // settings the old file lacked have their defaults
@@ -292,7 +292,7 @@ TEST_F(DeviceFile, AFileOfAnOlderFormatIsUpgraded) {
     devsim::clearFault(devsim::addFault(devsim::parseFaultSpec("meSTCGetStatus#2=0x4321")));
     devsim::openDevice(devsim::kMemoryDevice);
     sql(five, "UPDATE log SET text = kind || ' ' || text, kind = 'fault' WHERE kind IN ('armed', 'cleared'); "
-              "PRAGMA user_version = 5");
+              "ALTER TABLE log DROP COLUMN data; PRAGMA user_version = 5");
     devsim::openDevice(five.string());
     std::string kinds;
     for (const devsim::LogEntry &e : devsim::log())

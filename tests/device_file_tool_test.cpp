@@ -56,7 +56,8 @@ void make(State state, const fs::path &p) {
     for (std::streamoff at = 4096; state == damaged && at < std::streamoff(fs::file_size(p)); at += 4096)
         f.seekp(at + 8).write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
     EXPECT_TRUE(state != others || chown(p.c_str(), 65534, 65534) == 0);
-    if (state == old) sql(p, "ALTER TABLE rows DROP COLUMN sum; PRAGMA user_version = 4");
+    if (state == old)
+        sql(p, "ALTER TABLE rows DROP COLUMN sum; ALTER TABLE log DROP COLUMN data; PRAGMA user_version = 4");
     if (state == no_rows) sql(p, "DROP TABLE rows");
 }
 
@@ -173,7 +174,8 @@ TEST_F(DeviceFileTool, AByteChangedBehindTheDevicesBackIsFoundWhereverTheRowIsRe
                                  "job link 5 fax 6", "fault add meSVCSetCurrent#9=1"})
             ASSERT_EQ(tool(words(made)).status, 0) << made;
         std::string bytes = slurp(device);
-        bytes[bytes.find("flip.example")] = 'g';
+        // The log keeps the bytes each call moved too: the row is one of them.
+        for (std::size_t at = 0; (at = bytes.find("flip.example", at)) != std::string::npos;) bytes[at] = 'g';
         *r.where ? sql(device, flip + r.where) : write(device, bytes);
         const std::string said = r.name + std::string(" does not match its checksum");
         const Outcome check = tool({"check"}), read = tool(words(r.read));

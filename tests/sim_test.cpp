@@ -276,6 +276,7 @@ TEST_F(Sim, FaultsAreLoggedFromArmingToClearingAndResets) {
 // and is used up either way.
 TEST_F(Sim, EveryServiceLogsAsItsRowSaysAndAnAimedFaultFiresOnItAlone) {
     const uint32_t setting = catalogue().front().id, value = valueIds().front();
+    const std::size_t size = catalogue().front().size, width = *valueWidth(value);
     uint32_t job = 0x10, child = 0x11;
     uint8_t dst[4096] = {};
     uint32_t link = 0;
@@ -285,30 +286,31 @@ TEST_F(Sim, EveryServiceLogsAsItsRowSaysAndAnAimedFaultFiresOnItAlone) {
     struct Row {
         uint32_t id; // the ID a fault is aimed at (0: none)
         std::function<uint32_t()> call;
+        std::size_t data; // bytes the call moved, as the log keeps them
         uint32_t own = 0; // the device's answer for an unknown job (0: not tried)
     };
     const Row rows[] = {
-        {setting, [&] { return meSTCGetStatus(kArea, setting, dst); }},
-        {setting, [&] { return meSTCSetStatus(kWriter, kArea, setting, dst); }},
-        {value, [&] { return meSVCGetCurrent(job, value, dst); }, kUnknownJob},
-        {job, [&] { return meSVCSetCurrent(kWriter, job, value, dst); }},
-        {0, [&] { return mectInitDefault(kIdKind, 0); }},
-        {0, [&] { return mectSetDstProduct(kIdKind, 0); }},
-        {0, [&] { return mectSetDstArea(kIdKind, 1); }},
-        {0, [&] { return mectIdSync(kIdSyncKind); }},
-        {job, [&] { return mectSVCGetParentLink(kLinkSelector, job, &link); }, kUnknownLink},
-        {job, [&] { return mectSVCGetChildLink(kLinkSelector, job, 0xc0, 0, &link); }},
-        {job, [&] { return mectGetChildLinkNum(kLinkSelector, job, 0xc0, &count); }},
-        {job, [&] { return mectGetChildLink(kLinkSelector, job, 0xc0, 0, &link); }, kUnknownJob},
-        {child, [&] { return mectSVCGetCurrent(child, value, dst); }, kUnknownJob},
-        {0, [&] { return mscMLPRNChgSchedule(0, 0); }},
-        {0, [&] { return mscMLRPTChgSMTPProtocol(1); }},
-        {0, [&] { return mscMLRPTChgEventReportTime(1); }},
-        {0, [&] { return mscMLRPTChgScheduleReportTime(2); }},
-        {0, [&] { return mscMLRPTChgMaintenanceReportTime(); }},
-        {0, [&] { return emwOSWOrgAllocMemPart(0, &block, 16); }},
-        {0, [&] { return emwOSWOrgFreeMemPart(0, block); }},
-        {0, [&] { return emwGENMonSendMessage(0x7302, 0x102, 0, "line %u\n", 7u); }},
+        {setting, [&] { return meSTCGetStatus(kArea, setting, dst); }, size},
+        {setting, [&] { return meSTCSetStatus(kWriter, kArea, setting, dst); }, size},
+        {value, [&] { return meSVCGetCurrent(job, value, dst); }, width, kUnknownJob},
+        {job, [&] { return meSVCSetCurrent(kWriter, job, value, dst); }, width},
+        {0, [&] { return mectInitDefault(kIdKind, 0); }, 0},
+        {0, [&] { return mectSetDstProduct(kIdKind, 0); }, 0},
+        {0, [&] { return mectSetDstArea(kIdKind, 1); }, 0},
+        {0, [&] { return mectIdSync(kIdSyncKind); }, 0},
+        {job, [&] { return mectSVCGetParentLink(kLinkSelector, job, &link); }, 4, kUnknownLink},
+        {job, [&] { return mectSVCGetChildLink(kLinkSelector, job, 0xc0, 0, &link); }, 4},
+        {job, [&] { return mectGetChildLinkNum(kLinkSelector, job, 0xc0, &count); }, 4},
+        {job, [&] { return mectGetChildLink(kLinkSelector, job, 0xc0, 0, &link); }, 4, kUnknownJob},
+        {child, [&] { return mectSVCGetCurrent(child, value, dst); }, width, kUnknownJob},
+        {0, [&] { return mscMLPRNChgSchedule(0, 0); }, 0},
+        {0, [&] { return mscMLRPTChgSMTPProtocol(1); }, 0},
+        {0, [&] { return mscMLRPTChgEventReportTime(1); }, 0},
+        {0, [&] { return mscMLRPTChgScheduleReportTime(2); }, 0},
+        {0, [&] { return mscMLRPTChgMaintenanceReportTime(); }, 0},
+        {0, [&] { return emwOSWOrgAllocMemPart(0, &block, 16); }, 0},
+        {0, [&] { return emwOSWOrgFreeMemPart(0, block); }, 0},
+        {0, [&] { return emwGENMonSendMessage(0x7302, 0x102, 0, "line %u\n", 7u); }, 0},
     };
     ASSERT_EQ(std::size(rows), kServiceCount);
     setParentLink(job, 0x20);
@@ -319,8 +321,8 @@ TEST_F(Sim, EveryServiceLogsAsItsRowSaysAndAnAimedFaultFiresOnItAlone) {
         SCOPED_TRACE(serviceName(s));
         ASSERT_EQ(r.call(), 0u);
         const LogEntry e = log().back();
-        EXPECT_EQ(std::make_tuple(e.service, e.kind, e.args.size()),
-                  std::make_tuple(s, serviceKind(s), serviceArgCount(s)));
+        EXPECT_EQ(std::make_tuple(e.service, e.kind, e.args.size(), e.data.size()),
+                  std::make_tuple(s, serviceKind(s), serviceArgCount(s), r.data));
         EXPECT_EQ(r.id != 0, idArguments(s) != 0);
         // Aimed at the ID, or at the service alone: another service's call
         // naming the same ID leaves it armed.
@@ -415,7 +417,7 @@ TEST_F(Sim, TheLogKeepsTheNewestEntries) {
 // settings ID a call names with its names.
 TEST_F(Sim, ALogLineNamesTheProgramAndTheSettings) {
     auto shown = [](const std::string &program, LogKind kind, Service s, std::vector<uint64_t> args) {
-        return formatLogEntry({0, 0, 7, program, kind, s, std::move(args), 0, false, "what happened"});
+        return formatLogEntry({0, 0, 7, program, kind, s, std::move(args), 0, false, "what happened", {}});
     };
     const LogKind call = LogKind::call;
     const Service get = Service::meSTCGetStatus;
@@ -429,6 +431,12 @@ TEST_F(Sim, ALogLineNamesTheProgramAndTheSettings) {
     EXPECT_EQ(shown("-", call, Service::meSVCGetCurrent, {0x85006334, 0x85006334, 0}),
               "- pid 7 \\x2d call meSVCGetCurrent(0x85006334,0x85006334,0x0) = 0x0");
     EXPECT_EQ(shown("x", LogKind::fault, get, {kArea, 0x85006334}), "- pid 7 x fault what happened");
+    // The bytes of a password, stored or read, are kept in the log only masked.
+    char password[64] = "MySecret";
+    ASSERT_EQ(meSTCSetStatus(kWriter, kArea, 0x850056b4, password) |
+                  meSTCGetStatus(kArea, 0x850056b4, password),
+              0u);
+    for (const LogEntry &e : log()) EXPECT_EQ(std::string(e.data.begin(), e.data.end()), kMaskedBytes);
 }
 
 } // namespace

@@ -147,11 +147,12 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
                         {seq, 0xffffffffffffffffu, 0},
                         uint32_t(seq),
                         seq % 3 == 0,
-                        "line " + std::to_string(seq) + "\n"};
+                        "line " + std::to_string(seq) + "\n",
+                        devsim::Bytes(seq % 3, uint8_t(seq))};
     };
     auto fields = [](const LogEntry &e) {
         return std::tie(e.seq, e.time_us, e.pid, e.program, e.kind, e.service, e.args, e.result, e.done,
-                        e.text);
+                        e.text, e.data);
     };
     st.transact([&] {
         for (uint64_t seq = 1; seq <= 6; ++seq) st.append(entry(seq));

@@ -1,11 +1,13 @@
 #!/bin/sh
-# smtp_settings on a fresh device of its own, twice: as it is, then with the
-# device refusing its settings write. entmlst run exits with the program's
-# status, and the device the user has configured is never touched.
+# smtp_settings on a fresh device of its own, twice: as it is, its calls
+# compared with the snapshot beside this script, then with the device
+# refusing its settings write. entmlst run exits with the program's status
+# (1 when its calls differ from the snapshot), and the device the user has
+# configured is never touched.
 set -eu
 app=${1:-./smtp_settings}
 
-entmlst run -- "$app"
+entmlst run --expect-trace "$(dirname "$0")/smtp_settings.trace" -- "$app"
 
 status=0
 entmlst run --fault 'meSTCSetStatus=0x1234' -- "$app" || status=$?

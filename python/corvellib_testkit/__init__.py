@@ -15,6 +15,13 @@ except ImportError:  # used without pytest: Device alone
 
 if pytest is not None:
 
+    def pytest_addoption(parser):
+        parser.addoption(
+            "--update-traces",
+            action="store_true",
+            help="corvellib_testkit: device.expect_trace() writes its golden files instead of comparing",
+        )
+
     @pytest.fixture(scope="session")
     def _factory_device(tmp_path_factory):
         """A device file with factory settings, made once per session."""
@@ -23,9 +30,10 @@ if pytest is not None:
         return path
 
     @pytest.fixture
-    def device(_factory_device, tmp_path, monkeypatch):
+    def device(_factory_device, tmp_path, monkeypatch, request):
         """A fresh simulated device for this test (see Device)."""
         d = Device.copy_of(_factory_device, tmp_path / "device.db")
+        d.traces, d.update_traces = request.path.parent, request.config.getoption("update_traces")
         monkeypatch.setenv("ENTMLST_DEVICE", str(d.path))
         try:
             yield d

@@ -4,6 +4,7 @@ settings through `entmlst --json` (the settings document, its field names,
 value grammar and checks live in the tool, so the tool is the one place that
 reads and writes them)."""
 import ctypes
+import difflib
 import json
 import os
 import pathlib
@@ -125,8 +126,11 @@ class Device:
         self._lib = _library()
         # Faults armed here that must fire: ID -> text, until seen firing.
         self._required = {}
+        # Where expect_trace() finds a relative golden file, and whether it rewrites it.
+        self.traces, self.update_traces = pathlib.Path.cwd(), False
         if self._lib.devsim_open(os.fsencode(self.path)) != 0:
             _failed(self._lib)
+        self._start = self._lib.devsim_last_seq()
         # It holds passwords: its owner's alone, whatever the umask.
         for f in (self.path, *(self.path.with_name(self.path.name + s) for s in ("-wal", "-shm"))):
             if f.is_file():
@@ -310,6 +314,36 @@ class Device:
             if n < _PAGE:
                 return out
             after = out[-1]["seq"]
+
+    def trace(self, after=None):
+        """The service calls logged after seq `after` (since the device was made
+        when None) as a call trace: the text of `entmlst run --trace`."""
+        after = self._start if after is None else after
+        r = subprocess.run(
+            [ENTMLST, "--device", str(self.path), "log", "--trace", "--after", str(after)],
+            capture_output=True,
+            text=True,
+        )
+        if r.returncode != 0:
+            raise ToolError(r.stderr.strip(), r.returncode)
+        return r.stdout
+
+    def expect_trace(self, golden, after=None):
+        """Fails the test with a unified diff when trace(after) differs from the
+        golden file (relative to the test's folder); with pytest --update-traces
+        writes it instead."""
+        golden = self.traces / golden
+        got = self.trace(after)
+        if self.update_traces:
+            golden.parent.mkdir(parents=True, exist_ok=True)
+            golden.write_text(got)
+            return
+        if not golden.is_file():
+            raise AssertionError(f"no golden trace {golden}: write it with pytest --update-traces")
+        want = golden.read_text()
+        if got != want:
+            diff = difflib.unified_diff(want.splitlines(True), got.splitlines(True), str(golden), "this test")
+            raise AssertionError(f"the calls differ from {golden}:\n" + "".join(diff))
 
     def wait_for(self, pattern, timeout, after=None):
         """The first entry after seq `after` (the whole log when None) whose line

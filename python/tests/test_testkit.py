@@ -1,5 +1,6 @@
 """The device fixture: settings through the tool, faults and the log through
 the C API, programs run on the test's own device, failures as exceptions."""
+import contextlib
 import ctypes
 import os
 import stat
@@ -163,3 +164,32 @@ def test_the_services_come_from_the_library_and_each_filters_the_log(device):
     assert len(set(names)) == len(names) and {"meSTCGetStatus", "emwGENMonSendMessage"} <= set(names)
     for name in names:
         device.log(service=name)  # an unknown name raises
+
+
+def test_a_call_trace_snapshot(device, tmp_path):
+    # One line per service call logged; the same program from the same state
+    # gives the same trace, and one that writes a field more fails with that call.
+    device.traces, device.update_traces = tmp_path, True
+    device.run([ENTMLST, "set", "smtp", "port=26"])
+    device.expect_trace("set.trace")
+    calls = [e for e in device.log() if e["kind"] in ("call", "notify", "monitor")]
+    assert len((tmp_path / "set.trace").read_text().splitlines()) == len(calls) > 0
+    device.update_traces = False
+    for words, diff in [(["port=26"], None), (["port=26", "ssl=1"], r"\n\+meSTCSetStatus\([^\n]*smtp\.ssl=1\) = 0x0\n")]:
+        device.set("smtp", port=25, ssl=0)
+        mark = device.last_seq()
+        device.run([ENTMLST, "set", "smtp", *words])
+        with pytest.raises(AssertionError, match=diff) if diff else contextlib.nullcontext():
+            device.expect_trace("set.trace", after=mark)
+
+
+def test_update_traces_writes_the_golden_files(tmp_path):
+    (tmp_path / "test_snap.py").write_text(
+        "def test_snap(device):\n    device.set('smtp', port=26)\n    device.expect_trace('snap.trace')\n"
+    )
+    pytest_ = [sys.executable, "-m", "pytest", "-q", "-p", "corvellib_testkit", "-p", "no:cacheprovider", str(tmp_path)]
+    missing = subprocess.run(pytest_, capture_output=True, text=True)
+    assert missing.returncode == 1 and "no golden trace" in missing.stdout, missing.stdout
+    assert subprocess.run(pytest_ + ["--update-traces"], capture_output=True).returncode == 0
+    assert "smtp.port=26" in (tmp_path / "snap.trace").read_text()
+    assert subprocess.run(pytest_, capture_output=True).returncode == 0

@@ -160,6 +160,10 @@ struct State {
 std::vector<std::string> settingNames(uint32_t id);
 // The settings ID a name (as above) stands for; nullopt for no such field.
 std::optional<uint32_t> settingByName(std::string_view name);
+// True for a settings ID that holds a password: the log keeps its bytes
+// only as kMaskedBytes.
+bool secretSetting(uint32_t id);
+inline constexpr const char *kMaskedBytes = "********";
 
 // ---- names of job value IDs ----------------------------------------------------------
 // A job value ID's one name, "record.member" or "link.name"/"link.status"

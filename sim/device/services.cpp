@@ -27,6 +27,7 @@ struct Ctx {
     DeviceState &st;
     Armed fault;
     std::string text;
+    Bytes data; // what the work moved, for the log
     bool done = false;
     // Work done: the answer is the fault's, if one fired with write_first.
     uint32_t did() {
@@ -56,13 +57,14 @@ uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexc
         uint32_t result = 0;
         std::optional<LogEntry> made;
         auto run = [&](DeviceState &st, bool device_faults) {
-            Ctx c{d, st, d.arm(st, s, args, device_faults), {}, false};
+            Ctx c{d, st, d.arm(st, s, args, device_faults), {}, {}, false};
             result = body(c);
             LogEntry e = d.entry(serviceKind(s), s);
             e.args.assign(args);
             e.result = result;
             e.done = c.done;
             e.text = std::move(c.text);
+            e.data = std::move(c.data);
             made = std::move(e);
         };
         auto logged = [&](DeviceState &st) {
@@ -115,6 +117,19 @@ uint32_t serve(Service s, std::initializer_list<uint64_t> args, Body body) noexc
 
 std::string where(Service s) { return std::string(serviceName(s)) + ": "; }
 
+// A setting's bytes as the log keeps them: a password never in clear.
+Bytes logged(uint32_t settings_id, Bytes value) {
+    if (!secretSetting(settings_id)) return value;
+    const std::string_view masked = kMaskedBytes;
+    return Bytes(masked.begin(), masked.end());
+}
+
+// A link call's answer as the log keeps it, the same on every host.
+Bytes bigEndian(uint32_t v) {
+    return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
+            static_cast<uint8_t>(v)};
+}
+
 // Checks a fixed argument; a mismatch is a broken rule.
 bool expect(Device &d, Service s, const char *what, uint32_t got, uint32_t want) {
     if (got == want) return true;
@@ -140,8 +155,10 @@ uint32_t readJobValue(Ctx &c, Service s, uint32_t job, uint32_t vid, void *dst) 
     auto value = c.st.jobValue(job, vid);
     if (value) {
         if (!value->empty()) std::memcpy(dst, value->data(), value->size()); // an empty name writes nothing
+        c.data = std::move(*value);
     } else if (!widthPerValue(vid)) {
         std::memset(dst, 0, *width);
+        c.data.assign(*width, 0);
     }
     return c.did();
 }
@@ -167,6 +184,7 @@ uint32_t getChildLink(Service s, uint32_t selector, uint32_t job, uint32_t kind,
                      if (link_index < 0 || static_cast<uint64_t>(link_index) >= links.size())
                          return c.fault.refuse(kUnknownLink);
                      *link_id = links[static_cast<std::size_t>(link_index)];
+                     c.data = bigEndian(*link_id);
                      return c.did();
                  });
 }
@@ -235,6 +253,7 @@ uint32_t meSTCGetStatus(uint32_t area, uint32_t settings_id, void *dst) {
         auto value = c.st.setting(settings_id);
         // The store writes exactly the value's size, never more.
         std::memcpy(dst, value->data(), value->size());
+        c.data = logged(settings_id, std::move(*value));
         return c.did();
     });
 }
@@ -251,7 +270,9 @@ uint32_t meSTCSetStatus(uint32_t writer, uint32_t area, uint32_t settings_id, co
                 c.d.violate(kUnknownSetting, where(s) + "unknown settings ID " + hex(settings_id)));
         if (c.fault.skip()) return c.fault.code;
         const auto *bytes = static_cast<const uint8_t *>(src);
-        c.st.putSetting(settings_id, Bytes(bytes, bytes + *size));
+        Bytes value(bytes, bytes + *size);
+        c.st.putSetting(settings_id, value);
+        c.data = logged(settings_id, std::move(value));
         return c.did();
     });
 }
@@ -275,7 +296,8 @@ uint32_t meSVCSetCurrent(uint32_t writer, uint32_t job_id, uint32_t value_id, co
         if (!width) return c.fault.refuse(kUnknownValue);
         // Values the library writes have fixed widths.
         const auto *bytes = static_cast<const uint8_t *>(src);
-        c.st.putJobValue(job_id, value_id, Bytes(bytes, bytes + *width));
+        c.data.assign(bytes, bytes + *width);
+        c.st.putJobValue(job_id, value_id, c.data);
         return c.did();
     });
 }
@@ -320,6 +342,7 @@ uint32_t mectSVCGetParentLink(uint32_t selector, uint32_t job_id, uint32_t *pare
         auto parent = c.st.jobExists(job_id) ? c.st.parent(job_id) : std::nullopt;
         if (!parent) return c.fault.refuse(kUnknownLink);
         *parent_id = *parent;
+        c.data = bigEndian(*parent);
         return c.did();
     });
 }
@@ -342,6 +365,7 @@ uint32_t mectGetChildLinkNum(uint32_t selector, uint32_t job_id, int32_t link_ki
                      if (auto refused = linkRefused(c, s, selector, job_id, number, "count pointer"))
                          return *refused;
                      *number = static_cast<int32_t>(c.st.children(job_id, link_kind).size());
+                     c.data = bigEndian(static_cast<uint32_t>(*number));
                      return c.did();
                  });
 }

@@ -25,10 +25,18 @@ struct FieldRow {
     const char *member;
     int element; // -1: the whole member, else its element (named member + element+1)
     std::array<uint32_t, 3> ids;
+    bool secret;
 };
 
+#define DEVSIM_SECRET_secret true
+#define DEVSIM_SECRET_plain false
 #define DEVSIM_FIELD_ROW(a, member, place, bit, ids_, notify, kind, secret)                                  \
-    FieldRow{a.group, a.per_recipient, #member, ENTMLST_PLACE_##place, {ENTMLST_IDS ids_}},
+    FieldRow{a.group,                                                                                        \
+             a.per_recipient,                                                                                \
+             #member,                                                                                        \
+             ENTMLST_PLACE_##place,                                                                          \
+             {ENTMLST_IDS ids_},                                                                             \
+             DEVSIM_SECRET_##secret},
 #define DEVSIM_GROUP_ROWS(Name, tool, summary, Rec, rows, inst, access, Get, Set)                            \
     ENTMLST_FIELDS_##Name(DEVSIM_FIELD_ROW,                                                                  \
                           (GroupOf{tool, reg::Instances::inst == reg::Instances::per_recipient}))
@@ -40,6 +48,8 @@ struct GroupOf {
 const FieldRow kFieldRows[] = {ENTMLST_SETTING_GROUPS(DEVSIM_GROUP_ROWS)};
 #undef DEVSIM_GROUP_ROWS
 #undef DEVSIM_FIELD_ROW
+#undef DEVSIM_SECRET_secret
+#undef DEVSIM_SECRET_plain
 
 struct Named {
     uint32_t id;
@@ -107,6 +117,13 @@ std::vector<std::string> settingNames(uint32_t id) {
     std::vector<std::string> out;
     for (; it != by_id.end() && it->id == id; ++it) out.push_back(it->name);
     return out;
+}
+
+bool secretSetting(uint32_t id) {
+    return std::any_of(std::begin(kFieldRows), std::end(kFieldRows), [&](const FieldRow &row) {
+        const auto end = row.ids.begin() + (row.per_recipient ? 3 : 1);
+        return row.secret && std::find(row.ids.begin(), end, id) != end;
+    });
 }
 
 std::optional<uint32_t> settingByName(std::string_view name) {

@@ -49,6 +49,9 @@ std::size_t serviceArgCount(Service s);
 // ID a fault can be aimed at (settings, job or value IDs): bit i for argument i.
 unsigned settingsArguments(Service s);
 unsigned idArguments(Service s);
+// Which of a service's logged arguments are pointers (bit i for argument
+// i): an address, which differs from run to run.
+unsigned pointerArguments(Service s);
 const char *logKindName(LogKind k);
 std::optional<LogKind> logKindByName(const std::string &name);
 
@@ -98,6 +101,11 @@ struct LogEntry {
     uint32_t result = 0;
     bool done = false; // the service did its work, whatever it answered
     std::string text;  // monitor line as received (any bytes), or what happened
+    // What a call that did its work moved: the bytes a Get delivered or a
+    // Set stored (a secret setting as kMaskedBytes), or a link call's
+    // answer as 4 bytes big-endian; empty otherwise. Kept with the entry
+    // for call traces, never shown by the log itself.
+    Bytes data;
 };
 struct LogFilter {
     uint64_t after_seq = 0;         // only entries with a larger seq

@@ -38,19 +38,34 @@ namespace {
 // version 3 keeps every row in one table of keyed bytes beside the log;
 // version 4 logs the calling program's name; version 5 keeps a checksum
 // with every row; version 6 logs arming and clearing a fault as kinds of
-// their own, "fault" being a firing only.
+// their own, "fault" being a firing only; version 7 keeps with each log
+// entry the bytes its call moved.
 constexpr int kApplicationId = 0x4d4c5354;
-constexpr int kFormatVersion = 6;
+constexpr int kFormatVersion = 7;
 
 constexpr const char *kTables = R"(
 CREATE TABLE rows(space INTEGER NOT NULL, major INTEGER NOT NULL, minor INTEGER NOT NULL, value BLOB NOT NULL,
                   sum INTEGER NOT NULL, PRIMARY KEY(space, major, minor)) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS log(seq INTEGER PRIMARY KEY, time INTEGER NOT NULL, pid INTEGER NOT NULL,
                  kind TEXT NOT NULL, service TEXT NOT NULL, args BLOB NOT NULL, result INTEGER NOT NULL,
-                 done INTEGER NOT NULL, text TEXT NOT NULL, program TEXT NOT NULL DEFAULT '');
+                 done INTEGER NOT NULL, text TEXT NOT NULL, program TEXT NOT NULL DEFAULT '',
+                 data BLOB NOT NULL DEFAULT x'');
 )";
 
 int64_t i64(uint64_t v) { return static_cast<int64_t>(v); }
+
+// The log's entries a filter selects, newest first (so that a count reads
+// only the entries it shows), with data for the bytes of each.
+std::string selectLog(const char *data) {
+    std::string kinds;
+    for (std::size_t i = 0; i < kLogKindCount; ++i)
+        if (namesService(static_cast<LogKind>(i)))
+            kinds += cat({kinds.empty() ? "'" : ", '", logKindName(static_cast<LogKind>(i)), "'"});
+    return cat(
+        {"SELECT seq, time, pid, kind, service, args, result, done, text, program, ", data,
+         " FROM log WHERE seq > ? AND time >= ? AND (? OR pid = ?) AND (? OR (service = ? AND kind IN (",
+         kinds, "))) AND (? OR kind = ?) ORDER BY seq DESC LIMIT ?"});
+}
 
 // A row's checksum, as flash settings stores keep one with each entry: 64
 // bits over its space, key and value, so that a changed byte, a value cut or
@@ -318,8 +333,9 @@ public:
     void append(const LogEntry &e) override {
         Bytes args(e.args.size() * sizeof(uint64_t));
         if (!e.args.empty()) std::memcpy(args.data(), e.args.data(), args.size());
-        Query(*this, "INSERT INTO log(seq, time, pid, kind, service, args, result, done, text, program) "
-                     "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        Query(*this,
+              "INSERT INTO log(seq, time, pid, kind, service, args, result, done, text, program, data) "
+              "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
             .bind(1, i64(e.seq))
             .bind(2, e.time_us)
             .bind(3, e.pid)
@@ -330,20 +346,12 @@ public:
             .bind(8, e.done)
             .bind(9, e.text)
             .bind(10, e.program)
+            .bind(11, e.data)
             .run();
     }
     std::vector<LogEntry> log(const LogFilter &f) override {
-        // Newest first, so that a count reads only the entries it shows.
-        static const std::string sql = [] {
-            std::string kinds;
-            for (std::size_t i = 0; i < kLogKindCount; ++i)
-                if (namesService(static_cast<LogKind>(i)))
-                    kinds += cat({kinds.empty() ? "'" : ", '", logKindName(static_cast<LogKind>(i)), "'"});
-            return cat({"SELECT seq, time, pid, kind, service, args, result, done, text, program FROM log "
-                        "WHERE seq > ? AND time >= ? AND (? OR pid = ?) AND (? OR (service = ? AND kind IN (",
-                        kinds, "))) AND (? OR kind = ?) ORDER BY seq DESC LIMIT ?"});
-        }();
-        Query q(*this, sql.c_str());
+        static const std::string sql[2] = {selectLog("x''"), selectLog("data")};
+        Query q(*this, sql[data_].c_str());
         q.bind(1, i64(f.after_seq)).bind(2, f.since_us).bind(3, !f.pid).bind(4, f.pid.value_or(0));
         q.bind(5, !f.service).bind(6, std::string(f.service ? serviceName(*f.service) : ""));
         q.bind(7, !f.kind).bind(8, std::string(f.kind ? logKindName(*f.kind) : ""));
@@ -363,6 +371,7 @@ public:
             e.done = q.integer(7) != 0;
             e.text = q.text(8);
             e.program = q.text(9);
+            e.data = q.blob(10);
             out.push_back(std::move(e));
         }
         std::reverse(out.begin(), out.end());
@@ -392,6 +401,7 @@ private:
     bool created_now_ = false;
     bool read_only_ = false;
     bool sums_ = true;    // false for a file of the format before them, read as it is
+    bool data_ = true;    // false for a file of a format before the log kept bytes, read as it is
     bool gone_ = false;   // the file was found no longer at path_
     bool marked_ = false; // this process's mark is on the -shm
     int shm_fd_ = -1;
@@ -794,6 +804,7 @@ bool FileStore::checkLayout(bool may_write) {
     // unchecked, format 5's armings and clearings logged as kind "fault".
     if (version >= 4 && read_only_) {
         sums_ = version >= 5;
+        data_ = version >= 7;
         if (!sums_)
             std::fprintf(
                 stderr,
@@ -819,6 +830,7 @@ void FileStore::upgrade(int64_t from) {
     else if (from <= 4)
         exec("ALTER TABLE rows ADD COLUMN sum INTEGER NOT NULL DEFAULT 0");
     if (from <= 3) exec("ALTER TABLE log ADD COLUMN program TEXT NOT NULL DEFAULT ''");
+    if (from <= 6) exec("ALTER TABLE log ADD COLUMN data BLOB NOT NULL DEFAULT x''");
     std::vector<std::pair<Space, Row>> all;
     if (from <= 4) {
         Query q(*this, "SELECT space, major, minor, value FROM rows");

@@ -20,17 +20,31 @@ constexpr std::size_t logged(uint32_t (*)(A..., ...)) {
     return sizeof...(A) - 1;
 }
 
+// Bit i for each of the first args parameters whose declaration has a '*'.
+constexpr unsigned pointersIn(const char *params, std::size_t args) {
+    unsigned bits = 0;
+    std::size_t i = 0;
+    for (const char *p = params; *p != '\0'; ++p) {
+        if (*p == ',') ++i;
+        if (*p == '*' && i < args) bits |= 1u << i;
+    }
+    return bits;
+}
+
 struct ServiceRow {
     const char *name;
     LogKind kind;
     std::size_t args;
     unsigned settings; // bit i: argument i is a settings ID
     unsigned ids;      // bit i: argument i is a job or value ID
+    unsigned pointers; // bit i: argument i is a pointer
 };
-#define DEVSIM_SERVICE_ROW(name, kind, args, settings, ids, ...) {#name, LogKind::kind, args, settings, ids},
+#define DEVSIM_SERVICE_ROW(name, kind, args, settings, ids, params, ...)                                     \
+    {#name, LogKind::kind, args, settings, ids, pointersIn(#params, args)},
 constexpr ServiceRow kServices[] = {CORVEL_DEVICE_SERVICES(DEVSIM_SERVICE_ROW)};
 #undef DEVSIM_SERVICE_ROW
 static_assert(std::size(kServices) == kServiceCount);
+static_assert(pointersIn("(uint32_t a, void **b, uint32_t c, const char *f, ...)", 3) == 2);
 
 #define DEVSIM_CHECK_ROW(name, kind, args, settings, ids, ...)                                               \
     static_assert(logged(&::name) == (args), #name ": the prototype and the row disagree on the arguments"); \
@@ -62,6 +76,7 @@ LogKind serviceKind(Service s) { return row(s) ? row(s)->kind : LogKind::note; }
 std::size_t serviceArgCount(Service s) { return row(s) ? row(s)->args : 0; }
 unsigned settingsArguments(Service s) { return row(s) ? row(s)->settings : 0; }
 unsigned idArguments(Service s) { return row(s) ? row(s)->settings | row(s)->ids : 0; }
+unsigned pointerArguments(Service s) { return row(s) ? row(s)->pointers : 0; }
 
 const char *logKindName(LogKind k) {
     auto i = static_cast<std::size_t>(k);

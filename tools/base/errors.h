@@ -49,9 +49,13 @@ inline constexpr int kExitRunFailed = 125;
 inline constexpr int kExitCannotRun = 126;
 inline constexpr int kExitNotFound = 127;
 inline constexpr ExitStatus kRunExitStatuses[] = {
-    {kExitFailed, "with --require-fired: the program exited 0, but a --fault never fired"},
-    {kExitRunFailed, "run itself failed: bad input, the device could not be made, or what it was to write "
-                     "was lost; nothing was run, or the program's status is not shown"},
+    {kExitFailed,
+     "the program exited 0, but a check failed: a --fault never fired (with --require-fired), or "
+     "its calls differ from the --expect-trace file"},
+    {kExitRunFailed,
+     "run itself failed: bad input (an --expect-trace file that cannot be read or holds no "
+     "trace), the device could not be made, or what it was to write was lost; nothing was run, "
+     "or the program's status is not shown"},
     {kExitCannotRun, "PROGRAM was found but could not be run"},
     {kExitNotFound, "PROGRAM was not found"},
 };

@@ -42,6 +42,20 @@ other bytes. A document may name only some groups and fields; \fB\-\fR reads
 it from standard input. The \fBread\-only\fR groups are information, never
 written. A password of \fB"********"\fR leaves the stored one alone.
 \fBentmlst schema\fR prints the document's JSON Schema.
+.PP
+On the simulated device the document may hold a top\-level \fBjobs\fR array,
+which \fBexport \-\-jobs\fR writes:
+.PP
+.nf
+"jobs": [{"id": 5, "parent": 100, "values": {"ip.address": "to@corp.example"},
+          "links": [{"kind": "fax", "id": 6}]}]
+.fi
+.PP
+Values are named and written as \fBjob set\fR takes them; a link kind is a
+number (e.g. 0x100) or one of \fBfax\fR, \fBmail\fR, \fB0100\fR, \fB0200\fR
+and \fBfax\-image\fR. \fBimport\fR creates or updates the jobs named, after
+the settings, and leaves other jobs alone. \fBimport \-\-setup\fR writes the
+whole document out of band: not logged, no faults, no notifications.
 .SH LOG
 Each entry is one line:
 .PP
@@ -73,6 +87,21 @@ call (default the next) and the \fItimes\fR\-1 after it answer CODE;
 each matching call fails with P percent until cleared, drawn from seed S.
 A field name that is not a field is refused; a program name is not checked,
 and a fault that never fires is reported.
+.SH TRACES
+\fBentmlst run \-\-trace\fR and \fBentmlst log \-\-trace\fR write the service calls of a program as text that is the same in every run of the same single-threaded program, on any machine: one line per call, in the order the device received them,
+.PP
+.nf
+SERVICE(ARGUMENT, ...) = RESULT
+SERVICE(ARGUMENT, ...) \-> ANSWER = RESULT
+.fi
+.PP
+An argument is a number in hex; a settings ID is shown by its field names (joined by | where groups share it), a job value ID by its name. Where the call moved a value, NAME=VALUE gives it as get and job show print it (a password as \(dq********\(dq: the log never holds one in clear). A link call's answer follows \->; a monitor line follows the arguments in quotes, escaped as in the log. Pointers, pids, times and log numbers are left out. RESULT is the service's answer in hex. For example:
+.PP
+.nf
+meSTCGetStatus(0x4050300, smtp.port=25) = 0x0
+meSTCSetStatus(0x7302, 0x4050300, smtp.port=587) = 0x0
+mscMLRPTChgSMTPProtocol(0x0) = 0x0
+.fi
 )";
 
 const char *const kManEnvironment = R"(.SH ENVIRONMENT

@@ -1,6 +1,7 @@
 // log_command.cpp - entmlst log: what the device received, from every
 // process, read from the device's log.
 #include "cli/command_line.h"
+#include "device/call_trace.h"
 #include "device/device_control.h"
 
 #include "base/errors.h"
@@ -33,6 +34,7 @@ struct LogArgs {
     std::optional<std::string> kind;
     std::optional<std::string> until;
     std::optional<std::string> timeout;
+    bool trace = false;
 };
 
 // "names" maps the index of each settings-ID argument to that ID's names.
@@ -167,6 +169,7 @@ private:
 };
 
 int runLog(const Options &o, const LogArgs &a) {
+    if (a.trace && o.json) throw UsageError("--trace prints text; drop --json");
     devsim::LogFilter filter = filterOf(a);
     const std::unique_ptr<Pattern> until = a.until ? std::make_unique<Pattern>(*a.until) : nullptr;
     std::optional<Clock::time_point> deadline;
@@ -199,11 +202,15 @@ int runLog(const Options &o, const LogArgs &a) {
         return matched;
     };
     if (!a.follow) {
-        print(control([&] {
-                  devsim::openDevice(o.device);
-                  return devsim::log(filter);
-              }),
-              false);
+        const auto entries = control([&] {
+            devsim::openDevice(o.device);
+            return devsim::log(filter);
+        });
+        if (!a.trace) {
+            print(entries, false);
+        } else if (std::fputs(callTrace(entries).c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            throw OutputError("cannot write standard output");
+        }
         return 0;
     }
 
@@ -301,6 +308,10 @@ void bindLog(CLI::App &cmd, Chosen &chosen) {
                 ->type_name("SECONDS")
                 ->needs(until);
             until->needs(c.get_option("--follow"));
+            c.add_flag("--trace", a.trace,
+                       "print the service calls among the entries as a call trace, the text run --trace "
+                       "writes (see TRACES)")
+                ->excludes(c.get_option("--follow"));
             c.footer("The options narrow the entries together. --json entries carry seq, time_us, pid, "
                      "program, kind, service, args, names, result, done and text; names maps the index "
                      "of each settings-ID argument to that ID's names, such as {\"1\": [\"smtp.port\"]}.");

@@ -9,6 +9,7 @@
 #include "cli/output_file.h"
 #include "cli/result_codes.h"
 #include "commands/settings_import.h"
+#include "device/call_trace.h"
 #include "devsim.h"
 
 #include <fcntl.h>
@@ -27,7 +28,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 extern char **environ;
 
@@ -49,6 +52,9 @@ struct RunArgs {
     std::string log_json;
     bool quiet = false;
     bool require_fired = false;
+    std::string trace;
+    std::string expect_trace;
+    bool update_trace = false;
     std::vector<std::string> program;
 };
 
@@ -199,17 +205,30 @@ fs::path keepFolder(const std::string &dir) {
     return dir;
 }
 
-// A --log-json target that cannot take the log is refused before anything
-// runs; writing it decides in the end.
-void checkLogTarget(const std::string &file) {
+// A target of an option's output that cannot take it is refused before
+// anything runs; writing it decides in the end.
+void checkTarget(const std::string &option, const std::string &file) {
     std::error_code ec;
     const fs::path p(file);
     const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
     if (!fs::is_directory(folder, ec))
-        throw RunFailure("--log-json " + file + ": no folder " + folder.string());
+        throw RunFailure(option + " " + file + ": no folder " + folder.string());
     const fs::file_status st = fs::status(p, ec);
     if (st.type() != fs::file_type::not_found && st.type() != fs::file_type::regular)
-        throw RunFailure("--log-json " + file + ": not a regular file");
+        throw RunFailure(option + " " + file + ": not a regular file");
+}
+
+// The golden trace to compare with, checked before anything runs.
+std::string goldenTrace(const std::string &file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    if (!in || in.bad())
+        throw RunFailure("--expect-trace " + file + ": cannot read it: " + std::strerror(errno));
+    if (auto why = notATrace(text.str()))
+        throw RunFailure("--expect-trace " + file + ": not a call trace (" + *why +
+                         "); --update-trace writes a new one");
+    return text.str();
 }
 
 // The settings document at path, imported as import does (its jobs too), on
@@ -478,7 +497,13 @@ int runRun(const Options &, const RunArgs &a) {
         }
         std::optional<fs::path> keep;
         if (!a.keep.empty()) keep = keepFolder(a.keep);
-        if (!a.log_json.empty()) checkLogTarget(a.log_json);
+        if (!a.log_json.empty()) checkTarget("--log-json", a.log_json);
+        if (!a.trace.empty()) checkTarget("--trace", a.trace);
+        std::optional<std::string> golden;
+        if (a.update_trace)
+            checkTarget("--expect-trace", a.expect_trace);
+        else if (!a.expect_trace.empty())
+            golden = goldenTrace(a.expect_trace);
         std::optional<devsim::State> state;
         if (!a.state.empty()) state = importedState(a.state);
         PrivateDevice dev;
@@ -506,12 +531,10 @@ int runRun(const Options &, const RunArgs &a) {
             control([&] { devsim::openDevice(dev.path()); });
         }
         const std::vector<devsim::LogEntry> entries = control([] { return devsim::log(); });
-        if (ran.ran && !a.quiet) {
-            std::vector<devsim::LogEntry> program_entries;
-            for (const devsim::LogEntry &e : entries)
-                if (e.seq > mark) program_entries.push_back(e);
-            printSummary(a.program[0], ran, program_entries);
-        }
+        std::vector<devsim::LogEntry> program_entries;
+        for (const devsim::LogEntry &e : entries)
+            if (e.seq > mark) program_entries.push_back(e);
+        if (ran.ran && !a.quiet) printSummary(a.program[0], ran, program_entries);
         // A fault that never fired tested nothing: said, and with --require-fired
         // a failed check, which fails a run whose program exited 0.
         if (ran.ran) {
@@ -524,6 +547,26 @@ int runRun(const Options &, const RunArgs &a) {
                     unfired = true;
                 }
             if (unfired && a.require_fired && status == 0) status = kExitFailed;
+        }
+        // The trace, written and compared once the program has run.
+        const std::string trace = ran.ran ? callTrace(program_entries) : std::string();
+        auto write = [&](const std::string &option, const std::string &file) {
+            try {
+                writeFileWhole(file, trace, false);
+            } catch (const std::exception &e) {
+                std::fprintf(stderr, "entmlst: run: %s %s: %s\n", option.c_str(), file.c_str(), e.what());
+                lost = true;
+            }
+        };
+        if (ran.ran && !a.trace.empty()) write("--trace", a.trace);
+        if (ran.ran && a.update_trace) write("--expect-trace", a.expect_trace);
+        if (ran.ran && golden) {
+            const std::string diff = unifiedDiff(a.expect_trace, *golden, "this run", trace);
+            if (!diff.empty()) {
+                std::fprintf(stderr, "entmlst: run: the calls differ from --expect-trace %s:\n%s",
+                             a.expect_trace.c_str(), diff.c_str());
+                if (status == 0) status = kExitFailed;
+            }
         }
         if (!a.log_json.empty()) {
             Json all = Json::array();
@@ -585,10 +628,26 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
                 ->type_name("FILE")
                 ->check(named);
             c.add_flag("--require-fired", a.require_fired,
-                       "a --fault that never fired is a failed check: run says each on standard error "
-                       "(without this too) and, when the program exited 0, exits 1; when the program "
-                       "exited non-zero, run exits with its status");
+                       "a --fault that never fired is a failed check (run says each on standard error, "
+                       "without this too)");
             c.add_flag("-q,--quiet", a.quiet, "no summary on standard error");
+            c.add_option("--trace", a.trace,
+                         "write the program's service calls to FILE as a call trace: one line per call, "
+                         "with the names and values it read and wrote and the answer, the same in every "
+                         "run of the same program (see TRACES)")
+                ->type_name("FILE")
+                ->check(named);
+            auto *expect =
+                c.add_option("--expect-trace", a.expect_trace,
+                             "compare the program's call trace with the one in FILE and show a unified "
+                             "diff on standard error where they differ: a failed check. A FILE that "
+                             "cannot be read or holds no trace is refused before the program runs (125)")
+                    ->type_name("FILE")
+                    ->check(named);
+            c.add_flag("--update-trace", a.update_trace,
+                       "write the program's call trace to the --expect-trace FILE instead of comparing; "
+                       "run exits with the program's status")
+                ->needs(expect);
             c.add_option(
                  "program", a.program,
                  "the program to run and its arguments, after --. A SIGINT, SIGTERM or SIGHUP sent to "
@@ -598,6 +657,13 @@ void bindRun(CLI::App &cmd, Chosen &chosen) {
                      "is killed; the processes it starts are its own affair")
                 ->required()
                 ->type_name("PROGRAM");
+            c.footer(
+                std::string(
+                    "The checks (--require-fired, --expect-trace) are reported on standard error. When "
+                    "the program exits non-zero, run exits with its status; when it exits 0 and a check "
+                    "fails, run exits 1. An --expect-trace file that cannot be read or holds no trace is "
+                    "refused before the program runs (125).\n\n") +
+                c.get_footer());
         },
         runRun);
 }

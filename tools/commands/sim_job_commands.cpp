@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 #include "commands/job_words.h"
 #include "commands/settings_import.h"
+#include "device/call_trace.h"
 #include "device/device_control.h"
 
 #include "base/errors.h"
@@ -51,21 +52,6 @@ std::vector<uint8_t> asKept(uint32_t value_id, std::vector<uint8_t> value) {
         if (value.size() == 1 && value[0] == 0) value.clear();
     }
     return value;
-}
-
-// A job's values as the device keeps them: a number up to 4 bytes wide,
-// else text (hex: when it is not).
-Json valueJson(uint32_t value_id, const devsim::Bytes &bytes) {
-    const uint32_t width = devsim::valueWidth(value_id).value_or(static_cast<uint32_t>(bytes.size()));
-    std::vector<uint8_t> padded(bytes);
-    padded.resize(std::max<std::size_t>(width, bytes.size()) + 1, 0);
-    Field f;
-    f.name = hex8(value_id);
-    f.offset = 0;
-    f.size = padded.size() - 1;
-    f.kind = f.size <= 4 ? Kind::number : Kind::text;
-    f.row = 0;
-    return jsonValue(f, padded.data());
 }
 
 // The device's jobs, looked at out of band.
