@@ -173,7 +173,8 @@ const CliCase kCli[] = {
      true},
     {"fault lsit", 2, "entmlst: 'lsit' is not an entmlst fault command. See 'entmlst fault --help'. .*\n",
      true},
-    {"", 2, kOneLine, true}, {"help", 0, kQuiet, true, "\n  set +change fields of a setting group\n"},
+    {"", 2, kOneLine, true},
+    {"help", 0, kQuiet, true, "\n  set +change fields of a setting group\n"},
     {"help get", 0, kQuiet, true, "--recipient,--user N .*\n(.*\n)*  --json .*\n(.*\n)*  3  the device file"},
     {"fault add --help", 0, kQuiet, true, "--probability PERCENT .*\n(.*\n)*  --fail SPEC {17}the Nth"},
     {"--version ; --device @/none.db --version", 0, kQuiet, true,
@@ -318,7 +319,8 @@ const CliCase kCli[] = {
      R"(\{\s*"kind": "mail",\s*"job": 7\s*\},\s*\{\s*"kind": "fax",\s*"job": 6\s*\})"},
     // reset puts back factory settings, clears faults and the log, and the jobs unless kept.
     {"fault add meSTCGetStatus#5=1 ; reset --keep-jobs", 0, kQuiet, false},
-    {"log", 0, kQuiet, true, "^[^\n]*reset, keeping jobs\n$"}, {"fault list", 0, kQuiet, true, "^$"},
+    {"log", 0, kQuiet, true, "^[^\n]*reset, keeping jobs\n$"},
+    {"fault list", 0, kQuiet, true, "^$"},
     {"get smtp", 0, kQuiet, false, "port: +25\n"},
     {"job ip 5", 0, kQuiet, true, "address: +\"to@corp.example\"\n"},
     // set reads the group from outside: a fault aimed at another field stays armed, and the log holds
@@ -410,75 +412,65 @@ const CliCase kCli[] = {
      "until [ -e $D-wal ]; do sleep 0.1; done; chmod 644 $D-wal; ENTMLST get smtp >/dev/null; "
      "stat -c %a $D-wal; kill $!'",
      0, kQuiet, true, "^600\n$"},
-    {
-        "run --help",
-        0,
-        kQuiet,
-        true,
-        {"run --help", 0, kQuiet, true,
-         "\n  1  the program exited 0, but a check failed[^\n]*\n  125  run itself failed[\\s\\S]*\n  127  "
-         "PROGRAM was not found\n",
-         "--device"}, // run takes none of the global options
-        // A call trace: the same for the same program; a new write fails the run with a diff, whatever the
-        // program's status; a golden file that is not a trace is refused before the program runs.
-        {"run -q --trace @/a.trace -- ENTMLST set smtp port=26 ; run -q --expect-trace @/a.trace -- ENTMLST "
-         "set "
-         "smtp "
-         "port=26 ; run -q --expect-trace @/u.trace --update-trace -- ENTMLST set smtp port=26 ; run -q -- "
-         "cmp "
-         "@/a.trace "
-         "@/u.trace",
-         0, kQuiet, true},
-        {"run -q --expect-trace @/a.trace -- ENTMLST set smtp port=26 ssl=1", 1,
-         "entmlst: run: the calls differ from --expect-trace [^\n]*/a.trace:\n--- [^\n]*/a.trace\n\\+\\+\\+ "
-         "this "
-         "run\n"
-         "@@ -1,4 \\+1,6 @@\n( [^\n]*\n){3}\\+meSTCGetStatus\\(0x4050300, smtp\\.ssl=0\\) = "
-         "0x0\n\\+meSTCSetStatus\\(0x7302, "
-         "0x4050300, smtp\\.ssl=1\\) = 0x0\n emwOSWOrgFreeMemPart\\(0x0\\) = 0x0\n",
-         true},
-        {"run -q --expect-trace @/a.trace -- sh -c 'exit 3'", 3,
-         "entmlst: run: the calls differ[^\n]*\n[^@]*@@ -1,4 \\+0,0 @@\n(-[^\n]*\n){4}", true},
-        {"run --expect-trace @/victim -- echo ran ; run --expect-trace @/nosuch -- echo ran", 125,
-         "entmlst: run: --expect-trace [^\n]*: (not a call trace|cannot read it)[^\n]*\n", true, "^$"},
-        {"log --trace -n 1 --service meSTCSetStatus", 0, kQuiet, true,
-         "^meSTCSetStatus\\(0x7302, 0x4050300, smtp\\.[a-z]+=[^\n]*\\) = 0x0\n$"},
-        // The completion offers what the command table and the setting groups hold.
-        {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
-        {kComplete +
-             "'entmlst se' 'entmlst fault ' 'entmlst --json get smtp-' 'entmlst set counters' 'entmlst set "
-             "smtp por' 'entmlst job send-result 5 fax --ca' 'entmlst log --follow --un' 'entmlst --device "
-             "@/compl' 'entmlst log --kind ar' 'entmlst fault add meSTCS' 'entmlst fault add --match "
-             "smtp.por' "
-             "'entmlst job create 5 ip.addr' 'entmlst log --pid '",
-         0, kQuiet, true,
-         "^set\nadd list clear\nsmtp-event "
-         "smtp-schedule\n\nport=\n--capacity\n--until\n[^\n]*/complete.bash\narmed\n"
-         "meSTCSetStatus=\nsmtp.port\nip.address=\n\n$"},
-        // Each group's Set reaches the file: the next process reads the value back.
-        {"set pop3 domain10=last.example ; set pop3user --user 2 port=0x3e3 ; set smtp-event --recipient 3 "
-         "event7=1 ; "
-         "set smtp-schedule --recipient 2 week=5 ; set maintenance address=ops@corp.example ; "
-         "set event-last-send --recipient 1 time=4000000000 ; set maintenance-last-send time=7 ; set smtp "
-         "signature=hex:0102",
-         0, kQuiet, false, "\nwritten: +[a-z0-9]+\n"},
-        {"get pop3", 0, kQuiet, true, "domain10: +\"last.example\"\n"},
-        {"get pop3user --user 2", 0, kQuiet, true, "port: +995\n"},
-        {"get smtp-event --recipient 3", 0, kQuiet, true, "event7: +1\n"},
-        {"get smtp-schedule --recipient 2", 0, kQuiet, true, "week: +5\n"},
-        {"get maintenance", 0, kQuiet, true, "address: +\"ops@corp.example\"\n"},
-        {"get event-last-send --recipient 1", 0, kQuiet, true, "time: +4000000000\n"},
-        {"get maintenance-last-send", 0, kQuiet, true, "time: +7\n"},
-        {"get smtp", 0, kQuiet, true, "signature: +\"\\\\u0001\\\\u0002\"\n"},
-        {"--json get host-buffer", 0, kQuiet, true, "\"size\": 1048576[\\s\\S]*\"name\": \"ENTMLST_OK\""},
-        {"get subject ; get counters ; get schedule-last-send ; sync", 0, kQuiet, false,
-         "result: ENTMLST_OK \\(0x00000000\\)\n$"},
-        // What -o refused is as it was; the user's own link still names the file it wrote.
-        {"run -q -- sh -c 'test -p @/fifo && test -d @/folder && test -L @/mine/link && "
-         "cat @/victim @/target.json && ! test -e @/typo.db && ! test -e @/missing && ! test -e @/x.json && "
-         "stat -c %a @/clear-export.json && ls -A @/folder'",
-         0, kQuiet, true, "^keep\\{\n  \"format\": \"corvellib-settings\"[\\s\\S]*\n600\n$"},
-    };
+    {"run --help", 0, kQuiet, true,
+     "\n  1  the program exited 0, but a check failed[^\n]*\n  125  run itself failed[\\s\\S]*\n  127  "
+     "PROGRAM was not found\n",
+     "--device"}, // run takes none of the global options
+    // A call trace: the same for the same program; a new write fails the run with a diff, whatever the
+    // program's status; a golden file that is not a trace is refused before the program runs.
+    {"run -q --trace @/a.trace -- ENTMLST set smtp port=26 ; run -q --expect-trace @/a.trace -- ENTMLST set "
+     "smtp "
+     "port=26 ; run -q --expect-trace @/u.trace --update-trace -- ENTMLST set smtp port=26 ; "
+     "run -q -- cmp @/a.trace @/u.trace",
+     0, kQuiet, true},
+    {"run -q --expect-trace @/a.trace -- ENTMLST set smtp port=26 ssl=1", 1,
+     "entmlst: run: the calls differ from --expect-trace [^\n]*/a.trace:\n--- [^\n]*/a.trace\n\\+\\+\\+ this "
+     "run\n"
+     "@@ -1,4 \\+1,6 @@\n( [^\n]*\n){3}\\+meSTCGetStatus\\(0x4050300, smtp\\.ssl=0\\) = 0x0\n"
+     "\\+meSTCSetStatus\\(0x7302, 0x4050300, smtp\\.ssl=1\\) = 0x0\n emwOSWOrgFreeMemPart\\(0x0\\) = 0x0\n",
+     true},
+    {"run -q --expect-trace @/a.trace -- sh -c 'exit 3'", 3,
+     "entmlst: run: the calls differ[^\n]*\n[^@]*@@ -1,4 \\+0,0 @@\n(-[^\n]*\n){4}", true},
+    {"run --expect-trace @/victim -- echo ran ; run --expect-trace @/nosuch -- echo ran", 125,
+     "entmlst: run: --expect-trace [^\n]*: (not a call trace|cannot read it)[^\n]*\n", true, "^$"},
+    {"log --trace -n 1 --service meSTCSetStatus", 0, kQuiet, true,
+     "^meSTCSetStatus\\(0x7302, 0x4050300, smtp\\.[a-z]+=[^\n]*\\) = 0x0\n$"},
+    // The completion offers what the command table and the setting groups hold.
+    {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
+    {kComplete +
+         "'entmlst se' 'entmlst fault ' 'entmlst --json get smtp-' 'entmlst set counters' 'entmlst set "
+         "smtp por' 'entmlst job send-result 5 fax --ca' 'entmlst log --follow --un' 'entmlst --device "
+         "@/compl' 'entmlst log --kind ar' 'entmlst fault add meSTCS' 'entmlst fault add --match "
+         "smtp.por' "
+         "'entmlst job create 5 ip.addr' 'entmlst log --pid '",
+     0, kQuiet, true,
+     "^set\nadd list clear\nsmtp-event "
+     "smtp-schedule\n\nport=\n--capacity\n--until\n[^\n]*/complete.bash\narmed\n"
+     "meSTCSetStatus=\nsmtp.port\nip.address=\n\n$"},
+    // Each group's Set reaches the file: the next process reads the value back.
+    {"set pop3 domain10=last.example ; set pop3user --user 2 port=0x3e3 ; set smtp-event --recipient 3 "
+     "event7=1 ; "
+     "set smtp-schedule --recipient 2 week=5 ; set maintenance address=ops@corp.example ; "
+     "set event-last-send --recipient 1 time=4000000000 ; set maintenance-last-send time=7 ; set smtp "
+     "signature=hex:0102",
+     0, kQuiet, false, "\nwritten: +[a-z0-9]+\n"},
+    {"get pop3", 0, kQuiet, true, "domain10: +\"last.example\"\n"},
+    {"get pop3user --user 2", 0, kQuiet, true, "port: +995\n"},
+    {"get smtp-event --recipient 3", 0, kQuiet, true, "event7: +1\n"},
+    {"get smtp-schedule --recipient 2", 0, kQuiet, true, "week: +5\n"},
+    {"get maintenance", 0, kQuiet, true, "address: +\"ops@corp.example\"\n"},
+    {"get event-last-send --recipient 1", 0, kQuiet, true, "time: +4000000000\n"},
+    {"get maintenance-last-send", 0, kQuiet, true, "time: +7\n"},
+    {"get smtp", 0, kQuiet, true, "signature: +\"\\\\u0001\\\\u0002\"\n"},
+    {"--json get host-buffer", 0, kQuiet, true, "\"size\": 1048576[\\s\\S]*\"name\": \"ENTMLST_OK\""},
+    {"get subject ; get counters ; get schedule-last-send ; sync", 0, kQuiet, false,
+     "result: ENTMLST_OK \\(0x00000000\\)\n$"},
+    // What -o refused is as it was; the user's own link still names the file it wrote.
+    {"run -q -- sh -c 'test -p @/fifo && test -d @/folder && test -L @/mine/link && "
+     "cat @/victim @/target.json && ! test -e @/typo.db && ! test -e @/missing && ! test -e @/x.json && "
+     "stat -c %a @/clear-export.json && ls -A @/folder'",
+     0, kQuiet, true, "^keep\\{\n  \"format\": \"corvellib-settings\"[\\s\\S]*\n600\n$"},
+};
 
 TEST_F(ToolTest, TheCommandLineKeepsItsContract) {
     ASSERT_EQ(tool({"init"}).status, 0);
