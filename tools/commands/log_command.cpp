@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
@@ -86,6 +88,17 @@ void appendJsonString(std::string &out, std::string_view text) {
     out += '"';
 }
 
+// A text of the log as a JSON string, shown safely as the log shows it;
+// printable ASCII (most texts) is already so.
+void appendLogText(std::string &out, std::string_view text) {
+    const bool plain =
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f && c != '\\'; });
+    if (plain)
+        appendJsonString(out, text);
+    else
+        appendJsonString(out, devsim::escapeLogText(text, false));
+}
+
 template <typename T>
 void appendNumber(std::string &out, T n) {
     char digits[24];
@@ -101,14 +114,24 @@ void appendEntryJson(std::string &out, const devsim::LogEntry &e, bool pretty) {
     // Each level's new line: the members, the elements of args and names, names' list.
     const char *at[] = {pretty ? "\n    " : "", pretty ? "\n      " : "", pretty ? "\n        " : ""};
     const char *colon = pretty ? ": " : ":";
-    auto key = [&](const char *name, bool first = false) {
-        if (!first) out += ',';
-        out += at[0];
-        out += '"';
-        out += name;
-        out += '"';
-        out += colon;
-    };
+    // Each key with the comma and new line before it, made once per layout.
+    static const auto kKeyTexts = [] {
+        const char *keys[] = {"seq",  "time_us", "pid",    "program", "kind", "service",
+                              "args", "names",   "result", "done",    "text"};
+        std::array<std::array<std::string, std::size(keys)>, 2> texts;
+        for (std::size_t layout = 0; layout < 2; ++layout)
+            for (std::size_t k = 0; k < std::size(keys); ++k) {
+                std::string &t = texts[layout][k];
+                t = k == 0 ? "" : ",";
+                t += layout ? "\n    \"" : "\"";
+                t += keys[k];
+                t += layout ? "\": " : "\":";
+            }
+        return texts;
+    }();
+    // Called with the keys in the order of the table.
+    std::size_t next_key = 0;
+    auto key = [&](const char *) { out += kKeyTexts[pretty][next_key++]; };
     // "[a, b]" of the items at level, closed on the line of the level above.
     auto list = [&](const auto &items, int level, auto each) {
         out += '[';
@@ -121,14 +144,14 @@ void appendEntryJson(std::string &out, const devsim::LogEntry &e, bool pretty) {
         out += ']';
     };
     out += '{';
-    key("seq", true);
+    key("seq");
     appendNumber(out, e.seq);
     key("time_us");
     appendNumber(out, e.time_us);
     key("pid");
     appendNumber(out, e.pid);
     key("program");
-    appendJsonString(out, devsim::escapeLogText(e.program, false));
+    appendLogText(out, e.program);
     key("kind");
     appendJsonString(out, devsim::logKindName(e.kind));
     key("service");
@@ -153,7 +176,7 @@ void appendEntryJson(std::string &out, const devsim::LogEntry &e, bool pretty) {
     key("done");
     out += e.done ? "true" : "false";
     key("text");
-    appendJsonString(out, devsim::escapeLogText(e.text, false));
+    appendLogText(out, e.text);
     out += pretty ? "\n  }" : "}";
 }
 
