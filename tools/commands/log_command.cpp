@@ -433,8 +433,8 @@ void bindLog(CLI::App &cmd, Chosen &chosen) {
                 ->type_name("WHEN");
             c.add_option("--pid", a.pid, "only the entries of one process")->type_name("PID");
             c.add_option("--program", a.program,
-                         "only the entries of programs named NAME, as the log shows them (the first 15 "
-                         "bytes of the program's file name)")
+                         "only the entries of the programs named NAME; the system keeps a program's first 15 "
+                         "bytes, so a longer name finds them by those")
                 ->type_name("NAME");
             c.add_option("--after", a.after,
                          "only entries after the one numbered SEQ (a --json entry's \"seq\"), to read on "
