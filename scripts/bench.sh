@@ -11,8 +11,16 @@
 #                                outside by hyperfine in paired rounds; prints
 #                                the median of the rounds' ratios
 # PROCESS_ROUNDS sets the number of rounds (default 15).
+#   scripts/bench.sh --log       the log's reader on 10,000 varied entries against
+#                                the sqlite3 shell, whole processes (bench/log_bench.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [[ ${1:-} == --log ]]; then
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench --target entmlst devsim
+  exec bench/log_bench.sh build/bench
+fi
 
 if [[ ${1:-} == --process ]]; then
   cmake --preset bench >/dev/null

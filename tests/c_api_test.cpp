@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+extern "C" int old_client_reads_log(uint64_t seq, int32_t pid, const char *program);
+
 namespace {
 
 using corvel::test::DeviceTest;
@@ -23,6 +25,10 @@ class CApiTest : public DeviceTest {};
 // Each refused call answers its failure value and names what was wrong.
 TEST_F(CApiTest, RefusalsAnswerFailureAndSayWhy) {
     devsim_log_entry room[2];
+    devsim_log_record records[2];
+    devsim_log_query small = {sizeof small - 1, 0, nullptr, nullptr, nullptr, 0},
+                     pid = {sizeof pid, 0, nullptr, nullptr, nullptr, -1},
+                     kind = {sizeof kind, 0, nullptr, "nokind", nullptr, 0};
     struct Case {
         const char *what;
         std::function<long()> call;
@@ -37,6 +43,10 @@ TEST_F(CApiTest, RefusalsAnswerFailureAndSayWhy) {
          "meNoSuch"},
         {"log of unknown kind", [&] { return devsim_log_read(0, nullptr, "nokind", room, 2) + 1; }, "nokind"},
         {"log into NULL", [] { return devsim_log_read(0, nullptr, nullptr, nullptr, 2) + 1; }, "NULL"},
+        {"select without query", [&] { return devsim_log_select(nullptr, records, 2) + 1; }, "NULL"},
+        {"select of another size", [&] { return devsim_log_select(&small, records, 2) + 1; }, "size"},
+        {"select of no pid", [&] { return devsim_log_select(&pid, records, 2) + 1; }, "-1"},
+        {"select of unknown kind", [&] { return devsim_log_select(&kind, records, 2) + 1; }, "nokind"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(c.call(), 0) << c.what;
@@ -77,29 +87,42 @@ TEST_F(CApiTest, FaultFiresAndLogPagesWithFilters) {
         EXPECT_EQ(devsim_fault_hits(fault), std::min(i, 1L)) << devsim_last_error();
     }
 
+    // Paged through the query, with this program's name and pid: none of another's.
     std::vector<uint32_t> got;
-    uint64_t after = 0;
-    devsim_log_entry page[2];
-    for (long n; (n = devsim_log_read(after, "meSTCGetStatus", "call", page, 2)) > 0;) {
-        for (long i = 0; i < n; ++i) {
-            EXPECT_STREQ(page[i].service, "meSTCGetStatus");
-            EXPECT_STREQ(page[i].kind, "call");
-            ASSERT_EQ(page[i].arg_count, 3u);
-            EXPECT_EQ(page[i].args[0], devsim::kStatusArea);
-            EXPECT_NE(std::string(page[i].line).find("meSTCGetStatus"), std::string::npos) << page[i].line;
-            got.push_back(page[i].result);
-            after = page[i].seq;
+    devsim_log_record page[2];
+    const std::string program = devsim::log().back().program;
+    for (const char *name : {program.c_str(), "nosuch"}) {
+        devsim_log_query q = {sizeof q, 0, "meSTCGetStatus", "call", name, static_cast<long>(getpid())};
+        for (long n; (n = devsim_log_select(&q, page, 2)) > 0;) {
+            for (long i = 0; i < n; ++i) {
+                const devsim_log_entry &e = page[i].entry;
+                EXPECT_STREQ(e.service, "meSTCGetStatus");
+                EXPECT_STREQ(e.kind, "call");
+                ASSERT_EQ(e.arg_count, 3u);
+                EXPECT_EQ(e.args[0], devsim::kStatusArea);
+                EXPECT_NE(std::string(e.line).find("meSTCGetStatus"), std::string::npos) << e.line;
+                EXPECT_EQ(page[i].names_arg, 1);
+                ASSERT_EQ(page[i].name_count, 1u);
+                EXPECT_STREQ(page[i].names[0], "pop3.receive");
+                got.push_back(e.result);
+                q.after = e.seq;
+            }
         }
     }
     EXPECT_EQ(got, (std::vector<uint32_t>{0, 0x1234, 0}));
-    EXPECT_EQ(after, devsim_last_seq());
+    // A program built against the first header reads the log as it was built to.
+    EXPECT_EQ(old_client_reads_log(devsim_last_seq(), getpid(), program.c_str()), 0);
     // Nothing comes after a sequence number no entry can have, in a file as in memory.
+    devsim_log_entry room[2];
     const std::string file = ::testing::TempDir() + "c_api_test_" + std::to_string(getpid()) + ".db";
     for (const char *device : {devsim::kMemoryDevice, file.c_str()}) {
         ASSERT_EQ(devsim_open(device), 0) << devsim_last_error();
         meSTCGetStatus(devsim::kStatusArea, id, dst);
-        for (uint64_t beyond : {uint64_t{1} << 63, ~uint64_t{0}})
-            EXPECT_EQ(devsim_log_read(beyond, nullptr, nullptr, page, 2), 0) << device;
+        for (uint64_t beyond : {uint64_t{1} << 63, ~uint64_t{0}}) {
+            devsim_log_query q = {sizeof q, beyond, nullptr, nullptr, nullptr, 0};
+            EXPECT_EQ(devsim_log_read(beyond, nullptr, nullptr, room, 2) + devsim_log_select(&q, page, 2), 0)
+                << device;
+        }
     }
     devsim_open(devsim::kMemoryDevice);
     std::remove(file.c_str());

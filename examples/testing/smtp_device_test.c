@@ -35,10 +35,14 @@ static int check(const struct test_case *c) {
                 (unsigned)c->want);
         return 1;
     }
-    /* Every Set call the device received is in its log, with its answer. */
-    devsim_log_entry calls[8];
-    long n = devsim_log_read(0, "meSTCSetStatus", "call", calls, 8);
-    if (n < 0 || (got == ENTMLST_OK && n != 1)) {
+    /* Every Set call this program made is in the device's log, with its
+       answer and the names of the settings it wrote. */
+    devsim_log_query q = {
+        .size = sizeof q, .service = "meSTCSetStatus", .kind = "call", .program = "smtp_device_test"};
+    devsim_log_record calls[8];
+    long n = devsim_log_select(&q, calls, 8);
+    if (n < 0 || (got == ENTMLST_OK &&
+                  (n != 1 || calls[0].name_count != 1 || strcmp(calls[0].names[0], "smtp.port") != 0))) {
         fprintf(stderr, "%s: %ld Set calls logged (%s)\n", name, n, devsim_last_error());
         return 1;
     }

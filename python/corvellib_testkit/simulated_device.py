@@ -54,6 +54,26 @@ class _LogEntry(ctypes.Structure):
     ]
 
 
+class _LogRecord(ctypes.Structure):
+    _fields_ = [
+        ("entry", _LogEntry),
+        ("names_arg", ctypes.c_long),
+        ("names", ctypes.POINTER(ctypes.c_char_p)),
+        ("name_count", ctypes.c_size_t),
+    ]
+
+
+class _LogQuery(ctypes.Structure):
+    _fields_ = [
+        ("size", ctypes.c_size_t),
+        ("after", ctypes.c_uint64),
+        ("service", ctypes.c_char_p),
+        ("kind", ctypes.c_char_p),
+        ("program", ctypes.c_char_p),
+        ("pid", ctypes.c_long),
+    ]
+
+
 _lib = None
 
 
@@ -80,6 +100,11 @@ def _library():
                 "devsim_log_read",
                 ctypes.c_long,
                 [ctypes.c_uint64, ctypes.c_char_p, ctypes.c_char_p, ctypes.POINTER(_LogEntry), ctypes.c_size_t],
+            ),
+            (
+                "devsim_log_select",
+                ctypes.c_long,
+                [ctypes.POINTER(_LogQuery), ctypes.POINTER(_LogRecord), ctypes.c_size_t],
             ),
         ]:
             f = getattr(lib, name)
@@ -114,8 +139,10 @@ def _text(b):
     return b.decode(errors="replace") if b is not None else ""
 
 
-# Entries read per call of devsim_log_read.
+# Entries read per call of devsim_log_select.
 _PAGE = 256
+# Lines of the log a wait_for timeout shows.
+_SHOWN = 5
 
 
 class Device:
@@ -283,19 +310,23 @@ class Device:
     def last_seq(self):
         return self._lib.devsim_last_seq()
 
-    def log(self, after=None, service=None, kind=None):
-        """Log entries after seq `after` (all when None), oldest first, as dicts.
-        kind is one of `entmlst log --kind`'s: "fault" is a firing, "armed"
-        and "cleared" the arming and clearing of a fault."""
-        after = after or 0
+    def log(self, after=None, service=None, kind=None, program=None, pid=None):
+        """Log entries after seq `after` (all when None), oldest first, as dicts
+        with the fields of `entmlst log --json` and the entry's line. kind is
+        one of `entmlst log --kind`'s: "fault" is a firing, "armed" and
+        "cleared" the arming and clearing of a fault. program and pid keep
+        the entries of the programs of that name or of that process."""
         enc = lambda s: None if s is None else s.encode()
-        page = (_LogEntry * _PAGE)()
+        query = _LogQuery(ctypes.sizeof(_LogQuery), after or 0, enc(service), enc(kind), enc(program), pid or 0)
+        page = (_LogRecord * _PAGE)()
         out = []
         while True:
-            n = self._lib.devsim_log_read(after, enc(service), enc(kind), page, _PAGE)
+            n = self._lib.devsim_log_select(ctypes.byref(query), page, _PAGE)
             if n < 0:
                 _failed(self._lib)
-            for e in page[:n]:
+            for r in page[:n]:
+                e = r.entry
+                names = [_text(r.names[i]) for i in range(r.name_count)]
                 out.append(
                     {
                         "seq": e.seq,
@@ -305,6 +336,7 @@ class Device:
                         "kind": _text(e.kind),
                         "service": _text(e.service),
                         "args": [e.args[i] for i in range(e.arg_count)],
+                        "names": {str(r.names_arg): names} if r.names_arg >= 0 else {},
                         "result": e.result,
                         "done": bool(e.done),
                         "text": _text(e.text),
@@ -313,7 +345,7 @@ class Device:
                 )
             if n < _PAGE:
                 return out
-            after = out[-1]["seq"]
+            query.after = out[-1]["seq"]
 
     def trace(self, after=None):
         """The service calls logged after seq `after` (since the device was made
@@ -345,19 +377,24 @@ class Device:
             diff = difflib.unified_diff(want.splitlines(True), got.splitlines(True), str(golden), "this test")
             raise AssertionError(f"the calls differ from {golden}:\n" + "".join(diff))
 
-    def wait_for(self, pattern, timeout, after=None):
+    def wait_for(self, pattern, timeout, after=None, **filters):
         """The first entry after seq `after` (the whole log when None) whose line
-        matches the regular expression; raises TimeoutError after timeout seconds."""
+        matches the regular expression, among those filters (log()'s service,
+        kind, program, pid) keep; raises TimeoutError after timeout seconds,
+        showing the newest lines it saw."""
         regex = re.compile(pattern)
         deadline = time.monotonic() + timeout
         after = after or 0
+        seen = []
         while True:
-            for e in self.log(after=after):
+            for e in self.log(after=after, **filters):
                 if regex.search(e["line"]):
                     return e
                 after = e["seq"]
+                seen = (seen + [e["line"]])[-_SHOWN:]
             if time.monotonic() >= deadline:
-                raise TimeoutError(f"no log entry matched {pattern!r} within {timeout} s")
+                shown = "".join("\n  " + line for line in seen) if seen else " none"
+                raise TimeoutError(f"no log entry matched {pattern!r} within {timeout} s; the newest it saw:{shown}")
             time.sleep(0.01)
 
     # ---- programs under test ---------------------------------------------------------------

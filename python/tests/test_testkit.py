@@ -2,6 +2,7 @@
 the C API, programs run on the test's own device, failures as exceptions."""
 import contextlib
 import ctypes
+import json
 import os
 import stat
 import subprocess
@@ -45,11 +46,16 @@ def test_set_up_is_out_of_band_and_reads_back(device):
         (lambda d: d.fault("meSTCSetStatus", 1, times="many"), DeviceError, "many"),
         (lambda d: d.clear_faults(987654), DeviceError, "987654"),
         (lambda d: d.log(service="meNoSuch"), DeviceError, "meNoSuch"),
-        (lambda d: d.wait_for("never logged", 0.05), TimeoutError, "never logged"),
         (lambda d: d.add_job(5, values={"ip.adress": 1}), ToolError, "ip.adress: no job value"),
         (lambda d: d.add_job(5, values={"ip.kind": 256}), ToolError, "ip.kind: .*out of range"),
         (lambda d: d.add_job(5, links=[{"kind": "faks", "id": 6}]), ToolError, "link kind faks"),
         (lambda d: d.job(5), KeyError, "no job 5"),
+        # A timeout shows the newest lines it saw.
+        (
+            lambda d: d.clear_faults(d.fault("meSTCSetStatus", 1, optional=True)) or d.wait_for("never logged", 0.05),
+            TimeoutError,
+            r"never logged.* saw:\n  .* armed [^\n]*\n  .* cleared ",
+        ),
         # Values that are not numbers, text or bytes; fault keys that would
         # smuggle in keys of their own.
         (lambda d: d.set("smtp", server=None), ValueError, "server=None"),
@@ -116,15 +122,24 @@ def test_the_fixture_fails_a_test_whose_fault_never_fired(tmp_path):
     assert "faults armed in this test never fired: fault 1 meSTCSetStatus#2=0x77" in r.stdout
 
 
-def test_log_filters_and_wait(device):
+def test_log_filters_and_wait(device, tmp_path):
     start = device.last_seq()
     device.run([ENTMLST, "set", "smtp", "port=2526"])
     calls = device.log(after=start, service="meSTCSetStatus", kind="call")
     assert calls and all(e["service"] == "meSTCSetStatus" and e["kind"] == "call" for e in calls)
-    assert all(e["seq"] > start for e in calls)
+    assert all(e["seq"] > start for e in calls) and calls[0]["names"] == {"2": ["smtp.port"]}
     hit = device.wait_for(r"meSTCSetStatus\(", timeout=5, after=start)
     assert hit["seq"] == calls[0]["seq"]
     assert device.log(after=device.last_seq()) == []
+    # A program of a long name is found by its whole name, as faults find it.
+    (tmp_path / "entmlst-of-a-long-name").symlink_to(ENTMLST)
+    assert device.run([tmp_path / "entmlst-of-a-long-name", "set", "smtp", "port=2527"]).returncode == 0
+    mine = device.log(program="entmlst-of-a-long-name")
+    assert mine and {e["program"] for e in mine} == {"entmlst-of-a-lo"}
+    assert device.log(pid=mine[0]["pid"]) == mine and device.log(program="entmlst", pid=mine[0]["pid"]) == []
+    # Each entry holds what `entmlst log --json` shows of it, and its line.
+    shown = json.loads(device.run([ENTMLST, "--json", "log"]).stdout)
+    assert [{k: v for k, v in e.items() if k != "line"} for e in device.log()] == shown
 
 
 @pytest.mark.parametrize("umask", [0o022, 0o002, 0o000, 0o077, 0o277])

@@ -17,13 +17,16 @@ namespace {
 thread_local std::string last_error;
 thread_local std::string path_text;
 
-// What devsim_log_read's entries point into, until its next call.
+// What the entries of a read point into, until the next read of its kind.
 struct ReadEntries {
     std::vector<devsim::LogEntry> entries;
     std::vector<std::string> texts;
     std::vector<std::string> lines;
+    std::vector<std::vector<std::string>> names; // devsim_log_select's alone
+    std::vector<std::vector<const char *>> name_pointers;
 };
-thread_local ReadEntries read_entries;
+thread_local ReadEntries read_entries;   // devsim_log_read's
+thread_local ReadEntries select_entries; // devsim_log_select's
 
 // The longest reason kept, in bytes; a longer one (a long path in it) loses
 // its middle, so that both the start of the path and the cause are kept.
@@ -55,6 +58,71 @@ T guarded(T failed, Body body) {
         fail("unknown error");
     }
     return failed;
+}
+
+// Takes a read's service and kind by name into filter; false, with the
+// reason, for an unknown name or no room for the entries.
+bool readable(devsim::LogFilter &filter, const char *service, const char *kind, const void *room,
+              std::size_t max) {
+    if (!room && max > 0) {
+        fail("log read: no room for the entries (NULL)");
+        return false;
+    }
+    if (service) {
+        filter.service = devsim::serviceByName(service);
+        if (!filter.service) {
+            fail(std::string("log read: no service named ") + service);
+            return false;
+        }
+    }
+    if (kind) {
+        filter.kind = devsim::logKindByName(kind);
+        if (!filter.kind) {
+            fail(std::string("log read: no log entry kind named ") + kind);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads the first max entries that filter keeps into into, with what their
+// C fields point to; names: with each entry's setting names.
+ReadEntries &readInto(ReadEntries &into, const devsim::LogFilter &filter, std::size_t max, bool names) {
+    ReadEntries got;
+    // No entry is numbered past INT64_MAX (a device file's numbers are
+    // SQLite integers), and the store's query would take it as negative.
+    if (filter.after_seq <= static_cast<uint64_t>(INT64_MAX)) got.entries = devsim::log(filter);
+    if (got.entries.size() > max) got.entries.resize(max);
+    for (const devsim::LogEntry &e : got.entries) {
+        got.texts.push_back(devsim::escapeLogText(e.text, false));
+        got.lines.push_back(devsim::formatLogEntry(e));
+        if (!names) continue;
+        const auto at = devsim::settingsIdArgument(e);
+        got.names.push_back(at ? devsim::settingNames(static_cast<uint32_t>(e.args[*at]))
+                               : std::vector<std::string>{});
+    }
+    for (const auto &list : got.names) {
+        auto &pointers = got.name_pointers.emplace_back();
+        for (const std::string &n : list) pointers.push_back(n.c_str());
+    }
+    into = std::move(got);
+    return into;
+}
+
+void fill(devsim_log_entry &out, const ReadEntries &got, std::size_t i) {
+    const devsim::LogEntry &e = got.entries[i];
+    out.seq = e.seq;
+    out.time_us = e.time_us;
+    out.pid = e.pid;
+    out.result = e.result;
+    out.done = e.done ? 1 : 0;
+    out.program = e.program.c_str();
+    out.kind = devsim::logKindName(e.kind);
+    out.service = devsim::serviceName(e.service);
+    out.args = e.args.data();
+    out.arg_count = e.args.size();
+    out.text = got.texts[i].c_str();
+    out.line = got.lines[i].c_str();
 }
 
 } // namespace
@@ -120,57 +188,44 @@ uint64_t devsim_last_seq(void) {
 long devsim_log_read(uint64_t after_seq, const char *service, const char *kind, devsim_log_entry *entries,
                      size_t max) {
     return guarded(-1L, [&]() -> long {
-        if (!entries && max > 0) {
-            fail("log read: no room for the entries (NULL)");
+        devsim::LogFilter filter;
+        filter.after_seq = after_seq;
+        if (!readable(filter, service, kind, entries, max)) return -1;
+        ReadEntries &got = readInto(read_entries, filter, max, false);
+        for (std::size_t i = 0; i < got.entries.size(); ++i) fill(entries[i], got, i);
+        return static_cast<long>(got.entries.size());
+    });
+}
+
+long devsim_log_select(const devsim_log_query *query, devsim_log_record *records, size_t max) {
+    return guarded(-1L, [&]() -> long {
+        // The first version of the query is the whole of today's; a later
+        // one reads the fields within the caller's size and defaults the rest.
+        if (!query || query->size != sizeof(devsim_log_query)) {
+            fail("log select: " +
+                 (query ? "a query of size " + std::to_string(query->size) : "no query (NULL)") + ", not " +
+                 std::to_string(sizeof(devsim_log_query)));
             return -1;
         }
         devsim::LogFilter filter;
-        filter.after_seq = after_seq;
-        if (service) {
-            filter.service = devsim::serviceByName(service);
-            if (!filter.service) {
-                fail(std::string("log read: no service named ") + service);
-                return -1;
-            }
+        filter.after_seq = query->after;
+        if (query->program) filter.program = query->program;
+        if (query->pid < 0 || query->pid > INT32_MAX) {
+            fail("log select: no process has ID " + std::to_string(query->pid));
+            return -1;
         }
-        if (kind) {
-            filter.kind = devsim::logKindByName(kind);
-            if (!filter.kind) {
-                fail(std::string("log read: no log entry kind named ") + kind);
-                return -1;
-            }
+        if (query->pid != 0) filter.pid = static_cast<int32_t>(query->pid);
+        if (!readable(filter, query->service, query->kind, records, max)) return -1;
+        ReadEntries &got = readInto(select_entries, filter, max, true);
+        for (std::size_t i = 0; i < got.entries.size(); ++i) {
+            devsim_log_record &out = records[i];
+            fill(out.entry, got, i);
+            const auto at = devsim::settingsIdArgument(got.entries[i]);
+            out.names_arg = at ? static_cast<long>(*at) : -1;
+            out.names = got.name_pointers[i].data();
+            out.name_count = got.names[i].size();
         }
-        // No entry is numbered past INT64_MAX (a device file's numbers are
-        // SQLite integers), and the store's query would take it as negative.
-        if (after_seq > static_cast<uint64_t>(INT64_MAX)) {
-            read_entries = ReadEntries();
-            return 0;
-        }
-        ReadEntries got;
-        got.entries = devsim::log(filter);
-        if (got.entries.size() > max) got.entries.resize(max);
-        for (const devsim::LogEntry &e : got.entries) {
-            got.texts.push_back(devsim::escapeLogText(e.text, false));
-            got.lines.push_back(devsim::formatLogEntry(e));
-        }
-        read_entries = std::move(got);
-        for (std::size_t i = 0; i < read_entries.entries.size(); ++i) {
-            const devsim::LogEntry &e = read_entries.entries[i];
-            devsim_log_entry &out = entries[i];
-            out.seq = e.seq;
-            out.time_us = e.time_us;
-            out.pid = e.pid;
-            out.result = e.result;
-            out.done = e.done ? 1 : 0;
-            out.program = e.program.c_str();
-            out.kind = devsim::logKindName(e.kind);
-            out.service = devsim::serviceName(e.service);
-            out.args = e.args.data();
-            out.arg_count = e.args.size();
-            out.text = read_entries.texts[i].c_str();
-            out.line = read_entries.lines[i].c_str();
-        }
-        return static_cast<long>(read_entries.entries.size());
+        return static_cast<long>(got.entries.size());
     });
 }
 

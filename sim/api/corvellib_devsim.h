@@ -108,6 +108,43 @@ long devsim_log_read(uint64_t after_seq, const char *service, const char *kind, 
                      size_t max);
 
 /*
+ * What devsim_log_select() reads. size is sizeof(devsim_log_query) as the
+ * caller was built: a later library reads only the fields that lie within
+ * it, so fields can be added at the end, and it answers the
+ * devsim_log_record of that same header. NULL and 0 leave a filter out:
+ *   devsim_log_query q = {.size = sizeof q, .program = "myapp"};
+ */
+typedef struct devsim_log_query {
+    size_t size;         /* sizeof(devsim_log_query) */
+    uint64_t after;      /* only entries with a sequence number above this */
+    const char *service; /* only the calls and faults of this service */
+    const char *kind;    /* only the entries of this kind (names as in devsim_log_entry) */
+    const char *program; /* only the entries of programs of this name (its first 15 bytes) */
+    long pid;            /* only the entries of this process */
+} devsim_log_query;
+
+/*
+ * One entry as devsim_log_select() answers it: the entry, and the names of
+ * the settings its settings-ID argument stands for, as `entmlst log --json`
+ * shows them ({"1": ["smtp.port", ...]}). The texts stay valid until this
+ * thread's next devsim_log_select().
+ */
+typedef struct devsim_log_record {
+    devsim_log_entry entry;
+    long names_arg;           /* the index in entry.args of the settings ID named, -1 for none */
+    const char *const *names; /* name_count names, such as "smtp.port" */
+    size_t name_count;
+} devsim_log_record;
+
+/*
+ * Reads the oldest entries that query keeps into records[0..max-1], oldest
+ * first, as devsim_log_read() does. Returns how many it filled, or -1 on a
+ * query of a size this library does not know, an unknown service or kind,
+ * a negative pid, records == NULL with max > 0, or when the storage fails.
+ */
+long devsim_log_select(const devsim_log_query *query, devsim_log_record *records, size_t max);
+
+/*
  * The device's services, in the order of their list: the name of service
  * i, NULL past the last. Bindings take the names from here.
  */

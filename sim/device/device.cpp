@@ -309,8 +309,7 @@ bool aimedAt(const FaultSpec &spec, Service s, std::initializer_list<uint64_t> a
         if (!named) return false;
     }
     if (spec.pid && *spec.pid != static_cast<int32_t>(::getpid())) return false;
-    // The system keeps the first 15 bytes of a program's name.
-    return spec.program.empty() || programName() == std::string_view(spec.program).substr(0, 15);
+    return spec.program.empty() || programName() == std::string_view(spec.program).substr(0, kProgramNameMax);
 }
 
 // What one matching call does to an armed fault: a random fault draws, a

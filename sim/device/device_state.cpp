@@ -216,6 +216,8 @@ std::vector<LogEntry> DeviceState::log(const LogFilter &f) {
     LogFilter newest = f;
     uint64_t last = st_.newestSeq();
     if (last > kLogCapacity) newest.after_seq = std::max(f.after_seq, last - kLogCapacity);
+    // A program's whole name finds the entries of its first bytes, as a fault's program= does.
+    if (newest.program.size() > kProgramNameMax) newest.program.resize(kProgramNameMax);
     return st_.log(newest);
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <iterator>
+#include <limits>
 #include <string_view>
 
 namespace devsim {
@@ -135,16 +136,26 @@ std::string eventLine(const LogEntry &e) {
 }
 
 std::string formatLogEntry(const LogEntry &e) {
-    char when[64] = "-";
+    std::string line = "-";
     if (e.time_us != 0) {
-        time_t secs = static_cast<time_t>(e.time_us / 1000000);
-        tm t{};
-        localtime_r(&secs, &t);
-        char day[32];
-        std::strftime(day, sizeof day, "%Y-%m-%d %H:%M:%S", &t);
-        std::snprintf(when, sizeof when, "%s.%06d", day, static_cast<int>(e.time_us % 1000000));
+        // The second as the last entry had it: a log holds many entries a second.
+        thread_local time_t last_secs = std::numeric_limits<time_t>::min();
+        thread_local char day[32];
+        const auto secs = static_cast<time_t>(e.time_us / 1000000);
+        if (secs != last_secs) {
+            tm t{};
+            localtime_r(&secs, &t);
+            std::strftime(day, sizeof day, "%Y-%m-%d %H:%M:%S", &t);
+            last_secs = secs;
+        }
+        char micros[16] = ".000000";
+        const int us = static_cast<int>(e.time_us % 1000000);
+        if (us < 0) // a time before 1970, from a damaged file
+            std::snprintf(micros, sizeof micros, ".%06d", us);
+        for (int i = 6, left = us; left > 0; left /= 10) micros[i--] = static_cast<char>('0' + left % 10);
+        line = day;
+        line += micros;
     }
-    std::string line = when;
     line += " pid ";
     line += std::to_string(e.pid);
     line += ' ';

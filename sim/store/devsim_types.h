@@ -90,6 +90,8 @@ struct DeviceStatus {
 // each broken rule and each problem of the device's storage. The device
 // keeps the last kLogCapacity entries.
 inline constexpr std::size_t kLogCapacity = 10000;
+// The system keeps the first 15 bytes of a program's name.
+inline constexpr std::size_t kProgramNameMax = 15;
 struct LogEntry {
     uint64_t seq = 0;    // increasing, never reused
     int64_t time_us = 0; // microseconds since the epoch
@@ -114,6 +116,7 @@ struct LogFilter {
     std::optional<Service> service; // only the service's calls and faults
     std::optional<LogKind> kind;
     std::size_t newest = 0; // only the newest this many of those (0: all), oldest first
+    std::string program{};  // only the entries of programs of this name (its first bytes); "": all
 };
 
 } // namespace devsim

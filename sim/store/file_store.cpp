@@ -63,7 +63,8 @@ std::string selectLog(const char *data) {
             kinds += cat({kinds.empty() ? "'" : ", '", logKindName(static_cast<LogKind>(i)), "'"});
     return cat(
         {"SELECT seq, time, pid, kind, service, args, result, done, text, program, ", data,
-         " FROM log WHERE seq > ? AND time >= ? AND (? OR pid = ?) AND (? OR (service = ? AND kind IN (",
+         " FROM log WHERE seq > ? AND time >= ? AND (? OR pid = ?) AND (? OR program = ?) AND (? OR (service = ? AND "
+         "kind IN (",
          kinds, "))) AND (? OR kind = ?) ORDER BY seq DESC LIMIT ?"});
 }
 
@@ -350,12 +351,14 @@ public:
             .run();
     }
     std::vector<LogEntry> log(const LogFilter &f) override {
+        // Newest first, so that a count reads only the entries it shows.
         static const std::string sql[2] = {selectLog("x''"), selectLog("data")};
         Query q(*this, sql[data_].c_str());
         q.bind(1, i64(f.after_seq)).bind(2, f.since_us).bind(3, !f.pid).bind(4, f.pid.value_or(0));
-        q.bind(5, !f.service).bind(6, std::string(f.service ? serviceName(*f.service) : ""));
-        q.bind(7, !f.kind).bind(8, std::string(f.kind ? logKindName(*f.kind) : ""));
-        q.bind(9, f.newest == 0 ? int64_t{-1} : static_cast<int64_t>(f.newest));
+        q.bind(5, f.program.empty()).bind(6, f.program);
+        q.bind(7, !f.service).bind(8, std::string(f.service ? serviceName(*f.service) : ""));
+        q.bind(9, !f.kind).bind(10, std::string(f.kind ? logKindName(*f.kind) : ""));
+        q.bind(11, f.newest == 0 ? int64_t{-1} : static_cast<int64_t>(f.newest));
         std::vector<LogEntry> out;
         while (q.row()) {
             LogEntry e;

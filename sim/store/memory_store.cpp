@@ -89,6 +89,7 @@ public:
                                       [](uint64_t seq, const LogEntry &e) { return seq < e.seq; });
         auto wanted = [&](const LogEntry &e) {
             return e.time_us >= f.since_us && (!f.pid || e.pid == *f.pid) &&
+                   (f.program.empty() || e.program == f.program) &&
                    (!f.service || (e.service == *f.service && namesService(e.kind))) &&
                    (!f.kind || e.kind == *f.kind);
         };

@@ -1,7 +1,7 @@
 // text.h - small helpers every layer of the simulator formats with.
 #pragma once
 
-#include <cinttypes>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
@@ -17,11 +17,14 @@ inline std::string cat(std::initializer_list<std::string_view> parts) {
     return out;
 }
 
-// "0x" and lower-case hex digits, as the log shows numbers.
+// "0x" and lower-case hex digits, as the log shows numbers (without
+// printf: a log of thousands of entries shows tens of thousands).
 inline std::string hex(uint64_t v) {
     char buf[24];
-    std::snprintf(buf, sizeof buf, "0x%" PRIx64, v);
-    return buf;
+    const auto end = std::to_chars(buf, buf + sizeof buf, v, 16).ptr;
+    std::string out = "0x";
+    out.append(buf, end);
+    return out;
 }
 
 // The low 32 bits: IDs are 32 bits wide wherever they are kept wider.

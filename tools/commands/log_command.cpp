@@ -13,12 +13,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 namespace entmlst {
@@ -28,6 +33,7 @@ struct LogArgs {
     bool follow = false;
     std::optional<std::string> since;
     std::optional<std::string> pid;
+    std::optional<std::string> program;
     std::optional<std::string> after;
     std::optional<std::string> newest;
     std::optional<std::string> service;
@@ -37,24 +43,156 @@ struct LogArgs {
     bool trace = false;
 };
 
-// "names" maps the index of each settings-ID argument to that ID's names.
-Json entryJson(const devsim::LogEntry &e) {
-    Json args = Json::array();
-    for (uint64_t a : e.args) args.push_back(a);
-    Json names = Json::object();
-    if (auto at = devsim::settingsIdArgument(e))
-        names[std::to_string(*at)] = devsim::settingNames(static_cast<uint32_t>(e.args[*at]));
-    return Json{{"seq", e.seq},
-                {"time_us", e.time_us},
-                {"pid", e.pid},
-                {"program", devsim::escapeLogText(e.program, false)},
-                {"kind", devsim::logKindName(e.kind)},
-                {"service", devsim::serviceName(e.service)},
-                {"args", args},
-                {"names", names},
-                {"result", e.result},
-                {"done", e.done},
-                {"text", devsim::escapeLogText(e.text, false)}};
+// The bytes of output gathered before they are written.
+constexpr std::size_t kWriteChunk = 1 << 16;
+
+// A JSON string of valid UTF-8 as the tool's JSON library writes it: '"',
+// '\\' and the control characters escaped, every other byte as it is.
+void appendJsonString(std::string &out, std::string_view text) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    out += '"';
+    std::size_t plain = 0; // the start of the bytes not yet appended
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(text, plain, i - plain);
+        plain = i + 1;
+        out += '\\';
+        switch (c) {
+        case '"':
+            out += '"';
+            break;
+        case '\\':
+            out += '\\';
+            break;
+        case '\b':
+            out += 'b';
+            break;
+        case '\f':
+            out += 'f';
+            break;
+        case '\n':
+            out += 'n';
+            break;
+        case '\r':
+            out += 'r';
+            break;
+        case '\t':
+            out += 't';
+            break;
+        default:
+            out += "u00";
+            out += kDigits[c >> 4];
+            out += kDigits[c & 0xf];
+        }
+    }
+    out.append(text, plain);
+    out += '"';
+}
+
+// A text of the log as a JSON string, shown safely as the log shows it;
+// printable ASCII (most texts) is already so.
+void appendLogText(std::string &out, std::string_view text) {
+    const bool plain =
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f && c != '\\'; });
+    if (plain)
+        appendJsonString(out, text);
+    else
+        appendJsonString(out, devsim::escapeLogText(text, false));
+}
+
+template <typename T>
+void appendNumber(std::string &out, T n) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+}
+
+// One entry as a JSON object, written directly (a log of thousands of
+// entries is read in full): on one line, or pretty as an element of an
+// array indented by 2, byte for byte as the JSON library's dump() and
+// dump(2) lay them out. "names" maps the index of each settings-ID argument
+// to that ID's names.
+void appendEntryJson(std::string &out, const devsim::LogEntry &e, bool pretty) {
+    // Each level's new line: the members, the elements of args and names, names' list.
+    const char *at[] = {pretty ? "\n    " : "", pretty ? "\n      " : "", pretty ? "\n        " : ""};
+    const char *colon = pretty ? ": " : ":";
+    // Each key with the comma and new line before it, made once per layout.
+    static const auto kKeyTexts = [] {
+        const char *keys[] = {"seq",  "time_us", "pid",    "program", "kind", "service",
+                              "args", "names",   "result", "done",    "text"};
+        std::array<std::array<std::string, std::size(keys)>, 2> texts;
+        for (std::size_t layout = 0; layout < 2; ++layout)
+            for (std::size_t k = 0; k < std::size(keys); ++k) {
+                std::string &t = texts[layout][k];
+                t = k == 0 ? "" : ",";
+                t += layout ? "\n    \"" : "\"";
+                t += keys[k];
+                t += layout ? "\": " : "\":";
+            }
+        return texts;
+    }();
+    // Called with the keys in the order of the table.
+    std::size_t next_key = 0;
+    auto key = [&](const char *) { out += kKeyTexts[pretty][next_key++]; };
+    // "[a, b]" of the items at level, closed on the line of the level above.
+    auto list = [&](const auto &items, int level, auto each) {
+        out += '[';
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (i != 0) out += ',';
+            out += at[level];
+            each(items[i]);
+        }
+        if (!items.empty()) out += at[level - 1];
+        out += ']';
+    };
+    out += '{';
+    key("seq");
+    appendNumber(out, e.seq);
+    key("time_us");
+    appendNumber(out, e.time_us);
+    key("pid");
+    appendNumber(out, e.pid);
+    key("program");
+    appendLogText(out, e.program);
+    key("kind");
+    appendJsonString(out, devsim::logKindName(e.kind));
+    key("service");
+    appendJsonString(out, devsim::serviceName(e.service));
+    key("args");
+    list(e.args, 1, [&](uint64_t a) { appendNumber(out, a); });
+    key("names");
+    out += '{';
+    if (auto named = devsim::settingsIdArgument(e)) {
+        out += at[1];
+        out += '"';
+        appendNumber(out, *named);
+        out += '"';
+        out += colon;
+        list(devsim::settingNames(static_cast<uint32_t>(e.args[*named])), 2,
+             [&](const std::string &name) { appendJsonString(out, name); });
+        out += at[0];
+    }
+    out += '}';
+    key("result");
+    appendNumber(out, e.result);
+    key("done");
+    out += e.done ? "true" : "false";
+    key("text");
+    appendLogText(out, e.text);
+    out += pretty ? "\n  }" : "}";
+}
+
+// Log entries as a JSON array indented by 2, appended to out; spill, when
+// given, takes out's bytes whenever a chunk has gathered.
+void appendEntriesJson(std::string &out, const std::vector<devsim::LogEntry> &entries,
+                       const std::function<void()> &spill) {
+    out += '[';
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        out += i == 0 ? "\n  " : ",\n  ";
+        appendEntryJson(out, entries[i], true);
+        if (spill && out.size() >= kWriteChunk) spill();
+    }
+    out += entries.empty() ? "]" : "\n]";
 }
 
 // An extended regular expression, matched against whole lines.
@@ -104,6 +242,8 @@ devsim::LogFilter filterOf(const LogArgs &a) {
                                           std::chrono::system_clock::now().time_since_epoch())
                                           .count());
     if (a.pid) filter.pid = static_cast<int32_t>(parseUnsigned("--pid", *a.pid, INT32_MAX));
+    if (a.program && a.program->empty()) throw UsageError("--program: no name given");
+    if (a.program) filter.program = *a.program;
     if (a.after) filter.after_seq = parseUnsigned("--after", *a.after, UINT64_MAX);
     if (a.newest) filter.newest = parseUnsigned("-n", *a.newest, SIZE_MAX, 1);
     if (a.service)
@@ -178,14 +318,24 @@ int runLog(const Options &o, const LogArgs &a) {
     // Prints the entries, up to the first that --until matches; true when one did.
     auto print = [&](const std::vector<devsim::LogEntry> &entries, bool lines_of_json) {
         bool matched = false;
+        // Written in chunks, not an entry at a time.
+        std::string out;
+        auto spill = [&] {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        };
         if (o.json && !lines_of_json) {
-            Json all = Json::array();
-            for (const auto &e : entries) all.push_back(entryJson(e));
-            std::printf("%s\n", all.dump(2).c_str());
+            appendEntriesJson(out, entries, spill);
+            out += '\n';
         } else {
             for (const auto &e : entries) {
-                const std::string line = devsim::formatLogEntry(e);
-                std::printf("%s\n", o.json ? entryJson(e).dump().c_str() : line.c_str());
+                const std::string line = o.json && !until ? std::string() : devsim::formatLogEntry(e);
+                if (o.json)
+                    appendEntryJson(out, e, false);
+                else
+                    out += line;
+                out += '\n';
+                if (out.size() >= kWriteChunk) spill();
                 filter.after_seq = e.seq;
                 if (until && until->matches(line)) {
                     matched = true;
@@ -193,6 +343,7 @@ int runLog(const Options &o, const LogArgs &a) {
                 }
             }
         }
+        spill();
         // A reader that went away ends the follow: nothing more can be shown.
         if (std::fflush(stdout) != 0 || std::ferror(stdout))
             throw OutputError("cannot write standard output");
@@ -269,7 +420,11 @@ int runLog(const Options &o, const LogArgs &a) {
 
 } // namespace
 
-Json logEntryJson(const devsim::LogEntry &e) { return entryJson(e); }
+std::string logEntriesJson(const std::vector<devsim::LogEntry> &entries) {
+    std::string out;
+    appendEntriesJson(out, entries, nullptr);
+    return out;
+}
 
 void bindLog(CLI::App &cmd, Chosen &chosen) {
     define<LogArgs>(
@@ -284,6 +439,10 @@ void bindLog(CLI::App &cmd, Chosen &chosen) {
                  "HH:MM[:SS[.fff]]")
                 ->type_name("WHEN");
             c.add_option("--pid", a.pid, "only the entries of one process")->type_name("PID");
+            c.add_option("--program", a.program,
+                         "only the entries of the programs named NAME; the system keeps a program's first 15 "
+                         "bytes, so a longer name finds them by those")
+                ->type_name("NAME");
             c.add_option("--after", a.after,
                          "only entries after the one numbered SEQ (a --json entry's \"seq\"), to read on "
                          "from where a script stopped")

@@ -569,10 +569,8 @@ int runRun(const Options &, const RunArgs &a) {
             }
         }
         if (!a.log_json.empty()) {
-            Json all = Json::array();
-            for (const devsim::LogEntry &e : entries) all.push_back(logEntryJson(e));
             try {
-                writeFileWhole(a.log_json, all.dump(2) + "\n", true);
+                writeFileWhole(a.log_json, logEntriesJson(entries) + "\n", true);
             } catch (const std::exception &e) {
                 std::fprintf(stderr, "entmlst: run: --log-json %s: %s\n", a.log_json.c_str(), e.what());
                 lost = true;

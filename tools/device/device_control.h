@@ -18,7 +18,7 @@ auto control(Call call) {
     }
 }
 
-// A log entry as entmlst --json log prints it.
-Json logEntryJson(const devsim::LogEntry &e);
+// Log entries as entmlst --json log prints them: a JSON array, indented by 2.
+std::string logEntriesJson(const std::vector<devsim::LogEntry> &entries);
 
 } // namespace entmlst
