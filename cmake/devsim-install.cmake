@@ -27,5 +27,5 @@ install(FILES ${PROJECT_BINARY_DIR}/corvellib-devsim.pc DESTINATION ${CMAKE_INST
 # client they test (the README's three ways: C, entmlst run, pytest).
 install(FILES ${PROJECT_SOURCE_DIR}/examples/testing/CMakeLists.txt
   ${PROJECT_SOURCE_DIR}/examples/testing/smtp_device_test.c ${PROJECT_SOURCE_DIR}/examples/testing/smtp_settings_run.sh
-  ${PROJECT_SOURCE_DIR}/examples/testing/test_smtp_settings.py
+  ${PROJECT_SOURCE_DIR}/examples/testing/test_smtp_settings.py ${PROJECT_SOURCE_DIR}/examples/testing/smtp_settings.trace
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/testing COMPONENT devsim)

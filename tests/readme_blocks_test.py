@@ -58,6 +58,7 @@ def main():
     for name in ("app", "smtp_settings"):
         shutil.copy(program, os.path.join(cwd, name))
     os.symlink(examples, os.path.join(cwd, "examples"))
+    shutil.copy(os.path.join(examples, "testing/smtp_settings.trace"), cwd)  # beside the shell example
     failed, used = [], set()
     for lang, body in blocks(text):
         first = body.split("\n", 1)[0].strip()

@@ -434,8 +434,9 @@ const CliCase kCli[] = {
      "entmlst: run: the calls differ[^\n]*\n[^@]*@@ -1,4 \\+0,0 @@\n(-[^\n]*\n){4}", true},
     {"run --expect-trace @/victim -- echo ran ; run --expect-trace @/nosuch -- echo ran", 125,
      "entmlst: run: --expect-trace [^\n]*: (not a call trace|cannot read it)[^\n]*\n", true, "^$"},
-    {"log --trace -n 1 --service meSTCSetStatus", 0, kQuiet, true,
-     "^meSTCSetStatus\\(0x7302, 0x4050300, smtp\\.[a-z]+=[^\n]*\\) = 0x0\n$"},
+    {"run -q -- sh -c 'ENTMLST set smtp port=26 >/dev/null; ENTMLST log --trace -n 1 --service "
+     "meSTCSetStatus'",
+     0, kQuiet, true, "^meSTCSetStatus\\(0x7302, 0x4050300, smtp\\.[a-z]+=[^\n]*\\) = 0x0\n$"},
     // The completion offers what the command table and the setting groups hold.
     {"run -q -- sh -c 'ENTMLST --help-completion > @/complete.bash'", 0, kQuiet, true},
     {kComplete +

@@ -12,18 +12,20 @@
 struct test_case {
     const char *fault; /* as `entmlst fault add` takes it; NULL for none */
     uint32_t want;     /* what entMLSTSetSmtp answers */
+    long hits;         /* how often the fault fired */
 };
 
 static const struct test_case cases[] = {
-    {NULL, ENTMLST_OK},
-    {"meSTCSetStatus=0x1234", ENTMLST_ERR_STATUS_SET},
-    {"meSTCGetStatus=0x1234", ENTMLST_ERR_STATUS_GET},
-    {"meSTCSetStatus=0x1234,match=smtp.from", ENTMLST_OK}, /* only the port is written */
+    {NULL, ENTMLST_OK, 0},
+    {"meSTCSetStatus=0x1234", ENTMLST_ERR_STATUS_SET, 1},
+    {"meSTCGetStatus=0x1234", ENTMLST_ERR_STATUS_GET, 1},
+    {"meSTCSetStatus=0x1234,match=smtp.from", ENTMLST_OK, 0}, /* only the port is written */
 };
 
 static int check(const struct test_case *c) {
     const char *name = c->fault ? c->fault : "no fault";
-    if (devsim_reset(0) != 0 || (c->fault && devsim_fault_add(c->fault) == 0)) {
+    uint64_t fault = 0;
+    if (devsim_reset(0) != 0 || (c->fault && (fault = devsim_fault_add(c->fault)) == 0)) {
         fprintf(stderr, "%s: %s\n", name, devsim_last_error());
         return 1;
     }
@@ -33,6 +35,11 @@ static int check(const struct test_case *c) {
     if (got != c->want) {
         fprintf(stderr, "%s: entMLSTSetSmtp answered 0x%08x, not 0x%08x\n", name, (unsigned)got,
                 (unsigned)c->want);
+        return 1;
+    }
+    /* A fault that should fire and never did tested nothing. */
+    if (fault != 0 && devsim_fault_hits(fault) != c->hits) {
+        fprintf(stderr, "%s: fired %ld times, not %ld\n", name, devsim_fault_hits(fault), c->hits);
         return 1;
     }
     /* Every Set call this program made is in the device's log, with its

@@ -200,7 +200,8 @@ def test_a_call_trace_snapshot(device, tmp_path):
 
 def test_update_traces_writes_the_golden_files(tmp_path):
     (tmp_path / "test_snap.py").write_text(
-        "def test_snap(device):\n    device.set('smtp', port=26)\n    device.expect_trace('snap.trace')\n"
+        "from corvellib_testkit import ENTMLST\n\n\ndef test_snap(device):\n"
+        "    device.run([ENTMLST, 'set', 'smtp', 'port=26'])\n    device.expect_trace('snap.trace')\n"
     )
     pytest_ = [sys.executable, "-m", "pytest", "-q", "-p", "corvellib_testkit", "-p", "no:cacheprovider", str(tmp_path)]
     missing = subprocess.run(pytest_, capture_output=True, text=True)

@@ -30,7 +30,7 @@ set(want_devsim
   "${L}/pkgconfig/corvellib-devsim\\.pc"
   "lib/python3/dist-packages/corvellib_testkit/(__init__|simulated_device|_paths)\\.py"
   "share/doc/corvellib/examples/testing/(CMakeLists\\.txt|smtp_device_test\\.c|smtp_settings_run\\.sh)"
-  "share/doc/corvellib/examples/testing/test_smtp_settings\\.py")
+  "share/doc/corvellib/examples/testing/(test_smtp_settings\\.py|smtp_settings\\.trace)")
 set(want_tools "bin/entmlst" "share/man/man1/entmlst\\.1" "share/bash-completion/completions/entmlst")
 
 file(REMOVE_RECURSE ${WORK_DIR})
