@@ -61,11 +61,11 @@ std::string selectLog(const char *data) {
     for (std::size_t i = 0; i < kLogKindCount; ++i)
         if (namesService(static_cast<LogKind>(i)))
             kinds += cat({kinds.empty() ? "'" : ", '", logKindName(static_cast<LogKind>(i)), "'"});
-    return cat(
-        {"SELECT seq, time, pid, kind, service, args, result, done, text, program, ", data,
-         " FROM log WHERE seq > ? AND time >= ? AND (? OR pid = ?) AND (? OR program = ?) AND (? OR (service = ? AND "
-         "kind IN (",
-         kinds, "))) AND (? OR kind = ?) ORDER BY seq DESC LIMIT ?"});
+    return cat({"SELECT seq, time, pid, kind, service, args, result, done, text, program, ", data,
+                " FROM log WHERE seq > ? AND time >= ? AND (? OR pid = ?) AND (? OR program = ?) AND (? OR "
+                "(service = ? AND "
+                "kind IN (",
+                kinds, "))) AND (? OR kind = ?) ORDER BY seq DESC LIMIT ?"});
 }
 
 // A row's checksum, as flash settings stores keep one with each entry: 64
