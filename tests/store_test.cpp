@@ -162,26 +162,34 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
     ASSERT_EQ(all.size(), 6u);
     for (uint64_t seq = 1; seq <= 6; ++seq) EXPECT_TRUE(fields(all[seq - 1]) == fields(entry(seq))) << seq;
 
+    // A filter's fields and the entries it keeps (a LogFilter in the table
+    // trips GCC 12's maybe-uninitialized on its string).
     struct Case {
-        devsim::LogFilter filter; // after, since, pid, service, kind, newest
+        uint64_t after;
+        int64_t since;
+        std::optional<int32_t> pid;
+        std::optional<Service> service;
+        std::optional<LogKind> kind;
+        std::size_t newest;
         std::vector<uint64_t> seqs;
     } cases[] = {
-        {{4, 0, {}, {}, {}, 0}, {5, 6}},
-        {{0, 250, {}, {}, {}, 0}, {3, 4, 5, 6}},
-        {{0, 0, 22, {}, {}, 0}, {2, 4, 6}},
-        {{2, 450, 11, {}, {}, 0}, {5}},
-        {{0, 0, {}, Service::meSTCGetStatus, LogKind::call, 0}, {1, 4}},
-        {{0, 0, {}, Service::mectIdSync, {}, 0}, {}},
-        {{0, 0, {}, {}, {}, 2}, {5, 6}},
-        {{0, 0, {}, {}, {}, 9}, {1, 2, 3, 4, 5, 6}},
-        {{0, 0, {}, {}, LogKind::call, 2}, {2, 4}},
-        {{0, 0, 11, Service::meSTCGetStatus, {}, 1}, {5}},
-        {{5, 0, {}, {}, {}, 3}, {6}},
-        {{0, 0, {}, {}, LogKind::monitor, 1}, {3}},
+        {4, 0, {}, {}, {}, 0, {5, 6}},
+        {0, 250, {}, {}, {}, 0, {3, 4, 5, 6}},
+        {0, 0, 22, {}, {}, 0, {2, 4, 6}},
+        {2, 450, 11, {}, {}, 0, {5}},
+        {0, 0, {}, Service::meSTCGetStatus, LogKind::call, 0, {1, 4}},
+        {0, 0, {}, Service::mectIdSync, {}, 0, {}},
+        {0, 0, {}, {}, {}, 2, {5, 6}},
+        {0, 0, {}, {}, {}, 9, {1, 2, 3, 4, 5, 6}},
+        {0, 0, {}, {}, LogKind::call, 2, {2, 4}},
+        {0, 0, 11, Service::meSTCGetStatus, {}, 1, {5}},
+        {5, 0, {}, {}, {}, 3, {6}},
+        {0, 0, {}, {}, LogKind::monitor, 1, {3}},
     };
     for (const Case &c : cases) {
         std::vector<uint64_t> seqs;
-        for (const LogEntry &x : st.log(c.filter)) seqs.push_back(x.seq);
+        for (const LogEntry &x : st.log({c.after, c.since, c.pid, c.service, c.kind, c.newest, ""}))
+            seqs.push_back(x.seq);
         EXPECT_EQ(seqs, c.seqs) << "case " << &c - cases;
     }
     st.transact([&] { st.drop(4); });
