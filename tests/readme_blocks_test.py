@@ -12,6 +12,7 @@ test, and so does a name that matches no block.
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -33,6 +34,26 @@ LEFT_OUT = {
 def blocks(text):
     for m in re.finditer(r"^```(\w*)\n(.*?)^```$", text, re.M | re.S):
         yield m.group(1), m.group(2)
+
+
+def run_block(body, cwd, env):
+    """Runs a block in a session of its own, its output in a file, so that a
+    process it left in the background (a follower the block never reached
+    the end of) can neither hold the test up nor outlive it."""
+    with tempfile.TemporaryFile(mode="w+") as out:
+        p = subprocess.Popen(["bash", "-e", "-o", "pipefail", "-c", body], cwd=cwd, env=env, stdout=out,
+                             stderr=subprocess.STDOUT, start_new_session=True)
+        try:
+            status = p.wait(timeout=300)
+        except subprocess.TimeoutExpired:
+            status = "timeout (300 s)"
+        try:
+            os.killpg(p.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        p.wait()
+        out.seek(0)
+        return status, out.read()
 
 
 def main():
@@ -72,11 +93,10 @@ def main():
             else:
                 print(f"run by its own test: {shown[body]}")
         elif lang == "sh":
-            r = subprocess.run(["bash", "-e", "-o", "pipefail", "-c", body], cwd=cwd, env=env,
-                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=300)
-            print(f"ran: {first[:60]}: exit {r.returncode}")
-            if r.returncode != 0:
-                failed.append(f"block `{first}` exited {r.returncode}:\n{r.stdout}")
+            status, out = run_block(body, cwd, env)
+            print(f"ran: {first[:60]}: exit {status}")
+            if status != 0:
+                failed.append(f"block `{first}` exited {status}:\n{out}")
         else:
             print(f"shown only ({lang or 'text'}): {first[:60]}")
     failed += [f"left out, but no block starts so: {k}" for k in LEFT_OUT if k not in used]
