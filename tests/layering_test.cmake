@@ -19,6 +19,7 @@ set(layers
   "6 tools/document"
   "7 tools/device"
   "8 tools/cli"
+  "8 tools/serve"
   "9 tools/commands"
   "10 tools"
 )

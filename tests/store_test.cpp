@@ -172,6 +172,7 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
         std::optional<LogKind> kind;
         std::size_t newest;
         std::vector<uint64_t> seqs;
+        uint64_t before = 0;
     } cases[] = {
         {4, 0, {}, {}, {}, 0, {5, 6}},
         {0, 250, {}, {}, {}, 0, {3, 4, 5, 6}},
@@ -185,10 +186,13 @@ TYPED_TEST(StoreBackEnd, TheLogKeepsEntriesWholeFiltersAndDrops) {
         {0, 0, 11, Service::meSTCGetStatus, {}, 1, {5}},
         {5, 0, {}, {}, {}, 3, {6}},
         {0, 0, {}, {}, LogKind::monitor, 1, {3}},
+        {0, 0, {}, {}, {}, 2, {3, 4}, 5},
+        {1, 0, {}, {}, {}, 0, {2, 3}, 4},
+        {0, 0, 22, {}, {}, 0, {2}, 4},
     };
     for (const Case &c : cases) {
         std::vector<uint64_t> seqs;
-        for (const LogEntry &x : st.log({c.after, c.since, c.pid, c.service, c.kind, c.newest, ""}))
+        for (const LogEntry &x : st.log({c.after, c.since, c.pid, c.service, c.kind, c.newest, "", c.before}))
             seqs.push_back(x.seq);
         EXPECT_EQ(seqs, c.seqs) << "case " << &c - cases;
     }

@@ -326,8 +326,12 @@ void fakeSleep(bool enabled) {
 
 // ---- snapshots -----------------------------------------------------------------------------
 
+State storedState() {
+    return readDevice([&](DeviceState &st) { return st.snapshot(); });
+}
+
 State exportState() {
-    State s = readDevice([&](DeviceState &st) { return st.snapshot(); });
+    State s = storedState();
     for (const LogEntry &e : log())
         if (auto line = eventLine(e); !line.empty()) s.events.push_back(line);
     return s;

@@ -176,6 +176,9 @@ std::vector<std::string> violations();
 
 // Snapshots (see State).
 State exportState();
+// The same without events, which are read from the whole log: the stored
+// values, jobs and links alone.
+State storedState();
 void importState(const State &s);
 
 // libdevsim.so defines usleep() itself, so a program that links it ahead of

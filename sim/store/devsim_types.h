@@ -117,6 +117,7 @@ struct LogFilter {
     std::optional<LogKind> kind;
     std::size_t newest = 0; // only the newest this many of those (0: all), oldest first
     std::string program{};  // only the entries of programs of this name (its first bytes); "": all
+    uint64_t before_seq = 0; // only entries with a smaller seq (0: no bound), to page back
 };
 
 } // namespace devsim

@@ -65,7 +65,7 @@ std::string selectLog(const char *data) {
                 " FROM log WHERE seq > ? AND time >= ? AND (? OR pid = ?) AND (? OR program = ?) AND (? OR "
                 "(service = ? AND "
                 "kind IN (",
-                kinds, "))) AND (? OR kind = ?) ORDER BY seq DESC LIMIT ?"});
+                kinds, "))) AND (? OR kind = ?) AND (? OR seq < ?) ORDER BY seq DESC LIMIT ?"});
 }
 
 // A row's checksum, as flash settings stores keep one with each entry: 64
@@ -358,7 +358,8 @@ public:
         q.bind(5, f.program.empty()).bind(6, f.program);
         q.bind(7, !f.service).bind(8, std::string(f.service ? serviceName(*f.service) : ""));
         q.bind(9, !f.kind).bind(10, std::string(f.kind ? logKindName(*f.kind) : ""));
-        q.bind(11, f.newest == 0 ? int64_t{-1} : static_cast<int64_t>(f.newest));
+        q.bind(11, f.before_seq == 0).bind(12, i64(f.before_seq));
+        q.bind(13, f.newest == 0 ? int64_t{-1} : static_cast<int64_t>(f.newest));
         std::vector<LogEntry> out;
         while (q.row()) {
             LogEntry e;

@@ -68,6 +68,8 @@ constexpr unsigned kWrites = kUsesDevice | kChangesState;
                       "every value and link of a simulated job")                                             \
     SIMULATED_COMMAND(sim_job_commands, "job", "delete", kWrites, bindJobDelete,                             \
                       "delete a simulated job with its values and links")                                    \
+    SIMULATED_COMMAND(serve_command, nullptr, "serve", kWrites, bindServe,                                   \
+                      "show the simulated device in a browser, live: settings, jobs, faults and the log")    \
     SIMULATED_COMMAND(run_command, nullptr, "run", kRunsProgram, bindRun,                                    \
                       "run a program on a fresh simulated device of its own (ENTMLST_DEVICE set for it), "   \
                       "then say what it received")

@@ -72,14 +72,20 @@ devsim::FaultSpec specOf(const AddArgs &a) {
     for (std::size_t i = 0; i < std::size(kKeyOptions); ++i)
         if (a.values[i]) add(kKeyOptions[i].key, kKeyOptions[i].option, a.values[i]);
     if (a.write_first) add("write-first", "--write-first", std::nullopt);
-    try {
-        return devsim::parseFaultSpec(text);
-    } catch (const std::invalid_argument &e) {
-        throw UsageError(std::string("fault add ").append(text).append(": ").append(e.what()));
-    }
+    return faultSpec(text);
 }
 
 bool isSpent(const devsim::FaultInfo &f) { return f.percent == 0 && f.calls_left == 0; }
+
+} // namespace
+
+devsim::FaultSpec faultSpec(const std::string &text) {
+    try {
+        return devsim::parseFaultSpec(text);
+    } catch (const std::invalid_argument &e) {
+        throw UsageError(std::string("fault add ").append(printable(text)).append(": ").append(e.what()));
+    }
+}
 
 Json faultJson(const devsim::FaultInfo &f) {
     const devsim::FaultSpec &s = f.spec;
@@ -100,6 +106,8 @@ Json faultJson(const devsim::FaultInfo &f) {
            {"calls_left", random ? Json() : Json(f.calls_left)}};
     return j;
 }
+
+namespace {
 
 // "3  meSTCGetStatus#2=0x55,times=2  hits 2, spent".
 std::string faultLine(const devsim::FaultInfo &f) {

@@ -4,7 +4,7 @@
 
 #include "base/errors.h"
 #include "cli/result_codes.h"
-#include "document/settings_document.h"
+#include "commands/group_set.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -79,22 +79,14 @@ int runGet(const Options &o, const std::string &group, const std::optional<std::
     return report(o, body, news, codeText(code), code);
 }
 
-int runSet(const Options &o, const std::string &group, const std::optional<std::string> &recipient,
-           const std::vector<std::string> &assignments) {
-    const Group &g = findGroup(group);
-    if (!g.set) throw UsageError(std::string("group ") + g.name + " is read only");
-    uint32_t n = checkRecipient(g, recipient);
-    if (assignments.empty()) throw UsageError("set " + group + ": give at least one FIELD=VALUE");
-    std::vector<Wanted> values;
-    for (const std::string &a : assignments) {
-        auto [name, value] = splitAssignment(a);
-        const Field &f = requireField(std::string("group ") + g.name, groupFields(g), name);
-        if (std::any_of(values.begin(), values.end(),
-                        [&](const Wanted &v) { return v.field.name == f.name; }))
-            throw UsageError(f.name + ": given twice");
-        values.push_back({&g, n, f, parseValue(f, value), name});
-    }
+} // namespace
 
+Wanted wantedField(const Group &g, uint32_t recipient, const std::string &name, const std::string &value) {
+    const Field &f = requireField(std::string("group ") + g.name, groupFields(g), name);
+    return {&g, recipient, f, parseValue(f, value), name};
+}
+
+GroupSet setFields(const Options &o, const Group &g, uint32_t n, const std::vector<Wanted> &values) {
     DeviceSession dev(o.device);
     LibraryAccess lib;
     // The Set gets every given field; the library itself skips the ones that
@@ -113,23 +105,44 @@ int runSet(const Options &o, const std::string &group, const std::optional<std::
         const bool same = std::memcmp(before.data() + v.field.offset, v.bytes.data(), v.field.size) == 0;
         if (!same || code != 0) w.changes.push_back({v.field, Json(), Json()});
     }
-    News news;
+    GroupSet out;
     Applied applied;
     if (code == 0) {
         applied = applyWrites(lib, {w});
         code = applied.code;
     }
-    news = dev.finish();
+    out.news = dev.finish();
     std::optional<StoreLog> log;
-    if (news.seen) log = StoreLog{news.stored_settings, news.failed_setting};
+    if (out.news.seen) log = StoreLog{out.news.stored_settings, out.news.failed_setting};
     FieldReport r = reportWrites(lib, values, {w}, applied, log).front();
 
-    Json body = header(g, n);
-    body["written"] = r.written;
-    body["failed"] = r.failed;
-    body["not_written"] = r.not_written;
-    body["unchanged"] = r.unchanged;
-    return report(o, body, news, codeText(code), code);
+    out.body = header(g, n);
+    out.body["written"] = r.written;
+    out.body["failed"] = r.failed;
+    out.body["not_written"] = r.not_written;
+    out.body["unchanged"] = r.unchanged;
+    out.code = code;
+    return out;
+}
+
+namespace {
+
+int runSet(const Options &o, const std::string &group, const std::optional<std::string> &recipient,
+           const std::vector<std::string> &assignments) {
+    const Group &g = findGroup(group);
+    if (!g.set) throw UsageError(std::string("group ") + g.name + " is read only");
+    uint32_t n = checkRecipient(g, recipient);
+    if (assignments.empty()) throw UsageError("set " + group + ": give at least one FIELD=VALUE");
+    std::vector<Wanted> values;
+    for (const std::string &a : assignments) {
+        auto [name, value] = splitAssignment(a);
+        const Field &f = requireField(std::string("group ") + g.name, groupFields(g), name);
+        if (std::any_of(values.begin(), values.end(), [&](const Wanted &v) { return v.field.name == f.name; }))
+            throw UsageError(f.name + ": given twice");
+        values.push_back(wantedField(g, n, name, value));
+    }
+    GroupSet done = setFields(o, g, n, values);
+    return report(o, done.body, done.news, codeText(done.code), done.code);
 }
 
 struct GroupArgs {

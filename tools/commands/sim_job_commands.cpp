@@ -57,7 +57,7 @@ std::vector<uint8_t> asKept(uint32_t value_id, std::vector<uint8_t> value) {
 // The device's jobs, looked at out of band.
 devsim::State jobsOfTheDevice() {
     devsim::State s;
-    control([&] { devsim::inspect([&] { s = devsim::exportState(); }); });
+    control([&] { devsim::inspect([&] { s = devsim::storedState(); }); });
     return s;
 }
 

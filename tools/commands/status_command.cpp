@@ -22,7 +22,9 @@ std::string when(int64_t us) {
     return buf;
 }
 
-int runStatus(const Options &o, const NoArgs &) {
+} // namespace
+
+Json statusJson() {
     devsim::DeviceStatus s = control([] { return devsim::deviceStatus(); });
     Json j{{"device", s.path},
            {"created", when(s.created_us)},
@@ -30,11 +32,19 @@ int runStatus(const Options &o, const NoArgs &) {
            {"file_size", s.file_size},
            {"log_entries", s.log_entries},
            {"armed_faults", s.faults},
-           {"last_writer_pid", s.last_writer_pid}};
+           {"last_writer_pid", s.last_writer_pid},
+           {"created_us", s.created_us}};
+    return j;
+}
+
+namespace {
+
+int runStatus(const Options &o, const NoArgs &) {
+    Json j = statusJson();
     if (o.json) {
-        j["created_us"] = s.created_us;
         std::printf("%s\n", j.dump(2).c_str());
     } else {
+        j.erase("created_us");
         printText(j);
     }
     return 0;

@@ -21,4 +21,11 @@ auto control(Call call) {
 // Log entries as entmlst --json log prints them: a JSON array, indented by 2.
 std::string logEntriesJson(const std::vector<devsim::LogEntry> &entries);
 
+// A fault's text read as fault add reads it; throws UsageError.
+devsim::FaultSpec faultSpec(const std::string &text);
+// One fault as entmlst --json fault list prints it.
+Json faultJson(const devsim::FaultInfo &f);
+// The device's status as entmlst --json status prints it.
+Json statusJson();
+
 } // namespace entmlst
