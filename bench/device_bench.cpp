@@ -8,7 +8,9 @@
 // Goals on the file: read <= 15 us, write <= 30 us, a read beside a held
 // write lock <= 1 ms, Set of 24 rows <= 5 ms, process ratio <= 1.3. Not a
 // test: the figures depend on the machine and its load.
-//   device_bench [ENTMLST [SQLITE3]]
+//   device_bench [ENTMLST [SQLITE3 [FILE]]]
+// FILE: the file device to time, left in place (one that a `entmlst serve`
+// follows, say); by default one of its own, removed at the end.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -119,7 +121,7 @@ int main(int argc, char **argv) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / ("device-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    const std::string file = (dir / "device.db").string();
+    const std::string file = argc > 3 ? argv[3] : (dir / "device.db").string();
 
     std::printf("%-44s %10s %10s %10s\n", "", "median us", "p90 us", "goal us");
     devsim::openDevice(devsim::kMemoryDevice);

@@ -49,7 +49,7 @@ SOURCE_EXT = (".cpp", ".h")
 NOT_MUTATED = ("src/frame/table_check.h",)
 # Tests that start programs or take seconds each; they run after the rest
 # has passed, which is where most mutants of the library die.
-SLOW_TESTS = "settings_schema|package_|example_|readme_blocks|testkit_pytest|DeviceFile|ToolTest|SettingsDocument"
+SLOW_TESTS = "settings_schema|serve_|package_|example_|readme_blocks|testkit_pytest|DeviceFile|ToolTest|SettingsDocument"
 
 COMPARE = {"==": "!=", "!=": "==", "<=": ">", ">=": "<", "<": ">=", ">": "<="}
 # A binary operator has spaces around it (the formatter writes them so), which

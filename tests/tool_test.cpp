@@ -444,11 +444,11 @@ const CliCase kCli[] = {
          "smtp por' 'entmlst job send-result 5 fax --ca' 'entmlst log --follow --un' 'entmlst --device "
          "@/compl' 'entmlst log --kind ar' 'entmlst fault add meSTCS' 'entmlst fault add --match "
          "smtp.por' "
-         "'entmlst job create 5 ip.addr' 'entmlst log --pid '",
+         "'entmlst job create 5 ip.addr' 'entmlst log --pid ' 'entmlst serve --b'",
      0, kQuiet, true,
-     "^set\nadd list clear\nsmtp-event "
+     "^set serve\nadd list clear\nsmtp-event "
      "smtp-schedule\n\nport=\n--capacity\n--until\n[^\n]*/complete.bash\narmed\n"
-     "meSTCSetStatus=\nsmtp.port\nip.address=\n\n$"},
+     "meSTCSetStatus=\nsmtp.port\nip.address=\n\n--bind\n$"},
     // Each group's Set reaches the file: the next process reads the value back.
     {"set pop3 domain10=last.example ; set pop3user --user 2 port=0x3e3 ; set smtp-event --recipient 3 "
      "event7=1 ; "

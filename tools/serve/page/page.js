@@ -153,9 +153,10 @@ async function save(group, recipient, inputs, errors, result) {
 }
 
 // ---- jobs, faults, status ---------------------------------------------------
-function row(cells) {
+// A table row of texts; the cells at the indexes in wrap may wrap.
+function row(cells, wrap) {
   const tr = el('tr');
-  for (const c of cells) tr.append(c instanceof Node ? c : el('td', c));
+  cells.forEach((c, i) => tr.append(c instanceof Node ? c : el('td', c, wrap && wrap.includes(i) ? 'wrap' : '')));
   return tr;
 }
 
@@ -165,7 +166,7 @@ function showJobs(jobs) {
   $('jobs').tBodies[0].replaceChildren(...jobs.map((j) => row([
     j.id, valueText(j.parent),
     Object.entries(j.values).map(([k, v]) => k + ' = ' + valueText(v)).join('\n'),
-    j.links.map((l) => l.kind + ' → ' + l.id).join('\n')])));
+    j.links.map((l) => l.kind + ' → ' + l.id).join('\n')], [2, 3])));
 }
 
 function showFaults(faults) {
@@ -178,7 +179,7 @@ function showFaults(faults) {
     clear.addEventListener('click', () => change('/api/fault/clear', {id: f.id}, $('fault-error')));
     const cell = el('td');
     cell.append(clear);
-    const tr = row([f.id, f.fault, f.hits, f.spent ? 'spent' : 'armed', cell]);
+    const tr = row([f.id, f.fault, f.hits, f.spent ? 'spent' : 'armed', cell], [1]);
     tr.id = 'fault-' + f.id;
     return tr;
   }));
@@ -186,7 +187,7 @@ function showFaults(faults) {
 
 function showStatus(status, check) {
   $('status').tBodies[0].replaceChildren(...Object.entries(status).map(([k, v]) => {
-    const tr = row([valueText(v)]);
+    const tr = row([valueText(v)], [0]);
     tr.prepend(el('th', k));
     return tr;
   }));
@@ -208,15 +209,20 @@ function logFilter() {
   return {service: $('log-service').value, kind: $('log-kind').value, program: $('log-program').value.trim()};
 }
 
-function when(us) {
+// The time of day, to the millisecond; the date in the cell's title.
+function timeCell(us) {
   const d = new Date(us / 1000);
   const p = (n, w) => String(n).padStart(w || 2, '0');
-  return `${d.getFullYear()}-${p(d.getMonth() + 1)}-${p(d.getDate())} ${p(d.getHours())}:${p(d.getMinutes())}:${p(d.getSeconds())}.${p(d.getMilliseconds(), 3)}`;
+  const cell = el('td', `${p(d.getHours())}:${p(d.getMinutes())}:${p(d.getSeconds())}.${p(d.getMilliseconds(), 3)}`);
+  cell.title = `${d.getFullYear()}-${p(d.getMonth() + 1)}-${p(d.getDate())}`;
+  return cell;
 }
 
+// Small numbers in decimal; IDs, areas and addresses in hex.
 function argsText(e) {
   const names = Object.entries(e.names || {}).map(([i, n]) => `[${i}] ${n.join(', ')}`);
-  return e.args.join(', ') + (names.length ? '\n' + names.join('\n') : '');
+  const args = e.args.map((a) => (a < 0x10000 ? String(a) : '0x' + a.toString(16)));
+  return args.join(', ') + (names.length ? '\n' + names.join('\n') : '');
 }
 
 async function loadLog() {
@@ -226,8 +232,8 @@ async function loadLog() {
   log.shown = data.entries;
   log.newest = data.newest;
   $('log').tBodies[0].replaceChildren(...data.entries.slice().reverse().map((e) => {
-    const tr = row([e.seq, when(e.time_us), e.pid, e.program, e.kind, e.service, argsText(e),
-      e.result ? '0x' + e.result.toString(16).padStart(8, '0') : (e.done ? 'done' : ''), e.text]);
+    const tr = row([e.seq, timeCell(e.time_us), e.pid, e.program, e.kind, e.service, argsText(e),
+      e.result ? '0x' + e.result.toString(16).padStart(8, '0') : (e.done ? 'done' : ''), e.text], [6, 8]);
     if (e.result) tr.className = 'failed';
     return tr;
   }));
