@@ -10,6 +10,10 @@
 #                                'select 1'` as whole processes, timed from
 #                                outside by hyperfine in paired rounds; prints
 #                                the median of the rounds' ratios
+#   scripts/bench.sh --serve     entmlst serve in headless Chromium: first
+#                                load with 10,000 log entries, another
+#                                process's set shown, device_bench beside an
+#                                open page (bench/serve_bench.py)
 # PROCESS_ROUNDS sets the number of rounds (default 15).
 #   scripts/bench.sh --log       the log's reader on 10,000 varied entries against
 #                                the sqlite3 shell, whole processes (bench/log_bench.sh)
@@ -20,6 +24,12 @@ if [[ ${1:-} == --log ]]; then
   cmake --preset bench >/dev/null
   cmake --build --preset bench --target entmlst devsim
   exec bench/log_bench.sh build/bench
+fi
+
+if [[ ${1:-} == --serve ]]; then
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench --target entmlst devsim device_bench
+  exec /usr/bin/python3 bench/serve_bench.py build/bench
 fi
 
 if [[ ${1:-} == --process ]]; then

@@ -10,6 +10,7 @@ packages=(
   g++-powerpc-linux-gnu qemu-user binutils-powerpc-linux-gnu
   clang libclang-rt-14-dev valgrind python3 python3-jsonschema python3-pytest clang-format git
   hyperfine
+  libmicrohttpd-dev chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -26,6 +26,10 @@ struct ServeArgs {
 };
 
 int runServe(const Options &o, const ServeArgs &a) {
+    // Faults of the command line would be armed for each change the page makes.
+    if (!o.faults.empty())
+        throw UsageError("serve arms no faults from its command line (" + o.faults[0].given +
+                         "): arm them on the page, or with fault add");
     const auto port = static_cast<uint16_t>(a.port ? parseUnsigned("--port", *a.port, 65535) : kDefaultPort);
 #if ENTMLST_SERVE
     // Every thread started from here leaves the stop signals to this one.
