@@ -28,6 +28,7 @@ libdevsim = os.path.join(build, "sim", "libdevsim.so")
 subprocess.run([sys.executable, os.path.join(here, "log_device.py"), libdevsim, dev.path, "10000"],
                env=dev.env, check=True, stderr=subprocess.DEVNULL)
 median = statistics.median
+ROUNDS = 15
 
 
 def device_bench():
@@ -56,23 +57,30 @@ try:
     print(f"first load, 10,000 entries    median {median(loads):7.1f} ms   goal 200   {min(loads):.1f}..{max(loads):.1f}")
     print(f"another process's set shown   median {median(shown) * 1e3:7.1f} ms   goal 1000  "
           f"{min(shown) * 1e3:.0f}..{max(shown) * 1e3:.0f}")
-    # device_bench alone and beside the page, alternately.
+    # device_bench alone and beside the page, alternately, each time once the
+    # page has loaded and settled (device_bench takes about a second).
     alone, beside = [], []
-    for _ in range(2):
+    for _ in range(ROUNDS):
+        time.sleep(2)
         beside.append(device_bench())
         driver.get("about:blank")
         srv.stop()
+        time.sleep(2)
         alone.append(device_bench())
         srv = Server(dev)
         driver.get(srv.url)
+        wait_until("the page live", lambda: driver.execute_script(
+            "return document.getElementById('live').textContent") == "live")
 finally:
     driver.quit()
     srv.close()
 
-print(f"{'device_bench row':44} {'alone us':>10} {'beside us':>10} {'ratio':>6}  (goal 1.10)")
+print(f"{'device_bench row, median of ' + str(ROUNDS) + ' runs':44} {'alone us':>10} {'beside us':>10} "
+      f"{'ratio':>6}  (goal 1.10)")
 for name in alone[0]:
     if name.startswith("ratio"):
         continue
     a = median(r[name] for r in alone)
     b = median(r[name] for r in beside)
-    print(f"{name:44} {a:10.1f} {b:10.1f} {b / a:6.2f}  {'ok' if b / a <= 1.10 else 'OVER'}")
+    print(f"{name:44} {a:10.1f} {b:10.1f} {b / a:6.2f}  {'ok' if b / a <= 1.10 else 'OVER'}"
+          f"{'  (one 0.1 us step of the printout is over 10 %)' if a < 1 else ''}")

@@ -115,8 +115,8 @@ struct LogFilter {
     std::optional<int32_t> pid;     // only this process's entries
     std::optional<Service> service; // only the service's calls and faults
     std::optional<LogKind> kind;
-    std::size_t newest = 0; // only the newest this many of those (0: all), oldest first
-    std::string program{};  // only the entries of programs of this name (its first bytes); "": all
+    std::size_t newest = 0;  // only the newest this many of those (0: all), oldest first
+    std::string program{};   // only the entries of programs of this name (its first bytes); "": all
     uint64_t before_seq = 0; // only entries with a smaller seq (0: no bound), to page back
 };
 

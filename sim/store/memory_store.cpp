@@ -95,9 +95,10 @@ public:
         };
         // Newest first, so that a count stops as soon as it has them.
         std::vector<LogEntry> out;
-        auto last = f.before_seq == 0 ? log_.end()
-                                      : std::lower_bound(first, log_.end(), f.before_seq,
-                                                         [](const LogEntry &e, uint64_t seq) { return e.seq < seq; });
+        auto last = f.before_seq == 0
+                        ? log_.end()
+                        : std::lower_bound(first, log_.end(), f.before_seq,
+                                           [](const LogEntry &e, uint64_t seq) { return e.seq < seq; });
         for (auto it = last; it != first && (f.newest == 0 || out.size() < f.newest);)
             if (--it; wanted(*it)) out.push_back(*it);
         std::reverse(out.begin(), out.end());

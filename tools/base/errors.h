@@ -35,12 +35,15 @@ struct ExitStatus {
     const char *meaning;
 };
 inline constexpr ExitStatus kExitStatuses[] = {
-    {kExitOk, "the library answered ENTMLST_OK, or the command did all it was asked (serve: stopped by Ctrl-C or "
-              "SIGTERM)"},
+    {kExitOk,
+     "the library answered ENTMLST_OK, or the command did all it was asked (serve: stopped by Ctrl-C or "
+     "SIGTERM)"},
     {kExitFailed, "the library answered another code, or the answer was no: diff found differences"},
-    {kExitUsage, "bad input or usage, or serve cannot listen (a port in use, a bad --bind, no libmicrohttpd); the "
-                 "device was left as it was"},
-    {kExitDeviceFile, "the device file is unusable (serve: at its start), or stayed locked past the busy timeout"},
+    {kExitUsage,
+     "bad input or usage, or serve cannot listen (a port in use, a bad --bind, no libmicrohttpd); the "
+     "device was left as it was"},
+    {kExitDeviceFile,
+     "the device file is unusable (serve: at its start), or stayed locked past the busy timeout"},
     {kExitOutput, "the output could not be written"},
 };
 

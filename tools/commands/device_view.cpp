@@ -137,7 +137,8 @@ Json DeviceView::readState() {
     if (read.code != 0) j["read_error"] = read.failed + ": " + codeText(read.code);
     j["jobs"] = exportJobs();
     Json faults = Json::array();
-    for (const devsim::FaultInfo &f : control([] { return devsim::faults(); })) faults.push_back(faultJson(f));
+    for (const devsim::FaultInfo &f : control([] { return devsim::faults(); }))
+        faults.push_back(faultJson(f));
     j["faults"] = std::move(faults);
     j["services"] = allNames(devsim::kServiceCount, devsim::serviceName);
     j["kinds"] = allNames(devsim::kLogKindCount, devsim::logKindName);
@@ -242,7 +243,8 @@ Reply DeviceView::change(const Request &r) {
                 n = given.get<uint32_t>();
             }
             const Json values = in.value("values", Json::object());
-            if (!values.is_object() || values.empty()) throw UsageError("set " + text("group") + ": give at least one field");
+            if (!values.is_object() || values.empty())
+                throw UsageError("set " + text("group") + ": give at least one field");
             std::vector<Wanted> wanted;
             Json refused = Json::object();
             for (const auto &[name, value] : values.items()) {
@@ -288,9 +290,10 @@ Reply DeviceView::change(const Request &r) {
 
 Reply DeviceView::answer(const Request &r) {
     try {
-        const bool changes = r.path.rfind("/api/set", 0) == 0 || r.path.rfind("/api/fault/", 0) == 0 ||
-                             r.path == "/api/reset";
-        if (changes != (r.method == "POST")) return json(405, {{"error", changes ? "changes are POSTs" : "not a change"}});
+        const bool changes =
+            r.path.rfind("/api/set", 0) == 0 || r.path.rfind("/api/fault/", 0) == 0 || r.path == "/api/reset";
+        if (changes != (r.method == "POST"))
+            return json(405, {{"error", changes ? "changes are POSTs" : "not a change"}});
         if (changes) return change(r);
         if (r.path == "/api/state") {
             std::lock_guard lock(news_);

@@ -46,8 +46,9 @@ int runServe(const Options &o, const ServeArgs &a) {
     if (std::printf("%s\n", server.url().c_str()) < 0 || std::fflush(stdout) != 0)
         throw OutputError("cannot write standard output");
     if (!listener.loopback)
-        std::fprintf(stderr, "entmlst: warning: serving beyond this machine: whoever has the address can change "
-                             "the device\n");
+        std::fprintf(stderr,
+                     "entmlst: warning: serving beyond this machine: whoever has the address can change "
+                     "the device\n");
     std::fprintf(stderr, "entmlst: serving %s; Ctrl-C stops\n", printable(o.device).c_str());
     int signal = 0;
     sigwait(&stops, &signal);
@@ -68,18 +69,20 @@ void bindServe(CLI::App &cmd, Chosen &chosen) {
         cmd, chosen,
         [](CLI::App &c, ServeArgs &a) {
             c.add_option("--port", a.port,
-                         "the port to listen on (default " + std::to_string(kDefaultPort) + "; 0: a free one)")
+                         "the port to listen on (default " + std::to_string(kDefaultPort) +
+                             "; 0: a free one)")
                 ->type_name("N");
             c.add_option("--bind", a.bind,
                          "the address to listen on (default 127.0.0.1, this machine alone); another one "
                          "serves whoever can reach it")
                 ->type_name("ADDR");
-            c.footer("Prints the page's address as its first line, with a token made anew at each start: a "
-                     "request without it is refused. The page shows every setting group as a form (passwords "
-                     "can be set, never shown), the jobs, the armed faults, the status and check's result, and "
-                     "the log, following the device live. It reads as get reads: nothing logged, no armed "
-                     "fault spent. Its changes go as set, fault add, fault clear and reset make them. Ctrl-C or "
-                     "SIGTERM stops it, exit 0.");
+            c.footer(
+                "Prints the page's address as its first line, with a token made anew at each start: a "
+                "request without it is refused. The page shows every setting group as a form (passwords "
+                "can be set, never shown), the jobs, the armed faults, the status and check's result, and "
+                "the log, following the device live. It reads as get reads: nothing logged, no armed "
+                "fault spent. Its changes go as set, fault add, fault clear and reset make them. Ctrl-C or "
+                "SIGTERM stops it, exit 0.");
         },
         runServe);
 }

@@ -137,7 +137,8 @@ int runSet(const Options &o, const std::string &group, const std::optional<std::
     for (const std::string &a : assignments) {
         auto [name, value] = splitAssignment(a);
         const Field &f = requireField(std::string("group ") + g.name, groupFields(g), name);
-        if (std::any_of(values.begin(), values.end(), [&](const Wanted &v) { return v.field.name == f.name; }))
+        if (std::any_of(values.begin(), values.end(),
+                        [&](const Wanted &v) { return v.field.name == f.name; }))
             throw UsageError(f.name + ": given twice");
         values.push_back(wantedField(g, n, name, value));
     }

@@ -11,7 +11,7 @@ const Library *library() {
         if (!handle) return nullptr;
         static Library lib;
         bool all = true;
-#define ENTMLST_MHD_LOOKUP(f)                                                                               \
+#define ENTMLST_MHD_LOOKUP(f)                                                                                \
     lib.f = reinterpret_cast<decltype(lib.f)>(::dlsym(handle, #f));                                          \
     all = all && lib.f != nullptr;
         ENTMLST_MHD_FUNCTIONS(ENTMLST_MHD_LOOKUP)

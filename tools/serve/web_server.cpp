@@ -25,8 +25,9 @@ namespace {
 // Every answer carries these: nothing but the page's own files runs, and
 // the token in the address is never passed on.
 constexpr std::pair<const char *, const char *> kSecurityHeaders[] = {
-    {"Content-Security-Policy", "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; "
-                                "img-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'"},
+    {"Content-Security-Policy",
+     "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; "
+     "img-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'"},
     {"Referrer-Policy", "no-referrer"},
     {"X-Content-Type-Options", "nosniff"},
     {"X-Frame-Options", "DENY"},
@@ -39,7 +40,8 @@ constexpr std::string_view kTokenMark = "{{token}}";
 
 std::string randomToken() {
     uint8_t bytes[16];
-    if (::getrandom(bytes, sizeof bytes, 0) != sizeof bytes) throw std::runtime_error("no random bytes for the token");
+    if (::getrandom(bytes, sizeof bytes, 0) != sizeof bytes)
+        throw std::runtime_error("no random bytes for the token");
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;
     for (uint8_t b : bytes) hex.append(1, kDigits[b >> 4]).append(1, kDigits[b & 0xf]);
@@ -56,7 +58,8 @@ bool sameSecret(std::string_view a, std::string_view b) {
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -88,7 +91,8 @@ Listener listenOn(const std::string &address, uint16_t port) {
     if (::bind(l.fd, reinterpret_cast<sockaddr *>(&where), size) != 0 || ::listen(l.fd, 64) != 0) {
         const int e = errno;
         ::close(l.fd);
-        if (e == EADDRINUSE) throw UsageError("port " + std::to_string(port) + " on " + address + " is in use");
+        if (e == EADDRINUSE)
+            throw UsageError("port " + std::to_string(port) + " on " + address + " is in use");
         throw UsageError("cannot listen on " + address + " port " + std::to_string(port) + ": " +
                          std::strerror(e));
     }
@@ -181,7 +185,8 @@ struct WebServer::Impl {
                 if (st->sent == st->pending.size()) {
                     st->pending.clear();
                     st->sent = 0;
-                    if (!st->server->site.events(st->cursor, st->pending)) return MHD_CONTENT_READER_END_OF_STREAM;
+                    if (!st->server->site.events(st->cursor, st->pending))
+                        return MHD_CONTENT_READER_END_OF_STREAM;
                 }
                 const std::size_t n = std::min(max, st->pending.size() - st->sent);
                 std::memcpy(buf, st->pending.data() + st->sent, n);
@@ -255,15 +260,17 @@ WebServer::WebServer(Listener listener, Site &site) {
     const mhd::Library *mhd = mhd::library();
     if (!mhd) {
         ::close(listener.fd);
-        throw UsageError("serve is not available in this build: libmicrohttpd (" ENTMLST_MHD_SONAME ") is missing");
+        throw UsageError("serve is not available in this build: libmicrohttpd (" ENTMLST_MHD_SONAME
+                         ") is missing");
     }
     const std::string port = listener.host.substr(listener.host.rfind(':') + 1);
     impl_ = new Impl{*mhd, listener, site, randomToken(), "localhost:" + port};
     impl_->daemon = mhd->MHD_start_daemon(
-        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL | MHD_USE_ITC, 0, nullptr,
-        nullptr, &onRequest, impl_, MHD_OPTION_LISTEN_SOCKET, listener.fd, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        static_cast<size_t>(64 * 1024), MHD_OPTION_CONNECTION_LIMIT, 64u, MHD_OPTION_CONNECTION_TIMEOUT, 120u,
-        MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, nullptr, MHD_OPTION_END);
+        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL | MHD_USE_ITC, 0,
+        nullptr, nullptr, &onRequest, impl_, MHD_OPTION_LISTEN_SOCKET, listener.fd,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(64 * 1024), MHD_OPTION_CONNECTION_LIMIT, 64u,
+        MHD_OPTION_CONNECTION_TIMEOUT, 120u, MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, nullptr,
+        MHD_OPTION_END);
     if (!impl_->daemon) {
         ::close(listener.fd);
         delete impl_;
