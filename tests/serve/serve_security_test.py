@@ -56,6 +56,10 @@ def oversized_requests_get_413(dev, srv):
     before = dev.field("smtp", "port")
     big = {"group": "smtp", "values": {"port": "26"}, "pad": "a" * (64 * 1024)}
     assert srv.post("/api/set", big)[0] == 413
+    # Without a length to go by: counted as it comes.
+    chunk = json.dumps(big).encode()[: 40 * 1024]
+    chunked = b"".join(b"%x\r\n%s\r\n" % (len(chunk), chunk) for _ in range(2)) + b"0\r\n\r\n"
+    assert srv.request("POST", "/api/set", {"Origin": srv.origin, "Transfer-Encoding": "chunked"}, chunked)[0] == 413
     assert dev.field("smtp", "port") == before
 
 

@@ -58,7 +58,8 @@ class Server:
         headers.setdefault("Host", self.host)
         if body is not None:
             body = body.encode() if isinstance(body, str) else body
-            headers.setdefault("Content-Length", str(len(body)))
+            if "Transfer-Encoding" not in headers:
+                headers.setdefault("Content-Length", str(len(body)))
         for k, v in headers.items():
             conn.putheader(k, v)
         conn.endheaders(body)

@@ -82,7 +82,10 @@ void bindServe(CLI::App &cmd, Chosen &chosen) {
                 "can be set, never shown), the jobs, the armed faults, the status and check's result, and "
                 "the log, following the device live. It reads as get reads: nothing logged, no armed "
                 "fault spent. Its changes go as set, fault add, fault clear and reset make them. Ctrl-C or "
-                "SIGTERM stops it, exit 0.");
+                "SIGTERM stops it, exit 0. It refuses (403) requests for another host name than the one it "
+                "serves, and "
+                "changes from another origin; headers over 8 KiB or bodies over 64 KiB get 413. No password "
+                "leaves it.");
         },
         runServe);
 }
