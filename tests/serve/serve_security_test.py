@@ -126,7 +126,8 @@ def text_from_the_device_stays_data(dev, srv):
 
 def busy_port_and_bad_bind_exit_2(dev, srv):
     port = srv.host.rsplit(":", 1)[1]
-    for args in [["--port", port], ["--bind", "not-an-address"], ["--bind", "192.0.2.1"], ["--port", "70000"],
+    for args in [["--port", port], ["--bind", "not-an-address"], ["--bind", "192.0.2.1"], ["--bind", "0.0.0.0"],
+                 ["--bind", "::"], ["--port", "70000"],
                  ["--port", "0", "--fail", "meSTCGetStatus=0x55"]]:
         r = dev.run("serve", *args, check=False)
         assert r.returncode == 2, (args, r.returncode, r.stderr)

@@ -82,6 +82,9 @@ Listener listenOn(const std::string &address, uint16_t port) {
     } else {
         throw UsageError("--bind: \"" + printable(address) + "\" is not an IPv4 or IPv6 address");
     }
+    // Requests must name the address served (the Host check): every address at once has no such name.
+    if (six ? IN6_IS_ADDR_UNSPECIFIED(&v6->sin6_addr) : v4->sin_addr.s_addr == htonl(INADDR_ANY))
+        throw UsageError("--bind: \"" + address + "\" is every address; give the one to serve on");
     Listener l;
     l.fd = ::socket(where.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (l.fd < 0) throw UsageError(std::string("cannot make a socket: ") + std::strerror(errno));
