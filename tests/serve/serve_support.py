@@ -86,14 +86,19 @@ class Server:
 
 
 def wait_until(what, predicate, timeout=30):
-    """predicate's first true answer, trying until timeout seconds passed."""
+    """predicate's first true answer, trying until timeout seconds passed; an
+    exception (a page element not there yet) counts as not yet."""
     deadline = time.monotonic() + timeout
+    last = None
     while True:
-        got = predicate()
-        if got:
-            return got
+        try:
+            got = predicate()
+            if got:
+                return got
+        except Exception as e:  # the page builds its elements as the device's state comes
+            last = e
         if time.monotonic() > deadline:
-            raise AssertionError(f"{what}: not within {timeout} s")
+            raise AssertionError(f"{what}: not within {timeout} s" + (f"; last: {last}" if last else ""))
         time.sleep(0.1)
 
 
