@@ -148,7 +148,10 @@ Json DeviceView::readState() {
 void DeviceView::refresh(bool always) {
     const auto now = std::chrono::steady_clock::now();
     std::string files = filesKey(options_.device);
-    if (!always && files == files_seen_ && now - read_at_ < kReadAtLeastEvery) return;
+    {
+        std::lock_guard lock(news_);
+        if (!always && files == files_seen_ && now - read_at_ < kReadAtLeastEvery) return;
+    }
     std::string state;
     uint64_t newest = 0;
     {
