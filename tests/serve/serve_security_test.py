@@ -98,6 +98,8 @@ def refusals_are_the_tools_own(dev, srv):
     status, _, body = srv.post("/api/set", {"group": "smtp", "values": {"port": "abc", "server": "x.example"}})
     assert status == 400
     assert json.loads(body) == {"refused": {"port": tool.stderr.strip().removeprefix("entmlst: ")}}
+    for values in [{}, "port=1", None]:
+        assert srv.post("/api/set", {"group": "smtp", "values": values})[0] == 400, values
     tool = dev.run("fault", "add", "meSTCNoSuch=1", check=False)
     status, _, body = srv.post("/api/fault/add", {"fault": "meSTCNoSuch=1"})
     assert (status, json.loads(body)["error"]) == (400, tool.stderr.strip().removeprefix("entmlst: "))

@@ -63,13 +63,6 @@ std::string oneLine(const Json &j) { return j.dump(-1, ' ', false, Json::error_h
 Reply json(unsigned status, const Json &j) { return {status, oneLine(j)}; }
 
 template <typename T>
-std::optional<T> byName(const std::string &given, std::size_t count, const char *(*name)(T)) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (given == name(static_cast<T>(i))) return static_cast<T>(i);
-    return std::nullopt;
-}
-
-template <typename T>
 Json allNames(std::size_t count, const char *(*name)(T)) {
     Json names = Json::array();
     for (std::size_t i = 0; i < count; ++i) names.push_back(name(static_cast<T>(i)));
@@ -209,11 +202,11 @@ Reply DeviceView::log(const Request &r) {
     f.newest = kDefaultPage;
     if (auto *v = given("n")) f.newest = parseUnsigned("n", *v, kMaxPage, 1);
     if (auto *v = given("service")) {
-        f.service = byName(*v, devsim::kServiceCount, devsim::serviceName);
+        f.service = devsim::serviceByName(*v);
         if (!f.service) throw UsageError("service: \"" + *v + "\" is not a service");
     }
     if (auto *v = given("kind")) {
-        f.kind = byName(*v, devsim::kLogKindCount, devsim::logKindName);
+        f.kind = devsim::logKindByName(*v);
         if (!f.kind) throw UsageError("kind: \"" + *v + "\" is not a kind of entry");
     }
     if (auto *v = given("program")) f.program = *v;
